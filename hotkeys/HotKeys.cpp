@@ -1,0 +1,149 @@
+#include "hotkeys/HotKeys.h"
+
+#include <stdexcept>
+#include <string>
+
+namespace pd::hotkeys {
+
+HotKeys::HotKeys(platform::Platform& platform, platform::ComponentSite& site)
+    : platform_(platform),
+      site_(site),
+      tmrHKCheck_(platform.loop().CreateTimer([this] { CheckTick(); })),
+      tmrHKEvents_(platform.loop().CreateTimer([this] { RepeatTick(); })) {
+  tmrHKCheck_->SetInterval(kCheckIntervalMs);
+  tmrHKEvents_->SetInterval(kRepeatIntervalMs);
+  ReadProperties(site_.Properties());
+  Resize();
+}
+
+HotKeys::~HotKeys() { StopHK(); }
+
+std::uint8_t HotKeys::KeyCode(std::int32_t key) {
+  if (key < 0 || key > 255) throw std::overflow_error("HotKeys: key code " + std::to_string(key) + " is outside 0-255");
+  return static_cast<std::uint8_t>(key);
+}
+
+void HotKeys::RequireIndex(std::int32_t index) {
+  if (index < 0) throw std::out_of_range("HotKeys: negative hot-key index " + std::to_string(index));
+}
+
+void HotKeys::AddHotKey(std::int32_t key1, std::int32_t key2, std::int32_t key3, std::int32_t key4) {
+  HotKeyEntry e;
+  e.Key1 = KeyCode(key1);
+  e.Key2 = KeyCode(key2);
+  e.Key3 = KeyCode(key3);
+  e.Key4 = KeyCode(key4);
+  entries_.push_back(e);
+}
+
+void HotKeys::ChangeHotKey(std::int32_t index, std::int32_t key1, std::int32_t key2, std::int32_t key3,
+                           std::int32_t key4) {
+  RequireIndex(index);
+  // All four are checked before any is stored, so a bad code changes nothing.
+  const std::uint8_t k1 = KeyCode(key1), k2 = KeyCode(key2), k3 = KeyCode(key3), k4 = KeyCode(key4);
+  if (index >= HKCount()) return;
+  HotKeyEntry& e = entries_[static_cast<std::size_t>(index)];
+  e.Key1 = k1;
+  e.Key2 = k2;
+  e.Key3 = k3;
+  e.Key4 = k4;
+}
+
+void HotKeys::RemoveHotKey(std::int32_t index) {
+  RequireIndex(index);
+  if (index >= HKCount()) return;
+  entries_.erase(entries_.begin() + index);
+}
+
+void HotKeys::StartHK() {
+  tmrHKCheck_->SetEnabled(true);
+  tmrHKEvents_->SetEnabled(true);
+}
+
+void HotKeys::StopHK() {
+  tmrHKCheck_->SetEnabled(false);
+  tmrHKEvents_->SetEnabled(false);
+}
+
+std::int16_t HotKeys::GetKeyStatus(std::int32_t keyCode) { return platform_.input().GetAsyncKeyState(keyCode); }
+
+std::int16_t HotKeys::GetHotKeyStatus(std::int32_t index) {
+  RequireIndex(index);
+  if (index >= HKCount()) return 0;
+  const HotKeyEntry e = entries_[static_cast<std::size_t>(index)];
+  if (e.Key1 == 0) return 0;
+  auto& input = platform_.input();
+  std::uint16_t s = static_cast<std::uint16_t>(input.GetAsyncKeyState(e.Key1));
+  for (std::uint8_t key : {e.Key2, e.Key3, e.Key4}) {
+    if (key != 0) s &= static_cast<std::uint16_t>(input.GetAsyncKeyState(key));
+  }
+  return static_cast<std::int16_t>(s);
+}
+
+void HotKeys::SetEnabled(bool enabled) {
+  enabled_ = enabled;
+  site_.PropertyChanged(u"Enabled");
+}
+
+void HotKeys::SetOnlyOnFocus(bool onlyOnFocus) {
+  onlyOnFocus_ = onlyOnFocus;
+  site_.PropertyChanged(u"OnlyOnFocus");
+}
+
+void HotKeys::ReadProperties(platform::PropertyStore& store) {
+  enabled_ = store.ReadBool(u"Enabled", true);
+  onlyOnFocus_ = store.ReadBool(u"OnlyOnFocus", false);
+}
+
+void HotKeys::WriteProperties(platform::PropertyStore& store) const {
+  store.WriteBool(u"Enabled", enabled_, true);
+  store.WriteBool(u"OnlyOnFocus", onlyOnFocus_, false);
+}
+
+bool HotKeys::Idle() {
+  if (entries_.empty() || !enabled_) return true;
+  return onlyOnFocus_ && platform_.input().ForegroundWindow() != site_.HostWindow();
+}
+
+void HotKeys::Raise(const Event<std::int32_t>& event, std::int32_t index) {
+  try {
+    event.Raise(index);
+  } catch (...) {  // NOLINT(bugprone-empty-catch): a tick never fails
+  }
+}
+
+// Each iteration yields to the loop, where the host may add, remove or stop
+// hot keys; the count is therefore read anew every time and the entry is
+// looked up by index, never held across the yield.
+void HotKeys::CheckTick() {
+  if (Idle()) return;
+  for (std::int32_t i = 0; i < HKCount(); ++i) {
+    const std::int16_t s = GetHotKeyStatus(i);
+    HotKeyEntry& e = entries_[static_cast<std::size_t>(i)];
+    e.State = s;
+    if (s != 0 && !e.IsDown) {
+      e.IsDown = true;
+      Raise(HKPress, i);
+    } else if (s == 0 && e.IsDown) {
+      e.IsDown = false;
+      Raise(HKUp, i);
+    }
+    platform_.loop().DoEvents();
+  }
+}
+
+void HotKeys::RepeatTick() {
+  if (Idle()) return;
+  for (std::int32_t i = 0; i < HKCount(); ++i) {
+    HotKeyEntry& e = entries_[static_cast<std::size_t>(i)];
+    if (e.State != 0) {
+      if (e.RepeatTicks < kRepeatSteady) ++e.RepeatTicks;
+      if (e.RepeatTicks == 1 || e.RepeatTicks == kRepeatSteady) Raise(HKDown, i);
+    } else {
+      e.RepeatTicks = 0;
+    }
+    platform_.loop().DoEvents();
+  }
+}
+
+}  // namespace pd::hotkeys

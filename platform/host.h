@@ -1,0 +1,44 @@
+// Control host port: the windows components live on, and the site through
+// which a component talks to its host.
+//
+// This is the seed of the control host; child surfaces, mouse and key
+// events, the popup menu and message boxes join it as the controls that
+// need them are built.
+#pragma once
+
+#include <memory>
+
+#include "platform/properties.h"
+#include "platform/types.h"
+
+namespace pd::platform {
+
+// What a component knows of the form it sits on.
+class ComponentSite {
+ public:
+  virtual ~ComponentSite() = default;
+
+  // The form's top-level window.
+  virtual WindowHandle HostWindow() = 0;
+  // The component's design properties.
+  virtual PropertyStore& Properties() = 0;
+  // Tells the host (a form designer) that a property changed.
+  virtual void PropertyChanged(StringView name) = 0;
+  // Sets the component's size on the form, in twips.
+  virtual void SetExtent(int widthTwips, int heightTwips) = 0;
+};
+
+class Host {
+ public:
+  virtual ~Host() = default;
+
+  // Creates a hidden top-level window for a form; 0 on failure.
+  virtual WindowHandle CreateForm(StringView caption) = 0;
+  virtual void DestroyForm(WindowHandle form) = 0;
+  virtual void ShowForm(WindowHandle form, bool visible) = 0;
+
+  // A site for a component on the form, with its own property store.
+  virtual std::unique_ptr<ComponentSite> CreateSite(WindowHandle form) = 0;
+};
+
+}  // namespace pd::platform

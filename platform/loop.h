@@ -1,0 +1,76 @@
+// Timers and the event loop of the single user-interface thread.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace pd::platform {
+
+// The shortest interval a timer runs at; shorter requests run at this rate
+// (the resolution of the Windows SetTimer, kept on every platform).
+inline constexpr int kMinTimerIntervalMs = 10;
+
+// A timer of the user-interface thread. Created stopped; ticks while
+// enabled with an interval > 0. A tick never starts again while an earlier
+// tick of the same timer is still running (yielding to the loop), and a
+// timer may be stopped, changed or destroyed from inside its own tick.
+class Timer {
+ public:
+  using Tick = std::function<void()>;
+
+  explicit Timer(Tick tick) : tick_(std::move(tick)) {}
+  Timer(const Timer&) = delete;
+  Timer& operator=(const Timer&) = delete;
+  virtual ~Timer() { *alive_ = false; }
+
+  // Interval in milliseconds; 0 stops the timer as the enabled flag does.
+  virtual void SetInterval(int ms) = 0;
+  [[nodiscard]] virtual int Interval() const = 0;
+  virtual void SetEnabled(bool enabled) = 0;
+  [[nodiscard]] virtual bool Enabled() const = 0;
+
+  [[nodiscard]] bool InTick() const { return inTick_; }
+
+ protected:
+  // Backends call this when the timer is due. Returns at once when the
+  // previous tick is still running.
+  void Fire() {
+    if (inTick_ || !tick_) return;
+    auto alive = alive_;
+    inTick_ = true;
+    tick_();
+    if (*alive) inTick_ = false;
+  }
+
+  // The interval a backend really schedules: the requested one, raised to
+  // the platform's timer resolution.
+  static int EffectiveInterval(int ms) { return ms < kMinTimerIntervalMs ? kMinTimerIntervalMs : ms; }
+
+ private:
+  Tick tick_;
+  bool inTick_ = false;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+class EventLoop {
+ public:
+  virtual ~EventLoop() = default;
+
+  virtual std::unique_ptr<Timer> CreateTimer(Timer::Tick tick) = 0;
+
+  // One pass of the loop: delivers what is pending now and returns.
+  virtual void DoEvents() = 0;
+
+  // Runs until Quit is called.
+  virtual void Run() = 0;
+  virtual void Quit() = 0;
+
+  // Blocks the thread; nothing is delivered meanwhile.
+  virtual void Sleep(int ms) = 0;
+
+  // Milliseconds of a monotonic clock.
+  [[nodiscard]] virtual std::uint64_t TickCount() = 0;
+};
+
+}  // namespace pd::platform

@@ -1,0 +1,33 @@
+// The platform seam: every operation of the operating system the program
+// uses goes through one of these ports. A backend implements all of them.
+#pragma once
+
+#include <memory>
+
+#include "platform/app.h"
+#include "platform/files.h"
+#include "platform/host.h"
+#include "platform/input.h"
+#include "platform/loop.h"
+#include "platform/processes.h"
+
+namespace pd::platform {
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  virtual Processes& processes() = 0;
+  virtual Input& input() = 0;
+  virtual EventLoop& loop() = 0;
+  virtual AppInfo& app() = 0;
+  virtual Files& files() = 0;
+  virtual Host& host() = 0;
+};
+
+// The backend of the build: win32 on Windows, x11 on Linux, or the
+// simulation. Returns nullptr when the platform cannot be reached (no X
+// display), with the reason in error.
+std::unique_ptr<Platform> CreatePlatform(String& error);
+
+}  // namespace pd::platform

@@ -1,0 +1,60 @@
+// Process port: the running processes, their executables and termination.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+#include "platform/types.h"
+
+namespace pd::platform {
+
+// One entry of a process snapshot, in the layout of the system's
+// PROCESSENTRY32. Only th32ProcessID and szExeFile carry meaning on every
+// platform; the other fields are copied where the platform has them.
+struct ProcessEntry {
+  static constexpr std::uint32_t kEntrySize = 556;  // sizeof(PROCESSENTRY32A) on Win64
+  static constexpr std::size_t kMaxPath = 260;
+
+  std::uint32_t dwSize = kEntrySize;
+  std::uint32_t cntUsage = 0;
+  std::uint32_t th32ProcessID = 0;
+  std::uint32_t th32DefaultHeapID = 0;
+  std::uint32_t th32ModuleID = 0;
+  std::uint32_t cntThreads = 0;
+  std::uint32_t th32ParentProcessID = 0;
+  std::int32_t pcPriClassBase = 0;
+  std::uint32_t dwFlags = 0;
+  // The executable's file name (no folder), NUL-terminated inside the field;
+  // a longer name is cut at 259 characters.
+  std::array<char16_t, kMaxPath> szExeFile{};
+
+  void SetExeFile(StringView name);
+};
+
+class Processes {
+ public:
+  virtual ~Processes() = default;
+
+  // Walks a point-in-time snapshot of all running processes, calling visit
+  // for each entry in the system's order until visit returns false. The
+  // entry passed to visit is only valid during the call.
+  using Visitor = std::function<bool(const ProcessEntry&)>;
+  virtual void Walk(const Visitor& visit) = 0;
+
+  // Full path of the process's main executable; empty on any failure
+  // (process gone, access refused).
+  virtual String ExecutablePath(ProcessId id) = 0;
+
+  // Terminates the process. False when it could not be opened or
+  // terminated. Never signals id 0 or the program itself.
+  virtual bool Terminate(ProcessId id) = 0;
+
+  // The process that created the window; 0 when the window is not valid.
+  virtual ProcessId WindowOwner(WindowHandle window) = 0;
+
+  // The program's own process id.
+  virtual ProcessId CurrentProcess() = 0;
+};
+
+}  // namespace pd::platform

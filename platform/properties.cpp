@@ -1,0 +1,40 @@
+#include "platform/properties.h"
+
+namespace pd::platform {
+
+template <typename T>
+T PropertyBag::Read(StringView name, T def) const {
+  auto it = values_.find(name);
+  if (it == values_.end()) return def;
+  if (const T* v = std::get_if<T>(&it->second)) return *v;
+  return def;
+}
+
+void PropertyBag::Write(StringView name, Value value, bool isDefault) {
+  auto it = values_.find(name);
+  if (isDefault) {
+    if (it != values_.end()) values_.erase(it);
+    return;
+  }
+  if (it != values_.end()) {
+    it->second = std::move(value);
+  } else {
+    values_.emplace(String(name), std::move(value));
+  }
+}
+
+std::int32_t PropertyBag::ReadInt(StringView name, std::int32_t def) { return Read(name, def); }
+bool PropertyBag::ReadBool(StringView name, bool def) { return Read(name, def); }
+String PropertyBag::ReadString(StringView name, StringView def) { return Read(name, String(def)); }
+
+void PropertyBag::WriteInt(StringView name, std::int32_t value, std::int32_t def) {
+  Write(name, value, value == def);
+}
+void PropertyBag::WriteBool(StringView name, bool value, bool def) { Write(name, value, value == def); }
+void PropertyBag::WriteString(StringView name, StringView value, StringView def) {
+  Write(name, String(value), value == def);
+}
+
+bool PropertyBag::Contains(StringView name) const { return values_.find(name) != values_.end(); }
+
+}  // namespace pd::platform

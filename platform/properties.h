@@ -1,0 +1,53 @@
+// The host's property store: the design properties of one component, read
+// and written by name. A value equal to its default need not be stored, and
+// reading a name that was never stored gives the default.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <variant>
+
+#include "platform/types.h"
+
+namespace pd::platform {
+
+class PropertyStore {
+ public:
+  virtual ~PropertyStore() = default;
+
+  virtual std::int32_t ReadInt(StringView name, std::int32_t def) = 0;
+  virtual bool ReadBool(StringView name, bool def) = 0;
+  virtual String ReadString(StringView name, StringView def) = 0;
+
+  virtual void WriteInt(StringView name, std::int32_t value, std::int32_t def) = 0;
+  virtual void WriteBool(StringView name, bool value, bool def) = 0;
+  virtual void WriteString(StringView name, StringView value, StringView def) = 0;
+};
+
+// The store every backend hands to its components: an ordered map of typed
+// values. A value written equal to its default is removed, so the bag holds
+// exactly what differs from the defaults. A value read with another type than
+// it was written with gives the default.
+class PropertyBag : public PropertyStore {
+ public:
+  using Value = std::variant<std::int32_t, bool, String>;
+
+  std::int32_t ReadInt(StringView name, std::int32_t def) override;
+  bool ReadBool(StringView name, bool def) override;
+  String ReadString(StringView name, StringView def) override;
+  void WriteInt(StringView name, std::int32_t value, std::int32_t def) override;
+  void WriteBool(StringView name, bool value, bool def) override;
+  void WriteString(StringView name, StringView value, StringView def) override;
+
+  [[nodiscard]] bool Contains(StringView name) const;
+  [[nodiscard]] std::size_t Size() const { return values_.size(); }
+
+ private:
+  template <typename T>
+  T Read(StringView name, T def) const;
+  void Write(StringView name, Value value, bool isDefault);
+
+  std::map<String, Value, std::less<>> values_;
+};
+
+}  // namespace pd::platform

@@ -1,0 +1,279 @@
+// The simulated platform: deterministic, headless, driven by tests.
+//
+// A virtual clock drives every timer; tests move it with Advance. Processes,
+// windows, keys and the pointer are plain state the test sets up and reads
+// back. Files are real files in a folder the test chooses, with faults the
+// test can switch on.
+#pragma once
+
+#include <array>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace pd::sim {
+
+using platform::ProcessEntry;
+
+// ---- Clock, timers and the event loop ---------------------------------------
+
+class SimLoop;
+
+class SimTimer final : public platform::Timer {
+ public:
+  SimTimer(SimLoop& loop, Tick tick, std::uint64_t order);
+  ~SimTimer() override;
+
+  void SetInterval(int ms) override;
+  [[nodiscard]] int Interval() const override { return interval_; }
+  void SetEnabled(bool enabled) override;
+  [[nodiscard]] bool Enabled() const override { return enabled_; }
+
+ private:
+  friend class SimLoop;
+  [[nodiscard]] bool Running() const { return enabled_ && interval_ > 0; }
+  void Reschedule();
+
+  SimLoop& loop_;
+  std::uint64_t order_;
+  int interval_ = 0;
+  bool enabled_ = false;
+  std::uint64_t due_ = 0;
+};
+
+class SimLoop final : public platform::EventLoop {
+ public:
+  std::unique_ptr<platform::Timer> CreateTimer(platform::Timer::Tick tick) override;
+  void DoEvents() override;
+  void Run() override;
+  void Quit() override { quit_ = true; }
+  void Sleep(int ms) override;
+  std::uint64_t TickCount() override { return now_; }
+
+  // Moves the clock forward by ms, firing every due timer at its due time in
+  // order (ties in creation order). A timer that fell behind (the thread
+  // slept) fires once, as system timers do, and is rescheduled from then.
+  void Advance(std::uint64_t ms);
+  // Queues work for the next pass of the loop (a user event).
+  void Post(std::function<void()> work);
+
+  [[nodiscard]] std::uint64_t Now() const { return now_; }
+  [[nodiscard]] int DoEventsCalls() const { return doEventsCalls_; }
+
+ private:
+  friend class SimTimer;
+  SimTimer* NextDue(std::uint64_t limit) const;
+  void FireTimer(SimTimer& t);
+
+  std::uint64_t now_ = 0;
+  std::uint64_t nextOrder_ = 0;
+  std::vector<SimTimer*> timers_;
+  std::deque<std::function<void()>> posted_;
+  bool quit_ = false;
+  int doEventsCalls_ = 0;
+};
+
+// ---- Processes and windows ------------------------------------------------------
+
+struct SimProcessOptions {
+  bool pathUnreadable = false;      // ExecutablePath fails (protected process)
+  bool refusesTermination = false;  // Terminate fails
+  ProcessId parent = 0;
+};
+
+class SimProcesses final : public platform::Processes {
+ public:
+  explicit SimProcesses(ProcessId self) : self_(self) {}
+
+  void Walk(const Visitor& visit) override;
+  String ExecutablePath(ProcessId id) override;
+  bool Terminate(ProcessId id) override;
+  ProcessId WindowOwner(WindowHandle window) override;
+  ProcessId CurrentProcess() override { return self_; }
+
+  // Starts a process from a full path; its file name is the path's last
+  // component (after '\\' or '/'). Ids are handed out in increasing order.
+  ProcessId Start(StringView path, SimProcessOptions options = {});
+  // Ends a process as if it exited on its own; its windows go with it.
+  void End(ProcessId id);
+  // The process ends right after the next walk that lists it, so calls made
+  // with what the walk returned find it gone.
+  void EndAfterNextWalk(ProcessId id);
+  // The process ends as the next walk begins: it is missing from that
+  // snapshot although a query made just before still found it.
+  void EndAtNextWalk(ProcessId id);
+  [[nodiscard]] bool IsRunning(ProcessId id) const;
+  // Ids whose termination was asked for, successful or not, in order.
+  [[nodiscard]] const std::vector<ProcessId>& TerminateRequests() const { return terminateRequests_; }
+
+  WindowHandle OpenWindow(ProcessId owner);
+  void CloseWindow(WindowHandle window);
+  [[nodiscard]] bool IsWindow(WindowHandle window) const;
+
+  [[nodiscard]] std::size_t WalkCount() const { return walks_; }
+
+ private:
+  struct Proc {
+    ProcessId id;
+    String name;
+    String path;
+    SimProcessOptions options;
+    bool endAfterWalk = false;
+    bool endAtWalk = false;
+  };
+  Proc* Find(ProcessId id);
+
+  ProcessId self_;
+  ProcessId nextId_ = 4000;
+  std::vector<Proc> procs_;  // in start order, which is the walk order
+  std::map<WindowHandle, ProcessId> windows_;
+  WindowHandle nextWindow_ = 0x10010;
+  std::vector<ProcessId> terminateRequests_;
+  std::size_t walks_ = 0;
+};
+
+// ---- Keyboard, pointer and the foreground -------------------------------------
+
+class SimInput final : public platform::Input {
+ public:
+  explicit SimInput(SimProcesses& procs) : procs_(procs) {}
+
+  std::int16_t GetAsyncKeyState(int virtualKey) override;
+  WindowHandle ForegroundWindow() override;
+  void SetForegroundWindow(WindowHandle window) override;
+  Point CursorPos() override { return cursor_; }
+
+  // The user presses / releases a key or mouse button (virtual-key code).
+  void KeyDown(int virtualKey);
+  void KeyUp(int virtualKey);
+  // Presses and releases at once, between two queries.
+  void Tap(int virtualKey);
+  void ReleaseAll();
+  void MoveCursor(Point p) { cursor_ = p; }
+  [[nodiscard]] int QueryCount() const { return queries_; }
+
+ private:
+  struct Key {
+    bool down = false;
+    bool pressedSince = false;
+  };
+  SimProcesses& procs_;
+  std::array<Key, 256> keys_{};
+  WindowHandle foreground_ = 0;
+  Point cursor_;
+  int queries_ = 0;
+};
+
+// ---- Files ---------------------------------------------------------------------
+
+class SimFiles final : public platform::Files {
+ public:
+  bool FileExists(StringView path) override;
+  bool ReadFile(StringView path, std::string& bytes) override;
+  bool WriteFileAtomic(StringView path, std::string_view bytes) override;
+  bool RemoveFile(StringView path) override;
+  [[nodiscard]] String LastError() const override { return lastError_; }
+
+  // Faults: the next writes fail before the old file is touched (a folder
+  // that refuses new files, a full disk).
+  void FailWrites(bool fail) { failWrites_ = fail; }
+  [[nodiscard]] int Writes() const { return writes_; }
+
+ private:
+  bool Fail(std::string_view what);
+  bool failWrites_ = false;
+  int writes_ = 0;
+  String lastError_;
+};
+
+// ---- Application and host ------------------------------------------------------
+
+class SimApp final : public platform::AppInfo {
+ public:
+  explicit SimApp(String folder) : folder_(std::move(folder)) {}
+  String Folder() override { return folder_; }
+  String ExeName() override { return u"ProcessDrovak"; }
+  String ExeFileName() override { return u"ProcessDrovak.exe"; }
+  String OwnPath() override { return platform::JoinPath(*this, folder_, ExeFileName()); }
+  String DataFolder() override { return folder_; }
+  char16_t PathSeparator() override { return u'/'; }
+  bool PrevInstance() override { return otherInstance_; }
+
+  void SetOtherInstanceRunning(bool running) { otherInstance_ = running; }
+
+ private:
+  String folder_;
+  bool otherInstance_ = false;
+};
+
+class SimSite final : public platform::ComponentSite {
+ public:
+  explicit SimSite(WindowHandle form) : form_(form) {}
+  WindowHandle HostWindow() override { return form_; }
+  platform::PropertyStore& Properties() override { return bag_; }
+  void PropertyChanged(StringView name) override { changed_.emplace_back(name); }
+  void SetExtent(int widthTwips, int heightTwips) override { extent_ = {widthTwips, heightTwips}; }
+
+  [[nodiscard]] platform::PropertyBag& Bag() { return bag_; }
+  [[nodiscard]] const std::vector<String>& ChangedProperties() const { return changed_; }
+  [[nodiscard]] Point Extent() const { return extent_; }
+
+ private:
+  WindowHandle form_;
+  platform::PropertyBag bag_;
+  std::vector<String> changed_;
+  Point extent_;
+};
+
+class SimHost final : public platform::Host {
+ public:
+  explicit SimHost(SimProcesses& procs) : procs_(procs) {}
+  WindowHandle CreateForm(StringView caption) override;
+  void DestroyForm(WindowHandle form) override { procs_.CloseWindow(form); }
+  void ShowForm(WindowHandle form, bool visible) override;
+  std::unique_ptr<platform::ComponentSite> CreateSite(WindowHandle form) override;
+
+  [[nodiscard]] bool IsVisible(WindowHandle form) const;
+
+ private:
+  SimProcesses& procs_;
+  std::map<WindowHandle, bool> visible_;
+};
+
+// ---- The whole platform -------------------------------------------------------
+
+class SimPlatform final : public platform::Platform {
+ public:
+  static constexpr ProcessId kSelfId = 1000;
+
+  // folder stands for the application folder; it must exist.
+  explicit SimPlatform(String folder = u".");
+
+  platform::Processes& processes() override { return procs_; }
+  platform::Input& input() override { return input_; }
+  platform::EventLoop& loop() override { return loop_; }
+  platform::AppInfo& app() override { return app_; }
+  platform::Files& files() override { return files_; }
+  platform::Host& host() override { return host_; }
+
+  SimProcesses& Procs() { return procs_; }
+  SimInput& Keys() { return input_; }
+  SimLoop& Clock() { return loop_; }
+  SimApp& App() { return app_; }
+  SimFiles& Disk() { return files_; }
+  SimHost& Forms() { return host_; }
+
+ private:
+  SimProcesses procs_;
+  SimInput input_;
+  SimLoop loop_;
+  SimApp app_;
+  SimFiles files_;
+  SimHost host_;
+};
+
+}  // namespace pd::sim

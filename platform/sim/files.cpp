@@ -1,0 +1,69 @@
+// Simulated files: real files (the test's folder stands for the application
+// folder) through the standard library, with faults the test switches on.
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "platform/sim/backend.h"
+#include "platform/text.h"
+
+namespace fs = std::filesystem;
+
+namespace pd::sim {
+
+bool SimFiles::Fail(std::string_view what) {
+  lastError_ = text::FromUtf8(what);
+  return false;
+}
+
+bool SimFiles::FileExists(StringView path) {
+  if (path.empty()) return false;
+  std::error_code ec;
+  const auto st = fs::status(fs::path(path), ec);
+  return !ec && fs::exists(st) && !fs::is_directory(st);
+}
+
+bool SimFiles::ReadFile(StringView path, std::string& bytes) {
+  std::ifstream in(fs::path(path), std::ios::binary);
+  if (!in) return Fail("ReadFile: cannot open");
+  std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return Fail("ReadFile: read error");
+  bytes = std::move(data);
+  return true;
+}
+
+bool SimFiles::WriteFileAtomic(StringView path, std::string_view bytes) {
+  ++writes_;
+  if (failWrites_) return Fail("WriteFileAtomic: simulated write failure");
+  const fs::path target(path);
+  fs::path temp = target;
+  temp += ".tmp~";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) return Fail("WriteFileAtomic: cannot create the temporary file");
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.flush();
+    if (!out) {
+      out.close();
+      std::error_code ignored;
+      fs::remove(temp, ignored);
+      return Fail("WriteFileAtomic: write failed");
+    }
+  }
+  std::error_code ec;
+  fs::rename(temp, target, ec);
+  if (ec) {
+    std::error_code ignored;
+    fs::remove(temp, ignored);
+    return Fail("WriteFileAtomic: rename: " + ec.message());
+  }
+  return true;
+}
+
+bool SimFiles::RemoveFile(StringView path) {
+  std::error_code ec;
+  if (!fs::remove(fs::path(path), ec) || ec) return Fail("RemoveFile: " + (ec ? ec.message() : "no such file"));
+  return true;
+}
+
+}  // namespace pd::sim

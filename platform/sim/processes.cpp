@@ -1,0 +1,93 @@
+#include <algorithm>
+
+#include "platform/sim/backend.h"
+
+namespace pd::sim {
+
+SimProcesses::Proc* SimProcesses::Find(ProcessId id) {
+  auto it = std::find_if(procs_.begin(), procs_.end(), [id](const Proc& p) { return p.id == id; });
+  return it == procs_.end() ? nullptr : &*it;
+}
+
+ProcessId SimProcesses::Start(StringView path, SimProcessOptions options) {
+  const auto cut = path.find_last_of(u"\\/");
+  Proc p{nextId_, String(cut == StringView::npos ? path : path.substr(cut + 1)), String(path), options};
+  nextId_ += 4;
+  procs_.push_back(std::move(p));
+  return procs_.back().id;
+}
+
+void SimProcesses::End(ProcessId id) {
+  std::erase_if(procs_, [id](const Proc& p) { return p.id == id; });
+  std::erase_if(windows_, [id](const auto& w) { return w.second == id; });
+}
+
+void SimProcesses::EndAfterNextWalk(ProcessId id) {
+  if (Proc* p = Find(id)) p->endAfterWalk = true;
+}
+
+void SimProcesses::EndAtNextWalk(ProcessId id) {
+  if (Proc* p = Find(id)) p->endAtWalk = true;
+}
+
+bool SimProcesses::IsRunning(ProcessId id) const {
+  return std::any_of(procs_.begin(), procs_.end(), [id](const Proc& p) { return p.id == id; });
+}
+
+void SimProcesses::Walk(const Visitor& visit) {
+  ++walks_;
+  std::erase_if(procs_, [](const Proc& p) { return p.endAtWalk; });
+  // A point-in-time copy, as a system snapshot is: the visitor may end or
+  // start processes without disturbing the walk.
+  std::vector<ProcessEntry> snapshot;
+  snapshot.reserve(procs_.size());
+  for (const Proc& p : procs_) {
+    ProcessEntry e;
+    e.th32ProcessID = p.id;
+    e.th32ParentProcessID = p.options.parent;
+    e.cntThreads = 1;
+    e.SetExeFile(p.name);
+    snapshot.push_back(e);
+  }
+  std::vector<ProcessId> ending;
+  for (const Proc& p : procs_) {
+    if (p.endAfterWalk) ending.push_back(p.id);
+  }
+  for (const ProcessEntry& e : snapshot) {
+    if (!visit(e)) break;
+  }
+  for (ProcessId id : ending) End(id);
+}
+
+String SimProcesses::ExecutablePath(ProcessId id) {
+  Proc* p = Find(id);
+  if (p == nullptr || p->options.pathUnreadable) return {};
+  return p->path;
+}
+
+bool SimProcesses::Terminate(ProcessId id) {
+  terminateRequests_.push_back(id);
+  if (id == 0 || id == self_) return false;
+  Proc* p = Find(id);
+  if (p == nullptr || p->options.refusesTermination) return false;
+  End(id);
+  return true;
+}
+
+ProcessId SimProcesses::WindowOwner(WindowHandle window) {
+  auto it = windows_.find(window);
+  return it == windows_.end() ? 0 : it->second;
+}
+
+WindowHandle SimProcesses::OpenWindow(ProcessId owner) {
+  const WindowHandle w = nextWindow_;
+  nextWindow_ += 0x10;
+  windows_[w] = owner;
+  return w;
+}
+
+void SimProcesses::CloseWindow(WindowHandle window) { windows_.erase(window); }
+
+bool SimProcesses::IsWindow(WindowHandle window) const { return windows_.count(window) != 0; }
+
+}  // namespace pd::sim

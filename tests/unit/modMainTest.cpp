@@ -1,0 +1,122 @@
+#include "app/modMain.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "platform/sim/backend.h"
+#include "test_util.h"
+
+namespace pd::app {
+namespace {
+
+TEST(TrimNull, CutsAtTheFirstNulAndNeedsOne) {
+  using namespace std::string_view_literals;
+  EXPECT_EQ(modMain::TrimNull(u"abc\0xyz"sv), u"abc");
+  EXPECT_EQ(modMain::TrimNull(u"\0abc"sv), u"");
+  EXPECT_EQ(modMain::TrimNull(u"abc"), u"");  // no NUL at all: empty, not unchanged
+  EXPECT_EQ(modMain::TrimNull(u""), u"");
+  EXPECT_EQ(modMain::TrimNull(u"a\0\0"sv), u"a");
+  EXPECT_EQ(modMain::TrimNull(String(260, u' ')), u"");  // a failed path query
+}
+
+class ProcessServices : public ::testing::Test {
+ protected:
+  test::TempFolder folder_;
+  sim::SimPlatform p_{folder_.Str()};
+  modMain services_{p_};
+};
+
+TEST_F(ProcessServices, RecordNamesTheFileAndPathIsSeparate) {
+  const ProcessId id = p_.Procs().Start(u"C:\\Program Files\\Игры\\Игра.exe");
+  ProcessRecord found;
+  services_.ForEachProcess([&](const platform::ProcessEntry& e) {
+    if (e.th32ProcessID == id) static_cast<platform::ProcessEntry&>(found) = e;
+  });
+  EXPECT_EQ(found.ExeFile(), u"Игра.exe");
+  EXPECT_EQ(found.dwSize, 556U);
+  EXPECT_EQ(services_.GetProcessPath(id), u"C:\\Program Files\\Игры\\Игра.exe");
+}
+
+TEST_F(ProcessServices, LongNameIsCutInsideTheField) {
+  const String longName(400, u'x');
+  const ProcessId id = p_.Procs().Start(u"C:\\" + longName);
+  const ProcessRecord r = services_.GetWindowProcess(p_.Procs().OpenWindow(id));
+  EXPECT_EQ(r.ExeFile(), String(259, u'x'));
+}
+
+TEST_F(ProcessServices, PathFailuresGiveTheEmptyPath) {
+  const ProcessId prot = p_.Procs().Start(u"C:\\Windows\\System32\\csrss.exe", {.pathUnreadable = true});
+  EXPECT_EQ(services_.GetProcessPath(prot), u"");
+  EXPECT_EQ(services_.GetProcessPath(0), u"");
+  EXPECT_EQ(services_.GetProcessPath(123457), u"");
+
+  // Ends between the walk and the path query.
+  const ProcessId brief = p_.Procs().Start(u"C:\\tmp\\brief.exe");
+  p_.Procs().EndAfterNextWalk(brief);
+  bool listed = false;
+  services_.ForEachProcess([&](const platform::ProcessEntry& e) { listed |= e.th32ProcessID == brief; });
+  EXPECT_TRUE(listed);
+  EXPECT_EQ(services_.GetProcessPath(brief), u"");
+}
+
+TEST_F(ProcessServices, WindowProcessIsTheOwnerOrAnEmptyRecord) {
+  p_.Procs().Start(u"C:\\a\\first.exe");
+  const ProcessId owner = p_.Procs().Start(u"C:\\b\\owner.exe");
+  p_.Procs().Start(u"C:\\c\\last.exe");
+  const WindowHandle w = p_.Procs().OpenWindow(owner);
+
+  const ProcessRecord r = services_.GetWindowProcess(w);
+  EXPECT_EQ(r.th32ProcessID, owner);
+  EXPECT_EQ(r.ExeFile(), u"owner.exe");
+  EXPECT_TRUE(r.FullPath.empty());
+
+  // The process ended: the handle designates nobody, never another process.
+  p_.Procs().End(owner);
+  const ProcessRecord gone = services_.GetWindowProcess(w);
+  EXPECT_EQ(gone.th32ProcessID, 0U);
+  EXPECT_EQ(gone.ExeFile(), u"");
+  EXPECT_EQ(services_.GetWindowProcess(0).th32ProcessID, 0U);
+}
+
+TEST_F(ProcessServices, WindowOwnerMissingFromTheSnapshotGivesAnEmptyRecord) {
+  const ProcessId owner = p_.Procs().Start(u"C:\\b\\owner.exe");
+  const WindowHandle w = p_.Procs().OpenWindow(owner);
+  p_.Procs().Start(u"C:\\c\\other.exe");
+  // The window still answers with its owner id, but the process leaves the
+  // system list before the snapshot is taken.
+  p_.Procs().EndAtNextWalk(owner);
+  const ProcessRecord r = services_.GetWindowProcess(w);
+  EXPECT_FALSE(p_.Procs().IsRunning(owner));
+  EXPECT_EQ(r.th32ProcessID, 0U);
+}
+
+TEST_F(ProcessServices, KillTerminatesButNeverIdZeroOrItself) {
+  const ProcessId victim = p_.Procs().Start(u"C:\\x\\hung.exe");
+  const ProcessId stubborn = p_.Procs().Start(u"C:\\x\\stubborn.exe", {.refusesTermination = true});
+  services_.KillProcess(victim);
+  services_.KillProcess(stubborn);
+  services_.KillProcess(0);
+  services_.KillProcess(sim::SimPlatform::kSelfId);
+  services_.KillProcess(victim);  // already gone: silent
+
+  EXPECT_FALSE(p_.Procs().IsRunning(victim));
+  EXPECT_TRUE(p_.Procs().IsRunning(stubborn));
+  // Id 0 and the program's own id never reach the platform.
+  EXPECT_EQ(p_.Procs().TerminateRequests(), (std::vector<ProcessId>{victim, stubborn, victim}));
+}
+
+TEST_F(ProcessServices, FileExistsForFilesOnly) {
+  EXPECT_FALSE(services_.FileExists(u""));
+  { std::ofstream(folder_.Path() / ".hidden") << "x"; }
+  { std::ofstream(folder_.Path() / "Blocks.txt") << ""; }
+  std::filesystem::create_directory(folder_.Path() / "dir");
+  EXPECT_TRUE(services_.FileExists(folder_.File(".hidden")));
+  EXPECT_TRUE(services_.FileExists(folder_.File("Blocks.txt")));
+  EXPECT_FALSE(services_.FileExists(folder_.File("dir")));
+  EXPECT_FALSE(services_.FileExists(folder_.File("missing.txt")));
+  EXPECT_FALSE(services_.FileExists(folder_.File("Blocks.txt/inside")));
+}
+
+}  // namespace
+}  // namespace pd::app
