@@ -194,14 +194,16 @@ class SimFiles final : public platform::Files {
 
 class SimApp final : public platform::AppInfo {
  public:
+  // The program as if installed in folder on Windows: ProcessDrovak.exe,
+  // paths joined with '/' so that the folder can be a real one of the test.
   explicit SimApp(String folder) : folder_(std::move(folder)) {}
-  String Folder() override { return folder_; }
-  String ExeName() override { return u"ProcessDrovak"; }
-  String ExeFileName() override { return u"ProcessDrovak.exe"; }
-  String OwnPath() override { return platform::JoinPath(*this, folder_, ExeFileName()); }
-  String DataFolder() override { return folder_; }
-  char16_t PathSeparator() override { return u'/'; }
-  bool PrevInstance() override { return otherInstance_; }
+  String Folder() override;
+  String ExeName() override;
+  String ExeFileName() override;
+  String OwnPath() override;
+  String DataFolder() override;
+  char16_t PathSeparator() override;
+  bool PrevInstance() override;
 
   void SetOtherInstanceRunning(bool running) { otherInstance_ = running; }
 
