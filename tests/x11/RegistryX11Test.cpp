@@ -170,6 +170,7 @@ TEST_F(RegistryX11, StoreSurvivesAReloadWithEveryType) {
   reg_->WriteValue(String(kKey) + String(u"\\Ключ"), u"Имя", u"значение", 1);
   reg_->CreateKey(String(kKey) + String(u"\\Empty"));
   ASSERT_TRUE(fs::exists(Store()));
+  EXPECT_NE(Slurp(Store()).find("[HKEY_CURRENT_USER\\Software\\Drovak]\n\"sz\"=sz:\"Привет, мир\"\n"), std::string::npos);
   EXPECT_EQ(fs::status(Store()).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
 
   auto again = Reopen();
@@ -189,7 +190,7 @@ TEST_F(RegistryX11, StoreSurvivesAReloadWithEveryType) {
   EXPECT_EQ(reg_->Read(kKey, u"sz"), u"changed");
   reg_->DeleteKey(kKey);
   EXPECT_EQ(other.Read(kKey, u"dw"), u"");
-  EXPECT_EQ(Slurp(Store()).find("Software\\\\Drovak"), std::string::npos);
+  EXPECT_EQ(Slurp(Store()).find("[HKEY_CURRENT_USER\\Software\\Drovak"), std::string::npos);
 }
 
 TEST_F(RegistryX11, DamagedStoreLoadsWhatItCanAndIsKeptAside) {
