@@ -1,0 +1,27 @@
+// Simulated registry: an in-memory hive with the system's rules.
+#include "platform/sim/backend.h"
+
+namespace pd::sim {
+
+void SimRegistry::ProtectKey(platform::RegRoot root, std::string_view subKey) {
+  platform::RegistryHive::Path path;
+  if (platform::RegistryHive::SplitPath(subKey, path)) protected_.emplace_back(root, std::move(path));
+}
+
+bool SimRegistry::MayWrite(platform::RegRoot root, const platform::RegistryHive::Path& path) {
+  for (const auto& [r, p] : protected_) {
+    if (r != root || p.size() > path.size()) continue;
+    bool under = true;
+    for (std::size_t i = 0; i < p.size() && under; ++i) under = platform::RegistryHive::SameName(p[i], path[i]);
+    if (under) return false;
+  }
+  return true;
+}
+
+}  // namespace pd::sim
+
+namespace pd::platform {
+
+std::unique_ptr<Registry> CreateRegistry() { return std::make_unique<sim::SimRegistry>(); }
+
+}  // namespace pd::platform
