@@ -202,8 +202,10 @@ std::string ToBytes(StringView text, UINT codePage) {
 
 class GdiSurface final : public Surface {
  public:
-  GdiSurface(int width, int height, std::shared_ptr<FontCache> fonts)
-      : width_(std::max(1, width)), height_(std::max(1, height)), fonts_(std::move(fonts)) {
+  // window: where Present puts the frame (its client area's top-left
+  // corner); nullptr for a memory surface.
+  GdiSurface(int width, int height, std::shared_ptr<FontCache> fonts, HWND window = nullptr)
+      : width_(std::max(1, width)), height_(std::max(1, height)), fonts_(std::move(fonts)), window_(window) {
     dc_ = CreateCompatibleDC(nullptr);
     BITMAPINFO bmi = DibInfo(width_, height_, 32);
     void* bits = nullptr;
@@ -368,7 +370,14 @@ class GdiSurface final : public Surface {
     }
   }
 
-  void Present() override { GdiFlush(); }
+  void Present() override {
+    GdiFlush();
+    if (window_ == nullptr) return;
+    HDC target = GetDC(window_);
+    if (target == nullptr) return;
+    BitBlt(target, 0, 0, width_, height_, dc_, 0, 0, SRCCOPY);
+    ReleaseDC(window_, target);
+  }
 
  private:
   const GdiPicture* Checked(const Picture& pic, const Rect& dst, const Rect& src) const {
@@ -397,6 +406,7 @@ class GdiSurface final : public Surface {
   int width_;
   int height_;
   std::shared_ptr<FontCache> fonts_;
+  HWND window_;
   HDC dc_ = nullptr;
   HBITMAP bitmap_ = nullptr;
   HGDIOBJ oldBitmap_ = nullptr;
@@ -410,6 +420,9 @@ class GdiSurface final : public Surface {
 
 class GdiGraphics final : public Graphics {
  public:
+  std::unique_ptr<Surface> CreateWindowSurface(HWND window, int width, int height) {
+    return std::make_unique<GdiSurface>(width, height, fonts_, window);
+  }
   std::unique_ptr<Surface> CreateSurface(int width, int height) override {
     return std::make_unique<GdiSurface>(width, height, fonts_);
   }
@@ -430,3 +443,18 @@ class GdiGraphics final : public Graphics {
 std::unique_ptr<Graphics> CreateGraphics() { return std::make_unique<GdiGraphics>(); }
 
 }  // namespace pd::platform
+
+namespace pd::win32 {
+
+// For the backend's windows (declared where the backend needs it): a surface
+// drawn in memory whose Present copies the frame to the window's client
+// area; nullptr when graphics is not the GDI one from CreateGraphics.
+std::unique_ptr<platform::Surface> CreateWindowSurface(platform::Graphics& graphics, HWND window, int width,
+                                                       int height);
+std::unique_ptr<platform::Surface> CreateWindowSurface(platform::Graphics& graphics, HWND window, int width,
+                                                       int height) {
+  auto* gdi = dynamic_cast<platform::GdiGraphics*>(&graphics);
+  return gdi != nullptr ? gdi->CreateWindowSurface(window, width, height) : nullptr;
+}
+
+}  // namespace pd::win32

@@ -8,6 +8,11 @@
 #include "platform/surface.h"
 #include "unit/SurfaceTestUtil.h"
 
+namespace pd::win32 {
+std::unique_ptr<platform::Surface> CreateWindowSurface(platform::Graphics& graphics, HWND window, int width,
+                                                       int height);
+}  // namespace pd::win32
+
 namespace pd {
 namespace {
 
@@ -66,6 +71,28 @@ TEST_F(SurfaceGdiTest, UiFontHasTheUsualLineHeight) {
   s->SetFont(Font{});
   EXPECT_GE(s->TextHeight(u""), 12);
   EXPECT_LE(s->TextHeight(u""), 14);
+}
+
+TEST_F(SurfaceGdiTest, WindowSurfacePresentsItsFrameAtOnce) {
+  HWND window = CreateWindowExA(WS_EX_TOPMOST, "STATIC", "", WS_POPUP | WS_VISIBLE, 10, 10, 40, 30, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+  if (window == nullptr) GTEST_SKIP() << "no window could be created (run under Xvfb: scripts/with-xvfb)";
+  UpdateWindow(window);
+  auto s = win32::CreateWindowSurface(*gfx_, window, 40, 30);
+  ASSERT_NE(s, nullptr);
+  s->SetBackColor(0x0000FF);
+  s->Clear();
+  s->FillRect(Rect{10, 10, 20, 20}, 0x00FF00);
+  HDC dc = GetDC(window);
+  const COLORREF before = GetPixel(dc, 15, 15);
+  s->Present();
+  const COLORREF red = GetPixel(dc, 2, 2);
+  const COLORREF green = GetPixel(dc, 15, 15);
+  ReleaseDC(window, dc);
+  DestroyWindow(window);
+  EXPECT_NE(before, 0x00FF00u);  // nothing reaches the window before Present
+  EXPECT_EQ(red, 0x0000FFu);
+  EXPECT_EQ(green, 0x00FF00u);
 }
 
 }  // namespace
