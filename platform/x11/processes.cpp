@@ -9,6 +9,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -193,6 +194,9 @@ void X11Processes::Walk(const Visitor& visit) {
   }
   closedir(dir);
   std::erase_if(cache_, [walk](const auto& kv) { return kv.second.walk != walk; });
+  // /proc lists ids in ascending order; other folders (tests) may not.
+  std::sort(snapshot.begin(), snapshot.end(),
+            [](const auto& a, const auto& b) { return a.th32ProcessID < b.th32ProcessID; });
   for (const auto& entry : snapshot) {
     if (!visit(entry)) break;
   }
