@@ -43,8 +43,9 @@ WindowHandle X11Host::CreateForm(StringView caption) {
                   reinterpret_cast<const unsigned char*>(pid), 1);
   char host[256] = {};
   if (gethostname(host, sizeof host - 1) == 0) {
+    const auto length = static_cast<int>(std::char_traits<char>::length(host));
     XChangeProperty(dpy, w, XA_WM_CLIENT_MACHINE, XA_STRING, 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(host), static_cast<int>(std::char_traits<char>::length(host)));
+                    reinterpret_cast<const unsigned char*>(host), length);
   }
   // The close button asks rather than cutting the connection.
   Atom protocols[] = {x_.GetAtom("WM_DELETE_WINDOW")};
@@ -76,11 +77,11 @@ std::unique_ptr<platform::ComponentSite> X11Host::CreateSite(WindowHandle form) 
 
 void X11Host::OnEvent(XEvent& ev) {
   // Closing a form only hides it.
-  if (ev.type == ClientMessage && ev.xclient.format == 32 &&
-      static_cast<Atom>(ev.xclient.data.l[0]) == x_.GetAtom("WM_DELETE_WINDOW") &&
-      forms_.count(static_cast<WindowHandle>(ev.xclient.window)) != 0) {
-    ShowForm(static_cast<WindowHandle>(ev.xclient.window), false);
-  }
+  if (ev.type != ClientMessage || ev.xclient.format != 32) return;
+  if (ev.xclient.message_type != x_.GetAtom("WM_PROTOCOLS")) return;
+  if (static_cast<Atom>(ev.xclient.data.l[0]) != x_.GetAtom("WM_DELETE_WINDOW")) return;
+  const auto form = static_cast<WindowHandle>(ev.xclient.window);
+  if (forms_.count(form) != 0) ShowForm(form, false);
 }
 
 }  // namespace pd::x11

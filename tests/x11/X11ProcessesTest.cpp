@@ -170,7 +170,8 @@ unsigned long long TicksNow() {
   timespec ts{};
   clock_gettime(CLOCK_BOOTTIME, &ts);
   const auto hz = static_cast<unsigned long long>(sysconf(_SC_CLK_TCK));
-  return static_cast<unsigned long long>(ts.tv_sec) * hz + static_cast<unsigned long long>(ts.tv_nsec) * hz / 1'000'000'000ULL;
+  const auto ns = static_cast<unsigned long long>(ts.tv_nsec);
+  return static_cast<unsigned long long>(ts.tv_sec) * hz + ns * hz / 1'000'000'000ULL;
 }
 
 std::vector<std::pair<ProcessId, String>> List(X11Processes& procs) {
