@@ -10,6 +10,8 @@
 #include "platform/input.h"
 #include "platform/loop.h"
 #include "platform/processes.h"
+#include "platform/registry.h"
+#include "platform/surface.h"
 
 namespace pd::platform {
 
@@ -23,6 +25,8 @@ class Platform {
   virtual AppInfo& app() = 0;
   virtual Files& files() = 0;
   virtual Host& host() = 0;
+  virtual Registry& registry() = 0;
+  virtual Graphics& graphics() = 0;
 };
 
 // The backend of the build: win32 on Windows, x11 on Linux, or the

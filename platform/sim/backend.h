@@ -15,6 +15,7 @@
 
 #include "platform/platform.h"
 #include "platform/registry_hive.h"
+#include "platform/soft/SoftGraphics.h"
 
 namespace pd::sim {
 
@@ -280,6 +281,8 @@ class SimPlatform final : public platform::Platform {
   platform::AppInfo& app() override { return app_; }
   platform::Files& files() override { return files_; }
   platform::Host& host() override { return host_; }
+  platform::Registry& registry() override { return registry_; }
+  platform::Graphics& graphics() override { return graphics_; }
 
   SimProcesses& Procs() { return procs_; }
   SimInput& Keys() { return input_; }
@@ -287,6 +290,8 @@ class SimPlatform final : public platform::Platform {
   SimApp& App() { return app_; }
   SimFiles& Disk() { return files_; }
   SimHost& Forms() { return host_; }
+  SimRegistry& Reg() { return registry_; }
+  soft::SoftGraphics& Drawing() { return graphics_; }
 
  private:
   SimProcesses procs_;
@@ -295,6 +300,8 @@ class SimPlatform final : public platform::Platform {
   SimApp app_;
   SimFiles files_;
   SimHost host_;
+  SimRegistry registry_;
+  soft::SoftGraphics graphics_;
 };
 
 }  // namespace pd::sim

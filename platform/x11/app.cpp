@@ -1,0 +1,124 @@
+// The program's own path, its data folder and the single-instance lock.
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include "platform/text.h"
+#include "platform/x11/backend.h"
+
+namespace pd::x11 {
+
+namespace {
+
+constexpr const char* kProgram = "ProcessDrovak";
+constexpr std::string_view kDeleted = " (deleted)";
+
+std::string SelfExe() {
+  std::string buf(PATH_MAX, '\0');
+  const ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+  if (n <= 0) return {};
+  buf.resize(static_cast<std::size_t>(n));
+  // A binary replaced while running (an upgrade) still names its folder.
+  if (buf.size() > kDeleted.size() && buf.compare(buf.size() - kDeleted.size(), kDeleted.size(), kDeleted) == 0) {
+    buf.resize(buf.size() - kDeleted.size());
+  }
+  return buf;
+}
+
+// Creates every missing folder of path (mode 0700 for new ones).
+bool MakeFolders(const std::string& path) {
+  if (path.empty()) return false;
+  for (std::size_t i = 1; i <= path.size(); ++i) {
+    if (i != path.size() && path[i] != '/') continue;
+    const std::string part = path.substr(0, i);
+    if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string HomeFolder() {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home == '/') return home;
+  if (const passwd* pw = getpwuid(getuid()); pw != nullptr && pw->pw_dir != nullptr) return pw->pw_dir;
+  return {};
+}
+
+}  // namespace
+
+X11App::X11App(std::string exePath) : exe_(exePath.empty() ? SelfExe() : std::move(exePath)) {
+  const auto cut = exe_.find_last_of('/');
+  if (cut == std::string::npos) {
+    file_ = exe_;
+  } else {
+    folder_ = exe_.substr(0, cut);
+    file_ = exe_.substr(cut + 1);
+  }
+}
+
+X11App::~X11App() {
+  if (lockFd_ >= 0) close(lockFd_);
+}
+
+String X11App::Folder() { return text::FromUtf8(folder_); }
+// Linux executables have no suffix: the base name is the file name.
+String X11App::ExeName() { return text::FromUtf8(file_); }
+String X11App::ExeFileName() { return text::FromUtf8(file_); }
+String X11App::OwnPath() { return platform::JoinPath(*this, Folder(), ExeFileName()); }
+
+String X11App::DataFolder() {
+  const std::string exeFolder = folder_.empty() ? "/" : folder_;
+  if (access(exeFolder.c_str(), W_OK | X_OK) == 0) return text::FromUtf8(folder_);
+  std::string base;
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg == '/') {
+    base = xdg;
+  } else {
+    base = HomeFolder();
+    if (base.empty()) return text::FromUtf8(folder_);
+    base += "/.config";
+  }
+  const std::string folder = base + "/" + kProgram;
+  MakeFolders(folder);
+  return text::FromUtf8(folder);
+}
+
+std::string X11App::LockPath() {
+  std::string folder;
+  if (const char* run = std::getenv("XDG_RUNTIME_DIR"); run != nullptr && *run == '/') {
+    folder = run;
+  } else {
+    folder = "/tmp/" + std::string(kProgram) + "-" + std::to_string(getuid());
+  }
+  return folder + "/" + kProgram + ".lock";
+}
+
+bool X11App::PrevInstance() {
+  if (lockFd_ >= 0) return false;  // this instance holds it
+  const std::string path = LockPath();
+  const std::string folder = path.substr(0, path.find_last_of('/'));
+  if (std::getenv("XDG_RUNTIME_DIR") == nullptr || *std::getenv("XDG_RUNTIME_DIR") != '/') {
+    // The shared /tmp: the folder must be ours and private, or anyone could
+    // hold the lock for us.
+    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    struct stat st {};
+    if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) return false;
+    if ((st.st_mode & 077) != 0) chmod(folder.c_str(), 0700);
+  }
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return false;  // no lock to be had: run rather than refuse
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const bool held = errno == EWOULDBLOCK;
+    close(fd);
+    return held;
+  }
+  lockFd_ = fd;
+  return false;
+}
+
+}  // namespace pd::x11

@@ -1,0 +1,396 @@
+// The Linux backend: /proc for processes, POSIX for files, and one X
+// connection (Xlib, XInput 2.2, X-Resource) for windows, keys and the
+// event loop.
+//
+// The process, file, application and loop parts work without a display, so
+// they can be built and tested apart from the X connection; only the whole
+// X11Platform needs one. Failures the user never sees are still recorded,
+// with messages that start with "X11: " (Files::LastError,
+// XConnection::LastError).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+// Xlib's types, declared here so that includers do not get Xlib's macros
+// (None, Bool, Status...).
+struct _XDisplay;
+union _XEvent;
+
+namespace pd::x11 {
+
+using Display = ::_XDisplay;
+using XEvent = ::_XEvent;
+using XWindow = unsigned long;  // Xlib's Window (an XID)
+using XAtom = unsigned long;    // Xlib's Atom
+
+// ---- The X connection ------------------------------------------------------------
+
+// One connection to the X server, shared by the ports that need it. X
+// errors never end the program: a process-wide handler records them (a
+// window that vanished between two requests raises BadWindow), and
+// requests that can fail report it through their status or an ErrorTrap.
+class XConnection {
+ public:
+  // Opens the display named by $DISPLAY; nullptr with the reason when none
+  // can be opened.
+  static std::unique_ptr<XConnection> Open(std::string& error);
+  ~XConnection();
+  XConnection(const XConnection&) = delete;
+  XConnection& operator=(const XConnection&) = delete;
+
+  [[nodiscard]] Display* Dpy() const { return dpy_; }
+  [[nodiscard]] XWindow Root() const { return root_; }
+  [[nodiscard]] int Fd() const;
+  // The atom of a name, interned once and cached.
+  XAtom GetAtom(const char* name);
+
+  // Listeners see every event the loop takes off the queue, in order of
+  // registration. A listener may not add or remove listeners.
+  using Listener = std::function<void(XEvent&)>;
+  void AddListener(Listener listener) { listeners_.push_back(std::move(listener)); }
+  // Reads what the server has sent and hands every queued event to the
+  // listeners. Returns the number of events delivered.
+  int DispatchPending();
+
+  // Whether the server has X-Resource 1.2 (client ids).
+  [[nodiscard]] bool HasXRes() const { return hasXRes_; }
+
+  // Catches the errors of the one-way requests made during its life:
+  // Failed() waits for the server and tells whether any of them failed.
+  class ErrorTrap {
+   public:
+    explicit ErrorTrap(XConnection& x);
+    bool Failed();
+
+   private:
+    XConnection& x_;
+    unsigned long firstSerial_;
+  };
+
+  // The latest X error on this connection, as text ("X11: BadWindow
+  // (request 20)"), or empty.
+  [[nodiscard]] std::string LastError() const;
+  // Number of X errors recorded on this connection.
+  [[nodiscard]] unsigned long ErrorCount() const;
+
+  // A 32-bit-format property of a window as numbers (CARDINAL, WINDOW,
+  // ATOM) into out (empty when the property is missing or of another
+  // type). False when the window does not exist.
+  bool ReadLongs(XWindow w, XAtom property, XAtom type, std::vector<unsigned long>& out);
+
+ private:
+  explicit XConnection(Display* dpy);
+  Display* dpy_;
+  XWindow root_;
+  bool hasXRes_ = false;
+  std::map<std::string, XAtom, std::less<>> atoms_;
+  std::vector<Listener> listeners_;
+};
+
+// ---- Processes -------------------------------------------------------------------
+
+// Processes from /proc. A walk lists the numeric entries of the /proc
+// folder and reads a process (stat, the exe link, and comm where needed)
+// only when it has not seen that id before: entries are cached by id and
+// start time, and the folder entry's inode number tells, without reading
+// anything, that the id still names the same process. Entries of ended
+// processes are dropped at the walk that misses them.
+//
+// A process can change its executable (exec) after it was first seen: a
+// young process (started less than a second ago, the fork-then-exec window)
+// is read again at every walk, and every cached entry again once it is two
+// seconds old, so a name is never stale for long.
+//
+// The file name is the base name of the exe link (without a " (deleted)"
+// suffix); where the link is refused (another user's process) or absent
+// (kernel threads, zombies) it is comm, or the base name of argv[0] when
+// comm is cut at 15 characters and argv[0] continues it.
+class X11Processes final : public platform::Processes {
+ public:
+  // procRoot is the /proc folder (tests point it at a fake tree); x is the
+  // X connection for WindowOwner, or nullptr without a display.
+  explicit X11Processes(std::string procRoot = "/proc", XConnection* x = nullptr);
+
+  void Walk(const Visitor& visit) override;
+  // The exe link's target ("" when refused or absent; a deleted file keeps
+  // the " (deleted)" suffix, so no other file is taken for it). Taken from
+  // the latest walk when that listed the id less than half a second ago.
+  String ExecutablePath(ProcessId id) override;
+  // SIGKILL. Refuses ids <= 1 (kill(0) signals the own process group,
+  // kill(-1) every process), ids beyond the range of a pid, and the
+  // program itself.
+  bool Terminate(ProcessId id) override;
+  // From X-Resource (client ids), else _NET_WM_PID; 0 for None, a window
+  // that does not exist, or without a display.
+  ProcessId WindowOwner(WindowHandle window) override;
+  ProcessId CurrentProcess() override;
+
+  // Number of per-process reads so far (for tests and the benchmark).
+  [[nodiscard]] std::uint64_t Reads() const { return reads_; }
+  [[nodiscard]] std::size_t CachedCount() const { return cache_.size(); }
+
+  static constexpr std::int64_t kYoungMs = 1000;
+  static constexpr std::int64_t kRecheckMs = 2000;
+  static constexpr std::int64_t kPathTrustMs = 500;
+
+ private:
+  struct Entry {
+    platform::ProcessEntry entry;
+    std::uint64_t inode = 0;
+    unsigned long long startTime = 0;  // clock ticks after boot
+    String path;
+    std::uint32_t parent = 0;
+    std::uint32_t threads = 0;
+    std::int64_t readAtMs = 0;  // monotonic time of the read
+    std::int64_t seenAtMs = 0;  // latest walk that listed it
+    std::uint64_t walk = 0;
+  };
+  bool Read(ProcessId id, Entry& e);
+  [[nodiscard]] bool Stale(const Entry& e, std::uint64_t inode, std::int64_t now, std::int64_t bootMs) const;
+  std::string ReadLink(ProcessId id, int& err) const;
+  [[nodiscard]] std::string PidPath(ProcessId id, const char* leaf) const;
+
+  std::string root_;
+  XConnection* x_;
+  std::map<ProcessId, Entry> cache_;
+  std::uint64_t walks_ = 0;
+  std::uint64_t reads_ = 0;
+  long clockTicks_;
+};
+
+// ---- Keys, pointer and the foreground ----------------------------------------------
+
+// The key-state word from XInput 2.2 raw events selected on the root window
+// (all master devices): a down bit per X key code and per mouse button, and
+// a pressed-since latch per virtual-key code, cleared by the query of that
+// code. The queue is drained at every query and by the loop; at most every
+// 50 ms the down bits are read again from the server (XQueryKeymap,
+// XQueryPointer) so that a missed release does not leave a key held.
+// Virtual-key codes map to X key codes through their keysyms, rebuilt when
+// the keyboard mapping changes.
+class X11Input final : public platform::Input {
+ public:
+  explicit X11Input(XConnection& x);
+
+  std::int16_t GetAsyncKeyState(int virtualKey) override;
+  // _NET_ACTIVE_WINDOW of the root; 0 for None and for desktop and dock
+  // windows.
+  WindowHandle ForegroundWindow() override;
+  void SetForegroundWindow(WindowHandle window) override;
+  Point CursorPos() override;
+
+  // The X key codes a virtual-key code stands for (empty when unmapped).
+  [[nodiscard]] std::vector<int> KeyCodesOf(int virtualKey) const;
+  [[nodiscard]] bool HasRawEvents() const { return xiOpcode_ >= 0; }
+
+  static constexpr std::int64_t kResyncMs = 50;
+
+ private:
+  void BuildKeyMap();
+  void OnEvent(XEvent& ev);
+  void DrainRaw();
+  void Resync();
+  void Press(int vkFromButton, int keycode);
+  [[nodiscard]] bool IsDown(int virtualKey) const;
+
+  XConnection& x_;
+  int xiOpcode_ = -1;
+  std::array<std::vector<int>, 256> keycodes_{};    // vk -> X key codes
+  std::array<std::vector<int>, 256> vksOfCode_{};   // X key code -> vks
+  std::array<bool, 256> codeDown_{};                // by X key code
+  std::array<bool, 10> buttonDown_{};               // by X button 1-9
+  std::array<bool, 256> latch_{};                   // by vk
+  std::int64_t lastResyncMs_ = -1'000'000;
+};
+
+// ---- Timers and the event loop ---------------------------------------------------
+
+class X11Loop;
+
+class X11Timer final : public platform::Timer {
+ public:
+  X11Timer(X11Loop& loop, Tick tick, std::uint64_t order);
+  ~X11Timer() override;
+
+  void SetInterval(int ms) override;
+  [[nodiscard]] int Interval() const override { return interval_; }
+  void SetEnabled(bool enabled) override;
+  [[nodiscard]] bool Enabled() const override { return enabled_; }
+
+ private:
+  friend class X11Loop;
+  [[nodiscard]] bool Running() const { return enabled_ && interval_ > 0; }
+  void Reschedule(std::int64_t nowNs);
+
+  X11Loop& loop_;
+  std::uint64_t order_;
+  int interval_ = 0;
+  bool enabled_ = false;
+  std::int64_t dueNs_ = 0;
+};
+
+// Timers on CLOCK_MONOTONIC; the loop waits in poll() on the X connection
+// (when there is one) with the timeout of the nearest due timer. A timer
+// that fell behind (the thread slept or a tick ran long) fires once and is
+// rescheduled from then, as system timers do.
+class X11Loop final : public platform::EventLoop {
+ public:
+  // x may be nullptr: then the loop runs timers only.
+  explicit X11Loop(XConnection* x = nullptr) : x_(x) {}
+
+  std::unique_ptr<platform::Timer> CreateTimer(platform::Timer::Tick tick) override;
+  // Drains the pending X events, then fires every timer already due once.
+  void DoEvents() override;
+  // Until Quit. Without a display and without a running timer nothing can
+  // ever happen, and Run returns.
+  void Run() override;
+  void Quit() override { quit_ = true; }
+  void Sleep(int ms) override;
+  std::uint64_t TickCount() override;
+
+  static std::int64_t NowNs();
+
+ private:
+  friend class X11Timer;
+  void FireDue();
+  [[nodiscard]] std::int64_t NextDueNs() const;
+  [[nodiscard]] bool Registered(const X11Timer* t, std::uint64_t order) const;
+
+  XConnection* x_;
+  std::vector<X11Timer*> timers_;
+  std::uint64_t nextOrder_ = 0;
+  bool quit_ = false;
+};
+
+// ---- Files -----------------------------------------------------------------------
+
+class X11Files final : public platform::Files {
+ public:
+  // Regular files (after following links) count; directories, other kinds
+  // and errors do not.
+  bool FileExists(StringView path) override;
+  bool ReadFile(StringView path, std::string& bytes) override;
+  // mkstemp in the target's folder, write all, fsync, close, rename over
+  // the target (a symbolic link is written through to its target), fsync
+  // the folder. The new file keeps the old file's permissions (a new file
+  // gets 0666 less the umask).
+  bool WriteFileAtomic(StringView path, std::string_view bytes) override;
+  bool RemoveFile(StringView path) override;
+  [[nodiscard]] String LastError() const override { return lastError_; }
+
+ private:
+  bool Fail(const std::string& what, int err, const std::string& path);
+  String lastError_;
+};
+
+// ---- Application ------------------------------------------------------------------
+
+class X11App final : public platform::AppInfo {
+ public:
+  // exePath stands for the executable's path (tests); empty means
+  // readlink(/proc/self/exe).
+  explicit X11App(std::string exePath = {});
+  ~X11App() override;
+  X11App(const X11App&) = delete;
+  X11App& operator=(const X11App&) = delete;
+
+  String Folder() override;
+  String ExeName() override;
+  String ExeFileName() override;
+  String OwnPath() override;
+  // The executable's folder when writable; otherwise
+  // $XDG_CONFIG_HOME/ProcessDrovak (default ~/.config/ProcessDrovak),
+  // created when missing.
+  String DataFolder() override;
+  char16_t PathSeparator() override { return u'/'; }
+  // An exclusive flock on ProcessDrovak.lock in $XDG_RUNTIME_DIR (or in
+  // /tmp/ProcessDrovak-UID, made private to the user), held while this
+  // object lives.
+  bool PrevInstance() override;
+
+  // The lock file PrevInstance uses.
+  static std::string LockPath();
+
+ private:
+  std::string exe_;     // full path, UTF-8
+  std::string folder_;  // without a trailing '/'
+  std::string file_;
+  int lockFd_ = -1;
+};
+
+// ---- Host ------------------------------------------------------------------------
+
+class X11Site final : public platform::ComponentSite {
+ public:
+  explicit X11Site(WindowHandle form) : form_(form) {}
+  WindowHandle HostWindow() override { return form_; }
+  platform::PropertyStore& Properties() override { return bag_; }
+  void PropertyChanged(StringView /*name*/) override {}
+  void SetExtent(int widthTwips, int heightTwips) override { extent_ = {widthTwips, heightTwips}; }
+  [[nodiscard]] Point Extent() const { return extent_; }
+
+ private:
+  WindowHandle form_;
+  platform::PropertyBag bag_;
+  Point extent_;
+};
+
+// Forms are top-level X windows of this connection, created unmapped, out
+// of the task list (_NET_WM_STATE_SKIP_TASKBAR), with a UTF-8 caption and
+// _NET_WM_PID. The window manager's close button hides a form.
+class X11Host final : public platform::Host {
+ public:
+  explicit X11Host(XConnection& x);
+  WindowHandle CreateForm(StringView caption) override;
+  void DestroyForm(WindowHandle form) override;
+  void ShowForm(WindowHandle form, bool visible) override;
+  std::unique_ptr<platform::ComponentSite> CreateSite(WindowHandle form) override;
+
+ private:
+  void OnEvent(XEvent& ev);
+  XConnection& x_;
+  std::set<WindowHandle> forms_;
+};
+
+// ---- The whole platform -------------------------------------------------------
+
+class X11Platform final : public platform::Platform {
+ public:
+  explicit X11Platform(std::unique_ptr<XConnection> x);
+
+  platform::Processes& processes() override { return procs_; }
+  platform::Input& input() override { return input_; }
+  platform::EventLoop& loop() override { return loop_; }
+  platform::AppInfo& app() override { return app_; }
+  platform::Files& files() override { return files_; }
+  platform::Host& host() override { return host_; }
+  platform::Registry& registry() override { return *registry_; }
+  platform::Graphics& graphics() override { return *graphics_; }
+
+  XConnection& Connection() { return *x_; }
+
+ private:
+  std::unique_ptr<XConnection> x_;
+  X11Processes procs_;
+  X11Input input_;
+  X11Loop loop_;
+  X11App app_;
+  X11Files files_;
+  X11Host host_;
+  std::unique_ptr<platform::Registry> registry_ = platform::CreateRegistry();
+  std::unique_ptr<platform::Graphics> graphics_ = platform::CreateGraphics();
+};
+
+// Monotonic milliseconds (CLOCK_MONOTONIC).
+std::int64_t MonotonicMs();
+
+}  // namespace pd::x11

@@ -1,0 +1,145 @@
+// Files through POSIX calls; a save goes to a temporary file that replaces
+// the old one by rename.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/text.h"
+#include "platform/x11/backend.h"
+
+namespace pd::x11 {
+
+namespace {
+
+// The process's umask, read without changing it.
+mode_t CurrentUmask() {
+  const int fd = open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 022;
+  char buf[4096];
+  const ssize_t n = read(fd, buf, sizeof buf - 1);
+  close(fd);
+  if (n <= 0) return 022;
+  buf[n] = '\0';
+  const char* p = std::strstr(buf, "Umask:");
+  if (p == nullptr) return 022;
+  return static_cast<mode_t>(std::strtoul(p + 6, nullptr, 8) & 0777);
+}
+
+bool WriteAll(int fd, std::string_view bytes, int& err) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      err = errno;
+      return false;
+    }
+    if (n == 0) {
+      err = EIO;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool X11Files::Fail(const std::string& what, int err, const std::string& path) {
+  std::string msg = "X11: " + what;
+  if (err != 0) msg += std::string(": ") + std::strerror(err);
+  if (!path.empty()) msg += " (" + path + ")";
+  lastError_ = text::FromUtf8(msg);
+  return false;
+}
+
+bool X11Files::FileExists(StringView path) {
+  if (path.empty()) return false;
+  struct stat st {};
+  return stat(text::ToUtf8(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool X11Files::ReadFile(StringView path, std::string& bytes) {
+  const std::string p = text::ToUtf8(path);
+  const int fd = open(p.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Fail("ReadFile: open", errno, p);
+  struct stat st {};
+  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    close(fd);
+    return Fail("ReadFile: open", EISDIR, p);
+  }
+  std::string data;
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int err = errno;
+      close(fd);
+      return Fail("ReadFile: read", err, p);
+    }
+    if (n == 0) break;
+    data.append(buf, static_cast<std::size_t>(n));
+  }
+  close(fd);
+  bytes = std::move(data);
+  return true;
+}
+
+bool X11Files::WriteFileAtomic(StringView path, std::string_view bytes) {
+  std::string target = text::ToUtf8(path);
+  if (target.empty()) return Fail("WriteFileAtomic: empty path", 0, {});
+  // A link is written through, so that it keeps pointing at the data.
+  struct stat st {};
+  if (lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (char* real = realpath(target.c_str(), nullptr)) {
+      target = real;
+      std::free(real);
+    }
+  }
+  mode_t mode = 0666 & ~CurrentUmask();
+  if (stat(target.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return Fail("WriteFileAtomic: target", EISDIR, target);
+    mode = st.st_mode & 07777;
+  }
+  const auto cut = target.find_last_of('/');
+  const std::string folder = cut == std::string::npos ? "." : (cut == 0 ? "/" : target.substr(0, cut));
+  const std::string base = cut == std::string::npos ? target : target.substr(cut + 1);
+  std::string temp = folder + "/." + base + ".XXXXXX";
+  const int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return Fail("WriteFileAtomic: create temporary file", errno, target);
+
+  auto abandon = [&](const char* step, int err, bool closeFd) {
+    if (closeFd) close(fd);
+    unlink(temp.c_str());
+    return Fail(std::string("WriteFileAtomic: ") + step, err, target);
+  };
+  int err = 0;
+  if (!WriteAll(fd, bytes, err)) return abandon("write", err, true);
+  fchmod(fd, mode);  // best effort: mkstemp made it 0600
+  if (fsync(fd) != 0) return abandon("fsync", errno, true);
+  // close reports late write errors (NFS, quotas); the descriptor is gone
+  // either way.
+  if (close(fd) != 0) return abandon("close", errno, false);
+  if (rename(temp.c_str(), target.c_str()) != 0) return abandon("rename", errno, false);
+  // The rename itself reaches the disk with the folder.
+  const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
+  return true;
+}
+
+bool X11Files::RemoveFile(StringView path) {
+  const std::string p = text::ToUtf8(path);
+  if (p.empty() || unlink(p.c_str()) != 0) return Fail("RemoveFile: unlink", p.empty() ? ENOENT : errno, p);
+  return true;
+}
+
+}  // namespace pd::x11

@@ -1,0 +1,295 @@
+// The Linux backend against a real X server: keys and clicks sent with
+// xdotool, windows activated through the window manager. These run inside
+// a private X session (Xvfb + openbox) that ctest's x11_display test starts
+// with scripts/with-xvfb; elsewhere they are skipped, so that they never
+// press keys on someone's desktop.
+// GoogleTest first: Xlib's macros (None, Bool) would break its headers.
+#include <gtest/gtest.h>
+// clang-format off
+#include <X11/Xlib.h>
+#include <X11/Xatom.h>
+// clang-format on
+
+#include <cstdio>
+
+#include "X11TestUtil.h"
+#include "app/modMain.h"
+#include "platform/x11/backend.h"
+#include "test_util.h"
+
+namespace pd::x11 {
+namespace {
+
+namespace vk = platform::vk;
+using test::Child;
+using test::WaitFor;
+
+constexpr int kWaitMs = 3000;
+
+class X11Display : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == '\0') {
+      GTEST_SKIP() << "no X display ($DISPLAY is not set); ctest runs these as x11_display in scripts/with-xvfb";
+    }
+    if (std::getenv("PD_X11_PRIVATE_DISPLAY") == nullptr) {
+      GTEST_SKIP() << "these tests press keys and click: they run only in a private X session "
+                      "(ctest's x11_display test, scripts/with-xvfb)";
+    }
+    String error;
+    platform_ = platform::CreatePlatform(error);
+    ASSERT_TRUE(platform_) << text::ToUtf8(error);
+    x11_ = dynamic_cast<X11Platform*>(platform_.get());
+    ASSERT_NE(x11_, nullptr);
+    std::vector<unsigned long> wm;
+    x11_->Connection().ReadLongs(x11_->Connection().Root(), x11_->Connection().GetAtom("_NET_SUPPORTING_WM_CHECK"),
+                                 XA_WINDOW, wm);
+    ASSERT_FALSE(wm.empty()) << "no window manager runs in the private X session";
+  }
+
+  // Runs a shell command with a time limit; its exit status.
+  static int Sh(const std::string& command) { return std::system(("timeout 10 " + command).c_str()); }
+  static std::string Capture(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(("timeout 10 " + command).c_str(), "r")) {
+      char buf[256];
+      while (std::fgets(buf, sizeof buf, p) != nullptr) out += buf;
+      pclose(p);
+    }
+    return out;
+  }
+
+  platform::Input& Keys() { return platform_->input(); }
+  bool Down(int key) { return (static_cast<std::uint16_t>(Keys().GetAsyncKeyState(key)) & platform::kKeyDownNow) != 0; }
+  bool WaitForeground(WindowHandle w) {
+    return WaitFor([&] { return Keys().ForegroundWindow() == w; }, kWaitMs);
+  }
+  Display* Dpy() { return x11_->Connection().Dpy(); }
+
+  // A top-level window of a given _NET_WM_WINDOW_TYPE, made on the test's
+  // connection.
+  Window MakeTypedWindow(const char* type) {
+    Window w = XCreateSimpleWindow(Dpy(), DefaultRootWindow(Dpy()), 200, 200, 50, 50, 0, 0, 0);
+    const long atom[] = {static_cast<long>(XInternAtom(Dpy(), type, False))};
+    XChangeProperty(Dpy(), w, XInternAtom(Dpy(), "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(atom), 1);
+    XSync(Dpy(), False);
+    return w;
+  }
+  void SetActive(Window w) {
+    const long value[] = {static_cast<long>(w)};
+    XChangeProperty(Dpy(), DefaultRootWindow(Dpy()), XInternAtom(Dpy(), "_NET_ACTIVE_WINDOW", False), XA_WINDOW,
+                    32, PropModeReplace, reinterpret_cast<const unsigned char*>(value), 1);
+    XSync(Dpy(), False);
+  }
+
+  std::unique_ptr<platform::Platform> platform_;
+  X11Platform* x11_ = nullptr;
+};
+
+TEST_F(X11Display, HeldChordReadsDownAndPressedSinceThroughTheKeyState) {
+  ASSERT_TRUE(dynamic_cast<X11Input&>(Keys()).HasRawEvents()) << "XInput 2.2 raw events";
+  for (int key : {vk::kControl, vk::kMenu, vk::kLWin, vk::kInsert}) Keys().GetAsyncKeyState(key);  // clear latches
+  ASSERT_EQ(Sh("xdotool keydown ctrl alt super"), 0);
+  ASSERT_TRUE(WaitFor([&] { return Down(vk::kLWin); }, kWaitMs));
+  EXPECT_EQ(static_cast<std::uint16_t>(Keys().GetAsyncKeyState(vk::kControl)), 0x8001);
+  EXPECT_EQ(static_cast<std::uint16_t>(Keys().GetAsyncKeyState(vk::kMenu)), 0x8001);
+  EXPECT_EQ(static_cast<std::uint16_t>(Keys().GetAsyncKeyState(vk::kLControl)), 0x8001);
+  EXPECT_EQ(static_cast<std::uint16_t>(Keys().GetAsyncKeyState(vk::kLMenu)), 0x8001);
+  EXPECT_EQ(static_cast<std::uint16_t>(Keys().GetAsyncKeyState(vk::kControl)), 0x8000) << "the query cleared bit 0";
+  EXPECT_EQ(Keys().GetAsyncKeyState(vk::kRControl), 0);
+  EXPECT_EQ(Keys().GetAsyncKeyState(vk::kInsert), 0);
+
+  ASSERT_EQ(Sh("xdotool keyup super alt ctrl"), 0);
+  EXPECT_TRUE(WaitFor([&] { return !Down(vk::kControl) && !Down(vk::kMenu) && !Down(vk::kLWin); }, kWaitMs));
+  EXPECT_EQ(Keys().GetAsyncKeyState(vk::kLWin), 0);
+}
+
+TEST_F(X11Display, QuickTapBetweenQueriesSetsThePressedSinceBit) {
+  for (int i = 0; i < 5; ++i) {
+    Keys().GetAsyncKeyState(vk::kInsert);
+    ASSERT_EQ(Sh("xdotool key --delay 0 Insert"), 0);
+    std::uint16_t seen = 0;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+          seen = static_cast<std::uint16_t>(Keys().GetAsyncKeyState(vk::kInsert));
+          return (seen & platform::kKeyPressedSince) != 0;
+        },
+        kWaitMs))
+        << "tap " << i;
+    EXPECT_TRUE(WaitFor([&] { return !Down(vk::kInsert); }, kWaitMs));
+    EXPECT_EQ(Keys().GetAsyncKeyState(vk::kInsert), 0);
+  }
+}
+
+TEST_F(X11Display, ActivatedXtermIsForegroundAndOwnedByItsProcess) {
+  if (Sh("sh -c 'command -v xterm >/dev/null'") != 0) GTEST_SKIP() << "xterm is not installed";
+  const std::string title = "pd-xterm-" + std::to_string(getpid());
+  Child xterm({"xterm", "-T", title, "-e", "sleep", "60"});
+  ASSERT_GT(xterm.Pid(), 0);
+  const std::string found = Capture("xdotool search --sync --limit 1 --name " + title);
+  const auto window = static_cast<WindowHandle>(std::strtoul(found.c_str(), nullptr, 10));
+  ASSERT_NE(window, 0u) << "xterm's window did not appear";
+  ASSERT_EQ(Sh("xdotool windowactivate --sync " + std::to_string(window)), 0);
+  ASSERT_TRUE(WaitForeground(window));
+
+  auto& procs = platform_->processes();
+  EXPECT_EQ(procs.WindowOwner(window), xterm.Id());
+  app::modMain services(*platform_);
+  const app::ProcessRecord owner = services.GetWindowProcess(Keys().ForegroundWindow());
+  ASSERT_EQ(owner.th32ProcessID, xterm.Id());  // before anything is terminated
+  EXPECT_EQ(owner.ExeFile(), u"xterm");
+  EXPECT_EQ(services.GetProcessPath(owner.th32ProcessID).substr(0, 1), u"/");
+
+  // Terminated: its window goes, and asking about it is harmless.
+  services.KillProcess(owner.th32ProcessID);
+  xterm.Reap();
+  EXPECT_TRUE(WaitFor([&] { return Keys().ForegroundWindow() != window; }, kWaitMs));
+  EXPECT_TRUE(WaitFor([&] { return procs.WindowOwner(window) == 0; }, kWaitMs));
+  EXPECT_EQ(services.GetWindowProcess(window).th32ProcessID, 0u);
+}
+
+TEST_F(X11Display, ClickOnTheRootLeavesNoForegroundWindowAndBadWindowsAreHarmless) {
+  auto& host = platform_->host();
+  const WindowHandle form = host.CreateForm(u"ProcessDrovak");
+  ASSERT_NE(form, 0u);
+  host.ShowForm(form, true);
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        Keys().SetForegroundWindow(form);
+        return WaitForeground(form);
+      },
+      kWaitMs));
+  Keys().GetAsyncKeyState(vk::kLButton);
+  ASSERT_EQ(Sh("xdotool mousemove 1270 1010 click 1"), 0);
+  EXPECT_TRUE(WaitForeground(0));
+  EXPECT_TRUE(WaitFor([&] { return Keys().CursorPos() == Point{1270, 1010}; }, kWaitMs));
+  EXPECT_TRUE(WaitFor([&] { return (Keys().GetAsyncKeyState(vk::kLButton) & platform::kKeyPressedSince) != 0; },
+                      kWaitMs));
+
+  auto& procs = platform_->processes();
+  EXPECT_EQ(procs.WindowOwner(0), 0u);
+  const unsigned long errors = x11_->Connection().ErrorCount();
+  EXPECT_EQ(procs.WindowOwner(0x7ffff01), 0u);
+  SetActive(0x7ffff01);  // a window id that names nothing
+  EXPECT_EQ(Keys().ForegroundWindow(), 0u);
+  EXPECT_GT(x11_->Connection().ErrorCount(), errors) << "BadWindow was recorded, not fatal";
+  EXPECT_NE(x11_->Connection().LastError().find("X11: BadWindow"), std::string::npos)
+      << x11_->Connection().LastError();
+  SetActive(0);
+  host.DestroyForm(form);
+}
+
+TEST_F(X11Display, DesktopAndDockWindowsCountAsNoWindow) {
+  const Window dock = MakeTypedWindow("_NET_WM_WINDOW_TYPE_DOCK");
+  const Window desktop = MakeTypedWindow("_NET_WM_WINDOW_TYPE_DESKTOP");
+  const Window normal = MakeTypedWindow("_NET_WM_WINDOW_TYPE_NORMAL");
+  SetActive(dock);
+  EXPECT_EQ(Keys().ForegroundWindow(), 0u);
+  SetActive(desktop);
+  EXPECT_EQ(Keys().ForegroundWindow(), 0u);
+  SetActive(normal);
+  EXPECT_EQ(Keys().ForegroundWindow(), static_cast<WindowHandle>(normal));
+  EXPECT_EQ(platform_->processes().WindowOwner(normal), static_cast<ProcessId>(getpid())) << "from X-Resource";
+  SetActive(0);
+  EXPECT_EQ(Keys().ForegroundWindow(), 0u);
+  for (Window w : {dock, desktop, normal}) XDestroyWindow(Dpy(), w);
+  XSync(Dpy(), False);
+}
+
+TEST_F(X11Display, FormIsAHiddenTopLevelOutOfTheTaskListThatCloseOnlyHides) {
+  auto& host = platform_->host();
+  const WindowHandle form = host.CreateForm(u"Процессы");
+  ASSERT_NE(form, 0u);
+  const auto w = static_cast<Window>(form);
+  auto mapState = [&] {
+    XWindowAttributes a{};
+    XGetWindowAttributes(Dpy(), w, &a);
+    return a.map_state;
+  };
+  EXPECT_EQ(mapState(), IsUnmapped);
+
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long after = 0;
+  unsigned char* data = nullptr;
+  ASSERT_EQ(XGetWindowProperty(Dpy(), w, XInternAtom(Dpy(), "_NET_WM_NAME", False), 0, 64, False,
+                               XInternAtom(Dpy(), "UTF8_STRING", False), &type, &format, &count, &after, &data),
+            Success);
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(data), count), text::ToUtf8(u"Процессы"));
+  XFree(data);
+  std::vector<unsigned long> state;
+  x11_->Connection().ReadLongs(w, XInternAtom(Dpy(), "_NET_WM_STATE", False), XA_ATOM, state);
+  EXPECT_NE(std::find(state.begin(), state.end(), XInternAtom(Dpy(), "_NET_WM_STATE_SKIP_TASKBAR", False)),
+            state.end());
+  EXPECT_EQ(platform_->processes().WindowOwner(form), static_cast<ProcessId>(getpid()));
+
+  host.ShowForm(form, true);
+  EXPECT_TRUE(WaitFor([&] { return mapState() == IsViewable; }, kWaitMs));
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        Keys().SetForegroundWindow(form);
+        return WaitForeground(form);
+      },
+      kWaitMs));
+
+  // The window manager's close button: the loop delivers WM_DELETE_WINDOW.
+  XEvent ev{};
+  ev.xclient.type = ClientMessage;
+  ev.xclient.window = w;
+  ev.xclient.message_type = XInternAtom(Dpy(), "WM_PROTOCOLS", False);
+  ev.xclient.format = 32;
+  ev.xclient.data.l[0] = static_cast<long>(XInternAtom(Dpy(), "WM_DELETE_WINDOW", False));
+  XSendEvent(Dpy(), w, False, NoEventMask, &ev);
+  XFlush(Dpy());
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        platform_->loop().DoEvents();
+        return mapState() == IsUnmapped;
+      },
+      kWaitMs));
+
+  host.DestroyForm(form);
+  EXPECT_EQ(platform_->processes().WindowOwner(form), 0u);
+}
+
+TEST_F(X11Display, MouseButtonsMapToTheirVirtualKeys) {
+  auto& host = platform_->host();
+  const WindowHandle form = host.CreateForm(u"buttons");
+  host.ShowForm(form, true);
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        Keys().SetForegroundWindow(form);
+        return WaitForeground(form);
+      },
+      kWaitMs));
+  ASSERT_EQ(Sh("xdotool mousemove --window " + std::to_string(form) + " 20 20"), 0);
+  for (auto [button, key] : {std::pair{1, vk::kLButton}, std::pair{3, vk::kRButton}, std::pair{2, vk::kMButton}}) {
+    Keys().GetAsyncKeyState(key);
+    ASSERT_EQ(Sh("xdotool mousedown " + std::to_string(button)), 0);
+    EXPECT_TRUE(WaitFor([&] { return Down(key); }, kWaitMs)) << "button " << button;
+    ASSERT_EQ(Sh("xdotool mouseup " + std::to_string(button)), 0);
+    EXPECT_TRUE(WaitFor([&] { return !Down(key); }, kWaitMs)) << "button " << button;
+  }
+  host.DestroyForm(form);
+}
+
+TEST_F(X11Display, LoopRunsTimersWhileWaitingOnTheConnection) {
+  auto& loop = platform_->loop();
+  int ticks = 0;
+  auto timer = loop.CreateTimer([&] {
+    if (++ticks == 5) loop.Quit();
+  });
+  timer->SetInterval(1);
+  timer->SetEnabled(true);
+  const std::uint64_t start = loop.TickCount();
+  loop.Run();
+  EXPECT_EQ(ticks, 5);
+  EXPECT_GE(loop.TickCount() - start, 49u);
+}
+
+}  // namespace
+}  // namespace pd::x11
