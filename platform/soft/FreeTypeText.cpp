@@ -1,0 +1,181 @@
+#include "platform/soft/FreeTypeText.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_SYNTHESIS_H
+
+#include <algorithm>
+#include <array>
+#include <map>
+
+#include "platform/text.h"
+
+namespace pd::soft {
+namespace {
+
+struct Match {
+  std::string file;
+  int index = 0;
+  bool needBold = false;
+  bool needItalic = false;
+};
+
+int Round26Dot6(FT_Pos v) { return static_cast<int>((v + 32) >> 6); }
+
+class FreeTypeFace final : public GlyphFace {
+ public:
+  FreeTypeFace(FT_Face face, bool synthBold, bool synthItalic)
+      : face_(face), synthBold_(synthBold), synthItalic_(synthItalic) {
+    const FT_Size_Metrics& m = face_->size->metrics;
+    ascender_ = Round26Dot6(m.ascender);
+    lineHeight_ = std::max(1, Round26Dot6(m.height));
+    const FT_Fixed scale = m.y_scale;
+    int thickness = 1;
+    int position = ascender_ + 1;
+    if (face_->underline_thickness > 0) {
+      thickness = std::max(1, Round26Dot6(FT_MulFix(face_->underline_thickness, scale)));
+      // underline_position is the centre of the line, negative below the baseline.
+      const int centre = Round26Dot6(FT_MulFix(face_->underline_position, scale));
+      position = ascender_ - centre - thickness / 2;
+    }
+    underlineTop_ = std::min(position, lineHeight_ - thickness);
+    underlineThickness_ = thickness;
+  }
+  ~FreeTypeFace() override { FT_Done_Face(face_); }
+  FreeTypeFace(const FreeTypeFace&) = delete;
+  FreeTypeFace& operator=(const FreeTypeFace&) = delete;
+
+  [[nodiscard]] int LineHeight() const override { return lineHeight_; }
+  [[nodiscard]] int UnderlineTop() const override { return underlineTop_; }
+  [[nodiscard]] int UnderlineThickness() const override { return underlineThickness_; }
+
+  const Glyph& GlyphFor(char32_t c) override {
+    // Latin and Cyrillic in a flat table, the rest in a map.
+    if (c < kFlat) {
+      auto& slot = flat_[c];
+      if (!slot) slot = std::make_unique<Glyph>(Render(c));
+      return *slot;
+    }
+    auto it = others_.find(c);
+    if (it == others_.end()) it = others_.emplace(c, Render(c)).first;
+    return it->second;
+  }
+
+ private:
+  static constexpr char32_t kFlat = 0x500;
+
+  Glyph Render(char32_t c) {
+    Glyph g;
+    if (c < 0x20) return g;  // control characters: nothing, no advance
+    if (FT_Load_Char(face_, c, FT_LOAD_TARGET_MONO) != 0) return g;
+    FT_GlyphSlot slot = face_->glyph;
+    if (synthBold_) FT_GlyphSlot_Embolden(slot);
+    if (synthItalic_) FT_GlyphSlot_Oblique(slot);
+    g.advance = Round26Dot6(slot->advance.x);
+    if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return g;
+    const FT_Bitmap& bm = slot->bitmap;
+    if (bm.pixel_mode != FT_PIXEL_MODE_GRAY) return g;
+    g.left = slot->bitmap_left;
+    g.top = ascender_ - slot->bitmap_top;
+    g.width = static_cast<int>(bm.width);
+    g.height = static_cast<int>(bm.rows);
+    g.coverage.resize(static_cast<std::size_t>(g.width) * static_cast<std::size_t>(g.height));
+    for (int y = 0; y < g.height; ++y) {
+      const unsigned char* row = bm.buffer + static_cast<std::ptrdiff_t>(y) * bm.pitch;
+      std::copy(row, row + g.width, g.coverage.begin() + static_cast<std::ptrdiff_t>(y) * g.width);
+    }
+    return g;
+  }
+
+  FT_Face face_;
+  bool synthBold_;
+  bool synthItalic_;
+  int ascender_ = 0;
+  int lineHeight_ = 1;
+  int underlineTop_ = 0;
+  int underlineThickness_ = 1;
+  std::array<std::unique_ptr<Glyph>, kFlat> flat_{};
+  std::map<char32_t, Glyph> others_;
+};
+
+std::string FamilyFor(StringView family) {
+  static constexpr std::array<StringView, 4> kUiFaces = {u"MS Sans Serif", u"Microsoft Sans Serif", u"Verdana",
+                                                         u"Tahoma"};
+  for (StringView ui : kUiFaces) {
+    if (text::EqualsIgnoreCase(family, ui)) return "DejaVu Sans";
+  }
+  return text::ToUtf8(family);
+}
+
+}  // namespace
+
+struct FreeTypeText::Impl {
+  FT_Library library = nullptr;
+  bool fontconfig = false;
+  std::map<std::string, Match> matches;  // by family + style
+
+  Match Find(StringView family, bool bold, bool italic) {
+    const std::string name = FamilyFor(family);
+    const std::string key = name + (bold ? "|b" : "|") + (italic ? "i" : "");
+    if (auto it = matches.find(key); it != matches.end()) return it->second;
+    Match result;
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
+    FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult res = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &res);
+    if (match != nullptr) {
+      FcChar8* file = nullptr;
+      if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file != nullptr) {
+        result.file = reinterpret_cast<const char*>(file);
+      }
+      FcPatternGetInteger(match, FC_INDEX, 0, &result.index);
+      int weight = FC_WEIGHT_REGULAR;
+      int slant = FC_SLANT_ROMAN;
+      FcPatternGetInteger(match, FC_WEIGHT, 0, &weight);
+      FcPatternGetInteger(match, FC_SLANT, 0, &slant);
+      result.needBold = bold && weight < FC_WEIGHT_DEMIBOLD;
+      result.needItalic = italic && slant == FC_SLANT_ROMAN;
+      FcPatternDestroy(match);
+    }
+    FcPatternDestroy(pattern);
+    matches.emplace(key, result);
+    return result;
+  }
+};
+
+FreeTypeText::FreeTypeText() : impl_(std::make_unique<Impl>()) {
+  if (FT_Init_FreeType(&impl_->library) != 0) impl_->library = nullptr;
+  impl_->fontconfig = FcInit() == FcTrue;
+}
+
+FreeTypeText::~FreeTypeText() {
+  if (impl_->library != nullptr) FT_Done_FreeType(impl_->library);
+}
+
+bool FreeTypeText::Ok() const { return impl_->library != nullptr && impl_->fontconfig; }
+
+std::string FreeTypeText::FindFile(StringView family, bool bold, bool italic) {
+  if (!Ok()) return {};
+  return impl_->Find(family, bold, italic).file;
+}
+
+std::unique_ptr<GlyphFace> FreeTypeText::OpenFace(StringView family, int pixels, bool bold, bool italic) {
+  if (!Ok()) return nullptr;
+  const Match m = impl_->Find(family, bold, italic);
+  if (m.file.empty()) return nullptr;
+  FT_Face face = nullptr;
+  if (FT_New_Face(impl_->library, m.file.c_str(), m.index, &face) != 0) return nullptr;
+  if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(std::max(1, pixels))) != 0) {
+    FT_Done_Face(face);
+    return nullptr;
+  }
+  return std::make_unique<FreeTypeFace>(face, m.needBold, m.needItalic);
+}
+
+}  // namespace pd::soft

@@ -1,0 +1,79 @@
+// The software surface: a 32-bit pixel buffer with text from FontCache.
+// Used by the simulation and by the Linux backend, whose windows hand their
+// frame to the screen through the presenter.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/soft/FontCache.h"
+#include "platform/surface.h"
+
+namespace pd::soft {
+
+class SoftSurface final : public platform::Surface {
+ public:
+  using Presenter = std::function<void(const SoftSurface&)>;
+
+  // A white surface; sizes below 1 become 1. present runs on Present (none
+  // for a memory surface).
+  SoftSurface(int width, int height, std::shared_ptr<FontCache> fonts, Presenter present = {});
+
+  [[nodiscard]] int Width() const override { return width_; }
+  [[nodiscard]] int Height() const override { return height_; }
+
+  void SetBackColor(Colour colour) override { back_ = colour; }
+  [[nodiscard]] Colour BackColor() const override { return back_; }
+  void Clear() override;
+
+  void FillRect(const Rect& r, Colour colour) override;
+  void Line(Point from, Point to, Colour colour) override;
+
+  void CopyPicture(const platform::Picture& pic, Point dst, const Rect& src) override;
+  void StretchPicture(const platform::Picture& pic, const Rect& dst, const Rect& src) override;
+  void CopyPictureTransparent(const platform::Picture& pic, const Rect& dst, const Rect& src, Colour key) override;
+
+  [[nodiscard]] std::vector<Colour> ReadPixels(const Rect& r) const override;
+  void WritePixels(const Rect& r, std::span<const Colour> pixels) override;
+
+  void SetTextColor(Colour colour) override { textColour_ = colour; }
+  [[nodiscard]] Colour TextColor() const override { return textColour_; }
+  void SetFont(const platform::Font& font) override;
+  [[nodiscard]] const platform::Font& CurrentFont() const override { return font_; }
+
+  int TextWidth(StringView text) override;
+  int TextHeight(StringView text) override;
+  void TextAt(Point p, StringView text) override;
+  void TextIn(const Rect& r, StringView text, unsigned format) override;
+
+  void Present() override;
+
+  // The frame for the screen: row y as 0x00RRGGBB words.
+  [[nodiscard]] const std::uint32_t* Row(int y) const { return data_.data() + static_cast<std::size_t>(y) * width_; }
+  [[nodiscard]] int PresentCount() const { return presents_; }
+
+ private:
+  [[nodiscard]] Rect Bounds() const { return Rect{0, 0, width_, height_}; }
+  std::uint32_t* MutableRow(int y) { return data_.data() + static_cast<std::size_t>(y) * width_; }
+  // A colour of the port as a pixel (system colours resolved).
+  [[nodiscard]] static std::uint32_t ToPixel(Colour colour);
+  GlyphFace& Face();
+  int LineWidth(StringView line);
+  void DrawLine(int x, int y, StringView line, const Rect& clip);
+  void Stretch(const platform::Picture& pic, const Rect& dst, const Rect& src, bool keyed, std::uint32_t key);
+
+  int width_;
+  int height_;
+  std::vector<std::uint32_t> data_;
+  std::shared_ptr<FontCache> fonts_;
+  Presenter present_;
+  Colour back_ = 0xFFFFFF;
+  Colour textColour_ = 0;
+  platform::Font font_;
+  GlyphFace* face_ = nullptr;  // of font_, looked up when first needed
+  int presents_ = 0;
+};
+
+}  // namespace pd::soft

@@ -1,0 +1,281 @@
+// The software surface: exact layout with the built-in test font, real text
+// through FreeType, the BMP dump and the presenter.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "platform/soft/Bmp.h"
+#include "platform/soft/FontCache.h"
+#include "platform/soft/SoftGraphics.h"
+#include "platform/text.h"
+#include "test_util.h"
+#include "unit/SurfaceTestUtil.h"
+
+namespace pd {
+namespace {
+
+using platform::Font;
+using test::CountColour;
+using test::InkBox;
+
+constexpr Colour kWhite = 0xFFFFFF;
+constexpr Colour kBlack = 0x000000;
+
+Font Fixed(bool bold = false, bool italic = false, bool underline = false) {
+  Font f;
+  f.face = platform::kFixedFace;
+  f.bold = bold;
+  f.italic = italic;
+  f.underline = underline;
+  return f;
+}
+
+class SoftSurfaceTest : public testing::Test {
+ protected:
+  std::unique_ptr<platform::Surface> Make(int w, int h, const Font& font = Fixed()) {
+    auto s = gfx_.CreateSurface(w, h);
+    s->SetFont(font);
+    return s;
+  }
+  soft::SoftGraphics gfx_;
+};
+
+TEST_F(SoftSurfaceTest, FixedFontMeasuresCellsAndLines) {
+  auto s = Make(10, 10);
+  EXPECT_EQ(s->TextWidth(u"abc"), 18);
+  EXPECT_EQ(s->TextWidth(u"a c"), 18);  // a space is a cell
+  EXPECT_EQ(s->TextWidth(u"a\tb"), 12);  // control characters take no room
+  EXPECT_EQ(s->TextWidth(u"ab\r\nabcd\r\n"), 24);
+  EXPECT_EQ(s->TextHeight(u""), 13);
+  EXPECT_EQ(s->TextHeight(u"ab\r\nabcd\r\n"), 39);
+  EXPECT_EQ(s->TextWidth(u"Процесс"), 42);  // one cell per character, any script
+  s->SetFont(Fixed(true));
+  EXPECT_EQ(s->TextWidth(u"abc"), 21);
+  EXPECT_EQ(s->TextHeight(u"a"), 13);
+  // The point size does not matter for the test font.
+  Font big = Fixed();
+  big.size = 30;
+  s->SetFont(big);
+  EXPECT_EQ(s->TextWidth(u"abc"), 18);
+}
+
+TEST_F(SoftSurfaceTest, FixedGlyphIsTheDocumentedBlock) {
+  auto s = Make(30, 30);
+  s->TextAt(Point{10, 5}, u"a");
+  EXPECT_EQ(InkBox(*s, kWhite), (Rect{11, 8, 15, 16})) << test::DumpSurface(*s);
+  EXPECT_EQ(CountColour(*s, Rect{11, 8, 15, 16}, kBlack), 32);
+  s->Clear();
+  s->SetFont(Fixed(true));
+  s->TextAt(Point{10, 5}, u"ab");
+  EXPECT_EQ(CountColour(*s, Rect{11, 8, 16, 16}, kBlack), 40);
+  EXPECT_EQ(CountColour(*s, Rect{18, 8, 23, 16}, kBlack), 40);  // second cell 7 further
+  EXPECT_EQ(InkBox(*s, kWhite), (Rect{11, 8, 23, 16}));
+}
+
+TEST_F(SoftSurfaceTest, FixedItalicShiftsTheUpperHalf) {
+  auto s = Make(30, 30, Fixed(false, true));
+  s->TextAt(Point{0, 0}, u"x");
+  EXPECT_EQ(CountColour(*s, Rect{2, 3, 6, 7}, kBlack), 16) << test::DumpSurface(*s);  // rows 3..6 at columns 2..5
+  EXPECT_EQ(CountColour(*s, Rect{1, 7, 5, 11}, kBlack), 16);  // rows 7..10 at columns 1..4
+  EXPECT_PIXEL(*s, 1, 3, kWhite);
+  EXPECT_EQ(s->TextWidth(u"x"), 6);
+}
+
+TEST_F(SoftSurfaceTest, FixedUnderlineSpansSpacesOnRowEleven) {
+  auto s = Make(40, 20, Fixed(false, false, true));
+  s->SetTextColor(0x0000FF);
+  s->TextAt(Point{3, 2}, u"a b");
+  EXPECT_EQ(CountColour(*s, Rect{3, 13, 21, 14}, 0x0000FF), 18) << test::DumpSurface(*s);
+  EXPECT_EQ(CountColour(*s, Rect{0, 0, 40, 20}, 0x0000FF), 18 + 2 * 32);
+  EXPECT_PIXEL(*s, 2, 13, kWhite);
+  EXPECT_PIXEL(*s, 21, 13, kWhite);
+}
+
+TEST_F(SoftSurfaceTest, TextInPlacesLinesExactly) {
+  auto s = Make(100, 60);
+  // Right: the line ends at the right edge; centre: (width - text) / 2.
+  s->TextIn(Rect{10, 0, 70, 60}, u"ab\r\nabcd", platform::dt::kRight);
+  EXPECT_EQ(InkBox(*s, kWhite, Rect{0, 0, 100, 13}), (Rect{59, 3, 69, 11})) << test::DumpSurface(*s);
+  EXPECT_EQ(InkBox(*s, kWhite, Rect{0, 13, 100, 26}), (Rect{47, 16, 69, 24}));
+  s->Clear();
+  s->TextIn(Rect{10, 0, 71, 60}, u"abc", platform::dt::kCenter);
+  EXPECT_EQ(InkBox(*s, kWhite).left, 10 + (61 - 18) / 2 + 1);
+  s->Clear();
+  s->TextIn(Rect{0, 10, 100, 43}, u"a", platform::dt::kVCenter | platform::dt::kSingleLine);
+  EXPECT_EQ(InkBox(*s, kWhite).top, 10 + (33 - 13) / 2 + 3);
+}
+
+TEST_F(SoftSurfaceTest, LoneLineFeedIsNoBreakAndSingleLineKeepsCrLfOnOneLine) {
+  auto s = Make(100, 60);
+  s->TextIn(Rect{0, 0, 100, 60}, u"a\nb", platform::dt::kLeft);
+  EXPECT_EQ(InkBox(*s, kWhite), (Rect{1, 3, 11, 11}));
+  s->Clear();
+  s->TextIn(Rect{0, 0, 100, 60}, u"a\r\nb", platform::dt::kSingleLine);
+  EXPECT_EQ(InkBox(*s, kWhite), (Rect{1, 3, 11, 11}));
+  s->Clear();
+  s->TextIn(Rect{0, 0, 100, 60}, u"a\r\nb", platform::dt::kLeft);
+  EXPECT_EQ(InkBox(*s, kWhite), (Rect{1, 3, 5, 24}));
+}
+
+TEST_F(SoftSurfaceTest, TextIsClippedToTheRectangleAndTheSurface) {
+  auto s = Make(20, 10);
+  s->TextIn(Rect{3, 4, 8, 9}, u"ab", platform::dt::kLeft);
+  EXPECT_EQ(InkBox(*s, kWhite), (Rect{4, 7, 8, 9})) << test::DumpSurface(*s);
+  s->Clear();
+  s->TextAt(Point{-3, -5}, u"aaaaaa");  // left and top edges
+  EXPECT_EQ(InkBox(*s, kWhite), (Rect{0, 0, 20, 6}));
+  s->Clear();
+  s->TextAt(Point{17, 6}, u"a");  // right and bottom edges
+  EXPECT_EQ(InkBox(*s, kWhite), (Rect{18, 9, 20, 10}));
+}
+
+TEST_F(SoftSurfaceTest, TextColourMayBeASystemColour) {
+  auto s = Make(20, 20);
+  s->SetTextColor(0x8000000D);
+  EXPECT_EQ(s->TextColor(), 0x8000000Du);
+  s->TextAt(Point{0, 0}, u"a");
+  EXPECT_EQ(CountColour(*s, Rect{0, 0, 20, 20}, 0x6A240A), 32);
+}
+
+TEST_F(SoftSurfaceTest, ClassicSystemColours) {
+  EXPECT_EQ(gfx_.ResolveColour(0x8000000F), 0xC8D0D4u);
+  EXPECT_EQ(gfx_.ResolveColour(0x80000005), 0xFFFFFFu);
+  EXPECT_EQ(gfx_.ResolveColour(0x80000008), 0x000000u);
+  EXPECT_EQ(gfx_.ResolveColour(0x8000000D), 0x6A240Au);
+  EXPECT_EQ(gfx_.ResolveColour(0x8000000E), 0xFFFFFFu);
+  EXPECT_EQ(gfx_.ResolveColour(0x80000012), 0x000000u);
+  EXPECT_EQ(gfx_.ResolveColour(0x8000001F), 0u);
+  EXPECT_EQ(gfx_.ResolveColour(0xFFFFFFFF), 0u);
+}
+
+TEST_F(SoftSurfaceTest, OddSizesAndDepthsGetAClearOutcome) {
+  auto s = gfx_.CreateSurface(0, -4);
+  EXPECT_EQ(s->Width(), 1);
+  EXPECT_EQ(s->Height(), 1);
+  auto p = gfx_.CreatePicture(-1, 0, std::vector<Colour>{0x0000FF, 0x0000FF}, 16);
+  EXPECT_EQ(p->Width(), 1);
+  EXPECT_EQ(p->Height(), 1);
+  EXPECT_EQ(p->BitsPerPixel(), 32);
+  EXPECT_EQ(p->Pixels(), std::vector<Colour>{0});
+  // A source outside the picture stretches nothing.
+  auto t = gfx_.CreateSurface(4, 4);
+  t->StretchPicture(*p, Rect{0, 0, 4, 4}, Rect{0, 0, 2, 2});
+  t->CopyPictureTransparent(*p, Rect{0, 0, 4, 4}, Rect{-1, 0, 1, 1}, 0xFF00FF);
+  EXPECT_EQ(CountColour(*t, Rect{0, 0, 4, 4}, kWhite), 16);
+  // Sizes in points: 8.25 pt is 11 pixels.
+  EXPECT_EQ(soft::FontCache::PixelSize(8.25), 11);
+  EXPECT_EQ(soft::FontCache::PixelSize(9), 12);
+  EXPECT_EQ(soft::FontCache::PixelSize(-3), 1);
+}
+
+TEST_F(SoftSurfaceTest, PresentHandsTheFrameToTheWindow) {
+  int presented = 0;
+  std::uint32_t first = 0;
+  auto s = gfx_.CreateWindowSurface(3, 2, [&](const soft::SoftSurface& frame) {
+    ++presented;
+    first = frame.Row(0)[0];
+  });
+  s->FillRect(Rect{0, 0, 1, 1}, 0x0000FF);  // red
+  s->Present();
+  EXPECT_EQ(presented, 1);
+  EXPECT_EQ(first, 0xFF0000u);  // the screen order: 0x00RRGGBB
+  EXPECT_EQ(s->PresentCount(), 1);
+  gfx_.CreateSurface(2, 2)->Present();  // a memory surface: nothing to do
+}
+
+TEST_F(SoftSurfaceTest, BmpDumpRoundTrips) {
+  test::TempFolder dir;
+  auto s = Make(5, 3);
+  s->FillRect(Rect{1, 0, 3, 2}, 0x123456);
+  const std::vector<Colour> px = s->ReadPixels(Rect{0, 0, 5, 3});
+  const auto file = dir.Path() / "dump.bmp";
+  ASSERT_TRUE(soft::WriteBmp(file, 5, 3, px));
+  std::ifstream in(file, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(bytes.size(), 54u + 16u * 3u);  // rows padded to 4 bytes
+  soft::BmpImage image;
+  ASSERT_TRUE(soft::DecodeBmp(bytes, image));
+  EXPECT_EQ(image.width, 5);
+  EXPECT_EQ(image.height, 3);
+  EXPECT_EQ(image.bitsPerPixel, 24);
+  EXPECT_EQ(image.pixels, px);
+  EXPECT_FALSE(soft::WriteBmp(dir.Path() / "missing" / "x.bmp", 5, 3, px));
+  EXPECT_TRUE(soft::EncodeBmp(5, 3, std::vector<Colour>(14)).empty());
+}
+
+TEST_F(SoftSurfaceTest, DamagedBmpIsRefusedAndLeavesTheImage) {
+  const std::string good = soft::EncodeBmp(2, 2, std::vector<Colour>{1, 2, 3, 4});
+  soft::BmpImage image;
+  image.width = 7;
+  EXPECT_FALSE(soft::DecodeBmp(good.substr(0, good.size() - 1), image));  // cut short
+  EXPECT_FALSE(soft::DecodeBmp(good.substr(0, 20), image));
+  std::string badDepth = good;
+  badDepth[28] = 8;
+  EXPECT_FALSE(soft::DecodeBmp(badDepth, image));
+  std::string huge = good;
+  huge[19] = '\x7F';  // width far beyond the data
+  EXPECT_FALSE(soft::DecodeBmp(huge, image));
+  EXPECT_EQ(image.width, 7);
+  // A top-down 32-bit file keeps its alpha bytes.
+  std::string topDown = soft::EncodeBmp(1, 1, std::vector<Colour>{0});
+  topDown.resize(54);
+  topDown[22] = '\xFF';
+  topDown[23] = '\xFF';
+  topDown[24] = '\xFF';
+  topDown[25] = '\xFF';  // height -1
+  topDown[28] = 32;
+  topDown += std::string("\x03\x02\x01\x80", 4);
+  ASSERT_TRUE(soft::DecodeBmp(topDown, image));
+  EXPECT_EQ(image.pixels, std::vector<Colour>{0x80030201});
+}
+
+// ---- Real fonts ---------------------------------------------------------------
+
+class FreeTypeTextTest : public SoftSurfaceTest {
+ protected:
+  void SetUp() override {
+    if (!gfx_.Fonts()->HasFreeType()) GTEST_SKIP() << "built without FreeType: text uses the built-in font";
+    if (gfx_.Fonts()->FontFile(Font{}).find("DejaVuSans") == std::string::npos) {
+      GTEST_SKIP() << "DejaVu Sans not found (install fonts-dejavu-core)";
+    }
+  }
+};
+
+TEST_F(FreeTypeTextTest, WindowsUiFacesResolveToDejaVuSans) {
+  Font verdana;
+  verdana.face = u"Verdana";
+  EXPECT_NE(gfx_.Fonts()->FontFile(verdana).find("DejaVuSans.ttf"), std::string::npos);
+  EXPECT_NE(gfx_.Fonts()->FontFile(Font{}).find("DejaVuSans.ttf"), std::string::npos);
+  Font bold;
+  bold.bold = true;
+  EXPECT_NE(gfx_.Fonts()->FontFile(bold).find("DejaVuSans-Bold"), std::string::npos);
+  EXPECT_EQ(gfx_.Fonts()->FontFile(Fixed()), "");
+}
+
+TEST_F(FreeTypeTextTest, CyrillicIsMeasuredAndDrawn) {
+  auto s = Make(200, 20, Font{});
+  EXPECT_EQ(s->TextHeight(u""), 13);
+  const int width = s->TextWidth(u"Список исключений:");
+  EXPECT_GE(width, 115);
+  EXPECT_LE(width, 127);
+  s->TextAt(Point{0, 0}, u"Процессы");
+  const Rect ink = InkBox(*s, kWhite);
+  EXPECT_GE(ink.Width(), s->TextWidth(u"Процессы") - 3) << test::DumpSurface(*s);
+  EXPECT_LE(ink.right, s->TextWidth(u"Процессы") + 1);
+  EXPECT_GE(ink.top, 0);
+  EXPECT_LE(ink.bottom, 13);
+  // Anti-aliased edges lie between the colours, the stems are solid.
+  EXPECT_GT(CountColour(*s, ink, kBlack), 20);
+}
+
+TEST_F(FreeTypeTextTest, MissingFaceFallsBackToAFontThatDraws) {
+  Font odd;
+  odd.face = u"No Such Face 123";
+  auto s = Make(100, 20, odd);
+  s->TextAt(Point{0, 0}, u"Abc");
+  EXPECT_GT(InkBox(*s, kWhite).Width(), 5);
+}
+
+}  // namespace
+}  // namespace pd
