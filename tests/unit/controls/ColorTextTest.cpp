@@ -65,7 +65,7 @@ TEST_F(ColorText, WorkedExampleDrawsEachRunAtItsPen) {
   EXPECT_EQ(At(45, 8), kInk);
   EXPECT_EQ(At(46, 8), kWhite);
   // "red" bold at 40 + 5 * 7 = 75: r, e, d at 75, 82, 89.
-  EXPECT_EQ(InkOf(kRed), (Rect{76, 8, 94, 16}));
+  EXPECT_EQ(InkOf(kRed), (Rect{76, 8, 95, 16}));
   // "x" at X + 100, green.
   EXPECT_EQ(InkOf(0x008000), (Rect{111, 8, 115, 16}));
   // "line 2" one line down at X.

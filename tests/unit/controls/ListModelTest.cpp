@@ -58,8 +58,8 @@ TEST_F(ListModel, RemoveItemRules) {
   EXPECT_EQ(List().ListCount(), 3);
   EXPECT_TRUE(TakeLog().empty());
 
-  List().SetSelected(2, true);
   List().SetListIndex(1);
+  List().SetSelected(2, true);
   TakeLog();
   List().RemoveItem(0);
   EXPECT_EQ(Texts(), (Strings{u"b", u"c"}));

@@ -41,14 +41,14 @@ TEST_F(ListPaint, DrawsOnePartlyVisibleRowBelowTheVisibleOnes) {
   List().SetItemHeight(16);
   for (int i = 0; i < 10; ++i) List().AddItem(i == 5 ? u"<color=255>x" : u"x");
   ASSERT_EQ(List().VisibleRows(), 5);
-  // Row 5 (the sixth): y0 = 81, text at 82, ink from 85, cut by the frame at 89.
+  // Row 5 (the sixth): y0 = 81, text at (2, 82), ink from 85, cut by the frame at 89.
   EXPECT_EQ(Count({0, 0, kWidth, kHeight}, kRed), 4 * 4);
-  EXPECT_EQ(At(1, 85), kRed);
+  EXPECT_EQ(At(3, 85), kRed);
   EXPECT_EQ(At(1, 89), kBorder);
   EXPECT_TRUE(List().TrackVisible());
 
   List().SetTopIndex(5);  // the red item is first now
-  EXPECT_EQ(At(1, 1 + 1 + 3), kRed);
+  EXPECT_EQ(At(3, 1 + 1 + 3), kRed);
 }
 
 TEST_F(ListPaint, CheckBoxStyleDrawsTheCellAndShiftsTheText) {
@@ -93,10 +93,10 @@ TEST_F(ListPaint, SelectedRowsUseForeColorSelectedExceptForColouredRuns) {
   List().SetListIndex(0);
   EXPECT_EQ(At(1, 1), 0x404040U);
   EXPECT_EQ(At(kWidth - 2, 16), 0x404040U);  // full row: 1 .. W - 2
-  EXPECT_EQ(At(3, 5), kWhite);               // a
-  EXPECT_EQ(At(7, 5), kRed);                 // b keeps its colour
-  EXPECT_EQ(At(1, 17 + 1 + 3), kGreen);      // c unselected
-  EXPECT_EQ(At(5, 5), 0x404040U);            // no text background
+  EXPECT_EQ(At(3, 5), kWhite);               // a at (2, 2)
+  EXPECT_EQ(At(9, 5), kRed);                 // b keeps its colour
+  EXPECT_EQ(At(3, 17 + 1 + 3), kGreen);      // c unselected
+  EXPECT_EQ(At(7, 5), 0x404040U);            // no text background
 }
 
 TEST_F(ListPaint, PictureColumnShowsTheTopLeftOfTheItemPicture) {
@@ -114,9 +114,9 @@ TEST_F(ListPaint, TextIsCentredByTheHeightOfAllItsLines) {
   List().SetItemHeight(30);
   Add({u"<color=255>a<br>b"});
   // Two lines, 26 high, in a row of 30 from y 1: text top 3.
-  EXPECT_EQ(At(1, 3 + 3), kRed);
-  EXPECT_EQ(At(1, 3 + 13 + 3), kRed);
-  EXPECT_EQ(At(1, 3 + 2), kWhite);
+  EXPECT_EQ(At(3, 3 + 3), kRed);
+  EXPECT_EQ(At(3, 3 + 13 + 3), kRed);
+  EXPECT_EQ(At(3, 3 + 2), kWhite);
 }
 
 TEST_F(ListPaint, PicturesInItemTextsComeFromTheListsTable) {
