@@ -10,7 +10,10 @@
 //
 // Text is measured and drawn in the surface's current font, on a transparent
 // background (the pixels between the strokes stay as they are). Multi-line
-// text breaks only at CR LF; a lone CR or LF is not a break.
+// text breaks only at CR LF; a lone CR or LF is not a break. Characters below
+// U+0020 take no room and draw nothing. GDI draws with the "A" calls, the
+// text converted with the code page of the font's charset (204: Windows-1251),
+// so a character that code page lacks shows as '?'.
 //
 // Backends: Windows draws with GDI on memory device contexts; Linux and the
 // simulation draw on a software surface (a 32-bit pixel buffer) with text by
