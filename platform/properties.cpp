@@ -35,6 +35,21 @@ void PropertyBag::WriteString(StringView name, StringView value, StringView def)
   Write(name, String(value), value == def);
 }
 
+Colour PropertyBag::ReadColour(StringView name, Colour def) { return Read(name, def); }
+Font PropertyBag::ReadFont(StringView name, const Font& def) { return Read(name, def); }
+std::shared_ptr<const Picture> PropertyBag::ReadPicture(StringView name) {
+  return Read(name, std::shared_ptr<const Picture>());
+}
+
+void PropertyBag::WriteColour(StringView name, Colour value, Colour def) { Write(name, value, value == def); }
+void PropertyBag::WriteFont(StringView name, const Font& value, const Font& def) {
+  Write(name, value, value == def);
+}
+void PropertyBag::WritePicture(StringView name, std::shared_ptr<const Picture> value) {
+  const bool none = value == nullptr;
+  Write(name, std::move(value), none);
+}
+
 bool PropertyBag::Contains(StringView name) const { return values_.find(name) != values_.end(); }
 
 }  // namespace pd::platform

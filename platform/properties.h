@@ -1,12 +1,18 @@
 // The host's property store: the design properties of one component, read
 // and written by name. A value equal to its default need not be stored, and
 // reading a name that was never stored gives the default.
+//
+// Colours are 0x00BBGGRR or a system colour (top bit set), stored as given
+// and resolved only when drawn. A font is stored whole. A picture is shared
+// with the store; "none" (nullptr) is the default of every picture.
 #pragma once
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <variant>
 
+#include "platform/surface.h"
 #include "platform/types.h"
 
 namespace pd::platform {
@@ -22,6 +28,14 @@ class PropertyStore {
   virtual void WriteInt(StringView name, std::int32_t value, std::int32_t def) = 0;
   virtual void WriteBool(StringView name, bool value, bool def) = 0;
   virtual void WriteString(StringView name, StringView value, StringView def) = 0;
+
+  virtual Colour ReadColour(StringView name, Colour def) = 0;
+  virtual Font ReadFont(StringView name, const Font& def) = 0;
+  virtual std::shared_ptr<const Picture> ReadPicture(StringView name) = 0;
+
+  virtual void WriteColour(StringView name, Colour value, Colour def) = 0;
+  virtual void WriteFont(StringView name, const Font& value, const Font& def) = 0;
+  virtual void WritePicture(StringView name, std::shared_ptr<const Picture> value) = 0;
 };
 
 // The store every backend hands to its components: an ordered map of typed
@@ -30,7 +44,7 @@ class PropertyStore {
 // it was written with gives the default.
 class PropertyBag : public PropertyStore {
  public:
-  using Value = std::variant<std::int32_t, bool, String>;
+  using Value = std::variant<std::int32_t, bool, String, Colour, Font, std::shared_ptr<const Picture>>;
 
   std::int32_t ReadInt(StringView name, std::int32_t def) override;
   bool ReadBool(StringView name, bool def) override;
@@ -38,6 +52,12 @@ class PropertyBag : public PropertyStore {
   void WriteInt(StringView name, std::int32_t value, std::int32_t def) override;
   void WriteBool(StringView name, bool value, bool def) override;
   void WriteString(StringView name, StringView value, StringView def) override;
+  Colour ReadColour(StringView name, Colour def) override;
+  Font ReadFont(StringView name, const Font& def) override;
+  std::shared_ptr<const Picture> ReadPicture(StringView name) override;
+  void WriteColour(StringView name, Colour value, Colour def) override;
+  void WriteFont(StringView name, const Font& value, const Font& def) override;
+  void WritePicture(StringView name, std::shared_ptr<const Picture> value) override;
 
   [[nodiscard]] bool Contains(StringView name) const;
   [[nodiscard]] std::size_t Size() const { return values_.size(); }

@@ -23,3 +23,39 @@ TEST(PropertyBag, KeepsOnlyValuesThatDifferFromTheirDefaults) {
 
 }  // namespace
 }  // namespace pd::platform
+
+namespace pd::platform {
+namespace {
+
+class OnePixel final : public Picture {
+ public:
+  [[nodiscard]] int Width() const override { return 1; }
+  [[nodiscard]] int Height() const override { return 1; }
+  [[nodiscard]] int BitsPerPixel() const override { return 32; }
+  [[nodiscard]] std::vector<std::uint32_t> Pixels() const override { return {0}; }
+};
+
+TEST(PropertyBag, HoldsColoursFontsAndPicturesApartFromIntegers) {
+  PropertyBag bag;
+  bag.WriteColour(u"BackColor", 0x8000000F, 0xFFFFFF);
+  EXPECT_EQ(bag.ReadColour(u"BackColor", 0xFFFFFF), 0x8000000FU);
+  EXPECT_EQ(bag.ReadInt(u"BackColor", 5), 5);  // a colour is not an integer
+
+  Font verdana;
+  verdana.face = u"Verdana";
+  bag.WriteFont(u"Font", verdana, Font{});
+  EXPECT_EQ(bag.ReadFont(u"Font", Font{}), verdana);
+  bag.WriteFont(u"Font", Font{}, Font{});
+  EXPECT_FALSE(bag.Contains(u"Font"));
+
+  auto pic = std::make_shared<const OnePixel>();
+  EXPECT_EQ(bag.ReadPicture(u"MouseIcon"), nullptr);
+  bag.WritePicture(u"MouseIcon", pic);
+  EXPECT_EQ(bag.ReadPicture(u"MouseIcon"), pic);
+  bag.WritePicture(u"MouseIcon", nullptr);  // none is the default
+  EXPECT_FALSE(bag.Contains(u"MouseIcon"));
+  EXPECT_EQ(bag.Size(), 1U);
+}
+
+}  // namespace
+}  // namespace pd::platform

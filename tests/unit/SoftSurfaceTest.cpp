@@ -14,8 +14,6 @@
 
 // fontconfig 2.14 loses a block while parsing its configuration files;
 // LeakSanitizer (asan preset) is told to ignore what fontconfig allocates.
-extern "C" const char* __lsan_default_suppressions();
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 
 namespace pd {
 namespace {

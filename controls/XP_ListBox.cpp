@@ -1,0 +1,376 @@
+#include "controls/XP_ListBox.h"
+
+#include <algorithm>
+#include <limits>
+#include <stdexcept>
+#include <string>
+
+#include "controls/ColorText.h"
+#include "controls/ListPainter.h"
+#include "controls/ListSkin.h"
+
+namespace pd::controls {
+namespace {
+
+// The form's font, which a list placed without a stored font takes.
+const platform::Font kAmbientFont{};
+
+std::int32_t ClampToInt32(std::int64_t v) {
+  return static_cast<std::int32_t>(
+      std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+}  // namespace
+
+XP_ListBox::XP_ListBox(platform::Graphics& graphics, platform::ComponentSite& site, int width, int height)
+    : graphics_(graphics),
+      site_(site),
+      surface_(graphics.CreateSurface(std::max(width, 0), std::max(height, 0))),
+      checkStrip_(ListSkin::CheckStrip(graphics)),
+      scroll_([this](std::int32_t position) { ApplyScrollPosition(position); }) {
+  ReadProperties(site_.Properties());
+}
+
+// ---- Helpers -------------------------------------------------------------------
+
+void XP_ListBox::RequireIndex(std::int32_t index, const char* what) {
+  if (index < 0) {
+    throw std::out_of_range(std::string("XP_ListBox: negative index ") + std::to_string(index) + " for " + what);
+  }
+}
+
+ListItem* XP_ListBox::At(std::int32_t index, const char* what) {
+  RequireIndex(index, what);
+  return index < ListCount() ? &items_[static_cast<std::size_t>(index)] : nullptr;
+}
+
+const ListItem* XP_ListBox::At(std::int32_t index, const char* what) const {
+  RequireIndex(index, what);
+  return index < ListCount() ? &items_[static_cast<std::size_t>(index)] : nullptr;
+}
+
+const ListItem& XP_ListBox::ItemAt(std::int32_t Index) const {
+  const ListItem* item = At(Index, "ItemAt");
+  if (item == nullptr) throw std::out_of_range("XP_ListBox: no item " + std::to_string(Index));
+  return *item;
+}
+
+void XP_ListBox::Changed(StringView name) { site_.PropertyChanged(name); }
+
+void XP_ListBox::ClearSelection() {
+  for (ListItem& item : items_) item.Selected = false;
+}
+
+void XP_ListBox::ApplyScrollPosition(std::int32_t value) {
+  topIndex_ = value;
+  Repaint();
+}
+
+std::int32_t XP_ListBox::RowHeight() const {
+  if (itemHeight_ >= 1) return itemHeight_;
+  return std::max(1, surface_->TextHeight(u""));
+}
+
+std::int32_t XP_ListBox::VisibleRows() const { return std::max(0, (surface_->Height() - 2) / RowHeight()); }
+
+void XP_ListBox::Repaint() {
+  ListLook look;
+  look.back = graphics_.ResolveColour(backColor_);
+  look.border = graphics_.ResolveColour(borderColor_);
+  look.fore = graphics_.ResolveColour(foreColor_);
+  look.foreSelected = graphics_.ResolveColour(foreColorSelected_);
+  look.selection = graphics_.ResolveColour(selectionColor_);
+  look.fullRowSelect = fullRowSelect_;
+  look.style = style_;
+  look.imageWidth = imageWidth_;
+  look.rowHeight = RowHeight();
+  look.visibleRows = VisibleRows();
+  look.topIndex = topIndex_;
+  // The width limit is the list's width in the host's units (twips), far
+  // beyond the surface: it never stops a visible row.
+  look.textWidthLimit = ClampToInt32(std::int64_t{surface_->Width()} * kTwipsPerPixel);
+  ListPainter(*surface_, *checkStrip_, pictures_).Paint(items_, look);
+  surface_->Present();
+  trackVisible_ = look.visibleRows < ListCount();
+  // The scroll bar's track is shown or hidden here by trackVisible_ once the
+  // bar's parts exist.
+  ++repaints_;
+}
+
+// ---- Methods -------------------------------------------------------------------
+
+void XP_ListBox::AddItem(StringView Item, std::int32_t Index, PicturePtr img, bool Redraw) {
+  if (ListCount() == std::numeric_limits<std::int32_t>::max()) {
+    throw std::overflow_error("XP_ListBox: the list cannot hold more items");
+  }
+  ListItem item;
+  item.SetText(Item);
+  item.Picture = std::move(img);
+  if (Index >= 0 && Index < ListCount()) {
+    items_.insert(items_.begin() + Index, std::move(item));
+    if (listIndex_ >= 0 && Index < listIndex_) ++listIndex_;
+  } else {
+    items_.push_back(std::move(item));
+  }
+  if (Redraw) Refresh();
+  OnAddItem.Raise();
+}
+
+void XP_ListBox::RemoveItem(std::int32_t Index, bool Redraw) {
+  if (Index < 0 || Index >= ListCount()) return;
+  if (ListCount() == 1) {
+    Clear();
+  } else {
+    items_.erase(items_.begin() + Index);
+    listIndex_ = -1;
+  }
+  if (Redraw) Refresh();
+  OnRemoveItem.Raise();
+}
+
+void XP_ListBox::Clear() {
+  listIndex_ = -1;
+  std::vector<ListItem>().swap(items_);
+  scroll_.SetPosition(0);
+  scroll_.RecomputeRange(ListCount(), VisibleRows());
+}
+
+void XP_ListBox::Refresh() {
+  Repaint();
+  scroll_.RecomputeRange(ListCount(), VisibleRows());
+}
+
+void XP_ListBox::DrawColorText(std::int32_t n, std::int32_t X, std::int32_t Y, std::int32_t Width) {
+  const ListItem* item = At(n, "DrawColorText");
+  if (item == nullptr) return;
+  controls::DrawColorText(*surface_, item->Runs, X, Y, Width, pictures_);
+}
+
+void XP_ListBox::RegisterPicture(std::int32_t number, PicturePtr picture) {
+  pictures_.Set(number, std::move(picture));
+  Repaint();
+}
+
+// ---- Properties ----------------------------------------------------------------
+
+void XP_ListBox::SetBackColor(Colour value) {
+  backColor_ = value;
+  Changed(u"BackColor");
+  Repaint();
+}
+
+void XP_ListBox::SetBorderColor(Colour value) {
+  borderColor_ = value;
+  Changed(u"BorderColor");
+  Repaint();
+}
+
+void XP_ListBox::SetEnabled(bool value) {
+  enabled_ = value;
+  Changed(u"Enabled");
+  // The scroll bar's parts show their disabled cells from here on.
+}
+
+void XP_ListBox::SetFont(const platform::Font& value) {
+  surface_->SetFont(value);
+  Changed(u"Font");
+  Repaint();
+}
+
+void XP_ListBox::SetForeColor(Colour value) {
+  foreColor_ = value;
+  Changed(u"ForeColor");
+  Repaint();
+}
+
+void XP_ListBox::SetForeColorSelected(Colour value) {
+  foreColorSelected_ = value;
+  Changed(u"ForeColorSelected");
+  Repaint();
+}
+
+void XP_ListBox::SetMouseIcon(PicturePtr value) {
+  mouseIcon_ = std::move(value);
+  Changed(u"MouseIcon");
+}
+
+void XP_ListBox::SetMousePointer(std::int32_t value) {
+  mousePointer_ = value;
+  Changed(u"MousePointer");
+}
+
+void XP_ListBox::SetItemHeight(std::int32_t value) {
+  itemHeight_ = value;
+  Changed(u"ItemHeight");
+  Repaint();
+}
+
+void XP_ListBox::SetStyle(std::int32_t value) {
+  style_ = value;
+  Changed(u"Style");
+  Repaint();
+}
+
+void XP_ListBox::SetSelectionColor(Colour value) {
+  selectionColor_ = value;
+  Changed(u"SelectionColor");
+  Repaint();
+}
+
+void XP_ListBox::SetImageWidth(std::int32_t value) {
+  imageWidth_ = value;
+  Changed(u"ImageWidth");
+  Repaint();
+}
+
+void XP_ListBox::SetMultiSelect(std::int32_t value) {
+  multiSelect_ = value;
+  Changed(u"MultiSelect");
+}
+
+void XP_ListBox::SetFullRowSelect(bool value) {
+  fullRowSelect_ = value;
+  Changed(u"FullRowSelect");
+}
+
+void XP_ListBox::SetCleanOnClick(bool value) {
+  cleanOnClick_ = value;
+  Changed(u"CleanOnClick");
+}
+
+void XP_ListBox::SetListIndex(std::int32_t value) {
+  if (value < 0 || value >= ListCount()) return;
+  if (multiSelect_ == 0) ClearSelection();
+  listIndex_ = value;
+  items_[static_cast<std::size_t>(value)].Selected = true;
+  const std::int64_t visible = VisibleRows();
+  if (listIndex_ > topIndex_ + visible - 1) {
+    scroll_.SetPosition(ClampToInt32(listIndex_ - visible + 1));
+  } else if (listIndex_ < topIndex_) {
+    scroll_.SetPosition(listIndex_);
+  }
+  Repaint();
+  Click.Raise();
+}
+
+void XP_ListBox::SetTopIndex(std::int32_t value) {
+  if (value == topIndex_) return;
+  const std::int64_t highest = std::int64_t{ListCount()} - VisibleRows();
+  std::int64_t top = value;
+  if (value < 0) {
+    top = 0;
+  } else if (value > highest) {
+    top = highest;
+  }
+  scroll_.SetPosition(ClampToInt32(top));
+}
+
+String XP_ListBox::List(std::int32_t Index) const {
+  const ListItem* item = At(Index, "List");
+  return item ? item->ItemText : String();
+}
+
+void XP_ListBox::SetList(std::int32_t Index, StringView value) {
+  ListItem* item = At(Index, "List");
+  if (item == nullptr) return;
+  item->SetText(value);
+  Repaint();
+}
+
+String XP_ListBox::ItemData(std::int32_t Index) const {
+  const ListItem* item = At(Index, "ItemData");
+  return item ? item->ItemData : String();
+}
+
+void XP_ListBox::SetItemData(std::int32_t Index, StringView value) {
+  if (ListItem* item = At(Index, "ItemData")) item->ItemData = String(value);
+}
+
+bool XP_ListBox::Selected(std::int32_t Index) const {
+  const ListItem* item = At(Index, "Selected");
+  return item != nullptr && item->Selected;
+}
+
+void XP_ListBox::SetSelected(std::int32_t Index, bool value) {
+  ListItem* item = At(Index, "Selected");
+  if (item == nullptr) return;
+  item->Selected = value;
+  Repaint();
+}
+
+bool XP_ListBox::ListEnabled(std::int32_t Index) const {
+  const ListItem* item = At(Index, "ListEnabled");
+  return item != nullptr && item->Enabled;
+}
+
+void XP_ListBox::SetListEnabled(std::int32_t Index, bool value) {
+  ListItem* item = At(Index, "ListEnabled");
+  if (item == nullptr) return;
+  item->Enabled = value;
+  Repaint();
+}
+
+bool XP_ListBox::ListChecked(std::int32_t Index) const {
+  const ListItem* item = At(Index, "ListChecked");
+  return item != nullptr && item->Checked;
+}
+
+void XP_ListBox::SetListChecked(std::int32_t Index, bool value) {
+  if (ListItem* item = At(Index, "ListChecked")) item->Checked = value;
+  std::int32_t index = Index;
+  if (value) {
+    Check.Raise(index);
+  } else {
+    Uncheck.Raise(index);
+  }
+  Repaint();
+}
+
+// ---- Host ----------------------------------------------------------------------
+
+void XP_ListBox::Resize(int width, int height) {
+  const platform::Font font = surface_->CurrentFont();
+  surface_ = graphics_.CreateSurface(std::max(width, 0), std::max(height, 0));
+  surface_->SetFont(font);
+  Repaint();
+  // The scroll bar is laid out along the right edge here.
+}
+
+void XP_ListBox::ReadProperties(platform::PropertyStore& store) {
+  borderColor_ = store.ReadColour(u"BorderColor", kDefaultBorderColor);
+  foreColor_ = store.ReadColour(u"ForeColor", 0);
+  foreColorSelected_ = store.ReadColour(u"ForeColorSelected", 0);
+  selectionColor_ = store.ReadColour(u"SelectionColor", kDefaultSelectionColor);
+  fullRowSelect_ = store.ReadBool(u"FullRowSelect", true);
+  itemHeight_ = store.ReadInt(u"ItemHeight", 0);
+  imageWidth_ = store.ReadInt(u"ImageWidth", kDefaultImageWidth);
+  multiSelect_ = store.ReadInt(u"MultiSelect", 0);
+  cleanOnClick_ = store.ReadBool(u"CleanOnClick", false);
+  style_ = store.ReadInt(u"Style", 0);
+  backColor_ = store.ReadColour(u"BackColor", kDefaultBackColor);
+  enabled_ = store.ReadBool(u"Enabled", true);
+  mousePointer_ = store.ReadInt(u"MousePointer", 0);
+  surface_->SetFont(store.ReadFont(u"Font", kAmbientFont));
+  mouseIcon_ = store.ReadPicture(u"MouseIcon");
+  Repaint();
+}
+
+void XP_ListBox::WriteProperties(platform::PropertyStore& store) const {
+  store.WriteColour(u"BackColor", backColor_, kDefaultBackColor);
+  store.WriteBool(u"Enabled", enabled_, true);
+  store.WriteFont(u"Font", surface_->CurrentFont(), kAmbientFont);
+  store.WriteColour(u"ForeColor", foreColor_, 0);
+  store.WriteColour(u"ForeColorSelected", foreColorSelected_, 0);
+  store.WritePicture(u"MouseIcon", mouseIcon_);
+  store.WriteInt(u"MousePointer", mousePointer_, 0);
+  store.WriteColour(u"BorderColor", borderColor_, kDefaultBorderColor);
+  store.WriteInt(u"ItemHeight", itemHeight_, 0);
+  store.WriteInt(u"Style", style_, 0);
+  store.WriteColour(u"SelectionColor", selectionColor_, kDefaultSelectionColor);
+  store.WriteInt(u"ImageWidth", imageWidth_, kDefaultImageWidth);
+  store.WriteInt(u"MultiSelect", multiSelect_, 0);
+  store.WriteBool(u"FullRowSelect", fullRowSelect_, true);
+  store.WriteBool(u"CleanOnClick", cleanOnClick_, false);
+}
+
+}  // namespace pd::controls

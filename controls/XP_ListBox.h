@@ -1,0 +1,206 @@
+// XP_ListBox: the owner-drawn rich list.
+//
+// Each item has a text in the list markup (see MarkupParser.h), a check box,
+// an enabled flag, a selected flag, an optional picture and a string of host
+// data. The list keeps its items, the selection and a scroll position, draws
+// itself on an off-screen surface of its size and reports changes through
+// events.
+//
+// Indexes are 0-based. Indexed properties check only the upper end: an
+// index >= ListCount is ignored on write and reads as false, "" or 0. A
+// negative index throws std::out_of_range and changes nothing. A list that
+// would grow past 2^31 - 1 items throws std::overflow_error unchanged.
+//
+// Pictures in item texts ("<img=N,w,h>") are numbers the host registered
+// with RegisterPicture; an unknown number draws nothing.
+//
+// Drawing: every repaint fills the surface with BackColor, draws the visible
+// rows (ListPainter.h), the frame, and presents the surface. Row height is
+// ItemHeight when it is 1 or more, else one line of the current font;
+// VisibleRows = (height - 2) / RowHeight.
+//
+// Still to come, with the scroll bar and input: the four scroll-bar parts
+// drawn from their skins over the right edge, mouse and keyboard handling
+// (the sources of DblClick, KeyDown, KeyPress, KeyUp, MouseDown, MouseMove,
+// MouseUp and Scroll, and of Click from the host's click), and the window
+// attributes (hWnd, cursor) that the control host will provide.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "controls/ListItem.h"
+#include "controls/ListScroll.h"
+#include "controls/PictureTable.h"
+#include "platform/event.h"
+#include "platform/host.h"
+#include "platform/surface.h"
+
+namespace pd::controls {
+
+class XP_ListBox {
+ public:
+  using PicturePtr = std::shared_ptr<const platform::Picture>;
+
+  static constexpr Colour kDefaultBorderColor = 0xB99D7F;
+  static constexpr Colour kDefaultSelectionColor = 0xC56A31;
+  static constexpr Colour kDefaultBackColor = 0xFFFFFF;
+  static constexpr std::int32_t kDefaultImageWidth = 16;
+
+  // Creates an off-screen surface of width x height pixels, reads the design
+  // properties from the site's store and paints once.
+  XP_ListBox(platform::Graphics& graphics, platform::ComponentSite& site, int width, int height);
+  XP_ListBox(const XP_ListBox&) = delete;
+  XP_ListBox& operator=(const XP_ListBox&) = delete;
+
+  // ---- Methods ----
+  // Inserts at Index when 0 <= Index < ListCount (the current item moves
+  // down with its row), else appends. Raises OnAddItem.
+  void AddItem(StringView Item, std::int32_t Index = -1, PicturePtr img = nullptr, bool Redraw = true);
+  // Nothing for an index out of range. Removing the last remaining item is
+  // Clear. Otherwise ListIndex becomes -1. Raises OnRemoveItem.
+  void RemoveItem(std::int32_t Index, bool Redraw = true);
+  // Empties the list, scrolls to the top. No event.
+  void Clear();
+  // Repaints and recomputes the scroll range.
+  void Refresh();
+  // Draws item n's runs at (X, Y) on the surface (see ColorText.h), in the
+  // surface's current font and text colour.
+  void DrawColorText(std::int32_t n, std::int32_t X, std::int32_t Y, std::int32_t Width);
+
+  // ---- Properties ----
+  [[nodiscard]] Colour BackColor() const { return backColor_; }
+  void SetBackColor(Colour value);
+  [[nodiscard]] Colour BorderColor() const { return borderColor_; }
+  void SetBorderColor(Colour value);
+  [[nodiscard]] bool Enabled() const { return enabled_; }
+  void SetEnabled(bool value);
+  [[nodiscard]] const platform::Font& Font() const { return surface_->CurrentFont(); }
+  void SetFont(const platform::Font& value);
+  [[nodiscard]] Colour ForeColor() const { return foreColor_; }
+  void SetForeColor(Colour value);
+  [[nodiscard]] Colour ForeColorSelected() const { return foreColorSelected_; }
+  void SetForeColorSelected(Colour value);
+  // hWnd: the list's window, given by the control host once it places
+  // components on windows.
+  [[nodiscard]] const PicturePtr& MouseIcon() const { return mouseIcon_; }
+  void SetMouseIcon(PicturePtr value);
+  [[nodiscard]] std::int32_t MousePointer() const { return mousePointer_; }
+  void SetMousePointer(std::int32_t value);
+  [[nodiscard]] std::int32_t ItemHeight() const { return itemHeight_; }
+  void SetItemHeight(std::int32_t value);
+  [[nodiscard]] std::int32_t Style() const { return style_; }
+  void SetStyle(std::int32_t value);
+  [[nodiscard]] Colour SelectionColor() const { return selectionColor_; }
+  void SetSelectionColor(Colour value);
+  [[nodiscard]] std::int32_t ImageWidth() const { return imageWidth_; }
+  void SetImageWidth(std::int32_t value);
+  [[nodiscard]] std::int32_t MultiSelect() const { return multiSelect_; }
+  void SetMultiSelect(std::int32_t value);
+  [[nodiscard]] bool FullRowSelect() const { return fullRowSelect_; }
+  void SetFullRowSelect(bool value);
+  [[nodiscard]] bool CleanOnClick() const { return cleanOnClick_; }
+  void SetCleanOnClick(bool value);
+  [[nodiscard]] std::int32_t ListCount() const { return static_cast<std::int32_t>(items_.size()); }
+  [[nodiscard]] std::int32_t ListIndex() const { return listIndex_; }
+  // Out of range (-1 included): nothing. Otherwise selects the item (alone
+  // when MultiSelect is 0), scrolls it into view, repaints, raises Click.
+  void SetListIndex(std::int32_t value);
+  [[nodiscard]] std::int32_t TopIndex() const { return topIndex_; }
+  // Limited to 0 .. ListCount - VisibleRows and to the scroll range.
+  void SetTopIndex(std::int32_t value);
+
+  [[nodiscard]] String List(std::int32_t Index) const;
+  void SetList(std::int32_t Index, StringView value);
+  [[nodiscard]] String ItemData(std::int32_t Index) const;
+  void SetItemData(std::int32_t Index, StringView value);
+  [[nodiscard]] bool Selected(std::int32_t Index) const;
+  void SetSelected(std::int32_t Index, bool value);
+  [[nodiscard]] bool ListEnabled(std::int32_t Index) const;
+  void SetListEnabled(std::int32_t Index, bool value);
+  [[nodiscard]] bool ListChecked(std::int32_t Index) const;
+  // Raises Check (true) or Uncheck (false) with Index, even for an index at
+  // or above ListCount or a disabled item; then repaints.
+  void SetListChecked(std::int32_t Index, bool value);
+
+  // ---- Pictures for "<img=" ----
+  // Registers picture `number` (1 or more) for item texts; a null picture
+  // unregisters it. Repaints.
+  void RegisterPicture(std::int32_t number, PicturePtr picture);
+
+  // ---- State read by the scroll bar, input and tests ----
+  [[nodiscard]] std::int32_t RowHeight() const;
+  [[nodiscard]] std::int32_t VisibleRows() const;
+  [[nodiscard]] std::int32_t SelectionAnchor() const { return selectionAnchor_; }
+  [[nodiscard]] const ListScroll& ScrollModel() const { return scroll_; }
+  [[nodiscard]] std::int16_t PressedButton() const { return pressedButton_; }
+  // Whether the scroll bar's track shows (more items than visible rows), as
+  // of the latest repaint.
+  [[nodiscard]] bool TrackVisible() const { return trackVisible_; }
+  // The item record; throws std::out_of_range outside 0 .. ListCount - 1.
+  [[nodiscard]] const ListItem& ItemAt(std::int32_t Index) const;
+  [[nodiscard]] platform::Surface& Surface() { return *surface_; }
+  [[nodiscard]] int RepaintCount() const { return repaints_; }
+
+  // ---- Host ----
+  // The host resized the list (pixels): a new surface of that size, repainted.
+  void Resize(int width, int height);
+  void ReadProperties(platform::PropertyStore& store);
+  void WriteProperties(platform::PropertyStore& store) const;
+
+  // ---- Events, in the order of the component's event table ----
+  Event<std::int32_t&> Check;
+  Event<std::int32_t&> Uncheck;
+  Event<> Click;
+  Event<> DblClick;
+  Event<std::int16_t&, std::int16_t&> KeyDown;                 // KeyCode, Shift
+  Event<std::int16_t&> KeyPress;                               // KeyAscii
+  Event<std::int16_t, std::int16_t> KeyUp;                     // KeyCode, Shift
+  Event<std::int16_t&, std::int16_t&, float&, float&> MouseDown;  // Button, Shift, X, Y
+  Event<std::int16_t&, std::int16_t&, float&, float&> MouseMove;
+  Event<std::int16_t&, std::int16_t&, float&, float&> MouseUp;
+  Event<> OnAddItem;
+  Event<> OnRemoveItem;
+  Event<> Scroll;
+
+ private:
+  static void RequireIndex(std::int32_t index, const char* what);
+  ListItem* At(std::int32_t index, const char* what);
+  const ListItem* At(std::int32_t index, const char* what) const;
+  void Changed(StringView name);
+  void Repaint();
+  void ClearSelection();
+  void ApplyScrollPosition(std::int32_t value);
+
+  platform::Graphics& graphics_;
+  platform::ComponentSite& site_;
+  std::unique_ptr<platform::Surface> surface_;
+  std::unique_ptr<platform::Picture> checkStrip_;
+  PictureTable pictures_;
+  std::vector<ListItem> items_;
+
+  std::int32_t listIndex_ = -1;
+  std::int32_t selectionAnchor_ = 0;
+  std::int32_t topIndex_ = 0;
+  Colour backColor_ = kDefaultBackColor;
+  Colour borderColor_ = kDefaultBorderColor;
+  Colour foreColor_ = 0;
+  Colour foreColorSelected_ = 0;
+  Colour selectionColor_ = kDefaultSelectionColor;
+  bool fullRowSelect_ = true;
+  bool cleanOnClick_ = false;
+  bool enabled_ = true;
+  std::int32_t itemHeight_ = 0;
+  std::int32_t imageWidth_ = kDefaultImageWidth;
+  std::int32_t multiSelect_ = 0;
+  std::int32_t style_ = 0;
+  std::int32_t mousePointer_ = 0;
+  PicturePtr mouseIcon_;
+  ListScroll scroll_;
+  std::int16_t pressedButton_ = 0;
+  bool trackVisible_ = false;
+  int repaints_ = 0;
+};
+
+}  // namespace pd::controls
