@@ -95,6 +95,9 @@ bool Win32Processes::Terminate(ProcessId id) {
   if (id == 0 || id == GetCurrentProcessId()) return false;
   Handle process(OpenProcess(kAllAccess, TRUE, id));
   if (!process.Valid()) return false;
+  // A process that already ended (its object kept alive by a handle
+  // somewhere) is not terminated again.
+  if (WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0) return false;
   return TerminateProcess(process.Get(), 0) != FALSE;
 }
 
