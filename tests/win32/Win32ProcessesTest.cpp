@@ -41,8 +41,11 @@ TEST(Win32Processes, WalkFindsAStartedProcessWithNameAndPathAndTerminateEndsIt) 
   EXPECT_EQ(entry->dwSize, platform::ProcessEntry::kEntrySize);
   EXPECT_TRUE(text::EqualsIgnoreCase(ExeFileOf(*entry), u"win32_helper.exe")) << text::ToUtf8(ExeFileOf(*entry));
   EXPECT_EQ(entry->th32ParentProcessID, procs.CurrentProcess());
-  EXPECT_TRUE(text::EqualsIgnoreCase(procs.ExecutablePath(helper.Id()), Wide16(HelperProcess::Path())))
-      << text::ToUtf8(procs.ExecutablePath(helper.Id())) << " vs " << text::ToUtf8(Wide16(HelperProcess::Path()));
+  // A process that is still starting has no main module yet: its path is "".
+  String path;
+  test::WaitFor([&] { return !(path = procs.ExecutablePath(helper.Id())).empty(); }, [] {}, 5000);
+  EXPECT_TRUE(text::EqualsIgnoreCase(path, Wide16(HelperProcess::Path())))
+      << text::ToUtf8(path) << " vs " << text::ToUtf8(Wide16(HelperProcess::Path()));
 
   EXPECT_TRUE(procs.Terminate(helper.Id()));
   EXPECT_EQ(helper.Wait(5000), 0) << "terminated with exit code 0";
