@@ -39,7 +39,7 @@ class Win32InputTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    if (pressing_) RunUnix("xdotool keyup Insert");
+    if (pressing_) RunUnix("xdotool keyup Insert", Pump());
     // Let the release reach the X server before the window goes.
     if (pressing_) WaitFor([&] { return (input_.GetAsyncKeyState(kInsert) & 0x8000) == 0; }, Pump(), 2000);
     for (WindowHandle f : forms_) host_.DestroyForm(f);
@@ -66,15 +66,15 @@ class Win32InputTest : public ::testing::Test {
     WaitFor([&] { return (xid = reinterpret_cast<std::uintptr_t>(GetPropA(hwnd, "__wine_x11_whole_window"))) != 0; },
             Pump(), kTimeoutMs);
     if (xid == 0) return false;
-    RunUnix("timeout 5 xdotool windowactivate --sync " + std::to_string(xid));
+    RunUnix("timeout 5 xdotool windowactivate --sync " + std::to_string(xid), Pump());
     return WaitFor([&] { return input_.ForegroundWindow() == f; }, Pump(), kTimeoutMs);
   }
 
   void KeyDown() {
     pressing_ = true;
-    RunUnix("xdotool keydown Insert");
+    RunUnix("xdotool keydown Insert", Pump());
   }
-  void KeyUp() { RunUnix("xdotool keyup Insert"); }
+  void KeyUp() { RunUnix("xdotool keyup Insert", Pump()); }
 
   Win32Host host_;
   Win32Loop loop_;

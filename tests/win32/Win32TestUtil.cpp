@@ -49,8 +49,13 @@ bool UnixProgramExists(const char* path) {
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-bool RunUnix(const std::string& shellCommand) {
-  std::string line = "/bin/sh -c \"" + shellCommand + "\"";
+bool RunUnix(const std::string& shellCommand, const std::function<void()>& pump, DWORD timeoutMs) {
+  // The command leaves a mark in /tmp (drive Z: under Wine) when it is done.
+  static int serial = 0;
+  const std::string mark = "/tmp/pd-win32-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+                           std::to_string(++serial);
+  const std::string dosMark = "Z:" + mark;
+  std::string line = "/bin/sh -c \"" + shellCommand + "; touch " + mark + "\"";
   std::vector<char> buf(line.begin(), line.end());
   buf.push_back('\0');
   STARTUPINFOA si{};
@@ -59,7 +64,10 @@ bool RunUnix(const std::string& shellCommand) {
   if (!CreateProcessA(nullptr, buf.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
   if (pi.hThread != nullptr && pi.hThread != INVALID_HANDLE_VALUE) CloseHandle(pi.hThread);
   if (pi.hProcess != nullptr && pi.hProcess != INVALID_HANDLE_VALUE) CloseHandle(pi.hProcess);
-  return true;
+  const bool done = WaitFor([&] { return GetFileAttributesA(dosMark.c_str()) != INVALID_FILE_ATTRIBUTES; }, pump,
+                            timeoutMs);
+  DeleteFileA(dosMark.c_str());
+  return done;
 }
 
 }  // namespace pd::test

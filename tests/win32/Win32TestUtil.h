@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "platform/types.h"
@@ -36,10 +37,6 @@ class HelperProcess {
 // Whether a Linux program exists (Wine shows the root as drive Z:).
 bool UnixProgramExists(const char* path);
 
-// Starts a Linux shell command from Wine. Wine gives no usable handle for a
-// Linux process, so callers watch for its effect instead of waiting for it.
-bool RunUnix(const std::string& shellCommand);
-
 // Pumps messages (DoEvents) until done() or the timeout; true when done.
 template <typename Done, typename Pump>
 bool WaitFor(Done done, Pump pump, DWORD timeoutMs) {
@@ -51,5 +48,11 @@ bool WaitFor(Done done, Pump pump, DWORD timeoutMs) {
   }
   return true;
 }
+
+// Runs a Linux shell command from Wine and waits until it has ended (Wine
+// gives no usable handle for a Linux process: the command leaves a mark in
+// /tmp instead); pump runs meanwhile. False when it could not start or did
+// not end in time.
+bool RunUnix(const std::string& shellCommand, const std::function<void()>& pump = [] {}, DWORD timeoutMs = 10000);
 
 }  // namespace pd::test
