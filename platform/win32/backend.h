@@ -1,0 +1,217 @@
+// The Windows platform: the real calls of kernel32, user32 and psapi behind
+// the ports.
+//
+// Everything runs on the one user-interface thread. Timers are SetTimer
+// timers of a hidden message-only window of that thread; the event loop is
+// the thread's message queue. Text crosses the "A" calls in the system's
+// ANSI code page (CP_ACP) and the "W" calls in UTF-16, which is the
+// program's own String (char16_t and wchar_t are both UTF-16 on Windows).
+//
+// This header names no Windows type, so the tests and the executable can
+// include it without <windows.h>; handles are kept as the ports' integers.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace pd::win32 {
+
+// ---- Processes ----------------------------------------------------------------
+
+class Win32Processes final : public platform::Processes {
+ public:
+  // Toolhelp snapshot of all processes (the "A" entry; szExeFile converted
+  // from the ANSI code page).
+  void Walk(const Visitor& visit) override;
+  // OpenProcess(0x410) + GetModuleFileNameExA; "" when either fails.
+  String ExecutablePath(ProcessId id) override;
+  // OpenProcess(0x1F0FFF, inheritable) + TerminateProcess(0). Never id 0 or
+  // the program itself.
+  bool Terminate(ProcessId id) override;
+  // GetWindowThreadProcessId; 0 for a window that is not valid.
+  ProcessId WindowOwner(WindowHandle window) override;
+  ProcessId CurrentProcess() override;
+};
+
+// ---- Keyboard, pointer and the foreground ------------------------------------
+
+class Win32Input final : public platform::Input {
+ public:
+  // Maps the system's ghost window of a hung application to the hung window;
+  // returns 0 for any other window.
+  using GhostResolver = WindowHandle (*)(WindowHandle ghost);
+
+  // Looks up HungWindowFromGhostWindow in user32 (absent under some
+  // systems: then no resolution takes place).
+  Win32Input();
+  // With a resolver of the caller's (tests); nullptr for none.
+  explicit Win32Input(GhostResolver resolver) : resolver_(resolver) {}
+
+  std::int16_t GetAsyncKeyState(int virtualKey) override;
+  // GetForegroundWindow, with a ghost window resolved to the hung window it
+  // stands for. The desktop, the shell's desktop window and the taskbar count
+  // as no window (0).
+  WindowHandle ForegroundWindow() override;
+  void SetForegroundWindow(WindowHandle window) override;
+  Point CursorPos() override;
+
+  [[nodiscard]] bool HasGhostResolver() const { return resolver_ != nullptr; }
+
+ private:
+  GhostResolver resolver_ = nullptr;
+};
+
+// ---- Timers and the event loop ------------------------------------------------
+
+class Win32Loop;
+
+class Win32Timer final : public platform::Timer {
+ public:
+  Win32Timer(Tick tick, std::uintptr_t id);
+  ~Win32Timer() override;
+
+  void SetInterval(int ms) override;
+  [[nodiscard]] int Interval() const override { return interval_; }
+  void SetEnabled(bool enabled) override;
+  [[nodiscard]] bool Enabled() const override { return enabled_; }
+
+ private:
+  friend class Win32Loop;
+  // Starts, restarts or stops the system timer after a change.
+  void Apply();
+
+  std::uintptr_t id_;
+  int interval_ = 0;
+  bool enabled_ = false;
+  bool scheduled_ = false;
+};
+
+class Win32Loop final : public platform::EventLoop {
+ public:
+  std::unique_ptr<platform::Timer> CreateTimer(platform::Timer::Tick tick) override;
+  // Dispatches the messages pending now (PeekMessage with PM_REMOVE) and
+  // returns; a WM_QUIT met on the way is left for Run.
+  void DoEvents() override;
+  // GetMessage loop until Quit (PostQuitMessage).
+  void Run() override;
+  void Quit() override;
+  void Sleep(int ms) override;
+  std::uint64_t TickCount() override;
+
+  // The thread's hidden message-only window that receives the WM_TIMER
+  // messages of its timers; 0 when it could not be created.
+  static WindowHandle TimerWindow();
+  // Called by that window's procedure: fires the timer of the id, if it
+  // still exists.
+  static void DispatchTimer(std::uintptr_t id);
+};
+
+// ---- Files ---------------------------------------------------------------------
+
+class Win32Files final : public platform::Files {
+ public:
+  // GetFileAttributesW: true for any file that is not a directory.
+  bool FileExists(StringView path) override;
+  bool ReadFile(StringView path, std::string& bytes) override;
+  // Temporary file in the target's folder, written, flushed and closed, then
+  // MoveFileExW(REPLACE_EXISTING | WRITE_THROUGH) onto the target.
+  bool WriteFileAtomic(StringView path, std::string_view bytes) override;
+  bool RemoveFile(StringView path) override;
+  // "Win32: WriteFileAtomic: MoveFileEx failed (5)".
+  [[nodiscard]] String LastError() const override { return lastError_; }
+
+ private:
+  bool Fail(const char* what, unsigned long code);
+  String lastError_;
+};
+
+// ---- Application and host ------------------------------------------------------
+
+class Win32App final : public platform::AppInfo {
+ public:
+  static constexpr const char16_t* kInstanceToken = u"Local\\ProcessDrovak.SingleInstance";
+
+  // token: the name of the single-instance mutex.
+  explicit Win32App(String token = kInstanceToken);
+  ~Win32App() override;
+  Win32App(const Win32App&) = delete;
+  Win32App& operator=(const Win32App&) = delete;
+
+  String Folder() override { return folder_; }
+  String ExeName() override { return exeName_; }
+  String ExeFileName() override { return exeName_ + u".exe"; }
+  String OwnPath() override { return platform::JoinPath(*this, folder_, ExeFileName()); }
+  String DataFolder() override { return folder_; }
+  char16_t PathSeparator() override { return u'\\'; }
+  // A named mutex: true when it already existed. The first call decides;
+  // later calls give the same answer and the handle is kept until this
+  // object goes.
+  bool PrevInstance() override;
+
+ private:
+  String token_;
+  String folder_;
+  String exeName_;
+  void* mutex_ = nullptr;
+  bool claimed_ = false;
+  bool previous_ = false;
+};
+
+class Win32Site final : public platform::ComponentSite {
+ public:
+  explicit Win32Site(WindowHandle form) : form_(form) {}
+  WindowHandle HostWindow() override { return form_; }
+  platform::PropertyStore& Properties() override { return bag_; }
+  // No designer at run time: the names are only recorded.
+  void PropertyChanged(StringView name) override { changed_.emplace_back(name); }
+  void SetExtent(int widthTwips, int heightTwips) override { extent_ = {widthTwips, heightTwips}; }
+
+  [[nodiscard]] platform::PropertyBag& Bag() { return bag_; }
+  [[nodiscard]] const std::vector<String>& ChangedProperties() const { return changed_; }
+  [[nodiscard]] Point Extent() const { return extent_; }
+
+ private:
+  WindowHandle form_;
+  platform::PropertyBag bag_;
+  std::vector<String> changed_;
+  Point extent_;
+};
+
+class Win32Host final : public platform::Host {
+ public:
+  // A hidden top-level window of the class "ProcessDrovak.Form". Closing it
+  // (WM_CLOSE) only hides it.
+  WindowHandle CreateForm(StringView caption) override;
+  void DestroyForm(WindowHandle form) override;
+  void ShowForm(WindowHandle form, bool visible) override;
+  std::unique_ptr<platform::ComponentSite> CreateSite(WindowHandle form) override;
+};
+
+// ---- The whole platform -------------------------------------------------------
+
+class Win32Platform final : public platform::Platform {
+ public:
+  platform::Processes& processes() override { return procs_; }
+  platform::Input& input() override { return input_; }
+  platform::EventLoop& loop() override { return loop_; }
+  platform::AppInfo& app() override { return app_; }
+  platform::Files& files() override { return files_; }
+  platform::Host& host() override { return host_; }
+  platform::Registry& registry() override { return *registry_; }
+  platform::Graphics& graphics() override { return *graphics_; }
+
+ private:
+  Win32Processes procs_;
+  Win32Input input_;
+  Win32Loop loop_;
+  Win32App app_;
+  Win32Files files_;
+  Win32Host host_;
+  std::unique_ptr<platform::Registry> registry_ = platform::CreateRegistry();
+  std::unique_ptr<platform::Graphics> graphics_ = platform::CreateGraphics();
+};
+
+}  // namespace pd::win32

@@ -1,0 +1,124 @@
+// Timers and the event loop: SetTimer on a hidden message-only window of the
+// user-interface thread, and that thread's message queue.
+#include <windows.h>
+
+#include <atomic>
+#include <unordered_map>
+
+#include "platform/win32/backend.h"
+
+namespace pd::win32 {
+namespace {
+
+constexpr const wchar_t* kTimerWindowClass = L"ProcessDrovak.TimerWindow";
+
+// Timers of this thread by id. Ids are unique in the process and never
+// reused, so a WM_TIMER of a destroyed timer finds nothing.
+thread_local std::unordered_map<UINT_PTR, Win32Timer*> tTimers;
+std::atomic<UINT_PTR> gNextTimerId{1};
+
+LRESULT CALLBACK TimerWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_TIMER) {
+    Win32Loop::DispatchTimer(wParam);
+    return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+HWND CreateTimerWindow() {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = &TimerWindowProc;
+  wc.hInstance = instance;
+  wc.lpszClassName = kTimerWindowClass;
+  // A second registration (another thread) fails with "class exists": fine.
+  RegisterClassExW(&wc);
+  return CreateWindowExW(0, kTimerWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
+}
+
+HWND ThreadTimerWindow() {
+  thread_local HWND window = CreateTimerWindow();
+  return window;
+}
+
+}  // namespace
+
+// ---- Timers ----------------------------------------------------------------------
+
+Win32Timer::Win32Timer(Tick tick, std::uintptr_t id) : Timer(std::move(tick)), id_(id) { tTimers[id_] = this; }
+
+Win32Timer::~Win32Timer() {
+  if (scheduled_) KillTimer(ThreadTimerWindow(), id_);
+  tTimers.erase(id_);
+}
+
+void Win32Timer::SetInterval(int ms) {
+  interval_ = ms < 0 ? 0 : ms;
+  Apply();
+}
+
+void Win32Timer::SetEnabled(bool enabled) {
+  enabled_ = enabled;
+  Apply();
+}
+
+void Win32Timer::Apply() {
+  HWND window = ThreadTimerWindow();
+  if (enabled_ && interval_ > 0 && window != nullptr) {
+    // SetTimer with an id already in use restarts that timer.
+    scheduled_ = SetTimer(window, id_, static_cast<UINT>(EffectiveInterval(interval_)), nullptr) != 0;
+  } else if (scheduled_) {
+    KillTimer(window, id_);
+    scheduled_ = false;
+  }
+}
+
+// ---- The loop --------------------------------------------------------------------
+
+std::unique_ptr<platform::Timer> Win32Loop::CreateTimer(platform::Timer::Tick tick) {
+  return std::make_unique<Win32Timer>(std::move(tick), gNextTimerId.fetch_add(1));
+}
+
+WindowHandle Win32Loop::TimerWindow() { return reinterpret_cast<WindowHandle>(ThreadTimerWindow()); }
+
+void Win32Loop::DispatchTimer(std::uintptr_t id) {
+  auto it = tTimers.find(id);
+  if (it == tTimers.end()) return;
+  // Fire returns at once when this timer's previous tick is still running.
+  it->second->Fire();
+}
+
+void Win32Loop::DoEvents() {
+  // Messages that arrive while the pass runs are left for the next one, so a
+  // handler that keeps posting (or a timer due again) cannot hold it.
+  const DWORD start = GetTickCount();
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));  // for Run
+      return;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+    if (static_cast<LONG>(msg.time - start) > 0) return;
+  }
+}
+
+void Win32Loop::Run() {
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+void Win32Loop::Quit() { PostQuitMessage(0); }
+
+void Win32Loop::Sleep(int ms) {
+  if (ms > 0) ::Sleep(static_cast<DWORD>(ms));
+}
+
+std::uint64_t Win32Loop::TickCount() { return GetTickCount64(); }
+
+}  // namespace pd::win32

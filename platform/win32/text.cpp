@@ -1,0 +1,30 @@
+// The single-byte code page of Windows is the system's ANSI code page
+// (CP_ACP). Characters it cannot hold become '?' (no best-fit look-alikes).
+#include <windows.h>
+
+#include "platform/text.h"
+
+namespace pd::text {
+
+std::string ToAnsi(StringView s) {
+  if (s.empty()) return {};
+  const std::wstring wide(s.begin(), s.end());
+  const int n = static_cast<int>(wide.size());
+  const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, nullptr, 0, "?", nullptr);
+  if (size <= 0) return std::string(s.size(), '?');
+  std::string out(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, out.data(), size, "?", nullptr);
+  return out;
+}
+
+String FromAnsi(std::string_view bytes) {
+  if (bytes.empty()) return {};
+  const int n = static_cast<int>(bytes.size());
+  const int size = MultiByteToWideChar(CP_ACP, 0, bytes.data(), n, nullptr, 0);
+  if (size <= 0) return String(bytes.size(), u'?');
+  std::wstring out(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, bytes.data(), n, out.data(), size);
+  return String(out.begin(), out.end());
+}
+
+}  // namespace pd::text
