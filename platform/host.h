@@ -7,6 +7,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "platform/properties.h"
 #include "platform/types.h"
@@ -26,6 +27,28 @@ class ComponentSite {
   virtual void PropertyChanged(StringView name) = 0;
   // Sets the component's size on the form, in twips.
   virtual void SetExtent(int widthTwips, int heightTwips) = 0;
+};
+
+// The site the backends give their components: the form's window, a
+// property bag, and the names of changed properties (there is no designer at
+// run time; tests read them).
+class FormSite final : public ComponentSite {
+ public:
+  explicit FormSite(WindowHandle form) : form_(form) {}
+  WindowHandle HostWindow() override { return form_; }
+  PropertyStore& Properties() override { return bag_; }
+  void PropertyChanged(StringView name) override { changed_.emplace_back(name); }
+  void SetExtent(int widthTwips, int heightTwips) override { extent_ = {widthTwips, heightTwips}; }
+
+  [[nodiscard]] PropertyBag& Bag() { return bag_; }
+  [[nodiscard]] const std::vector<String>& ChangedProperties() const { return changed_; }
+  [[nodiscard]] Point Extent() const { return extent_; }
+
+ private:
+  WindowHandle form_;
+  PropertyBag bag_;
+  std::vector<String> changed_;
+  Point extent_;
 };
 
 class Host {

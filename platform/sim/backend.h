@@ -214,24 +214,7 @@ class SimApp final : public platform::AppInfo {
   bool otherInstance_ = false;
 };
 
-class SimSite final : public platform::ComponentSite {
- public:
-  explicit SimSite(WindowHandle form) : form_(form) {}
-  WindowHandle HostWindow() override { return form_; }
-  platform::PropertyStore& Properties() override { return bag_; }
-  void PropertyChanged(StringView name) override { changed_.emplace_back(name); }
-  void SetExtent(int widthTwips, int heightTwips) override { extent_ = {widthTwips, heightTwips}; }
-
-  [[nodiscard]] platform::PropertyBag& Bag() { return bag_; }
-  [[nodiscard]] const std::vector<String>& ChangedProperties() const { return changed_; }
-  [[nodiscard]] Point Extent() const { return extent_; }
-
- private:
-  WindowHandle form_;
-  platform::PropertyBag bag_;
-  std::vector<String> changed_;
-  Point extent_;
-};
+using SimSite = platform::FormSite;
 
 class SimHost final : public platform::Host {
  public:

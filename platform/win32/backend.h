@@ -160,25 +160,7 @@ class Win32App final : public platform::AppInfo {
   bool previous_ = false;
 };
 
-class Win32Site final : public platform::ComponentSite {
- public:
-  explicit Win32Site(WindowHandle form) : form_(form) {}
-  WindowHandle HostWindow() override { return form_; }
-  platform::PropertyStore& Properties() override { return bag_; }
-  // No designer at run time: the names are only recorded.
-  void PropertyChanged(StringView name) override { changed_.emplace_back(name); }
-  void SetExtent(int widthTwips, int heightTwips) override { extent_ = {widthTwips, heightTwips}; }
-
-  [[nodiscard]] platform::PropertyBag& Bag() { return bag_; }
-  [[nodiscard]] const std::vector<String>& ChangedProperties() const { return changed_; }
-  [[nodiscard]] Point Extent() const { return extent_; }
-
- private:
-  WindowHandle form_;
-  platform::PropertyBag bag_;
-  std::vector<String> changed_;
-  Point extent_;
-};
+using Win32Site = platform::FormSite;
 
 class Win32Host final : public platform::Host {
  public:

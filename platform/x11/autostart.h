@@ -3,7 +3,7 @@
 // A Run value NAME holding a command line is the desktop entry
 // $XDG_CONFIG_HOME/autostart/NAME.desktop (~/.config when the variable is
 // unset or not absolute). Its Exec line holds the command's arguments,
-// quoted and escaped as the Desktop Entry Specification asks, and
+// quoted and escaped as the freedesktop Desktop Entry rules ask, and
 // X-ProcessDrovak-Command the command line exactly as written, so that
 // reading gives back what was written. An entry written by someone else (or
 // whose Exec was edited) reads as the command line rebuilt from Exec, each

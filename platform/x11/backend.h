@@ -329,20 +329,7 @@ class X11App final : public platform::AppInfo {
 
 // ---- Host ------------------------------------------------------------------------
 
-class X11Site final : public platform::ComponentSite {
- public:
-  explicit X11Site(WindowHandle form) : form_(form) {}
-  WindowHandle HostWindow() override { return form_; }
-  platform::PropertyStore& Properties() override { return bag_; }
-  void PropertyChanged(StringView /*name*/) override {}
-  void SetExtent(int widthTwips, int heightTwips) override { extent_ = {widthTwips, heightTwips}; }
-  [[nodiscard]] Point Extent() const { return extent_; }
-
- private:
-  WindowHandle form_;
-  platform::PropertyBag bag_;
-  Point extent_;
-};
+using X11Site = platform::FormSite;
 
 // Forms are top-level X windows of this connection, created unmapped, out
 // of the task list (_NET_WM_STATE_SKIP_TASKBAR), with a UTF-8 caption and
