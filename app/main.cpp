@@ -28,8 +28,7 @@ int main() {
   pd::app::modMain services(*platform);
   int count = 0;
   services.ForEachProcess([&](const pd::platform::ProcessEntry& e) {
-    pd::app::ProcessRecord r;
-    static_cast<pd::platform::ProcessEntry&>(r) = e;
+    const pd::app::ProcessRecord r(e);
     Print(pd::text::FromAscii(std::to_string(e.th32ProcessID)) + u"  " + r.ExeFile() + u"  " +
           services.GetProcessPath(e.th32ProcessID));
     ++count;

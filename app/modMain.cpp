@@ -14,7 +14,7 @@ ProcessRecord modMain::GetWindowProcess(WindowHandle hwnd) {
   if (owner == 0) return found;
   platform_.processes().Walk([&](const platform::ProcessEntry& e) {
     if (e.th32ProcessID != owner) return true;
-    static_cast<platform::ProcessEntry&>(found) = e;
+    found = ProcessRecord(e);
     return false;
   });
   return found;

@@ -10,6 +10,9 @@ namespace pd::app {
 // path of its executable. FullPath is filled only by those who need it
 // (the process list and the block timer); empty when it cannot be read.
 struct ProcessRecord : platform::ProcessEntry {
+  ProcessRecord() = default;
+  explicit ProcessRecord(const platform::ProcessEntry& entry) : platform::ProcessEntry(entry) {}
+
   String FullPath;
 
   // The file name, read through TrimNull as every caller must.

@@ -31,7 +31,7 @@ TEST_F(ProcessServices, RecordNamesTheFileAndPathIsSeparate) {
   const ProcessId id = p_.Procs().Start(u"C:\\Program Files\\Игры\\Игра.exe");
   ProcessRecord found;
   services_.ForEachProcess([&](const platform::ProcessEntry& e) {
-    if (e.th32ProcessID == id) static_cast<platform::ProcessEntry&>(found) = e;
+    if (e.th32ProcessID == id) found = ProcessRecord(e);
   });
   EXPECT_EQ(found.ExeFile(), u"Игра.exe");
   EXPECT_EQ(found.dwSize, 556U);
