@@ -12,6 +12,8 @@ namespace {
 
 bool IsBlank(const INIKey& key) { return key.Name.empty() && key.Text.empty(); }
 
+bool IsSpaces(StringView s) { return s.find_first_not_of(u' ') == StringView::npos; }
+
 bool HasCrLf(StringView s) { return s.find(u"\r\n") != StringView::npos; }
 
 // A name as lookups compare it: spaces (not tabs) trimmed from both ends,
@@ -52,13 +54,19 @@ bool clsINI::CanStoreKey(StringView name, StringView value) {
 }
 
 bool clsINI::CanStoreSection(StringView name) {
-  return !name.empty() && !HasCrLf(name) && name.find(u']', 1) == StringView::npos;
+  return !IsSpaces(name) && !HasCrLf(name) && name.find(u']', 1) == StringView::npos;
 }
 
 // ---- Private lookups and insertions --------------------------------------------
 
 std::int32_t clsINI::FindSection(StringView name) const {
-  return Lookup(sections_, [](const INISection& s) { return &s.Name; }, sectionIndex_, Fold(name));
+  // A section named by spaces only ("[  ]") is never found: a parsed text
+  // always has the unnamed section 0 in front of it, so after a save and a
+  // reload the name would find that one instead.
+  return Lookup(
+      sections_,
+      [](const INISection& s) { return !s.Name.empty() && IsSpaces(s.Name) ? nullptr : &s.Name; },
+      sectionIndex_, Fold(name));
 }
 
 std::int32_t clsINI::FindKey(std::int32_t section, StringView name) const {
@@ -69,9 +77,9 @@ std::int32_t clsINI::FindKey(std::int32_t section, StringView name) const {
 }
 
 std::int32_t clsINI::AddSection(StringView name) {
-  if (name.empty() && !sections_.empty()) {
-    // Only section 0 is written without a header: an unnamed section
-    // appended below the others would be dropped by the next save.
+  if (IsSpaces(name)) {
+    // "" or spaces: the unnamed section, which only section 0 can be (an
+    // unnamed section below the others would be dropped by the next save).
     sections_.insert(sections_.begin(), INISection{});
     keyIndex_.insert(keyIndex_.begin(), NameIndex{});
     sectionIndex_ = NameIndex{};
@@ -138,7 +146,7 @@ bool clsINI::SetKeyValue(StringView section, StringView key, StringView value) {
   auto s = FindSection(section);
   auto k = s < 0 ? -1 : FindKey(s, key);
   // Everything is checked before anything changes.
-  if (s < 0 && !section.empty() && !CanStoreSection(section)) return false;
+  if (s < 0 && !IsSpaces(section) && !CanStoreSection(section)) return false;
   const StringView storedName =
       k < 0 ? key : StringView(sections_[static_cast<std::size_t>(s)].Keys[static_cast<std::size_t>(k)].Name);
   if (!CanStoreKey(storedName, value)) return false;

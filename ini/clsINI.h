@@ -51,10 +51,13 @@
 // Section and key names are found with spaces (U+0020 only, not tabs)
 // trimmed from both ends and without regard to letter case (Latin and
 // Cyrillic alike); the first match wins. The section name "" (or spaces)
-// finds the unnamed section. A key name finds only key lines: records with
-// an empty Name (blank lines, comments, lines without "=") are never found,
-// so a name of spaces cannot reach and destroy a comment. Names given to the
-// editing operations are stored as passed, untrimmed.
+// finds the unnamed section only; a section read from a header of spaces
+// ("[  ]") is kept and written but never found by name, since after any
+// reload the unnamed section 0 stands before it. A key name finds only key
+// lines: records with an empty Name (blank lines, comments, lines without
+// "=") are never found, so a name of spaces cannot reach and destroy a
+// comment. Names given to the editing operations are stored as passed,
+// untrimmed, except that a new unnamed section is always named "".
 //
 // LAYOUT OF EDITS
 // A new key goes before its section's trailing blank line; a key added to a
@@ -140,9 +143,10 @@ class clsINI {
   // "key = old" set to "new" is written "key =new". Returns false and does
   // nothing when the key name is "" or CanStoreKey refuses the name (or the
   // found key's name) with the value, or a new section's name is refused by
-  // CanStoreSection. A new unnamed section becomes section 0 again (it is
-  // only missing after DeleteSection("")), since an unnamed section anywhere
-  // else would not be written.
+  // CanStoreSection. A new unnamed section (section name "" or spaces)
+  // becomes section 0 again (it is only missing from an empty document and
+  // after DeleteSection("")), since an unnamed section anywhere else would
+  // not be written.
   bool SetKeyValue(StringView section, StringView key, StringView value);
 
   // Renames the first matching section. False and no change when the new
@@ -185,8 +189,9 @@ class clsINI {
   // holds no CR LF, and the line is not taken for a section header (a name
   // beginning with "[" with a "]" from the third character on).
   [[nodiscard]] static bool CanStoreKey(StringView name, StringView value);
-  // Whether "[" + name + "]" reads back as a header of that name: the name
-  // is not "", holds no CR LF, and holds no "]" after its first character.
+  // Whether "[" + name + "]" reads back as a header that finds this
+  // section: the name is not "" nor spaces only, holds no CR LF, and holds
+  // no "]" after its first character.
   [[nodiscard]] static bool CanStoreSection(StringView name);
 
  private:

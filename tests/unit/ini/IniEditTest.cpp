@@ -209,6 +209,23 @@ TEST(IniEdit, RecreatedUnnamedSectionComesFirstAndIsSaved) {
   EXPECT_EQ(doc.GetKeyValue(u"A", u"a"), u"1");
 }
 
+// A header of spaces stands behind the unnamed section 0 after every reload;
+// finding it by "" only while section 0 is missing would make the same file
+// answer differently before and after a save.
+TEST(IniEdit, SectionNamedBySpacesIsKeptButNeverFound) {
+  clsINI doc = Parse(u"[ ]\r\nk=1");
+  EXPECT_EQ(doc.GetKeyValue(u" ", u"k"), u"");
+  ASSERT_TRUE(doc.DeleteSection(u""));
+  EXPECT_EQ(doc.GetKeyValue(u"", u"k"), u"");
+  EXPECT_EQ(doc.SaveString(), u"[ ]\r\nk=1");
+  EXPECT_FALSE(doc.RenameSection(u" ", u"A"));
+  EXPECT_FALSE(doc.RenameSection(u"X", u"  "));
+
+  clsINI fresh;
+  ASSERT_TRUE(fresh.SetKeyValue(u"  ", u"k", u"v"));  // the unnamed section, not "[  ]"
+  EXPECT_EQ(fresh.SaveString(), u"k=v\r\n");
+}
+
 // ---- Enumeration -------------------------------------------------------------------
 
 TEST(IniEnum, CountsNamesAndValuesWithEveryRecord) {
@@ -251,7 +268,9 @@ class Model {
 
   [[nodiscard]] std::int32_t FindSection(StringView name) const {
     for (std::size_t i = 0; i < sections_.size(); ++i) {
-      if (text::EqualsIgnoreCase(Trim(sections_[i].Name), Trim(name))) return static_cast<std::int32_t>(i);
+      const String& n = sections_[i].Name;
+      if (!n.empty() && Trim(n).empty()) continue;  // "[  ]" is never found by name
+      if (text::EqualsIgnoreCase(Trim(n), Trim(name))) return static_cast<std::int32_t>(i);
     }
     return -1;
   }
