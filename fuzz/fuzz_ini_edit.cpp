@@ -39,6 +39,16 @@ class Input {
   std::size_t pos_ = 0;
 };
 
+// Names to look up after each edit: "", a blank and the latest names used
+// (a few, so that every input stays fast).
+void Remember(std::vector<String>& names, const String& name) {
+  for (const String& n : names) {
+    if (n == name) return;
+  }
+  if (names.size() >= 12) names.erase(names.begin() + 2);
+  names.push_back(name);
+}
+
 void CheckSurvivesReparse(const clsINI& doc, const std::vector<String>& names) {
   clsINI again;
   again.OpenString(doc.SaveString());
@@ -65,8 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const String a = in.Str();
     const String b = in.Str();
     const String c = in.Str();
-    names.push_back(a);
-    names.push_back(b);
+    Remember(names, a);
+    Remember(names, b);
     switch (op) {
       case 0:
       case 1:
