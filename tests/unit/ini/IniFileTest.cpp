@@ -50,6 +50,23 @@ TEST_F(IniFile, MissingFileOrDirectoryLeavesTheDocumentAsItWas) {
   EXPECT_EQ(doc.GetKeyValue(u"", u"a"), u"1");
 }
 
+// A file that is there but cannot be read (locked, no permission).
+class UnreadableFiles final : public platform::Files {
+ public:
+  bool FileExists(StringView) override { return true; }
+  bool ReadFile(StringView, std::string&) override { return false; }
+  bool WriteFileAtomic(StringView, std::string_view) override { return false; }
+  bool RemoveFile(StringView) override { return false; }
+  [[nodiscard]] String LastError() const override { return u"ReadFile: sharing violation"; }
+};
+
+TEST_F(IniFile, UnreadableFileGivesEmptyDocument) {
+  UnreadableFiles locked;
+  clsINI doc = Parse(u"a=1");
+  EXPECT_FALSE(doc.OpenFile(locked, u"Options.cfg"));
+  EXPECT_EQ(doc.SectionCount(), 0);
+}
+
 TEST_F(IniFile, EmptyFileGivesEmptyDocument) {
   Write("Options.cfg", "");
   clsINI doc = Parse(u"a=1");
