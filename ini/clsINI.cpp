@@ -28,7 +28,7 @@ String Fold(StringView name) {
 // The first entry whose folded name is the wanted one, or -1; builds the
 // index on first use. nameOf gives nullptr for entries never found.
 template <typename Entry, typename NameOf>
-std::int32_t Lookup(const std::vector<Entry>& entries, NameOf nameOf, auto& index, StringView folded) {
+std::int32_t Lookup(const std::vector<Entry>& entries, NameOf nameOf, auto& index, const String& folded) {
   if (!index.built) {
     index.first.clear();
     for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -37,7 +37,7 @@ std::int32_t Lookup(const std::vector<Entry>& entries, NameOf nameOf, auto& inde
     }
     index.built = true;
   }
-  const auto it = index.first.find(String(folded));
+  const auto it = index.first.find(folded);
   return it == index.first.end() ? -1 : it->second;
 }
 
