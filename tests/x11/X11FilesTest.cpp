@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "X11TestUtil.h"
+#include "ini/clsINI.h"
 #include "platform/x11/backend.h"
 #include "test_util.h"
 
@@ -104,6 +105,31 @@ TEST(X11Files, WriteFileAtomicOnAFullFileSystemKeepsTheOldFile) {
       << Utf8(files.LastError());
   EXPECT_EQ(Slurp(dir / "Options.cfg"), old);
   EXPECT_EQ(Names(dir), (std::vector<std::string>{"Options.cfg", "filler"}));
+}
+
+// The document's own save on the real file system: a list that grew past
+// what the disk holds is refused, and the list on disk reads back as it was.
+TEST(X11Files, IniSaveOnAFullFileSystemKeepsTheListFile) {
+  TempFolder folder;
+  const fs::path dir = folder.Path() / "small";
+  Tmpfs mount(dir, "size=16k");
+  if (!mount.Mounted()) GTEST_SKIP() << "no small file system to fill: " << mount.Error();
+  X11Files files;
+  const String path = (dir / "Blocks.txt").u16string();
+  ini::clsINI list;
+  list.SetKeyValue(u"", u"игра.exe", u"1");
+  ASSERT_TRUE(list.SaveFile(files, path));
+  const std::string before = Slurp(dir / "Blocks.txt");
+
+  for (int i = 0; i < 2000; ++i) list.SetKeyValue(u"", u"program" + text::FromAscii(std::to_string(i)), u"0");
+  EXPECT_FALSE(list.SaveFile(files, path));
+  EXPECT_EQ(Slurp(dir / "Blocks.txt"), before);
+  EXPECT_EQ(Names(dir), std::vector<std::string>{"Blocks.txt"});
+
+  ini::clsINI reread;
+  ASSERT_TRUE(reread.OpenFile(files, path));
+  EXPECT_EQ(reread.GetKeyValue(u"", u"ИГРА.exe"), u"1");
+  EXPECT_EQ(list.Enum_GetKeyCount(0), 2002) << "the document keeps what could not be saved";
 }
 
 TEST(X11Files, FileExistsOnlyForFiles) {
