@@ -185,6 +185,7 @@ void SoftSurface::DrawLine(int x, int y, StringView line, const Rect& clip) {
   if (font_.underline && x > start) {
     const int top = y + face.UnderlineTop();
     const Rect u = Intersect(Rect{start, top, x, top + face.UnderlineThickness()}, clip);
+    if (IsEmpty(u)) return;  // wholly beyond the clip: the intersection is inverted
     for (int py = u.top; py < u.bottom; ++py) std::fill(MutableRow(py) + u.left, MutableRow(py) + u.right, colour);
   }
 }

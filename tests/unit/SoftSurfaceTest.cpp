@@ -95,6 +95,17 @@ TEST_F(SoftSurfaceTest, FixedUnderlineSpansSpacesOnRowEleven) {
   EXPECT_PIXEL(*s, 21, 13, kWhite);
 }
 
+// Text that starts past an edge (a long row, a cell running off the
+// surface) draws nothing there, its underline included.
+TEST_F(SoftSurfaceTest, UnderlinedTextBeyondAnEdgeDrawsNothing) {
+  auto s = Make(40, 20, Fixed(false, false, true));
+  s->SetTextColor(0x0000FF);
+  s->TextAt(Point{45, 2}, u"ab");
+  s->TextAt(Point{-30, 2}, u"ab");
+  s->TextIn(Rect{10, 0, 200, 20}, u"ab", platform::dt::kRight);
+  EXPECT_EQ(CountColour(*s, Rect{0, 0, 40, 20}, 0x0000FF), 0) << test::DumpSurface(*s);
+}
+
 TEST_F(SoftSurfaceTest, TextInPlacesLinesExactly) {
   auto s = Make(100, 60);
   // Right: the line ends at the right edge; centre: (width - text) / 2.
