@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "controls/MarkupParser.h"
@@ -23,11 +24,13 @@ struct ListItem {
 
   [[nodiscard]] std::int32_t RunCount() const { return static_cast<std::int32_t>(Runs.size()); }
 
-  // Stores a text with its parsed runs and plain text.
+  // Stores a text with its parsed runs and plain text. The text may be a
+  // view of this item's own strings, so it is copied before any is replaced.
   void SetText(StringView text) {
-    ItemText = String(text);
-    Runs = ParseItemText(text);
+    String own(text);
+    Runs = ParseItemText(own);
     PlainText = PlainTextOf(Runs);
+    ItemText = std::move(own);
   }
 };
 

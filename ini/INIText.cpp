@@ -42,27 +42,29 @@ bool Written(std::size_t index, const INISection& section) { return index == 0 |
 }  // namespace
 
 void clsINI::OpenString(StringView text) {
-  Clean();
-  if (text.empty()) return;
-
-  // Section 0 holds the lines before the first header. A header as the very
-  // last line (no CR LF after it) opens an empty section like any other, so
-  // that the text is written back with it.
-  sections_.emplace_back();
-  std::size_t start = 0;
-  while (true) {
-    const auto end = text.find(kCrLf, start);
-    const StringView line = text.substr(start, end == StringView::npos ? StringView::npos : end - start);
-    StringView name;
-    if (HeaderName(line, name)) {
-      sections_.emplace_back().Name.assign(name);
-    } else {
-      sections_.back().Keys.push_back(KeyLine(line));
+  // Parsed into new tables first: the text may be a view of this document.
+  std::vector<INISection> sections;
+  if (!text.empty()) {
+    // Section 0 holds the lines before the first header. A header as the
+    // very last line (no CR LF after it) opens an empty section like any
+    // other, so that the text is written back with it.
+    sections.emplace_back();
+    std::size_t start = 0;
+    while (true) {
+      const auto end = text.find(kCrLf, start);
+      const StringView line = text.substr(start, end == StringView::npos ? StringView::npos : end - start);
+      StringView name;
+      if (HeaderName(line, name)) {
+        sections.emplace_back().Name.assign(name);
+      } else {
+        sections.back().Keys.push_back(KeyLine(line));
+      }
+      if (end == StringView::npos) break;
+      start = end + kCrLf.size();
     }
-    if (end == StringView::npos) break;
-    start = end + kCrLf.size();
   }
-  keyIndex_.resize(sections_.size());
+  sections_ = std::move(sections);
+  ResetIndexes();
 }
 
 String clsINI::SaveString() const {

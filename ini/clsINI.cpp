@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "platform/text.h"
 
@@ -151,8 +152,17 @@ bool clsINI::SetKeyValue(StringView section, StringView key, StringView value) {
       k < 0 ? key : StringView(sections_[static_cast<std::size_t>(s)].Keys[static_cast<std::size_t>(k)].Name);
   if (!CanStoreKey(storedName, value)) return false;
 
-  if (s < 0) s = AddSection(section);
-  if (k < 0) k = AddKey(s, key);
+  if (k < 0) {
+    // Adding moves sections and records, and the arguments may be views of
+    // them (Sections() hands them out): add from copies.
+    const String ownSection(section);
+    const String ownKey(key);
+    String ownValue(value);
+    if (s < 0) s = AddSection(ownSection);
+    k = AddKey(s, ownKey);
+    sections_[static_cast<std::size_t>(s)].Keys[static_cast<std::size_t>(k)].Value = std::move(ownValue);
+    return true;
+  }
   sections_[static_cast<std::size_t>(s)].Keys[static_cast<std::size_t>(k)].Value.assign(value);
   return true;
 }

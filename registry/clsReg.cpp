@@ -173,39 +173,17 @@ std::int32_t clsReg::ParseDword(StringView text) {
 
 // ---- Reading -------------------------------------------------------------------
 
-namespace {
-
-// The value of that whole name, compared without regard to case in the form
-// the registry holds names; the empty name is the default value.
-bool FindValue(Registry& reg, RegKey key, const std::string& wanted, std::uint32_t& type, std::string& data) {
-  if (wanted.empty()) return reg.QueryValue(key, {}, type, data);
-  platform::RegKeyInfo info;
-  if (!reg.QueryInfoKey(key, info)) return false;
-  const String wantedText = text::FromAnsi(wanted);
-  for (std::uint32_t i = 0; i < info.values; ++i) {
-    std::string name;
-    std::uint32_t t = 0;
-    std::string d;
-    if (!reg.EnumValue(key, i, name, t, d)) continue;
-    if (name.size() == wanted.size() && text::EqualsIgnoreCase(text::FromAnsi(name), wantedText)) {
-      type = t;
-      data = std::move(d);
-      return true;
-    }
-  }
-  return false;
-}
-
-}  // namespace
-
 std::string clsReg::Read_Buf(StringView keyPath, StringView valueName, int& valueType) {
   KeyPath path;
   if (!ParsePath(keyPath, path) || valueName.find(u'\0') != StringView::npos) return {};
   std::uint32_t type = 0;
   std::string data;
   {
+    // One query by the whole name (the registry ignores its case; "" is the
+    // default value). Walking the key's values instead would copy all their
+    // data, and on Linux re-read the autostart folder for each entry of Run.
     OpenedKey key(reg_, reg_.OpenKey(path.root, path.subKey, Registry::Access::Read));
-    if (!key || !FindValue(reg_, key.get(), NameBytes(valueName), type, data)) return {};
+    if (!key || !reg_.QueryValue(key.get(), NameBytes(valueName), type, data)) return {};
   }
   if (IsStringType(type) && !data.empty() && data.back() == '\0') data.pop_back();
   if (data.empty()) return {};
@@ -219,7 +197,7 @@ String clsReg::Read(StringView keyPath, StringView valueName) {
   std::uint32_t type = 0;
   std::string data;
   OpenedKey key(reg_, reg_.OpenKey(path.root, path.subKey, Registry::Access::Read));
-  if (!key || !FindValue(reg_, key.get(), NameBytes(valueName), type, data)) return {};
+  if (!key || !reg_.QueryValue(key.get(), NameBytes(valueName), type, data)) return {};
   return DataToText(type, data);
 }
 

@@ -79,6 +79,58 @@ TEST_F(RegistryTest, ValueIsFoundByItsWholeNameIgnoringCase) {
   EXPECT_EQ(bufType, 1);
 }
 
+// Passes every call on to another registry and counts the value reads.
+class CountingRegistry final : public platform::Registry {
+ public:
+  explicit CountingRegistry(platform::Registry& inner) : inner_(inner) {}
+  platform::RegKey OpenKey(RegRoot root, std::string_view subKey, Access access) override {
+    return inner_.OpenKey(root, subKey, access);
+  }
+  platform::RegKey CreateKey(RegRoot root, std::string_view subKey) override { return inner_.CreateKey(root, subKey); }
+  void CloseKey(platform::RegKey key) override { inner_.CloseKey(key); }
+  bool QueryInfoKey(platform::RegKey key, platform::RegKeyInfo& info) override {
+    return inner_.QueryInfoKey(key, info);
+  }
+  bool EnumValue(platform::RegKey key, std::uint32_t index, std::string& name, std::uint32_t& type,
+                 std::string& data) override {
+    ++valueReads;
+    return inner_.EnumValue(key, index, name, type, data);
+  }
+  bool QueryValue(platform::RegKey key, std::string_view name, std::uint32_t& type, std::string& data) override {
+    ++valueReads;
+    return inner_.QueryValue(key, name, type, data);
+  }
+  bool EnumKey(platform::RegKey key, std::uint32_t index, std::string& name) override {
+    return inner_.EnumKey(key, index, name);
+  }
+  bool SetValue(platform::RegKey key, std::string_view name, std::uint32_t type, std::string_view data) override {
+    return inner_.SetValue(key, name, type, data);
+  }
+  bool DeleteValue(platform::RegKey key, std::string_view name) override { return inner_.DeleteValue(key, name); }
+  bool DeleteKey(RegRoot root, std::string_view subKey) override { return inner_.DeleteKey(root, subKey); }
+  [[nodiscard]] String LastError() const override { return inner_.LastError(); }
+
+  int valueReads = 0;
+
+ private:
+  platform::Registry& inner_;
+};
+
+TEST_F(RegistryTest, ReadingAValueReadsOnlyThatValue) {
+  // Each value read of the Run key re-reads the autostart folder on Linux:
+  // a lookup must not walk all the values before it.
+  for (int i = 0; i < 50; ++i) reg_.WriteValue(kRun, u"Other" + text::FromAscii(std::to_string(i)), u"x", 1);
+  reg_.WriteValue(kRun, u"ProcessDrovak", u"\"C:\\pd.exe\"", 1);
+  CountingRegistry counting(sim_);
+  clsReg reg(counting);
+  EXPECT_EQ(reg.Read(kRun, u"processdrovak"), u"\"C:\\pd.exe\"");
+  EXPECT_EQ(counting.valueReads, 1);
+  int type = 0;
+  EXPECT_EQ(reg.Read_Buf(kRun, u"Missing", type), "");
+  EXPECT_EQ(counting.valueReads, 2);
+  EXPECT_EQ(sim_.OpenHandles(), 0U);
+}
+
 TEST_F(RegistryTest, CyrillicNamesAndTextRoundTrip) {
   const StringView key = u"HKEY_CURRENT_USER\\Software\\Дровак\\Ключ";
   reg_.WriteValue(key, u"Имя", u"Значение ЁЖ", 1);

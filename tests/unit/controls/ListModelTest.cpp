@@ -210,6 +210,20 @@ TEST_F(ListModel, WritingListReparsesTextAndPlainText) {
   EXPECT_EQ(List().ItemData(0), u"1234");
 }
 
+TEST_F(ListModel, WritingAnItemsOwnTextBackReparsesIt) {
+  // ItemAt hands out the item's own strings; storing one of them into the
+  // same item must not read it after it was replaced.
+  const String text = u"<b>ProcessDrovak.exe</b><left=100>C:\\Program Files\\Drovak\\ProcessDrovak.exe";
+  List().AddItem(text);
+  List().SetList(0, List().ItemAt(0).ItemText);
+  EXPECT_EQ(List().List(0), text);
+  EXPECT_EQ(List().ItemAt(0).RunCount(), 3);
+  const String plain = List().ItemAt(0).PlainText;
+  List().SetList(0, List().ItemAt(0).PlainText);
+  EXPECT_EQ(List().List(0), plain);
+  EXPECT_EQ(List().ItemAt(0).PlainText, plain);
+}
+
 TEST_F(ListModel, AddItemRaisesOnAddItemOnceAfterItsRefresh) {
   List();
   int repaintsAtEvent = -1;

@@ -104,6 +104,19 @@ TEST(IniEdit, FoundKeyKeepsItsNameAsRead) {
   EXPECT_EQ(doc.SaveString(), u"key =new\r\n Fresh = v ");
 }
 
+TEST(IniEdit, NamesAndValuesViewingTheDocumentSurviveItsGrowth) {
+  // Sections() hands out the document's own strings; adding a section or a
+  // key moves them while they are still being read.
+  clsINI keyInSameSection = Parse(u"a=1");
+  ASSERT_TRUE(keyInSameSection.SetKeyValue(u"", u"b", keyInSameSection.Sections()[0].Keys[0].Value));
+  EXPECT_EQ(keyInSameSection.SaveString(), u"a=1\r\nb=1");
+
+  clsINI newSection = Parse(u"a=1");
+  const INIKey& line = newSection.Sections()[0].Keys[0];
+  ASSERT_TRUE(newSection.SetKeyValue(line.Name, line.Name, line.Value));
+  EXPECT_EQ(newSection.SaveString(), u"a=1\r\n\r\n[a]\r\na=1\r\n");
+}
+
 TEST(IniEdit, EmptyKeyNameChangesNothing) {
   clsINI doc = Parse(u"a=1");
   EXPECT_FALSE(doc.SetKeyValue(u"", u"", u"x"));

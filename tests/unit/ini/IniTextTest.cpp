@@ -85,6 +85,13 @@ TEST(IniDocument, OpenStringReplacesEverythingAndCleanEmpties) {
   EXPECT_EQ(doc.GetKeyValue(u"S", u"b"), u"");  // no stale lookup survives
 }
 
+TEST(IniDocument, OpenStringOfTheDocumentsOwnLineParsesThatLine) {
+  // Sections() hands out the document's own strings, which parsing replaces.
+  clsINI doc = Parse(u"[Options]\r\nAutoStartWithTheSystem=True ; and more");
+  doc.OpenString(doc.Sections()[1].Keys[0].Text);
+  EXPECT_EQ(Dump(doc), "<>(AutoStartWithTheSystem|True ; and more|AutoStartWithTheSystem=True ; and more)");
+}
+
 // ---- Round trip over generated texts ------------------------------------------
 
 // Texts made of the pieces that matter to the parser: brackets, "=", ";",
