@@ -16,7 +16,10 @@ HotKeys::HotKeys(platform::Platform& platform, platform::ComponentSite& site)
   Resize();
 }
 
-HotKeys::~HotKeys() { StopHK(); }
+HotKeys::~HotKeys() {
+  *alive_ = false;
+  StopHK();
+}
 
 std::uint8_t HotKeys::KeyCode(std::int32_t key) {
   if (key < 0 || key > 255) throw std::overflow_error("HotKeys: key code " + std::to_string(key) + " is outside 0-255");
@@ -113,10 +116,13 @@ void HotKeys::Raise(const Event<std::int32_t>& event, std::int32_t index) {
 }
 
 // Each iteration yields to the loop, where the host may add, remove or stop
-// hot keys; the count is therefore read anew every time and the entry is
-// looked up by index, never held across the yield.
+// hot keys, or destroy the component (the program ends from its tray menu);
+// the count is therefore read anew every time, the entry is looked up by
+// index and never held across the yield, and the tick ends at once when the
+// component is gone.
 void HotKeys::CheckTick() {
   if (Idle()) return;
+  const auto alive = alive_;
   for (std::int32_t i = 0; i < HKCount(); ++i) {
     const std::int16_t s = GetHotKeyStatus(i);
     HotKeyEntry& e = entries_[static_cast<std::size_t>(i)];
@@ -128,12 +134,15 @@ void HotKeys::CheckTick() {
       e.IsDown = false;
       Raise(HKUp, i);
     }
+    if (!*alive) return;
     platform_.loop().DoEvents();
+    if (!*alive) return;
   }
 }
 
 void HotKeys::RepeatTick() {
   if (Idle()) return;
+  const auto alive = alive_;
   for (std::int32_t i = 0; i < HKCount(); ++i) {
     HotKeyEntry& e = entries_[static_cast<std::size_t>(i)];
     if (e.State != 0) {
@@ -142,7 +151,9 @@ void HotKeys::RepeatTick() {
     } else {
       e.RepeatTicks = 0;
     }
+    if (!*alive) return;
     platform_.loop().DoEvents();
+    if (!*alive) return;
   }
 }
 

@@ -99,6 +99,9 @@ class HotKeys {
   bool onlyOnFocus_ = false;
   std::unique_ptr<platform::Timer> tmrHKCheck_;
   std::unique_ptr<platform::Timer> tmrHKEvents_;
+  // False once the component is destroyed; a tick on the stack checks it
+  // after every handler and every yield.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace pd::hotkeys

@@ -19,7 +19,7 @@ class Timer {
  public:
   using Tick = std::function<void()>;
 
-  explicit Timer(Tick tick) : tick_(std::move(tick)) {}
+  explicit Timer(Tick tick) : tick_(tick ? std::make_shared<const Tick>(std::move(tick)) : nullptr) {}
   Timer(const Timer&) = delete;
   Timer& operator=(const Timer&) = delete;
   virtual ~Timer() { *alive_ = false; }
@@ -37,9 +37,12 @@ class Timer {
   // previous tick is still running.
   void Fire() {
     if (inTick_ || !tick_) return;
-    auto alive = alive_;
+    // Both outlive the timer while the tick runs: the tick may destroy its
+    // timer and still use what it captured.
+    const auto alive = alive_;
+    const auto tick = tick_;
     inTick_ = true;
-    tick_();
+    (*tick)();
     if (*alive) inTick_ = false;
   }
 
@@ -48,7 +51,7 @@ class Timer {
   static int EffectiveInterval(int ms) { return ms < kMinTimerIntervalMs ? kMinTimerIntervalMs : ms; }
 
  private:
-  Tick tick_;
+  std::shared_ptr<const Tick> tick_;
   bool inTick_ = false;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -88,13 +88,20 @@ String X11App::DataFolder() {
   return text::FromUtf8(folder);
 }
 
+namespace {
+
+// The user's runtime folder; empty when $XDG_RUNTIME_DIR is unset or not
+// absolute.
+std::string RuntimeFolder() {
+  const char* run = std::getenv("XDG_RUNTIME_DIR");
+  return run != nullptr && *run == '/' ? run : std::string();
+}
+
+}  // namespace
+
 std::string X11App::LockPath() {
-  std::string folder;
-  if (const char* run = std::getenv("XDG_RUNTIME_DIR"); run != nullptr && *run == '/') {
-    folder = run;
-  } else {
-    folder = "/tmp/" + std::string(kProgram) + "-" + std::to_string(getuid());
-  }
+  std::string folder = RuntimeFolder();
+  if (folder.empty()) folder = "/tmp/" + std::string(kProgram) + "-" + std::to_string(getuid());
   return folder + "/" + kProgram + ".lock";
 }
 
@@ -102,7 +109,7 @@ bool X11App::PrevInstance() {
   if (lockFd_ >= 0) return false;  // this instance holds it
   const std::string path = LockPath();
   const std::string folder = path.substr(0, path.find_last_of('/'));
-  if (std::getenv("XDG_RUNTIME_DIR") == nullptr || *std::getenv("XDG_RUNTIME_DIR") != '/') {
+  if (RuntimeFolder().empty()) {
     // The shared /tmp: the folder must be ours and private, or anyone could
     // hold the lock for us.
     if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;

@@ -300,6 +300,7 @@ class LinuxRegistry final : public HiveRegistry {
     while (done < bytes.size()) {
       const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
       if (n < 0 && errno == EINTR) continue;
+      if (n == 0) errno = EIO;  // nothing written and no reason given
       if (n <= 0) return fail("cannot write");
       done += static_cast<std::size_t>(n);
     }

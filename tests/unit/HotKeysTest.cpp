@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -345,6 +346,38 @@ TEST(HotKeysDesign, DestructionStopsTheTimers) {
   p.Keys().KeyDown('A');
   EXPECT_NO_THROW(p.Clock().Advance(100));
   EXPECT_EQ(p.Keys().QueryCount(), 0);
+}
+
+TEST(HotKeysDesign, HostMayDestroyTheComponentFromItsHandlerOrDuringTheYield) {
+  // The program ends from a handler (the tray menu's "Выход" runs inside a
+  // tick's yield): the component goes while its own tick is on the stack.
+  sim::SimPlatform p;
+  sim::SimSite site(p.Forms().CreateForm(u"frmMain"));
+  auto keys = std::make_unique<HotKeys>(p, site);
+  keys->AddHotKey('A', 0, 0);
+  keys->AddHotKey('B', 0, 0);
+  keys->HKPress.Connect([&](std::int32_t) { keys.reset(); });
+  keys->StartHK();
+  p.Keys().KeyDown('A');
+  EXPECT_NO_THROW(p.Clock().Advance(100));
+  EXPECT_EQ(keys, nullptr);
+
+  keys = std::make_unique<HotKeys>(p, site);
+  keys->AddHotKey('A', 0, 0);
+  keys->AddHotKey('B', 0, 0);
+  keys->StartHK();
+  p.Clock().Post([&] { keys.reset(); });
+  EXPECT_NO_THROW(p.Clock().Advance(100));
+  EXPECT_EQ(keys, nullptr);
+
+  // The repeat clock's tick as well.
+  keys = std::make_unique<HotKeys>(p, site);
+  keys->AddHotKey('A', 0, 0);
+  keys->AddHotKey('B', 0, 0);
+  keys->HKDown.Connect([&](std::int32_t) { keys.reset(); });
+  keys->StartHK();
+  EXPECT_NO_THROW(p.Clock().Advance(100));
+  EXPECT_EQ(keys, nullptr);
 }
 
 }  // namespace

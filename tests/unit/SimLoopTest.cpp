@@ -1,6 +1,7 @@
 // The simulated clock and timers: the rules every timing test relies on.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "platform/sim/backend.h"
@@ -72,6 +73,18 @@ TEST(SimLoop, TimerMayBeDestroyedOrRestartedInItsOwnTick) {
   t->SetEnabled(true);
   loop.Advance(100);
   EXPECT_EQ(ticks, 1);
+
+  // What the tick captured stays valid until the tick returns, although its
+  // timer is gone.
+  std::string seen;
+  t = loop.CreateTimer([&, name = std::string(64, 'n')] {
+    t.reset();
+    seen = name;
+  });
+  t->SetInterval(10);
+  t->SetEnabled(true);
+  loop.Advance(10);
+  EXPECT_EQ(seen, std::string(64, 'n'));
 
   int shots = 0;
   auto oneShot = loop.CreateTimer([&] { ++shots; });
