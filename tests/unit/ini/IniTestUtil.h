@@ -32,11 +32,11 @@ inline std::string Dump(const clsINI& doc, bool dropLeadingBlanks = false) {
   std::string out;
   bool leading = dropLeadingBlanks;
   for (const INISection& s : doc.Sections()) {
-    out += "<" + show(s.Name) + ">";
+    out.append("<").append(show(s.Name)).append(">");
     for (const INIKey& k : s.Keys) {
       if (leading && k.Name.empty() && k.Text.empty()) continue;
       leading = false;
-      out += "(" + show(k.Name) + "|" + show(k.Value) + "|" + show(k.Text) + ")";
+      out.append("(").append(show(k.Name)).append("|").append(show(k.Value)).append("|").append(show(k.Text)).append(")");
     }
     leading = false;
   }
