@@ -31,18 +31,6 @@ std::string SelfExe() {
   return buf;
 }
 
-// Creates every missing folder of path (mode 0700 for new ones).
-bool MakeFolders(const std::string& path) {
-  if (path.empty()) return false;
-  for (std::size_t i = 1; i <= path.size(); ++i) {
-    if (i != path.size() && path[i] != '/') continue;
-    const std::string part = path.substr(0, i);
-    if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  }
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 std::string HomeFolder() {
   const char* home = std::getenv("HOME");
   if (home != nullptr && *home == '/') return home;

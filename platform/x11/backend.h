@@ -273,6 +273,25 @@ class X11Loop final : public platform::EventLoop {
 
 // ---- Files -----------------------------------------------------------------------
 
+// The POSIX file operations the file port and the registry store share.
+// A failure names the step that failed and its errno; step is nullptr on
+// success.
+struct FileFailure {
+  const char* step = nullptr;
+  int error = 0;
+};
+
+// Creates every missing folder of path (mode 0700 for new ones); true when
+// path is a folder afterwards.
+bool MakeFolders(const std::string& path);
+// Reads the whole file; bytes are untouched on failure.
+FileFailure ReadWholeFile(const std::string& path, std::string& bytes);
+// Puts bytes in place of target's content safely: a temporary file beside it
+// (mkstemp) is written, given mode, flushed and closed, then renamed over
+// target, and the folder is flushed. On failure the temporary file is gone
+// and target is as it was.
+FileFailure ReplaceFile(const std::string& target, std::string_view bytes, unsigned mode);
+
 class X11Files final : public platform::Files {
  public:
   // Regular files (after following links) count; directories, other kinds

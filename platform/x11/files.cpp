@@ -50,6 +50,73 @@ bool WriteAll(int fd, std::string_view bytes, int& err) {
 
 }  // namespace
 
+bool MakeFolders(const std::string& path) {
+  if (path.empty()) return false;
+  for (std::size_t i = 1; i <= path.size(); ++i) {
+    if (i != path.size() && path[i] != '/') continue;
+    const std::string part = path.substr(0, i);
+    if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+FileFailure ReadWholeFile(const std::string& path, std::string& bytes) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return {"open", errno};
+  struct stat st {};
+  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    close(fd);
+    return {"open", EISDIR};
+  }
+  std::string data;
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int err = errno;
+      close(fd);
+      return {"read", err};
+    }
+    if (n == 0) break;
+    data.append(buf, static_cast<std::size_t>(n));
+  }
+  close(fd);
+  bytes = std::move(data);
+  return {};
+}
+
+FileFailure ReplaceFile(const std::string& target, std::string_view bytes, unsigned mode) {
+  const auto cut = target.find_last_of('/');
+  const std::string folder = cut == std::string::npos ? "." : (cut == 0 ? "/" : target.substr(0, cut));
+  const std::string base = cut == std::string::npos ? target : target.substr(cut + 1);
+  std::string temp = folder + "/." + base + ".XXXXXX";
+  const int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return {"create temporary file", errno};
+
+  auto abandon = [&](const char* step, int err, bool closeFd) {
+    if (closeFd) close(fd);
+    unlink(temp.c_str());
+    return FileFailure{step, err};
+  };
+  int err = 0;
+  if (!WriteAll(fd, bytes, err)) return abandon("write", err, true);
+  fchmod(fd, static_cast<mode_t>(mode));  // best effort: mkstemp made it 0600
+  if (fsync(fd) != 0) return abandon("fsync", errno, true);
+  // close reports late write errors (NFS, quotas); the descriptor is gone
+  // either way.
+  if (close(fd) != 0) return abandon("close", errno, false);
+  if (rename(temp.c_str(), target.c_str()) != 0) return abandon("rename", errno, false);
+  // The rename itself reaches the disk with the folder.
+  const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
+  return {};
+}
+
 bool X11Files::Fail(const std::string& what, int err, const std::string& path) {
   std::string msg = "X11: " + what;
   if (err != 0) msg += std::string(": ") + std::strerror(err);
@@ -66,28 +133,9 @@ bool X11Files::FileExists(StringView path) {
 
 bool X11Files::ReadFile(StringView path, std::string& bytes) {
   const std::string p = text::ToUtf8(path);
-  const int fd = open(p.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return Fail("ReadFile: open", errno, p);
-  struct stat st {};
-  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    close(fd);
-    return Fail("ReadFile: open", EISDIR, p);
+  if (const FileFailure f = ReadWholeFile(p, bytes); f.step != nullptr) {
+    return Fail(std::string("ReadFile: ") + f.step, f.error, p);
   }
-  std::string data;
-  char buf[65536];
-  for (;;) {
-    const ssize_t n = read(fd, buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      const int err = errno;
-      close(fd);
-      return Fail("ReadFile: read", err, p);
-    }
-    if (n == 0) break;
-    data.append(buf, static_cast<std::size_t>(n));
-  }
-  close(fd);
-  bytes = std::move(data);
   return true;
 }
 
@@ -107,31 +155,8 @@ bool X11Files::WriteFileAtomic(StringView path, std::string_view bytes) {
     if (S_ISDIR(st.st_mode)) return Fail("WriteFileAtomic: target", EISDIR, target);
     mode = st.st_mode & 07777;
   }
-  const auto cut = target.find_last_of('/');
-  const std::string folder = cut == std::string::npos ? "." : (cut == 0 ? "/" : target.substr(0, cut));
-  const std::string base = cut == std::string::npos ? target : target.substr(cut + 1);
-  std::string temp = folder + "/." + base + ".XXXXXX";
-  const int fd = mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return Fail("WriteFileAtomic: create temporary file", errno, target);
-
-  auto abandon = [&](const char* step, int err, bool closeFd) {
-    if (closeFd) close(fd);
-    unlink(temp.c_str());
-    return Fail(std::string("WriteFileAtomic: ") + step, err, target);
-  };
-  int err = 0;
-  if (!WriteAll(fd, bytes, err)) return abandon("write", err, true);
-  fchmod(fd, mode);  // best effort: mkstemp made it 0600
-  if (fsync(fd) != 0) return abandon("fsync", errno, true);
-  // close reports late write errors (NFS, quotas); the descriptor is gone
-  // either way.
-  if (close(fd) != 0) return abandon("close", errno, false);
-  if (rename(temp.c_str(), target.c_str()) != 0) return abandon("rename", errno, false);
-  // The rename itself reaches the disk with the folder.
-  const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    fsync(dir);
-    close(dir);
+  if (const FileFailure f = ReplaceFile(target, bytes, mode); f.step != nullptr) {
+    return Fail(std::string("WriteFileAtomic: ") + f.step, f.error, target);
   }
   return true;
 }

@@ -26,6 +26,7 @@
 #include "platform/registry_hive.h"
 #include "platform/text.h"
 #include "platform/x11/autostart.h"
+#include "platform/x11/backend.h"
 
 namespace pd::platform {
 namespace {
@@ -41,35 +42,6 @@ std::string ConfigFolder() {
     home = pw != nullptr ? pw->pw_dir : "/tmp";
   }
   return std::string(home) + "/.config";
-}
-
-bool MakeFolders(const std::string& path) {
-  for (std::size_t i = 1; i <= path.size(); ++i) {
-    if (i == path.size() || path[i] == '/') {
-      const std::string part = path.substr(0, i);
-      if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    }
-  }
-  return true;
-}
-
-bool ReadWhole(const std::string& path, std::string& out) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  std::string data;
-  char buf[65536];
-  ssize_t n = 0;
-  while ((n = read(fd, buf, sizeof buf)) != 0) {
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      close(fd);
-      return false;
-    }
-    data.append(buf, static_cast<std::size_t>(n));
-  }
-  close(fd);
-  out = std::move(data);
-  return true;
 }
 
 struct FileId {
@@ -114,8 +86,7 @@ class LinuxRegistry final : public HiveRegistry {
     return true;
   }
 
-  bool EnumValue(RegKey key, std::uint32_t index, std::string& name, std::uint32_t& type,
-                 std::string& data) override {
+  bool EnumValue(RegKey key, std::uint32_t index, std::string& name, std::uint32_t& type, std::string& data) override {
     if (!IsRun(key)) return HiveRegistry::EnumValue(key, index, name, type, data);
     RegKeyInfo own;
     if (!HiveRegistry::QueryInfoKey(key, own)) return false;
@@ -148,9 +119,10 @@ class LinuxRegistry final : public HiveRegistry {
     if (h == nullptr || !h->writable) return Fail("SetValue: access denied");
     std::string file = FindFile(name);
     if (name.empty() || (type != kRegSz && type != kRegExpandSz)) {
-      // Not a command: kept in the store, and no longer an autostart entry.
-      if (!file.empty() && !RemoveEntry(file)) return false;
-      return HiveRegistry::SetValue(key, name, type, data);
+      // Not a command: kept in the store, and then no longer an autostart
+      // entry (in this order, so that a failed save loses nothing).
+      if (!HiveRegistry::SetValue(key, name, type, data)) return false;
+      return file.empty() || RemoveEntry(file);
     }
     if (file.empty()) {
       const std::string stem = autostart::FileStem(name);
@@ -162,7 +134,7 @@ class LinuxRegistry final : public HiveRegistry {
     if (!autostart::Compose(name, command, type == kRegExpandSz, text)) {
       return Fail("SetValue: the command line names no program");
     }
-    if (!MakeFolders(autostart_) || !WriteAtomic(autostart_ + "/" + file, text)) return false;
+    if (!x11::MakeFolders(autostart_) || !WriteAtomic(autostart_ + "/" + file, text)) return false;
     if (RegistryHive::Key* k = KeyOf(key); k != nullptr && k->FindValue(name) != nullptr) {
       HiveRegistry::DeleteValue(key, name);
     }
@@ -196,7 +168,11 @@ class LinuxRegistry final : public HiveRegistry {
     const FileId now = Identify(store_);
     if (!(loaded_ && now == seen_)) {
       std::string bytes;
-      if (now.exists && !ReadWhole(store_, bytes)) return Fail("cannot read " + store_ + ": " + std::strerror(errno));
+      if (now.exists) {
+        if (const x11::FileFailure f = x11::ReadWholeFile(store_, bytes); f.step != nullptr) {
+          return Fail("cannot read " + store_ + ": " + std::strerror(f.error));
+        }
+      }
       RegistryHive fresh;
       damaged_.clear();
       if (!bytes.empty() && !fresh.Parse(bytes)) {
@@ -212,7 +188,7 @@ class LinuxRegistry final : public HiveRegistry {
   }
 
   bool Commit() override {
-    if (!MakeFolders(folder_)) return Fail("cannot create " + folder_ + ": " + std::strerror(errno));
+    if (!x11::MakeFolders(folder_)) return Fail("cannot create " + folder_ + ": " + std::strerror(errno));
     if (!damaged_.empty()) {
       // Keep the damaged file's bytes before the store replaces it.
       std::string keep = store_ + ".damaged";
@@ -244,7 +220,7 @@ class LinuxRegistry final : public HiveRegistry {
     for (const auto& file : DesktopFiles()) {
       std::string text;
       autostart::Entry e;
-      if (!ReadWhole(autostart_ + "/" + file, text) || !autostart::Parse(text, e)) continue;
+      if (x11::ReadWholeFile(autostart_ + "/" + file, text).step != nullptr || !autostart::Parse(text, e)) continue;
       e.file = file;
       e.name = text::ToCp1251(text::FromUtf8(std::string_view(file).substr(0, file.size() - 8)));
       out.push_back(std::move(e));
@@ -284,40 +260,10 @@ class LinuxRegistry final : public HiveRegistry {
     return true;
   }
 
+  // The store and the autostart entries are the user's own: mode 0600.
   bool WriteAtomic(const std::string& path, std::string_view bytes) {
-    const std::size_t slash = path.rfind('/');
-    const std::string dir = path.substr(0, slash);
-    std::string temp = path.substr(0, slash + 1) + "." + path.substr(slash + 1) + ".XXXXXX";
-    const int fd = mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return Fail("cannot create a temporary file in " + dir + ": " + std::strerror(errno));
-    auto fail = [&](const char* what) {
-      const int err = errno;
-      close(fd);
-      unlink(temp.c_str());
-      return Fail(std::string(what) + " " + temp + ": " + std::strerror(err));
-    };
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-      const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n == 0) errno = EIO;  // nothing written and no reason given
-      if (n <= 0) return fail("cannot write");
-      done += static_cast<std::size_t>(n);
-    }
-    if (fchmod(fd, 0600) != 0 || fsync(fd) != 0) return fail("cannot flush");
-    if (close(fd) != 0) {
-      unlink(temp.c_str());
-      return Fail("cannot close " + temp + ": " + std::strerror(errno));
-    }
-    if (rename(temp.c_str(), path.c_str()) != 0) {
-      const int err = errno;
-      unlink(temp.c_str());
-      return Fail("cannot replace " + path + ": " + std::strerror(err));
-    }
-    const int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-      fsync(dfd);  // the rename itself reaches the disk
-      close(dfd);
+    if (const x11::FileFailure f = x11::ReplaceFile(path, bytes, 0600); f.step != nullptr) {
+      return Fail(std::string("cannot save ") + path + ": " + f.step + ": " + std::strerror(f.error));
     }
     return true;
   }
