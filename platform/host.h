@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/properties.h"
+#include "platform/surface.h"
 #include "platform/types.h"
 
 namespace pd::platform {
@@ -62,6 +63,11 @@ class Host {
 
   // A site for a component on the form, with its own property store.
   virtual std::unique_ptr<ComponentSite> CreateSite(WindowHandle form) = 0;
+
+  // An off-screen surface of the given size for drawing on the form: what is
+  // drawn reaches the form's window all at once when Present is called.
+  // nullptr for a window that is not one of our forms or an empty size.
+  virtual std::unique_ptr<Surface> CreateFormSurface(WindowHandle form, int width, int height) = 0;
 };
 
 }  // namespace pd::platform

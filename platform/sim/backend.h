@@ -218,17 +218,29 @@ using SimSite = platform::FormSite;
 
 class SimHost final : public platform::Host {
  public:
-  explicit SimHost(SimProcesses& procs) : procs_(procs) {}
+  SimHost(SimProcesses& procs, soft::SoftGraphics& graphics) : procs_(procs), graphics_(graphics) {}
   WindowHandle CreateForm(StringView caption) override;
   void DestroyForm(WindowHandle form) override { procs_.CloseWindow(form); }
   void ShowForm(WindowHandle form, bool visible) override;
   std::unique_ptr<platform::ComponentSite> CreateSite(WindowHandle form) override;
+  // A software surface whose Present copies the frame to the form's screen.
+  std::unique_ptr<platform::Surface> CreateFormSurface(WindowHandle form, int width, int height) override;
 
   [[nodiscard]] bool IsVisible(WindowHandle form) const;
+  // What the form's window shows: the pixels of the latest frame presented
+  // on it, row by row (empty before the first), and how many were presented.
+  [[nodiscard]] const std::vector<Colour>& Screen(WindowHandle form) const;
+  [[nodiscard]] int Presents(WindowHandle form) const;
 
  private:
+  struct Screenful {
+    std::vector<Colour> pixels;
+    int presents = 0;
+  };
   SimProcesses& procs_;
+  soft::SoftGraphics& graphics_;
   std::map<WindowHandle, bool> visible_;
+  std::map<WindowHandle, Screenful> screens_;
 };
 
 // ---- Registry -------------------------------------------------------------------
@@ -282,9 +294,9 @@ class SimPlatform final : public platform::Platform {
   SimLoop loop_;
   SimApp app_;
   SimFiles files_;
+  soft::SoftGraphics graphics_;
   SimHost host_;
   SimRegistry registry_;
-  soft::SoftGraphics graphics_;
 };
 
 }  // namespace pd::sim

@@ -3,7 +3,7 @@
 namespace pd::sim {
 
 SimPlatform::SimPlatform(String folder)
-    : procs_(kSelfId), input_(procs_), app_(std::move(folder)), host_(procs_) {}
+    : procs_(kSelfId), input_(procs_), app_(std::move(folder)), host_(procs_, graphics_) {}
 
 }  // namespace pd::sim
 

@@ -162,14 +162,24 @@ class Win32App final : public platform::AppInfo {
 
 using Win32Site = platform::FormSite;
 
+// A surface of GDI memory whose Present copies the frame to the window
+// (BitBlt); nullptr when graphics is not the GDI one of CreateGraphics.
+std::unique_ptr<platform::Surface> CreateWindowSurface(platform::Graphics& graphics, WindowHandle window,
+                                                       int width, int height);
+
 class Win32Host final : public platform::Host {
  public:
+  explicit Win32Host(platform::Graphics& graphics) : graphics_(graphics) {}
   // A hidden top-level window of the class "ProcessDrovak.Form". Closing it
   // (WM_CLOSE) only hides it.
   WindowHandle CreateForm(StringView caption) override;
   void DestroyForm(WindowHandle form) override;
   void ShowForm(WindowHandle form, bool visible) override;
   std::unique_ptr<platform::ComponentSite> CreateSite(WindowHandle form) override;
+  std::unique_ptr<platform::Surface> CreateFormSurface(WindowHandle form, int width, int height) override;
+
+ private:
+  platform::Graphics& graphics_;
 };
 
 // ---- The whole platform -------------------------------------------------------
@@ -191,9 +201,9 @@ class Win32Platform final : public platform::Platform {
   Win32Loop loop_;
   Win32App app_;
   Win32Files files_;
-  Win32Host host_;
-  std::unique_ptr<platform::Registry> registry_ = platform::CreateRegistry();
   std::unique_ptr<platform::Graphics> graphics_ = platform::CreateGraphics();
+  Win32Host host_{*graphics_};
+  std::unique_ptr<platform::Registry> registry_ = platform::CreateRegistry();
 };
 
 }  // namespace pd::win32

@@ -50,6 +50,16 @@ void Win32Host::ShowForm(WindowHandle form, bool visible) {
   if (form != 0) ShowWindow(reinterpret_cast<HWND>(form), visible ? SW_SHOW : SW_HIDE);
 }
 
+std::unique_ptr<platform::Surface> Win32Host::CreateFormSurface(WindowHandle form, int width, int height) {
+  const HWND window = reinterpret_cast<HWND>(form);
+  DWORD owner = 0;
+  if (!IsWindow(window) || GetWindowThreadProcessId(window, &owner) == 0 || owner != GetCurrentProcessId()) {
+    return nullptr;
+  }
+  if (width <= 0 || height <= 0) return nullptr;
+  return CreateWindowSurface(graphics_, form, width, height);
+}
+
 std::unique_ptr<platform::ComponentSite> Win32Host::CreateSite(WindowHandle form) {
   return std::make_unique<Win32Site>(form);
 }

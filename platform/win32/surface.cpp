@@ -16,6 +16,7 @@
 #include <tuple>
 
 #include "platform/surface.h"
+#include "platform/win32/backend.h"
 
 namespace pd::platform {
 namespace {
@@ -446,15 +447,10 @@ std::unique_ptr<Graphics> CreateGraphics() { return std::make_unique<GdiGraphics
 
 namespace pd::win32 {
 
-// For the backend's windows (declared where the backend needs it): a surface
-// drawn in memory whose Present copies the frame to the window's client
-// area; nullptr when graphics is not the GDI one from CreateGraphics.
-std::unique_ptr<platform::Surface> CreateWindowSurface(platform::Graphics& graphics, HWND window, int width,
-                                                       int height);
-std::unique_ptr<platform::Surface> CreateWindowSurface(platform::Graphics& graphics, HWND window, int width,
-                                                       int height) {
+std::unique_ptr<platform::Surface> CreateWindowSurface(platform::Graphics& graphics, WindowHandle window,
+                                                       int width, int height) {
   auto* gdi = dynamic_cast<platform::GdiGraphics*>(&graphics);
-  return gdi != nullptr ? gdi->CreateWindowSurface(window, width, height) : nullptr;
+  return gdi != nullptr ? gdi->CreateWindowSurface(reinterpret_cast<HWND>(window), width, height) : nullptr;
 }
 
 }  // namespace pd::win32

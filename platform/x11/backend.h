@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/soft/SoftGraphics.h"
 
 // Xlib's types, declared here so that includers do not get Xlib's macros
 // (None, Bool, Status...).
@@ -355,15 +356,19 @@ using X11Site = platform::FormSite;
 // _NET_WM_PID. The window manager's close button hides a form.
 class X11Host final : public platform::Host {
  public:
-  explicit X11Host(XConnection& x);
+  X11Host(XConnection& x, soft::SoftGraphics& graphics);
   WindowHandle CreateForm(StringView caption) override;
   void DestroyForm(WindowHandle form) override;
   void ShowForm(WindowHandle form, bool visible) override;
   std::unique_ptr<platform::ComponentSite> CreateSite(WindowHandle form) override;
+  // A software surface whose Present puts the frame on the window with one
+  // XPutImage.
+  std::unique_ptr<platform::Surface> CreateFormSurface(WindowHandle form, int width, int height) override;
 
  private:
   void OnEvent(XEvent& ev);
   XConnection& x_;
+  soft::SoftGraphics& graphics_;
   std::set<WindowHandle> forms_;
 };
 
@@ -380,7 +385,7 @@ class X11Platform final : public platform::Platform {
   platform::Files& files() override { return files_; }
   platform::Host& host() override { return host_; }
   platform::Registry& registry() override { return *registry_; }
-  platform::Graphics& graphics() override { return *graphics_; }
+  platform::Graphics& graphics() override { return graphics_; }
 
   XConnection& Connection() { return *x_; }
 
@@ -391,9 +396,9 @@ class X11Platform final : public platform::Platform {
   X11Loop loop_;
   X11App app_;
   X11Files files_;
+  soft::SoftGraphics graphics_;
   X11Host host_;
   std::unique_ptr<platform::Registry> registry_ = platform::CreateRegistry();
-  std::unique_ptr<platform::Graphics> graphics_ = platform::CreateGraphics();
 };
 
 // Monotonic milliseconds (CLOCK_MONOTONIC).

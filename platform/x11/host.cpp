@@ -9,7 +9,7 @@
 
 namespace pd::x11 {
 
-X11Host::X11Host(XConnection& x) : x_(x) {
+X11Host::X11Host(XConnection& x, soft::SoftGraphics& graphics) : x_(x), graphics_(graphics) {
   x_.AddListener([this](XEvent& ev) { OnEvent(ev); });
 }
 
@@ -69,6 +69,69 @@ void X11Host::ShowForm(WindowHandle form, bool visible) {
     XWithdrawWindow(x_.Dpy(), static_cast<Window>(form), DefaultScreen(x_.Dpy()));
   }
   XFlush(x_.Dpy());
+}
+
+namespace {
+
+// An 8-bit channel value placed and scaled into a visual's mask.
+unsigned long Channel(unsigned long mask, std::uint32_t value) {
+  if (mask == 0) return 0;
+  int shift = 0;
+  while (((mask >> shift) & 1) == 0) ++shift;
+  const unsigned long top = mask >> shift;
+  return (((value & 0xFF) * top + 127) / 255) << shift;
+}
+
+// Puts a frame (0x00RRGGBB, the layout of the 24-bit TrueColor visual) on a
+// window; other visuals get each pixel through the visual's masks.
+void PutFrame(Display* dpy, Window window, const soft::SoftSurface& frame) {
+  const int screen = DefaultScreen(dpy);
+  Visual* visual = DefaultVisual(dpy, screen);
+  const int depth = DefaultDepth(dpy, screen);
+  const int width = frame.Width();
+  const int height = frame.Height();
+  const bool direct = (depth == 24 || depth == 32) && visual->red_mask == 0xFF0000 &&
+                      visual->green_mask == 0x00FF00 && visual->blue_mask == 0x0000FF;
+  XImage* image = nullptr;
+  std::vector<std::uint32_t> converted;
+  if (direct) {
+    // The frame's own rows, lent to the image for the one request.
+    image = XCreateImage(dpy, visual, static_cast<unsigned>(depth), ZPixmap, 0,
+                         const_cast<char*>(reinterpret_cast<const char*>(frame.Row(0))),  // NOLINT: read only
+                         static_cast<unsigned>(width), static_cast<unsigned>(height), 32, width * 4);
+  } else {
+    image = XCreateImage(dpy, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr, static_cast<unsigned>(width),
+                         static_cast<unsigned>(height), 32, 0);
+    if (image != nullptr) {
+      converted.resize(static_cast<std::size_t>(image->bytes_per_line) * static_cast<std::size_t>(height) / 4 + 1);
+      image->data = reinterpret_cast<char*>(converted.data());
+      for (int y = 0; y < height; ++y) {
+        const std::uint32_t* row = frame.Row(y);
+        for (int x = 0; x < width; ++x) {
+          const std::uint32_t rgb = row[x];
+          XPutPixel(image, x, y,
+                    Channel(visual->red_mask, rgb >> 16) | Channel(visual->green_mask, rgb >> 8) |
+                        Channel(visual->blue_mask, rgb));
+        }
+      }
+    }
+  }
+  if (image == nullptr) return;
+  XPutImage(dpy, window, DefaultGC(dpy, screen), image, 0, 0, 0, 0, static_cast<unsigned>(width),
+            static_cast<unsigned>(height));
+  image->data = nullptr;  // not Xlib's to free
+  XDestroyImage(image);
+  XFlush(dpy);
+}
+
+}  // namespace
+
+std::unique_ptr<platform::Surface> X11Host::CreateFormSurface(WindowHandle form, int width, int height) {
+  if (forms_.count(form) == 0 || width <= 0 || height <= 0) return nullptr;
+  Display* dpy = x_.Dpy();
+  const auto window = static_cast<Window>(form);
+  return graphics_.CreateWindowSurface(width, height,
+                                       [dpy, window](const soft::SoftSurface& frame) { PutFrame(dpy, window, frame); });
 }
 
 std::unique_ptr<platform::ComponentSite> X11Host::CreateSite(WindowHandle form) {

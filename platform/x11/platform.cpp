@@ -143,7 +143,7 @@ bool XConnection::ReadLongs(XWindow w, XAtom property, XAtom type, std::vector<u
 }
 
 X11Platform::X11Platform(std::unique_ptr<XConnection> x)
-    : x_(std::move(x)), procs_("/proc", x_.get()), input_(*x_), loop_(x_.get()), host_(*x_) {}
+    : x_(std::move(x)), procs_("/proc", x_.get()), input_(*x_), loop_(x_.get()), host_(*x_, graphics_) {}
 
 }  // namespace pd::x11
 

@@ -6,12 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/surface.h"
+#include "platform/win32/backend.h"
 #include "unit/SurfaceTestUtil.h"
 
-namespace pd::win32 {
-std::unique_ptr<platform::Surface> CreateWindowSurface(platform::Graphics& graphics, HWND window, int width,
-                                                       int height);
-}  // namespace pd::win32
 
 namespace pd {
 namespace {
@@ -78,7 +75,7 @@ TEST_F(SurfaceGdiTest, WindowSurfacePresentsItsFrameAtOnce) {
                                 GetModuleHandleA(nullptr), nullptr);
   if (window == nullptr) GTEST_SKIP() << "no window could be created (run under Xvfb: scripts/with-xvfb)";
   UpdateWindow(window);
-  auto s = win32::CreateWindowSurface(*gfx_, window, 40, 30);
+  auto s = win32::CreateWindowSurface(*gfx_, reinterpret_cast<WindowHandle>(window), 40, 30);
   ASSERT_NE(s, nullptr);
   s->SetBackColor(0x0000FF);
   s->Clear();
@@ -93,6 +90,23 @@ TEST_F(SurfaceGdiTest, WindowSurfacePresentsItsFrameAtOnce) {
   EXPECT_NE(before, 0x00FF00u);  // nothing reaches the window before Present
   EXPECT_EQ(red, 0x0000FFu);
   EXPECT_EQ(green, 0x00FF00u);
+}
+
+TEST_F(SurfaceGdiTest, FormSurfaceOnlyForTheProgramsOwnWindows) {
+  String error;
+  auto platform = platform::CreatePlatform(error);
+  ASSERT_NE(platform, nullptr);
+  auto& host = platform->host();
+  const WindowHandle form = host.CreateForm(u"surface");
+  ASSERT_NE(form, 0u);
+  auto surface = host.CreateFormSurface(form, 50, 20);
+  ASSERT_NE(surface, nullptr);
+  surface->FillRect(Rect{0, 0, 50, 20}, 0x0000FF);
+  surface->Present();  // a hidden form: nothing to see, nothing breaks
+  EXPECT_EQ(host.CreateFormSurface(form, 0, 20), nullptr);
+  EXPECT_EQ(host.CreateFormSurface(reinterpret_cast<WindowHandle>(GetDesktopWindow()), 10, 10), nullptr);
+  host.DestroyForm(form);
+  EXPECT_EQ(host.CreateFormSurface(form, 10, 10), nullptr);
 }
 
 }  // namespace

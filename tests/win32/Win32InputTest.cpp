@@ -76,7 +76,8 @@ class Win32InputTest : public ::testing::Test {
   }
   void KeyUp() { RunUnix("xdotool keyup Insert", Pump()); }
 
-  Win32Host host_;
+  std::unique_ptr<platform::Graphics> graphics_ = platform::CreateGraphics();
+  Win32Host host_{*graphics_};
   Win32Loop loop_;
   Win32Input input_;
   Win32Processes procs_;

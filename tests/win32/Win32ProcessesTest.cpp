@@ -89,7 +89,8 @@ TEST(Win32Processes, TerminateRefusesIdZeroAndTheProgramItself) {
 
 TEST(Win32Processes, WindowOwnerIsTheCreatingProcessAndZeroForInvalidWindows) {
   Win32Processes procs;
-  Win32Host host;
+  auto graphics = platform::CreateGraphics();
+  Win32Host host(*graphics);
   const WindowHandle own = host.CreateForm(u"PD owner test");
   ASSERT_NE(own, 0u);
   EXPECT_EQ(procs.WindowOwner(own), GetCurrentProcessId());

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 // clang-format off
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/Xatom.h>
 // clang-format on
 
@@ -254,6 +255,46 @@ TEST_F(X11Display, FormIsAHiddenTopLevelOutOfTheTaskListThatCloseOnlyHides) {
 
   host.DestroyForm(form);
   EXPECT_EQ(platform_->processes().WindowOwner(form), 0u);
+}
+
+// A form's surface: drawing stays off-screen until Present puts the whole
+// frame on the window.
+TEST_F(X11Display, FormSurfaceReachesTheWindowOnlyWhenPresented) {
+  auto& host = platform_->host();
+  const WindowHandle form = host.CreateForm(u"surface");
+  ASSERT_NE(form, 0u);
+  EXPECT_EQ(host.CreateFormSurface(form, 0, 10), nullptr);
+  EXPECT_EQ(host.CreateFormSurface(static_cast<WindowHandle>(x11_->Connection().Root()), 10, 10), nullptr);
+  host.ShowForm(form, true);
+  const auto w = static_cast<Window>(form);
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        XWindowAttributes a{};
+        XGetWindowAttributes(Dpy(), w, &a);
+        return a.map_state == IsViewable;
+      },
+      kWaitMs));
+  auto pixel = [&](int x, int y) {
+    XImage* image = XGetImage(Dpy(), w, x, y, 1, 1, AllPlanes, ZPixmap);
+    if (image == nullptr) return 0xFFFFFFFFUL;
+    const unsigned long p = XGetPixel(image, 0, 0) & 0xFFFFFF;
+    XDestroyImage(image);
+    return p;
+  };
+  auto surface = host.CreateFormSurface(form, 60, 40);
+  ASSERT_NE(surface, nullptr);
+  surface->SetBackColor(0x0000FF);  // red, as 0x00BBGGRR
+  surface->Clear();
+  surface->FillRect(Rect{20, 10, 30, 20}, 0x00FF00);
+  XSync(Dpy(), False);
+  EXPECT_NE(pixel(2, 2), 0xFF0000UL) << "nothing reaches the window before Present";
+  surface->Present();
+  XSync(Dpy(), False);
+  EXPECT_EQ(pixel(2, 2), 0xFF0000UL);
+  EXPECT_EQ(pixel(25, 15), 0x00FF00UL);
+  host.DestroyForm(form);
+  surface->Present();  // the window is gone: the error is caught, nothing breaks
+  XSync(Dpy(), False);
 }
 
 TEST_F(X11Display, MouseButtonsMapToTheirVirtualKeys) {
