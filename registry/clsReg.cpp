@@ -173,18 +173,19 @@ std::int32_t clsReg::ParseDword(StringView text) {
 
 // ---- Reading -------------------------------------------------------------------
 
-std::string clsReg::Read_Buf(StringView keyPath, StringView valueName, int& valueType) {
+// Walking the key's values instead would copy all their data, and on Linux
+// re-read the autostart folder for each entry of Run.
+bool clsReg::QueryByName(StringView keyPath, StringView valueName, std::uint32_t& type, std::string& data) {
   KeyPath path;
-  if (!ParsePath(keyPath, path) || valueName.find(u'\0') != StringView::npos) return {};
+  if (!ParsePath(keyPath, path) || valueName.find(u'\0') != StringView::npos) return false;
+  OpenedKey key(reg_, reg_.OpenKey(path.root, path.subKey, Registry::Access::Read));
+  return key && reg_.QueryValue(key.get(), NameBytes(valueName), type, data);
+}
+
+std::string clsReg::Read_Buf(StringView keyPath, StringView valueName, int& valueType) {
   std::uint32_t type = 0;
   std::string data;
-  {
-    // One query by the whole name (the registry ignores its case; "" is the
-    // default value). Walking the key's values instead would copy all their
-    // data, and on Linux re-read the autostart folder for each entry of Run.
-    OpenedKey key(reg_, reg_.OpenKey(path.root, path.subKey, Registry::Access::Read));
-    if (!key || !reg_.QueryValue(key.get(), NameBytes(valueName), type, data)) return {};
-  }
+  if (!QueryByName(keyPath, valueName, type, data)) return {};
   if (IsStringType(type) && !data.empty() && data.back() == '\0') data.pop_back();
   if (data.empty()) return {};
   valueType = TypeCode(type);
@@ -192,12 +193,9 @@ std::string clsReg::Read_Buf(StringView keyPath, StringView valueName, int& valu
 }
 
 String clsReg::Read(StringView keyPath, StringView valueName) {
-  KeyPath path;
-  if (!ParsePath(keyPath, path) || valueName.find(u'\0') != StringView::npos) return {};
   std::uint32_t type = 0;
   std::string data;
-  OpenedKey key(reg_, reg_.OpenKey(path.root, path.subKey, Registry::Access::Read));
-  if (!key || !reg_.QueryValue(key.get(), NameBytes(valueName), type, data)) return {};
+  if (!QueryByName(keyPath, valueName, type, data)) return {};
   return DataToText(type, data);
 }
 

@@ -124,6 +124,9 @@ class clsReg {
     std::string subKey;  // in the code page
   };
   static bool ParsePath(StringView keyPath, KeyPath& out);
+  // One query of a value by its whole name (case ignored; "" is the default
+  // value). False when the path, the name, the key or the value is missing.
+  bool QueryByName(StringView keyPath, StringView valueName, std::uint32_t& type, std::string& data);
   static std::string NameBytes(StringView name);
   void DeleteTree(platform::RegRoot root, const std::string& subKey, int depth);
 

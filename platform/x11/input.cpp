@@ -17,6 +17,21 @@ namespace {
 
 namespace vk = platform::vk;
 
+// The pointer on the root window: its position and the button mask.
+struct PointerState {
+  int x = 0;
+  int y = 0;
+  unsigned int mask = 0;
+};
+
+bool QueryPointer(Display* dpy, Window root, PointerState& out) {
+  Window rootReturn = 0;
+  Window child = 0;
+  int wx = 0;
+  int wy = 0;
+  return XQueryPointer(dpy, root, &rootReturn, &child, &out.x, &out.y, &wx, &wy, &out.mask) != 0;
+}
+
 // The virtual-key code a mouse button stands for; 0 for wheel and others.
 int ButtonVk(int button) {
   switch (button) {
@@ -208,14 +223,9 @@ void X11Input::Resync() {
   DrainRaw();
   char keys[32] = {};
   XQueryKeymap(dpy, keys);
-  Window root = 0;
-  Window child = 0;
-  int rx = 0;
-  int ry = 0;
-  int wx = 0;
-  int wy = 0;
-  unsigned int mask = 0;
-  const bool pointer = XQueryPointer(dpy, x_.Root(), &root, &child, &rx, &ry, &wx, &wy, &mask) != 0;
+  PointerState state;
+  const bool pointer = QueryPointer(dpy, x_.Root(), state);
+  const unsigned int mask = state.mask;
   for (int code = 8; code < 256; ++code) {
     const bool down = (static_cast<unsigned char>(keys[code / 8]) >> (code % 8) & 1) != 0;
     if (down && !codeDown_[static_cast<std::size_t>(code)]) Press(0, code);
@@ -281,15 +291,9 @@ void X11Input::SetForegroundWindow(WindowHandle window) {
 }
 
 Point X11Input::CursorPos() {
-  Window root = 0;
-  Window child = 0;
-  int rx = 0;
-  int ry = 0;
-  int wx = 0;
-  int wy = 0;
-  unsigned int mask = 0;
-  if (!XQueryPointer(x_.Dpy(), x_.Root(), &root, &child, &rx, &ry, &wx, &wy, &mask)) return {};
-  return {rx, ry};
+  PointerState state;
+  if (!QueryPointer(x_.Dpy(), x_.Root(), state)) return {};
+  return {state.x, state.y};
 }
 
 }  // namespace pd::x11
