@@ -38,7 +38,7 @@ int main() {
 
   auto& host = platform->host();
   const pd::WindowHandle form = host.CreateForm(u"ProcessDrovak");
-  auto site = host.CreateSite(form);
+  auto site = std::make_unique<pd::platform::FormSite>(form);
   pd::hotkeys::HotKeys keys(*platform, *site);
   keys.AddHotKey(pd::platform::vk::kControl, pd::platform::vk::kMenu, pd::platform::vk::kLWin);
 

@@ -34,7 +34,7 @@
 #include "controls/ListScroll.h"
 #include "controls/PictureTable.h"
 #include "platform/event.h"
-#include "platform/host.h"
+#include "platform/site.h"
 #include "platform/surface.h"
 
 namespace pd::controls {

@@ -23,6 +23,7 @@
 
 #include "platform/event.h"
 #include "platform/platform.h"
+#include "platform/site.h"
 
 namespace pd::hotkeys {
 

@@ -1,73 +1,144 @@
-// Control host port: the windows components live on, and the site through
-// which a component talks to its host.
+// Host port: what only the operating system can do for the control host.
 //
-// This is the seed of the control host; child surfaces, mouse and key
-// events, the popup menu and message boxes join it as the controls that
-// need them are built.
+// Top-level windows (forms, popups such as menus and tool tips, and dialog
+// windows), their placement, showing and hiding, presenting a form's frame,
+// the pointer capture, the clipboard and the screen's size. Child controls
+// are not windows: the control host (forms/) keeps them, finds the one under
+// the pointer, holds focus and draws them into the form's frame.
+//
+// A backend reports what happens to its windows through one sink and never
+// acts on it itself: a close request does not close anything, an expose does
+// not paint. Events are reported on the user-interface thread while the loop
+// runs (Run, RunModal, DoEvents).
+//
+// Coordinates: pixels. Window rectangles are the client area in screen
+// pixels; event positions are client pixels of the window the event names.
 #pragma once
 
 #include <memory>
-#include <vector>
 
-#include "platform/properties.h"
 #include "platform/surface.h"
 #include "platform/types.h"
 
 namespace pd::platform {
 
-// What a component knows of the form it sits on.
-class ComponentSite {
- public:
-  virtual ~ComponentSite() = default;
+// Shift-state bits of mouse and key events (the Shift argument).
+namespace shift {
+inline constexpr int kShift = 1;
+inline constexpr int kCtrl = 2;
+inline constexpr int kAlt = 4;
+}  // namespace shift
 
-  // The form's top-level window.
-  virtual WindowHandle HostWindow() = 0;
-  // The component's design properties.
-  virtual PropertyStore& Properties() = 0;
-  // Tells the host (a form designer) that a property changed.
-  virtual void PropertyChanged(StringView name) = 0;
-  // Sets the component's size on the form, in twips.
-  virtual void SetExtent(int widthTwips, int heightTwips) = 0;
+// Mouse buttons (the Button argument): one bit each.
+namespace button {
+inline constexpr int kLeft = 1;
+inline constexpr int kRight = 2;
+inline constexpr int kMiddle = 4;
+}  // namespace button
+
+// Why a window is asked to close (the UnloadMode of query-unload).
+namespace unload {
+inline constexpr int kUser = 0;         // the close button or the system menu
+inline constexpr int kCode = 1;         // the program unloads the form itself
+inline constexpr int kSession = 2;      // the session ends (log off, shutdown)
+inline constexpr int kTaskManager = 3;  // another program asked the program to end (SIGTERM, task manager)
+}  // namespace unload
+
+// (Named with a k: Xlib defines Expose, FocusIn and others as macros.)
+enum class HostEventKind {
+  kCloseRequest,  // unloadMode says why
+  kExpose,        // area must be shown again from the frame
+  kMouseDown,     // button is the one that went down; pos, shift
+  kMouseMove,     // button holds every button down now; pos, shift
+  kMouseUp,       // button is the one that came up; pos, shift
+  kDoubleClick,   // the second press of a double click, after its MouseDown
+  kKeyDown,       // key (virtual-key code), shift; repeats while held
+  kKeyUp,         // key, shift
+  kText,          // text typed, after the keyboard layout and input method (Cyrillic included)
+  kFocusIn,       // the window got the keyboard focus
+  kFocusOut,      // the window lost it
+  kShown,         // mapped / shown (by us or by the window manager)
+  kHidden,        // unmapped / hidden
+  kResized,       // the client area changed size (area is the new client rectangle on the screen)
+  kCaptureLost,   // the pointer capture ended without ReleaseCapture (another window took it)
 };
 
-// The site the backends give their components: the form's window, a
-// property bag, and the names of changed properties (there is no designer at
-// run time; tests read them).
-class FormSite final : public ComponentSite {
+struct HostEvent {
+  HostEventKind kind = HostEventKind::kExpose;
+  WindowHandle window = 0;
+  Point pos;           // client pixels (mouse events)
+  int button = 0;      // button:: bits
+  int shift = 0;       // shift:: bits
+  int key = 0;         // virtual-key code (KeyDown, KeyUp)
+  String text;         // Text
+  Rect area;           // Expose: client pixels; Resized: client area on the screen
+  int unloadMode = 0;  // CloseRequest
+};
+
+class HostEventSink {
  public:
-  explicit FormSite(WindowHandle form) : form_(form) {}
-  WindowHandle HostWindow() override { return form_; }
-  PropertyStore& Properties() override { return bag_; }
-  void PropertyChanged(StringView name) override { changed_.emplace_back(name); }
-  void SetExtent(int widthTwips, int heightTwips) override { extent_ = {widthTwips, heightTwips}; }
+  virtual ~HostEventSink() = default;
+  virtual void OnHostEvent(const HostEvent& event) = 0;
+};
 
-  [[nodiscard]] PropertyBag& Bag() { return bag_; }
-  [[nodiscard]] const std::vector<String>& ChangedProperties() const { return changed_; }
-  [[nodiscard]] Point Extent() const { return extent_; }
-
- private:
-  WindowHandle form_;
-  PropertyBag bag_;
-  std::vector<String> changed_;
-  Point extent_;
+enum class WindowKind {
+  // A framed top-level window with a caption and a close button, kept out of
+  // the task list.
+  Form,
+  // A framed window for a modal dialog of our own (message box): a transient
+  // of its owner, no task-list entry, not resizable.
+  Dialog,
+  // No frame, above other windows, never takes the focus from its owner by
+  // itself: menus and tool tips.
+  Popup,
 };
 
 class Host {
  public:
   virtual ~Host() = default;
 
-  // Creates a hidden top-level window for a form; 0 on failure.
-  virtual WindowHandle CreateForm(StringView caption) = 0;
+  // Where raw events go; nullptr drops them. The sink outlives its windows
+  // or is replaced before it goes.
+  virtual void SetEventSink(HostEventSink* sink) = 0;
+
+  // Creates a hidden window; 0 on failure. owner (a window of ours or 0)
+  // keeps a Dialog or Popup above it.
+  virtual WindowHandle CreateForm(StringView caption, WindowKind kind = WindowKind::Form,
+                                  WindowHandle owner = 0) = 0;
+  // After this the handle names nothing: no surface, not visible, no events.
   virtual void DestroyForm(WindowHandle form) = 0;
+  virtual void SetCaption(WindowHandle form, StringView caption) = 0;
+  // Places the window so that its client area covers r (screen pixels).
+  virtual void SetBounds(WindowHandle form, const Rect& r) = 0;
+  // The client area on the screen; an empty rectangle for an unknown handle.
+  [[nodiscard]] virtual Rect Bounds(WindowHandle form) = 0;
   virtual void ShowForm(WindowHandle form, bool visible) = 0;
+  [[nodiscard]] virtual bool IsVisible(WindowHandle form) = 0;
+  // Whether the handle names a live window created by CreateForm.
+  [[nodiscard]] virtual bool IsForm(WindowHandle form) = 0;
 
-  // A site for a component on the form, with its own property store.
-  virtual std::unique_ptr<ComponentSite> CreateSite(WindowHandle form) = 0;
-
-  // An off-screen surface of the given size for drawing on the form: what is
-  // drawn reaches the form's window all at once when Present is called.
-  // nullptr for a window that is not one of our forms or an empty size.
+  // An off-screen frame of the given size for drawing on the form: what is
+  // drawn reaches the window all at once when Present is called. nullptr for
+  // a window that is not one of our forms or an empty size.
   virtual std::unique_ptr<Surface> CreateFormSurface(WindowHandle form, int width, int height) = 0;
+
+  // Mouse events go to form until ReleaseCapture, wherever the pointer is
+  // (positions may then lie outside the client area). A Popup that captures
+  // sees the clicks outside it (to close a menu).
+  virtual void SetCapture(WindowHandle form) = 0;
+  virtual void ReleaseCapture() = 0;
+  // The window that holds the capture, 0 for none.
+  [[nodiscard]] virtual WindowHandle Capture() = 0;
+
+  // The whole screen and the part of it not taken by panels (task bar,
+  // docks), in pixels.
+  [[nodiscard]] virtual Rect ScreenRect() = 0;
+  [[nodiscard]] virtual Rect WorkArea() = 0;
+
+  // The desktop's clipboard as text ("" when it holds none). Setting it
+  // makes this program the clipboard's owner until another takes it.
+  [[nodiscard]] virtual String ClipboardText() = 0;
+  virtual void SetClipboardText(StringView text) = 0;
 };
 
 }  // namespace pd::platform

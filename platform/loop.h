@@ -67,7 +67,16 @@ class EventLoop {
 
   // Runs until Quit is called.
   virtual void Run() = 0;
+  // Ends Run, and every modal loop running inside it: the program is
+  // ending. Called outside Run, the next Run returns at once.
   virtual void Quit() = 0;
+
+  // A modal loop (a menu, a message box, a dialog): runs the loop nested in
+  // whatever runs now, delivering events and firing timers, until ended()
+  // is true (checked before waiting and after everything delivered) or Quit
+  // is called. Loops nest to any depth; each ends only itself. Returns true
+  // when ended() ended it, false when Quit did.
+  virtual bool RunModal(const std::function<bool()>& ended) = 0;
 
   // Blocks the thread; nothing is delivered meanwhile.
   virtual void Sleep(int ms) = 0;

@@ -5,12 +5,14 @@
 #include <memory>
 
 #include "platform/app.h"
+#include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/host.h"
 #include "platform/input.h"
 #include "platform/loop.h"
 #include "platform/processes.h"
 #include "platform/registry.h"
+#include "platform/resources.h"
 #include "platform/surface.h"
 
 namespace pd::platform {
@@ -27,6 +29,8 @@ class Platform {
   virtual Host& host() = 0;
   virtual Registry& registry() = 0;
   virtual Graphics& graphics() = 0;
+  virtual Dialogs& dialogs() = 0;
+  virtual Resources& resources() = 0;
 };
 
 // The backend of the build: win32 on Windows, x11 on Linux, or the

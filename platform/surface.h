@@ -4,6 +4,16 @@
 // its right and bottom edges. Every operation is clipped to the surface; a
 // rectangle with no width or height draws nothing.
 //
+// The view: a surface draws relative to an origin and inside a clip
+// rectangle, so that each control of a form paints in its own coordinates
+// into its part of the form's one frame. SetView(origin, clip) takes both
+// in surface coordinates; afterwards every coordinate given to or read from
+// the surface (FillRect, Line, copies, text, ReadPixels, WritePixels) is
+// relative to the origin, and nothing is drawn outside the clip (copies,
+// stretched copies and glyphs included). Clear fills the clip. ReadPixels
+// reads outside the clip as it reads outside the surface (0); WritePixels
+// writes only inside it. A new surface's view is the whole surface.
+//
 // Colours are 0x00BBGGRR. A value with the top bit set names a system colour
 // (0x8000000F button face, 0x80000005 window, 0x80000008 window text, ...);
 // every operation that takes a colour resolves it as ResolveColour does.
@@ -59,12 +69,26 @@ inline constexpr int kFixedLineHeight = 13;
 // Format flags of text drawn into a rectangle (the Windows DT_ values).
 // kVCenter takes effect only together with kSingleLine (as with DrawText);
 // with kSingleLine CR LF does not break the line.
+// kBottom, like kVCenter, takes effect only with kSingleLine. kWordBreak
+// breaks lines at spaces (and inside a word longer than the rectangle) to
+// fit the rectangle's width, besides the CR LF breaks. kNoClip draws beyond
+// the rectangle (still inside the view's clip). kEndEllipsis shortens a line
+// too wide for the rectangle and ends it with "..." (U+2026 is not used, so
+// every code page shows it). Other bits are ignored; "&" is never a prefix.
 namespace dt {
 inline constexpr unsigned kLeft = 0x00;
+inline constexpr unsigned kTop = 0x00;
 inline constexpr unsigned kCenter = 0x01;
 inline constexpr unsigned kRight = 0x02;
 inline constexpr unsigned kVCenter = 0x04;
+inline constexpr unsigned kBottom = 0x08;
+inline constexpr unsigned kWordBreak = 0x10;
 inline constexpr unsigned kSingleLine = 0x20;
+inline constexpr unsigned kNoClip = 0x100;
+inline constexpr unsigned kEndEllipsis = 0x8000;
+// The flags text drawing takes; a cell's align value is masked with this.
+inline constexpr unsigned kLayoutMask = kCenter | kRight | kVCenter | kBottom | kWordBreak | kSingleLine | kNoClip |
+                                        kEndEllipsis;
 }  // namespace dt
 
 // A bitmap with a size and a colour depth (24 or 32 bits per pixel).
@@ -83,8 +107,15 @@ class Surface {
  public:
   virtual ~Surface() = default;
 
+  // The size of the whole surface, whatever the view.
   [[nodiscard]] virtual int Width() const = 0;
   [[nodiscard]] virtual int Height() const = 0;
+
+  // The view (see the top of this file). The clip is cut to the surface.
+  virtual void SetView(Point origin, const Rect& clip) = 0;
+  [[nodiscard]] virtual Point Origin() const = 0;
+  [[nodiscard]] virtual Rect Clip() const = 0;
+  void ResetView() { SetView(Point{}, Rect{0, 0, Width(), Height()}); }
 
   // The back colour as set (a system colour stays a system colour here).
   virtual void SetBackColor(Colour colour) = 0;
@@ -134,6 +165,9 @@ class Surface {
   // Puts what was drawn on the screen at once (surfaces of windows; a
   // memory surface has nothing to do).
   virtual void Present() = 0;
+  // Puts only the rectangle r (surface coordinates, not the view's) of the
+  // frame on the screen.
+  virtual void PresentRect(const Rect& r) = 0;
 };
 
 class Graphics {

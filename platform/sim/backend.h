@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <deque>
 #include <functional>
 #include <map>
@@ -15,6 +16,7 @@
 
 #include "platform/platform.h"
 #include "platform/registry_hive.h"
+#include "platform/site.h"
 #include "platform/soft/SoftGraphics.h"
 
 namespace pd::sim {
@@ -53,8 +55,20 @@ class SimLoop final : public platform::EventLoop {
   void DoEvents() override;
   void Run() override;
   void Quit() override { quit_ = true; }
+  // Delivers what is posted, then lets the user act (SetUser), then moves
+  // the clock to the next due timer, until ended() or Quit. A loop that
+  // could never end (no work, no user, no timer, or an hour of simulated
+  // time without an end) returns false.
+  bool RunModal(const std::function<bool()>& ended) override;
   void Sleep(int ms) override;
   std::uint64_t TickCount() override { return now_; }
+
+  // The user of modal loops: called when a modal loop has nothing posted,
+  // with the depth of modal loops running; it may post work, deliver
+  // events, or end the loop. Tests set it to answer menus and boxes.
+  void SetUser(std::function<void(int depth)> user) { user_ = std::move(user); }
+  [[nodiscard]] int ModalDepth() const { return modalDepth_; }
+  static constexpr std::uint64_t kModalLimitMs = 3'600'000;
 
   // Moves the clock forward by ms, firing every due timer at its due time in
   // order (ties in creation order). A timer that fell behind (the thread
@@ -77,6 +91,8 @@ class SimLoop final : public platform::EventLoop {
   std::deque<std::function<void()>> posted_;
   bool quit_ = false;
   int doEventsCalls_ = 0;
+  int modalDepth_ = 0;
+  std::function<void(int)> user_;
 };
 
 // ---- Processes and windows ------------------------------------------------------
@@ -214,33 +230,115 @@ class SimApp final : public platform::AppInfo {
   bool otherInstance_ = false;
 };
 
-using SimSite = platform::FormSite;
-
+// Windows of the program: what the backend keeps of each, the events a
+// test delivers to them, and what they show.
 class SimHost final : public platform::Host {
  public:
   SimHost(SimProcesses& procs, soft::SoftGraphics& graphics) : procs_(procs), graphics_(graphics) {}
-  WindowHandle CreateForm(StringView caption) override;
-  void DestroyForm(WindowHandle form) override { procs_.CloseWindow(form); }
+
+  void SetEventSink(platform::HostEventSink* sink) override { sink_ = sink; }
+  WindowHandle CreateForm(StringView caption, platform::WindowKind kind = platform::WindowKind::Form,
+                          WindowHandle owner = 0) override;
+  void DestroyForm(WindowHandle form) override;
+  void SetCaption(WindowHandle form, StringView caption) override;
+  void SetBounds(WindowHandle form, const Rect& r) override;
+  Rect Bounds(WindowHandle form) override;
   void ShowForm(WindowHandle form, bool visible) override;
-  std::unique_ptr<platform::ComponentSite> CreateSite(WindowHandle form) override;
+  bool IsVisible(WindowHandle form) override;
+  bool IsForm(WindowHandle form) override { return Find(form) != nullptr; }
   // A software surface whose Present copies the frame to the form's screen.
   std::unique_ptr<platform::Surface> CreateFormSurface(WindowHandle form, int width, int height) override;
+  void SetCapture(WindowHandle form) override;
+  void ReleaseCapture() override;
+  WindowHandle Capture() override { return capture_; }
+  Rect ScreenRect() override { return screen_; }
+  Rect WorkArea() override { return workArea_; }
+  String ClipboardText() override { return clipboard_; }
+  void SetClipboardText(StringView text) override { clipboard_ = String(text); }
 
-  [[nodiscard]] bool IsVisible(WindowHandle form) const;
+  // ---- For tests ----
+  // Delivers a raw event to the sink, as a backend reports one.
+  void Deliver(const platform::HostEvent& event);
+  [[nodiscard]] String Caption(WindowHandle form) const;
+  [[nodiscard]] platform::WindowKind Kind(WindowHandle form) const;
+  [[nodiscard]] WindowHandle Owner(WindowHandle form) const;
+  // Our live windows in creation order.
+  [[nodiscard]] std::vector<WindowHandle> Forms() const;
   // What the form's window shows: the pixels of the latest frame presented
-  // on it, row by row (empty before the first), and how many were presented.
+  // on it, row by row (empty before the first), and how many presents came.
   [[nodiscard]] const std::vector<Colour>& Screen(WindowHandle form) const;
   [[nodiscard]] int Presents(WindowHandle form) const;
+  // The screen is 1280 x 1024 with a 40-pixel task bar at the bottom.
+  void SetScreen(const Rect& screen, const Rect& workArea) {
+    screen_ = screen;
+    workArea_ = workArea;
+  }
 
  private:
-  struct Screenful {
-    std::vector<Colour> pixels;
+  struct Window {
+    String caption;
+    platform::WindowKind kind = platform::WindowKind::Form;
+    WindowHandle owner = 0;
+    Rect bounds{0, 0, 100, 100};
+    bool visible = false;
+    std::vector<Colour> screen;
+    int screenWidth = 0;
     int presents = 0;
   };
+  Window* Find(WindowHandle form);
+  const Window* Find(WindowHandle form) const;
+
   SimProcesses& procs_;
   soft::SoftGraphics& graphics_;
-  std::map<WindowHandle, bool> visible_;
-  std::map<WindowHandle, Screenful> screens_;
+  platform::HostEventSink* sink_ = nullptr;
+  std::map<WindowHandle, Window> windows_;
+  std::vector<WindowHandle> order_;
+  WindowHandle capture_ = 0;
+  Rect screen_{0, 0, 1280, 1024};
+  Rect workArea_{0, 0, 1280, 984};
+  String clipboard_;
+};
+
+using SimSite = platform::FormSite;
+
+// ---- Dialogs ---------------------------------------------------------------------
+
+// Answers the test queued, in order; with none queued, std::nullopt (the
+// control host then shows its own menu or message box).
+class SimDialogs final : public platform::Dialogs {
+ public:
+  std::optional<int> PopupMenu(WindowHandle owner, std::span<const platform::MenuItem> items, Point screen) override;
+  std::optional<int> MessageBox(WindowHandle owner, StringView text, StringView title, unsigned flags) override;
+
+  void QueueMenuAnswer(int id) { menuAnswers_.push_back(id); }
+  void QueueMessageBoxAnswer(int id) { boxAnswers_.push_back(id); }
+
+  struct Shown {
+    String text;  // the message, or the menu's captions joined by '|'
+    String title;
+    unsigned flags = 0;
+    Point at;
+  };
+  // Every menu and message box asked for, answered here or not.
+  [[nodiscard]] const std::vector<Shown>& History() const { return history_; }
+
+ private:
+  std::deque<int> menuAnswers_;
+  std::deque<int> boxAnswers_;
+  std::vector<Shown> history_;
+};
+
+// ---- Resources -------------------------------------------------------------------
+
+// The pictures embedded in the program (resources/), decoded once.
+class SimResources final : public platform::Resources {
+ public:
+  explicit SimResources(soft::SoftGraphics& graphics) : graphics_(graphics) {}
+  std::shared_ptr<const platform::Picture> LoadPicture(int id, int size) override;
+
+ private:
+  soft::SoftGraphics& graphics_;
+  std::map<std::pair<int, int>, std::shared_ptr<const platform::Picture>> cache_;
 };
 
 // ---- Registry -------------------------------------------------------------------
@@ -270,23 +368,33 @@ class SimPlatform final : public platform::Platform {
   // folder stands for the application folder; it must exist.
   explicit SimPlatform(String folder = u".");
 
-  platform::Processes& processes() override { return procs_; }
-  platform::Input& input() override { return input_; }
-  platform::EventLoop& loop() override { return loop_; }
-  platform::AppInfo& app() override { return app_; }
-  platform::Files& files() override { return files_; }
-  platform::Host& host() override { return host_; }
-  platform::Registry& registry() override { return registry_; }
-  platform::Graphics& graphics() override { return graphics_; }
+  // The ports, with the simulation's own types (one name for each).
+  SimProcesses& processes() override { return procs_; }
+  SimInput& input() override { return input_; }
+  SimLoop& loop() override { return loop_; }
+  SimApp& app() override { return app_; }
+  SimFiles& files() override { return files_; }
+  SimHost& host() override { return host_; }
+  SimRegistry& registry() override { return registry_; }
+  soft::SoftGraphics& graphics() override { return graphics_; }
+  SimDialogs& dialogs() override { return dialogs_; }
+  SimResources& resources() override { return resources_; }
 
-  SimProcesses& Procs() { return procs_; }
-  SimInput& Keys() { return input_; }
-  SimLoop& Clock() { return loop_; }
-  SimApp& App() { return app_; }
-  SimFiles& Disk() { return files_; }
-  SimHost& Forms() { return host_; }
-  SimRegistry& Reg() { return registry_; }
-  soft::SoftGraphics& Drawing() { return graphics_; }
+  // ---- The user, as a driver: each call moves the pointer, sets the
+  // key-state bits and delivers the event together, so that what the
+  // program polls and what it is told never disagree. Positions are client
+  // pixels of window.
+  void MouseMove(WindowHandle window, Point pos, int shift = 0);
+  void MouseDown(WindowHandle window, Point pos, int button = platform::button::kLeft, int shift = 0);
+  void MouseUp(WindowHandle window, Point pos, int button = platform::button::kLeft, int shift = 0);
+  // Down and up at pos.
+  void Click(WindowHandle window, Point pos, int button = platform::button::kLeft, int shift = 0);
+  // A key goes down (with its typed text, if any) and comes up; the shift
+  // bits are held around it.
+  void KeyDown(WindowHandle window, int virtualKey, int shift = 0);
+  void KeyUp(WindowHandle window, int virtualKey, int shift = 0);
+  void PressKey(WindowHandle window, int virtualKey, int shift = 0);
+  void Type(WindowHandle window, StringView text);
 
  private:
   SimProcesses procs_;
@@ -297,6 +405,9 @@ class SimPlatform final : public platform::Platform {
   soft::SoftGraphics graphics_;
   SimHost host_;
   SimRegistry registry_;
+  SimDialogs dialogs_;
+  SimResources resources_{graphics_};
+  int heldButtons_ = 0;
 };
 
 }  // namespace pd::sim

@@ -1,42 +1,135 @@
+#include <algorithm>
+
 #include "platform/sim/backend.h"
+#include "platform/soft/Pixel.h"
 
 namespace pd::sim {
 
-WindowHandle SimHost::CreateForm(StringView /*caption*/) {
+using platform::HostEvent;
+using platform::HostEventKind;
+
+SimHost::Window* SimHost::Find(WindowHandle form) {
+  auto it = windows_.find(form);
+  return it == windows_.end() ? nullptr : &it->second;
+}
+
+const SimHost::Window* SimHost::Find(WindowHandle form) const {
+  auto it = windows_.find(form);
+  return it == windows_.end() ? nullptr : &it->second;
+}
+
+WindowHandle SimHost::CreateForm(StringView caption, platform::WindowKind kind, WindowHandle owner) {
   const WindowHandle form = procs_.OpenWindow(procs_.CurrentProcess());
-  visible_[form] = false;
+  Window& w = windows_[form];
+  w.caption = String(caption);
+  w.kind = kind;
+  w.owner = Find(owner) != nullptr ? owner : 0;
+  order_.push_back(form);
   return form;
 }
 
-void SimHost::ShowForm(WindowHandle form, bool visible) { visible_[form] = visible; }
+void SimHost::DestroyForm(WindowHandle form) {
+  if (windows_.erase(form) == 0) return;
+  std::erase(order_, form);
+  if (capture_ == form) capture_ = 0;
+  procs_.CloseWindow(form);
+}
 
-bool SimHost::IsVisible(WindowHandle form) const {
-  auto it = visible_.find(form);
-  return it != visible_.end() && it->second;
+void SimHost::SetCaption(WindowHandle form, StringView caption) {
+  if (Window* w = Find(form)) w->caption = String(caption);
+}
+
+void SimHost::SetBounds(WindowHandle form, const Rect& r) {
+  Window* w = Find(form);
+  if (w == nullptr) return;
+  const bool resized = r.Width() != w->bounds.Width() || r.Height() != w->bounds.Height();
+  w->bounds = r;
+  if (resized) Deliver(HostEvent{.kind = HostEventKind::kResized, .window = form, .area = r});
+}
+
+Rect SimHost::Bounds(WindowHandle form) {
+  const Window* w = Find(form);
+  return w != nullptr ? w->bounds : Rect{};
+}
+
+void SimHost::ShowForm(WindowHandle form, bool visible) {
+  Window* w = Find(form);
+  if (w == nullptr || w->visible == visible) return;
+  w->visible = visible;
+  if (!visible && capture_ == form) capture_ = 0;
+  Deliver(HostEvent{.kind = visible ? HostEventKind::kShown : HostEventKind::kHidden, .window = form});
+  if (visible) {
+    const Rect client{0, 0, w->bounds.Width(), w->bounds.Height()};
+    Deliver(HostEvent{.kind = HostEventKind::kExpose, .window = form, .area = client});
+  }
+}
+
+bool SimHost::IsVisible(WindowHandle form) {
+  const Window* w = Find(form);
+  return w != nullptr && w->visible;
 }
 
 std::unique_ptr<platform::Surface> SimHost::CreateFormSurface(WindowHandle form, int width, int height) {
-  if (visible_.count(form) == 0 || width <= 0 || height <= 0) return nullptr;
-  return graphics_.CreateWindowSurface(width, height, [this, form](const soft::SoftSurface& frame) {
-    Screenful& screen = screens_[form];
-    screen.pixels = frame.ReadPixels(Rect{0, 0, frame.Width(), frame.Height()});
-    ++screen.presents;
-  });
+  if (Find(form) == nullptr || width <= 0 || height <= 0) return nullptr;
+  auto present = [this, form](const soft::SoftSurface& frame, const Rect& r) {
+    Window* w = Find(form);
+    if (w == nullptr) return;  // destroyed: nothing shows
+    const int fw = frame.Width();
+    const int fh = frame.Height();
+    if (w->screenWidth != fw || w->screen.size() != static_cast<std::size_t>(fw) * static_cast<std::size_t>(fh)) {
+      w->screen.assign(static_cast<std::size_t>(fw) * static_cast<std::size_t>(fh), 0);
+      w->screenWidth = fw;
+    }
+    const int left = std::max(r.left, 0);
+    const int right = std::min(r.right, fw);
+    for (int y = std::max(r.top, 0); y < std::min(r.bottom, fh); ++y) {
+      const std::uint32_t* row = frame.Row(y);
+      for (int x = left; x < right; ++x) {
+        w->screen[static_cast<std::size_t>(y) * static_cast<std::size_t>(fw) + static_cast<std::size_t>(x)] =
+            soft::SwapRedBlue(row[x]) & 0xFFFFFFu;
+      }
+    }
+    ++w->presents;
+  };
+  return graphics_.CreateWindowSurface(width, height, std::move(present));
 }
+
+void SimHost::SetCapture(WindowHandle form) {
+  if (Find(form) != nullptr) capture_ = form;
+}
+
+void SimHost::ReleaseCapture() { capture_ = 0; }
+
+void SimHost::Deliver(const HostEvent& event) {
+  if (sink_ != nullptr && Find(event.window) != nullptr) sink_->OnHostEvent(event);
+}
+
+String SimHost::Caption(WindowHandle form) const {
+  const Window* w = Find(form);
+  return w != nullptr ? w->caption : String();
+}
+
+platform::WindowKind SimHost::Kind(WindowHandle form) const {
+  const Window* w = Find(form);
+  return w != nullptr ? w->kind : platform::WindowKind::Form;
+}
+
+WindowHandle SimHost::Owner(WindowHandle form) const {
+  const Window* w = Find(form);
+  return w != nullptr ? w->owner : 0;
+}
+
+std::vector<WindowHandle> SimHost::Forms() const { return order_; }
 
 const std::vector<Colour>& SimHost::Screen(WindowHandle form) const {
   static const std::vector<Colour> kNothing;
-  auto it = screens_.find(form);
-  return it == screens_.end() ? kNothing : it->second.pixels;
+  const Window* w = Find(form);
+  return w != nullptr ? w->screen : kNothing;
 }
 
 int SimHost::Presents(WindowHandle form) const {
-  auto it = screens_.find(form);
-  return it == screens_.end() ? 0 : it->second.presents;
-}
-
-std::unique_ptr<platform::ComponentSite> SimHost::CreateSite(WindowHandle form) {
-  return std::make_unique<SimSite>(form);
+  const Window* w = Find(form);
+  return w != nullptr ? w->presents : 0;
 }
 
 }  // namespace pd::sim

@@ -76,7 +76,6 @@ void SimLoop::DoEvents() {
 }
 
 void SimLoop::Run() {
-  quit_ = false;
   while (!quit_) {
     if (!posted_.empty()) {
       DoEvents();
@@ -86,6 +85,34 @@ void SimLoop::Run() {
     if (next == nullptr) break;  // nothing could ever happen again
     Advance(next->due_ > now_ ? next->due_ - now_ : 0);
   }
+  quit_ = false;
+}
+
+bool SimLoop::RunModal(const std::function<bool()>& ended) {
+  ++modalDepth_;
+  const std::uint64_t start = now_;
+  bool result = false;
+  while (!quit_) {
+    if (ended()) {
+      result = true;
+      break;
+    }
+    if (!posted_.empty()) {
+      DoEvents();
+      continue;
+    }
+    if (user_) {
+      const std::size_t before = posted_.size();
+      const std::uint64_t at = now_;
+      user_(modalDepth_);
+      if (ended() || posted_.size() != before || now_ != at) continue;
+    }
+    SimTimer* next = NextDue(UINT64_MAX);
+    if (next == nullptr || next->due_ - start > kModalLimitMs) break;
+    Advance(next->due_ > now_ ? next->due_ - now_ : 0);
+  }
+  --modalDepth_;
+  return result;
 }
 
 void SimLoop::Sleep(int ms) {

@@ -21,7 +21,8 @@ SoftSurface::SoftSurface(int width, int height, std::shared_ptr<FontCache> fonts
       height_(std::max(1, height)),
       data_(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0xFFFFFFu),
       fonts_(fonts ? std::move(fonts) : std::make_shared<FontCache>()),
-      present_(std::move(present)) {}
+      present_(std::move(present)),
+      clip_{0, 0, width_, height_} {}
 
 std::uint32_t SoftSurface::ToPixel(Colour colour) {
   return SwapRedBlue(SoftGraphics::ClassicColour(colour)) & 0xFFFFFFu;
@@ -220,7 +221,22 @@ void SoftSurface::TextIn(const Rect& r, StringView text, unsigned format) {
 
 void SoftSurface::Present() {
   ++presents_;
-  if (present_) present_(*this);
+  if (present_) present_(*this, Bounds());
+}
+
+}  // namespace pd::soft
+
+namespace pd::soft {
+
+void SoftSurface::SetView(Point origin, const Rect& clip) {
+  origin_ = origin;
+  clip_ = Intersect(clip, Bounds());
+}
+
+void SoftSurface::PresentRect(const Rect& r) {
+  const Rect part = Intersect(r, Bounds());
+  ++presents_;
+  if (present_ && part.Width() > 0 && part.Height() > 0) present_(*this, part);
 }
 
 }  // namespace pd::soft

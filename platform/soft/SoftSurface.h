@@ -15,7 +15,9 @@ namespace pd::soft {
 
 class SoftSurface final : public platform::Surface {
  public:
-  using Presenter = std::function<void(const SoftSurface&)>;
+  // Puts the rectangle (surface coordinates, inside the surface) of the
+  // frame on the screen.
+  using Presenter = std::function<void(const SoftSurface&, const Rect&)>;
 
   // A white surface; sizes below 1 become 1. present runs on Present (none
   // for a memory surface).
@@ -23,6 +25,9 @@ class SoftSurface final : public platform::Surface {
 
   [[nodiscard]] int Width() const override { return width_; }
   [[nodiscard]] int Height() const override { return height_; }
+  void SetView(Point origin, const Rect& clip) override;
+  [[nodiscard]] Point Origin() const override { return origin_; }
+  [[nodiscard]] Rect Clip() const override { return clip_; }
 
   void SetBackColor(Colour colour) override { back_ = colour; }
   [[nodiscard]] Colour BackColor() const override { return back_; }
@@ -49,6 +54,7 @@ class SoftSurface final : public platform::Surface {
   void TextIn(const Rect& r, StringView text, unsigned format) override;
 
   void Present() override;
+  void PresentRect(const Rect& r) override;
 
   // The frame for the screen: row y as 0x00RRGGBB words.
   [[nodiscard]] const std::uint32_t* Row(int y) const { return data_.data() + static_cast<std::size_t>(y) * width_; }
@@ -74,6 +80,8 @@ class SoftSurface final : public platform::Surface {
   platform::Font font_;
   GlyphFace* face_ = nullptr;  // of font_, looked up when first needed
   int presents_ = 0;
+  Point origin_;
+  Rect clip_;
 };
 
 }  // namespace pd::soft

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/platform.h"
@@ -98,6 +99,7 @@ class Win32Loop final : public platform::EventLoop {
   // GetMessage loop until Quit (PostQuitMessage).
   void Run() override;
   void Quit() override;
+  bool RunModal(const std::function<bool()>& ended) override;
   void Sleep(int ms) override;
   std::uint64_t TickCount() override;
 
@@ -160,23 +162,55 @@ class Win32App final : public platform::AppInfo {
   bool previous_ = false;
 };
 
-using Win32Site = platform::FormSite;
-
 // A surface of GDI memory whose Present copies the frame to the window
 // (BitBlt); nullptr when graphics is not the GDI one of CreateGraphics.
 std::unique_ptr<platform::Surface> CreateWindowSurface(platform::Graphics& graphics, WindowHandle window,
                                                        int width, int height);
 
+// Forms are top-level windows of the class "ProcessDrovak.Form"; what
+// happens to them is reported to the sink.
 class Win32Host final : public platform::Host {
  public:
   explicit Win32Host(platform::Graphics& graphics) : graphics_(graphics) {}
-  // A hidden top-level window of the class "ProcessDrovak.Form". Closing it
-  // (WM_CLOSE) only hides it.
-  WindowHandle CreateForm(StringView caption) override;
+  void SetEventSink(platform::HostEventSink* sink) override;
+  WindowHandle CreateForm(StringView caption, platform::WindowKind kind = platform::WindowKind::Form,
+                          WindowHandle owner = 0) override;
   void DestroyForm(WindowHandle form) override;
+  void SetCaption(WindowHandle form, StringView caption) override;
+  void SetBounds(WindowHandle form, const Rect& r) override;
+  Rect Bounds(WindowHandle form) override;
   void ShowForm(WindowHandle form, bool visible) override;
-  std::unique_ptr<platform::ComponentSite> CreateSite(WindowHandle form) override;
+  bool IsVisible(WindowHandle form) override;
+  bool IsForm(WindowHandle form) override;
   std::unique_ptr<platform::Surface> CreateFormSurface(WindowHandle form, int width, int height) override;
+  void SetCapture(WindowHandle form) override;
+  void ReleaseCapture() override;
+  WindowHandle Capture() override;
+  Rect ScreenRect() override;
+  Rect WorkArea() override;
+  String ClipboardText() override;
+  void SetClipboardText(StringView text) override;
+
+ private:
+  platform::Graphics& graphics_;
+};
+
+// ---- Dialogs ---------------------------------------------------------------------
+
+// TrackPopupMenu and MessageBoxA.
+class Win32Dialogs final : public platform::Dialogs {
+ public:
+  std::optional<int> PopupMenu(WindowHandle owner, std::span<const platform::MenuItem> items, Point screen) override;
+  std::optional<int> MessageBox(WindowHandle owner, StringView text, StringView title, unsigned flags) override;
+};
+
+// ---- Resources -------------------------------------------------------------------
+
+// The executable's ICON and BITMAP resources.
+class Win32Resources final : public platform::Resources {
+ public:
+  explicit Win32Resources(platform::Graphics& graphics) : graphics_(graphics) {}
+  std::shared_ptr<const platform::Picture> LoadPicture(int id, int size) override;
 
  private:
   platform::Graphics& graphics_;
@@ -194,6 +228,8 @@ class Win32Platform final : public platform::Platform {
   platform::Host& host() override { return host_; }
   platform::Registry& registry() override { return *registry_; }
   platform::Graphics& graphics() override { return *graphics_; }
+  platform::Dialogs& dialogs() override { return dialogs_; }
+  platform::Resources& resources() override { return resources_; }
 
  private:
   Win32Processes procs_;
@@ -204,6 +240,8 @@ class Win32Platform final : public platform::Platform {
   std::unique_ptr<platform::Graphics> graphics_ = platform::CreateGraphics();
   Win32Host host_{*graphics_};
   std::unique_ptr<platform::Registry> registry_ = platform::CreateRegistry();
+  Win32Dialogs dialogs_;
+  Win32Resources resources_{*graphics_};
 };
 
 }  // namespace pd::win32

@@ -1,5 +1,4 @@
-// The control host's seed: hidden top-level windows for forms, and sites
-// with a property bag for the components on them.
+// Forms as top-level windows; what happens to them goes to the sink.
 #include <windows.h>
 
 #include <string>
@@ -11,10 +10,18 @@ namespace {
 
 constexpr const wchar_t* kFormClass = L"ProcessDrovak.Form";
 
+platform::HostEventSink* gSink = nullptr;
+
+void Report(const platform::HostEvent& event) {
+  if (gSink != nullptr) gSink->OnHostEvent(event);
+}
+
 LRESULT CALLBACK FormWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_CLOSE) {
-    // Closing a form only hides it; the program decides when it goes.
-    ShowWindow(hwnd, SW_HIDE);
+    // The close button asks; the control host decides.
+    Report(platform::HostEvent{.kind = platform::HostEventKind::kCloseRequest,
+                               .window = reinterpret_cast<WindowHandle>(hwnd),
+                               .unloadMode = platform::unload::kUser});
     return 0;
   }
   return DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -31,9 +38,13 @@ bool RegisterFormClass() {
   return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
+HWND Hwnd(WindowHandle form) { return reinterpret_cast<HWND>(form); }
+
 }  // namespace
 
-WindowHandle Win32Host::CreateForm(StringView caption) {
+void Win32Host::SetEventSink(platform::HostEventSink* sink) { gSink = sink; }
+
+WindowHandle Win32Host::CreateForm(StringView caption, platform::WindowKind /*kind*/, WindowHandle /*owner*/) {
   static const bool registered = RegisterFormClass();
   if (!registered) return 0;
   const std::wstring title(caption.begin(), caption.end());
@@ -43,25 +54,68 @@ WindowHandle Win32Host::CreateForm(StringView caption) {
 }
 
 void Win32Host::DestroyForm(WindowHandle form) {
-  if (form != 0) DestroyWindow(reinterpret_cast<HWND>(form));
+  if (IsForm(form)) DestroyWindow(Hwnd(form));
+}
+
+void Win32Host::SetCaption(WindowHandle form, StringView caption) {
+  if (!IsForm(form)) return;
+  const std::wstring title(caption.begin(), caption.end());
+  SetWindowTextW(Hwnd(form), title.c_str());
+}
+
+void Win32Host::SetBounds(WindowHandle form, const Rect& r) {
+  if (!IsForm(form)) return;
+  RECT outer{r.left, r.top, r.right, r.bottom};
+  AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongPtrW(Hwnd(form), GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongPtrW(Hwnd(form), GWL_EXSTYLE)));
+  MoveWindow(Hwnd(form), outer.left, outer.top, outer.right - outer.left, outer.bottom - outer.top, TRUE);
+}
+
+Rect Win32Host::Bounds(WindowHandle form) {
+  if (!IsForm(form)) return Rect{};
+  RECT client{};
+  GetClientRect(Hwnd(form), &client);
+  POINT origin{0, 0};
+  ClientToScreen(Hwnd(form), &origin);
+  return Rect{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
 }
 
 void Win32Host::ShowForm(WindowHandle form, bool visible) {
-  if (form != 0) ShowWindow(reinterpret_cast<HWND>(form), visible ? SW_SHOW : SW_HIDE);
+  if (IsForm(form)) ShowWindow(Hwnd(form), visible ? SW_SHOW : SW_HIDE);
+}
+
+bool Win32Host::IsVisible(WindowHandle form) { return IsForm(form) && IsWindowVisible(Hwnd(form)) != FALSE; }
+
+bool Win32Host::IsForm(WindowHandle form) {
+  const HWND window = Hwnd(form);
+  DWORD owner = 0;
+  return form != 0 && IsWindow(window) && GetWindowThreadProcessId(window, &owner) != 0 &&
+         owner == GetCurrentProcessId();
 }
 
 std::unique_ptr<platform::Surface> Win32Host::CreateFormSurface(WindowHandle form, int width, int height) {
-  const HWND window = reinterpret_cast<HWND>(form);
-  DWORD owner = 0;
-  if (!IsWindow(window) || GetWindowThreadProcessId(window, &owner) == 0 || owner != GetCurrentProcessId()) {
-    return nullptr;
-  }
-  if (width <= 0 || height <= 0) return nullptr;
+  if (!IsForm(form) || width <= 0 || height <= 0) return nullptr;
   return CreateWindowSurface(graphics_, form, width, height);
 }
 
-std::unique_ptr<platform::ComponentSite> Win32Host::CreateSite(WindowHandle form) {
-  return std::make_unique<Win32Site>(form);
+void Win32Host::SetCapture(WindowHandle form) {
+  if (IsForm(form)) ::SetCapture(Hwnd(form));
 }
+
+void Win32Host::ReleaseCapture() { ::ReleaseCapture(); }
+
+WindowHandle Win32Host::Capture() { return reinterpret_cast<WindowHandle>(GetCapture()); }
+
+Rect Win32Host::ScreenRect() { return Rect{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
+
+Rect Win32Host::WorkArea() {
+  RECT r{};
+  if (SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0) == 0) return ScreenRect();
+  return Rect{r.left, r.top, r.right, r.bottom};
+}
+
+String Win32Host::ClipboardText() { return String(); }
+
+void Win32Host::SetClipboardText(StringView /*text*/) {}
 
 }  // namespace pd::win32

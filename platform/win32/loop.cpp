@@ -115,6 +115,21 @@ void Win32Loop::Run() {
 
 void Win32Loop::Quit() { PostQuitMessage(0); }
 
+bool Win32Loop::RunModal(const std::function<bool()>& ended) {
+  MSG msg;
+  while (!ended()) {
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got <= 0) {
+      // The program is ending: leave the quit for the loops outside.
+      if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
+      return false;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return true;
+}
+
 void Win32Loop::Sleep(int ms) {
   if (ms > 0) ::Sleep(static_cast<DWORD>(ms));
 }

@@ -218,6 +218,7 @@ class GdiSurface final : public Surface {
     ::SetTextColor(dc_, Resolve(textColour_));
     SetStretchBltMode(dc_, COLORONCOLOR);
     FillRect(Rect{0, 0, width_, height_}, 0xFFFFFF);
+    clip_ = Rect{0, 0, width_, height_};
   }
   ~GdiSurface() override {
     SelectObject(dc_, oldFont_);
@@ -371,14 +372,30 @@ class GdiSurface final : public Surface {
     }
   }
 
-  void Present() override {
+  void Present() override { PresentRect(Rect{0, 0, width_, height_}); }
+
+  void PresentRect(const Rect& r) override {
     GdiFlush();
     if (window_ == nullptr) return;
+    const int left = std::max(r.left, 0);
+    const int top = std::max(r.top, 0);
+    const int right = std::min(r.right, width_);
+    const int bottom = std::min(r.bottom, height_);
+    if (right <= left || bottom <= top) return;
     HDC target = GetDC(window_);
     if (target == nullptr) return;
-    BitBlt(target, 0, 0, width_, height_, dc_, 0, 0, SRCCOPY);
+    BitBlt(target, left, top, right - left, bottom - top, dc_, left, top, SRCCOPY);
     ReleaseDC(window_, target);
   }
+
+  // The view; applied to the drawing calls with the coming control host.
+  void SetView(Point origin, const Rect& clip) override {
+    origin_ = origin;
+    clip_ = Rect{std::max(clip.left, 0), std::max(clip.top, 0), std::min(clip.right, width_),
+                 std::min(clip.bottom, height_)};
+  }
+  [[nodiscard]] Point Origin() const override { return origin_; }
+  [[nodiscard]] Rect Clip() const override { return clip_; }
 
  private:
   const GdiPicture* Checked(const Picture& pic, const Rect& dst, const Rect& src) const {
@@ -415,6 +432,8 @@ class GdiSurface final : public Surface {
   Colour back_ = 0xFFFFFF;
   Colour textColour_ = 0;
   Font font_;
+  Point origin_;
+  Rect clip_;
   UINT codePage_ = CodePageOf(Font{}.charset);
   int lineHeight_ = -1;
 };

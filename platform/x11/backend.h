@@ -14,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -255,6 +256,7 @@ class X11Loop final : public platform::EventLoop {
   // ever happen, and Run returns.
   void Run() override;
   void Quit() override { quit_ = true; }
+  bool RunModal(const std::function<bool()>& ended) override;
   void Sleep(int ms) override;
   std::uint64_t TickCount() override;
 
@@ -349,27 +351,63 @@ class X11App final : public platform::AppInfo {
 
 // ---- Host ------------------------------------------------------------------------
 
-using X11Site = platform::FormSite;
-
 // Forms are top-level X windows of this connection, created unmapped, out
 // of the task list (_NET_WM_STATE_SKIP_TASKBAR), with a UTF-8 caption and
-// _NET_WM_PID. The window manager's close button hides a form.
+// _NET_WM_PID. What happens to them is reported to the sink.
 class X11Host final : public platform::Host {
  public:
   X11Host(XConnection& x, soft::SoftGraphics& graphics);
-  WindowHandle CreateForm(StringView caption) override;
+  void SetEventSink(platform::HostEventSink* sink) override { sink_ = sink; }
+  WindowHandle CreateForm(StringView caption, platform::WindowKind kind = platform::WindowKind::Form,
+                          WindowHandle owner = 0) override;
   void DestroyForm(WindowHandle form) override;
+  void SetCaption(WindowHandle form, StringView caption) override;
+  void SetBounds(WindowHandle form, const Rect& r) override;
+  Rect Bounds(WindowHandle form) override;
   void ShowForm(WindowHandle form, bool visible) override;
-  std::unique_ptr<platform::ComponentSite> CreateSite(WindowHandle form) override;
+  bool IsVisible(WindowHandle form) override;
+  bool IsForm(WindowHandle form) override { return forms_.count(form) != 0; }
   // A software surface whose Present puts the frame on the window with one
   // XPutImage.
   std::unique_ptr<platform::Surface> CreateFormSurface(WindowHandle form, int width, int height) override;
+  void SetCapture(WindowHandle form) override;
+  void ReleaseCapture() override;
+  WindowHandle Capture() override { return capture_; }
+  Rect ScreenRect() override;
+  Rect WorkArea() override;
+  String ClipboardText() override;
+  void SetClipboardText(StringView text) override;
 
  private:
   void OnEvent(XEvent& ev);
+  void Report(const platform::HostEvent& event);
   XConnection& x_;
   soft::SoftGraphics& graphics_;
+  platform::HostEventSink* sink_ = nullptr;
   std::set<WindowHandle> forms_;
+  WindowHandle capture_ = 0;
+  String clipboard_;
+};
+
+// ---- Dialogs ---------------------------------------------------------------------
+
+// X11 has no popup menu or message box of its own: the control host shows
+// its own (every call answers std::nullopt).
+class X11Dialogs final : public platform::Dialogs {
+ public:
+  std::optional<int> PopupMenu(WindowHandle owner, std::span<const platform::MenuItem> items, Point screen) override;
+  std::optional<int> MessageBox(WindowHandle owner, StringView text, StringView title, unsigned flags) override;
+};
+
+// ---- Resources -------------------------------------------------------------------
+
+class X11Resources final : public platform::Resources {
+ public:
+  explicit X11Resources(soft::SoftGraphics& graphics) : graphics_(graphics) {}
+  std::shared_ptr<const platform::Picture> LoadPicture(int id, int size) override;
+
+ private:
+  soft::SoftGraphics& graphics_;
 };
 
 // ---- The whole platform -------------------------------------------------------
@@ -386,6 +424,8 @@ class X11Platform final : public platform::Platform {
   platform::Host& host() override { return host_; }
   platform::Registry& registry() override { return *registry_; }
   platform::Graphics& graphics() override { return graphics_; }
+  platform::Dialogs& dialogs() override { return dialogs_; }
+  platform::Resources& resources() override { return resources_; }
 
   XConnection& Connection() { return *x_; }
 
@@ -399,6 +439,8 @@ class X11Platform final : public platform::Platform {
   soft::SoftGraphics graphics_;
   X11Host host_;
   std::unique_ptr<platform::Registry> registry_ = platform::CreateRegistry();
+  X11Dialogs dialogs_;
+  X11Resources resources_{graphics_};
 };
 
 // Monotonic milliseconds (CLOCK_MONOTONIC).

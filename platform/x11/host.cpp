@@ -13,7 +13,7 @@ X11Host::X11Host(XConnection& x, soft::SoftGraphics& graphics) : x_(x), graphics
   x_.AddListener([this](XEvent& ev) { OnEvent(ev); });
 }
 
-WindowHandle X11Host::CreateForm(StringView caption) {
+WindowHandle X11Host::CreateForm(StringView caption, platform::WindowKind /*kind*/, WindowHandle /*owner*/) {
   Display* dpy = x_.Dpy();
   const int screen = DefaultScreen(dpy);
   XConnection::ErrorTrap trap(x_);
@@ -61,6 +61,63 @@ void X11Host::DestroyForm(WindowHandle form) {
   XFlush(x_.Dpy());
 }
 
+void X11Host::SetCaption(WindowHandle form, StringView caption) {
+  if (forms_.count(form) == 0) return;
+  const std::string title = text::ToUtf8(caption);
+  const Atom utf8 = x_.GetAtom("UTF8_STRING");
+  const auto* bytes = reinterpret_cast<const unsigned char*>(title.data());
+  const int length = static_cast<int>(title.size());
+  XChangeProperty(x_.Dpy(), static_cast<Window>(form), x_.GetAtom("_NET_WM_NAME"), utf8, 8, PropModeReplace, bytes,
+                  length);
+  XChangeProperty(x_.Dpy(), static_cast<Window>(form), XA_WM_NAME, utf8, 8, PropModeReplace, bytes, length);
+  XFlush(x_.Dpy());
+}
+
+void X11Host::SetBounds(WindowHandle form, const Rect& r) {
+  if (forms_.count(form) == 0 || r.Width() <= 0 || r.Height() <= 0) return;
+  XMoveResizeWindow(x_.Dpy(), static_cast<Window>(form), r.left, r.top, static_cast<unsigned>(r.Width()),
+                    static_cast<unsigned>(r.Height()));
+  XFlush(x_.Dpy());
+}
+
+Rect X11Host::Bounds(WindowHandle form) {
+  if (forms_.count(form) == 0) return Rect{};
+  XWindowAttributes attrs{};
+  if (XGetWindowAttributes(x_.Dpy(), static_cast<Window>(form), &attrs) == 0) return Rect{};
+  int x = 0;
+  int y = 0;
+  Window child = 0;
+  XTranslateCoordinates(x_.Dpy(), static_cast<Window>(form), x_.Root(), 0, 0, &x, &y, &child);
+  return Rect{x, y, x + attrs.width, y + attrs.height};
+}
+
+bool X11Host::IsVisible(WindowHandle form) {
+  if (forms_.count(form) == 0) return false;
+  XWindowAttributes attrs{};
+  return XGetWindowAttributes(x_.Dpy(), static_cast<Window>(form), &attrs) != 0 && attrs.map_state != IsUnmapped;
+}
+
+void X11Host::SetCapture(WindowHandle form) {
+  if (forms_.count(form) != 0) capture_ = form;
+}
+
+void X11Host::ReleaseCapture() { capture_ = 0; }
+
+Rect X11Host::ScreenRect() {
+  const int screen = DefaultScreen(x_.Dpy());
+  return Rect{0, 0, DisplayWidth(x_.Dpy(), screen), DisplayHeight(x_.Dpy(), screen)};
+}
+
+Rect X11Host::WorkArea() { return ScreenRect(); }
+
+String X11Host::ClipboardText() { return clipboard_; }
+
+void X11Host::SetClipboardText(StringView text) { clipboard_ = String(text); }
+
+void X11Host::Report(const platform::HostEvent& event) {
+  if (sink_ != nullptr) sink_->OnHostEvent(event);
+}
+
 void X11Host::ShowForm(WindowHandle form, bool visible) {
   if (forms_.count(form) == 0) return;
   if (visible) {
@@ -84,7 +141,7 @@ unsigned long Channel(unsigned long mask, std::uint32_t value) {
 
 // Puts a frame (0x00RRGGBB, the layout of the 24-bit TrueColor visual) on a
 // window; other visuals get each pixel through the visual's masks.
-void PutFrame(Display* dpy, Window window, const soft::SoftSurface& frame) {
+void PutFrame(Display* dpy, Window window, const soft::SoftSurface& frame, const Rect& /*part*/) {
   const int screen = DefaultScreen(dpy);
   Visual* visual = DefaultVisual(dpy, screen);
   const int depth = DefaultDepth(dpy, screen);
@@ -131,20 +188,21 @@ std::unique_ptr<platform::Surface> X11Host::CreateFormSurface(WindowHandle form,
   Display* dpy = x_.Dpy();
   const auto window = static_cast<Window>(form);
   return graphics_.CreateWindowSurface(width, height,
-                                       [dpy, window](const soft::SoftSurface& frame) { PutFrame(dpy, window, frame); });
-}
-
-std::unique_ptr<platform::ComponentSite> X11Host::CreateSite(WindowHandle form) {
-  return std::make_unique<X11Site>(form);
+                                       [dpy, window](const soft::SoftSurface& frame, const Rect& part) {
+    PutFrame(dpy, window, frame, part);
+  });
 }
 
 void X11Host::OnEvent(XEvent& ev) {
-  // Closing a form only hides it.
+  // The close button asks; the control host decides.
   if (ev.type != ClientMessage || ev.xclient.format != 32) return;
   if (ev.xclient.message_type != x_.GetAtom("WM_PROTOCOLS")) return;
   if (static_cast<Atom>(ev.xclient.data.l[0]) != x_.GetAtom("WM_DELETE_WINDOW")) return;
   const auto form = static_cast<WindowHandle>(ev.xclient.window);
-  if (forms_.count(form) != 0) ShowForm(form, false);
+  if (forms_.count(form) != 0) {
+    Report(platform::HostEvent{.kind = platform::HostEventKind::kCloseRequest, .window = form,
+                               .unloadMode = platform::unload::kUser});
+  }
 }
 
 }  // namespace pd::x11

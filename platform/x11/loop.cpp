@@ -86,10 +86,16 @@ void X11Loop::DoEvents() {
 }
 
 void X11Loop::Run() {
+  RunModal([] { return false; });
   quit_ = false;
+}
+
+bool X11Loop::RunModal(const std::function<bool()>& ended) {
   while (!quit_) {
+    if (ended()) return true;
     DoEvents();
     if (quit_) break;
+    if (ended()) return true;
     const std::int64_t next = NextDueNs();
     if (x_ == nullptr && next == kNever) break;  // nothing could ever happen
     // Xlib may hold events already read from the socket: poll would not
@@ -110,6 +116,7 @@ void X11Loop::Run() {
     }
     ppoll(x_ != nullptr ? &pfd : nullptr, x_ != nullptr ? 1 : 0, wait, nullptr);
   }
+  return false;
 }
 
 void X11Loop::Sleep(int ms) {

@@ -27,18 +27,18 @@ std::ostream& operator<<(std::ostream& os, const Raised& r) {
 
 class HotKeysTest : public ::testing::Test {
  protected:
-  HotKeysTest() : form_(p_.Forms().CreateForm(u"frmMain")), site_(form_), keys_(p_, site_) {
+  HotKeysTest() : form_(p_.host().CreateForm(u"frmMain")), site_(form_), keys_(p_, site_) {
     keys_.HKPress.Connect([this](std::int32_t i) { Log('P', i); });
     keys_.HKDown.Connect([this](std::int32_t i) { Log('D', i); });
     keys_.HKUp.Connect([this](std::int32_t i) { Log('U', i); });
   }
 
-  void Log(char kind, std::int32_t i) { log_.push_back({kind, i, p_.Clock().Now()}); }
+  void Log(char kind, std::int32_t i) { log_.push_back({kind, i, p_.loop().Now()}); }
   void Hold(std::initializer_list<int> codes) {
-    for (int c : codes) p_.Keys().KeyDown(c);
+    for (int c : codes) p_.input().KeyDown(c);
   }
   void Release(std::initializer_list<int> codes) {
-    for (int c : codes) p_.Keys().KeyUp(c);
+    for (int c : codes) p_.input().KeyUp(c);
   }
   std::vector<Raised> Kinds(char kind) const {
     std::vector<Raised> out;
@@ -58,18 +58,18 @@ class HotKeysTest : public ::testing::Test {
 TEST_F(HotKeysTest, NoEntriesNoEventsAndNoKeyQueries) {
   keys_.StartHK();
   Hold({vk::kControl});
-  p_.Clock().Advance(1000);
+  p_.loop().Advance(1000);
   EXPECT_TRUE(log_.empty());
-  EXPECT_EQ(p_.Keys().QueryCount(), 0);
+  EXPECT_EQ(p_.input().QueryCount(), 0);
 }
 
 TEST_F(HotKeysTest, HeldComboTimingsAtTheirLimits) {
   keys_.AddHotKey(vk::kControl, vk::kMenu, vk::kLWin);
   keys_.StartHK();
   Hold({vk::kControl, vk::kMenu, vk::kLWin});
-  p_.Clock().Advance(1000);
+  p_.loop().Advance(1000);
   Release({vk::kControl, vk::kMenu, vk::kLWin});
-  p_.Clock().Advance(100);
+  p_.loop().Advance(100);
 
   // The 1 ms check runs at the 10 ms resolution: the press is seen at 10.
   EXPECT_EQ(Kinds('P'), (std::vector<Raised>{{'P', 0, 10}}));
@@ -89,9 +89,9 @@ TEST_F(HotKeysTest, PressingTwiceGivesTwoPresses) {
   keys_.StartHK();
   for (int n = 0; n < 2; ++n) {
     Hold({vk::kControl, vk::kMenu, vk::kLWin});
-    p_.Clock().Advance(150);
+    p_.loop().Advance(150);
     Release({vk::kControl, vk::kMenu, vk::kLWin});
-    p_.Clock().Advance(150);
+    p_.loop().Advance(150);
   }
   EXPECT_EQ(Kinds('P').size(), 2U);
   EXPECT_EQ(Kinds('U').size(), 2U);
@@ -100,9 +100,9 @@ TEST_F(HotKeysTest, PressingTwiceGivesTwoPresses) {
 TEST_F(HotKeysTest, TapBetweenPollsStillRaisesPressThenUp) {
   keys_.AddHotKey(vk::kControl, vk::kMenu, vk::kLWin);
   keys_.StartHK();
-  p_.Clock().Advance(12);
-  for (int c : {vk::kControl, vk::kMenu, vk::kLWin}) p_.Keys().Tap(c);
-  p_.Clock().Advance(100);
+  p_.loop().Advance(12);
+  for (int c : {vk::kControl, vk::kMenu, vk::kLWin}) p_.input().Tap(c);
+  p_.loop().Advance(100);
   EXPECT_EQ(log_, (std::vector<Raised>{{'P', 0, 20}, {'U', 0, 30}}));
   EXPECT_EQ(keys_.Entry(0).State, 0);
 }
@@ -111,10 +111,10 @@ TEST_F(HotKeysTest, TapOfOneKeyCountsOnlyUntilTheNextPoll) {
   keys_.AddHotKey(vk::kControl, vk::kMenu, vk::kLWin);
   keys_.StartHK();
   Hold({vk::kControl, vk::kMenu});
-  p_.Keys().Tap(vk::kLWin);  // WIN tapped: only its "pressed since" bit is set
-  p_.Clock().Advance(10);    // first poll: all three have bit 0 -> held
+  p_.input().Tap(vk::kLWin);  // WIN tapped: only its "pressed since" bit is set
+  p_.loop().Advance(10);    // first poll: all three have bit 0 -> held
   EXPECT_EQ(Kinds('P').size(), 1U);
-  p_.Clock().Advance(10);  // Ctrl and Alt down, WIN neither down nor newly pressed
+  p_.loop().Advance(10);  // Ctrl and Alt down, WIN neither down nor newly pressed
   EXPECT_EQ(Kinds('U').size(), 1U);
 }
 
@@ -122,7 +122,7 @@ TEST_F(HotKeysTest, EntryWithoutFirstKeyNeverCounts) {
   keys_.AddHotKey(0, vk::kControl, vk::kMenu);
   keys_.StartHK();
   Hold({vk::kControl, vk::kMenu});
-  p_.Clock().Advance(500);
+  p_.loop().Advance(500);
   EXPECT_TRUE(log_.empty());
   EXPECT_EQ(keys_.GetHotKeyStatus(0), 0);
 }
@@ -143,7 +143,7 @@ TEST_F(HotKeysTest, RemoveShiftsLaterEntriesWithTheirHeldState) {
   keys_.AddHotKey('C', 0, 0);
   keys_.StartHK();
   Hold({'B', 'C'});
-  p_.Clock().Advance(10);
+  p_.loop().Advance(10);
   ASSERT_EQ(Kinds('P').size(), 2U);
 
   keys_.RemoveHotKey(0);
@@ -151,12 +151,12 @@ TEST_F(HotKeysTest, RemoveShiftsLaterEntriesWithTheirHeldState) {
   EXPECT_EQ(keys_.Entry(0).Key1, 'B');
   EXPECT_TRUE(keys_.Entry(0).IsDown);
   EXPECT_TRUE(keys_.Entry(1).IsDown);
-  p_.Clock().Advance(60);
+  p_.loop().Advance(60);
   EXPECT_EQ(Kinds('P').size(), 2U);  // no new press for the moved entries
   EXPECT_EQ(keys_.Entry(0).RepeatTicks, 1);
 
   Release({'B'});
-  p_.Clock().Advance(10);
+  p_.loop().Advance(10);
   EXPECT_EQ(Kinds('U'), (std::vector<Raised>{{'U', 0, 80}}));
   keys_.RemoveHotKey(7);  // beyond the end: ignored
   EXPECT_EQ(keys_.HKCount(), 2);
@@ -166,38 +166,38 @@ TEST_F(HotKeysTest, ReleaseWhileStoppedIsReportedAfterStart) {
   keys_.AddHotKey(vk::kControl, vk::kMenu, 0);
   keys_.StartHK();
   Hold({vk::kControl, vk::kMenu});
-  p_.Clock().Advance(10);
+  p_.loop().Advance(10);
   keys_.StopHK();
   Release({vk::kControl, vk::kMenu});
-  p_.Clock().Advance(500);
+  p_.loop().Advance(500);
   EXPECT_TRUE(keys_.Entry(0).IsDown);
   EXPECT_TRUE(Kinds('U').empty());
   keys_.StartHK();
-  p_.Clock().Advance(10);
+  p_.loop().Advance(10);
   EXPECT_EQ(Kinds('U'), (std::vector<Raised>{{'U', 0, 520}}));
 }
 
 TEST_F(HotKeysTest, OnlyOnFocusIgnoresCombosWhileAnotherWindowIsInFront) {
-  const ProcessId other = p_.Procs().Start(u"C:\\Games\\game.exe");
-  const WindowHandle otherWindow = p_.Procs().OpenWindow(other);
+  const ProcessId other = p_.processes().Start(u"C:\\Games\\game.exe");
+  const WindowHandle otherWindow = p_.processes().OpenWindow(other);
   keys_.SetOnlyOnFocus(true);
   keys_.AddHotKey(vk::kControl, vk::kMenu, 0);
   keys_.StartHK();
-  p_.Keys().SetForegroundWindow(otherWindow);
+  p_.input().SetForegroundWindow(otherWindow);
   Hold({vk::kControl, vk::kMenu});
-  p_.Clock().Advance(300);
+  p_.loop().Advance(300);
   EXPECT_TRUE(log_.empty());
 
-  p_.Keys().SetForegroundWindow(form_);
-  p_.Clock().Advance(10);
+  p_.input().SetForegroundWindow(form_);
+  p_.loop().Advance(10);
   EXPECT_EQ(Kinds('P').size(), 1U);
   // Held when the guard begins: the release is seen only once it ends.
-  p_.Keys().SetForegroundWindow(otherWindow);
+  p_.input().SetForegroundWindow(otherWindow);
   Release({vk::kControl, vk::kMenu});
-  p_.Clock().Advance(100);
+  p_.loop().Advance(100);
   EXPECT_TRUE(Kinds('U').empty());
-  p_.Keys().SetForegroundWindow(form_);
-  p_.Clock().Advance(10);
+  p_.input().SetForegroundWindow(form_);
+  p_.loop().Advance(10);
   EXPECT_EQ(Kinds('U').size(), 1U);
 }
 
@@ -206,10 +206,10 @@ TEST_F(HotKeysTest, DisabledComponentRaisesNothing) {
   keys_.SetEnabled(false);
   keys_.StartHK();
   Hold({vk::kControl});
-  p_.Clock().Advance(200);
+  p_.loop().Advance(200);
   EXPECT_TRUE(log_.empty());
   keys_.SetEnabled(true);
-  p_.Clock().Advance(10);
+  p_.loop().Advance(10);
   EXPECT_EQ(Kinds('P').size(), 1U);
 }
 
@@ -219,22 +219,22 @@ TEST_F(HotKeysTest, HostChangesTheTableDuringTheYield) {
   keys_.StartHK();
   Hold({'A', 'B', 'C'});
   // Runs in the yield after entry 0: entry 1 goes, a new one comes.
-  p_.Clock().Post([this] {
+  p_.loop().Post([this] {
     keys_.RemoveHotKey(1);
     keys_.AddHotKey('C', 0, 0);
   });
-  p_.Clock().Advance(10);
+  p_.loop().Advance(10);
   EXPECT_EQ(log_, (std::vector<Raised>{{'P', 0, 10}, {'P', 1, 10}}));
   EXPECT_EQ(keys_.Entry(1).Key1, 'C');
 
   // Everything removed during the yield: the tick ends without touching a
   // missing entry.
-  p_.Clock().Post([this] {
+  p_.loop().Post([this] {
     keys_.RemoveHotKey(1);
     keys_.RemoveHotKey(0);
   });
   Release({'A'});
-  p_.Clock().Advance(10);
+  p_.loop().Advance(10);
   EXPECT_EQ(keys_.HKCount(), 0);
   EXPECT_EQ(log_.size(), 3U);  // HKUp(0) for A, raised before the yield
 }
@@ -242,10 +242,10 @@ TEST_F(HotKeysTest, HostChangesTheTableDuringTheYield) {
 TEST_F(HotKeysTest, StopDuringTheYieldEndsPolling) {
   keys_.AddHotKey('A', 0, 0);
   keys_.StartHK();
-  p_.Clock().Post([this] { keys_.StopHK(); });
-  p_.Clock().Advance(10);
+  p_.loop().Post([this] { keys_.StopHK(); });
+  p_.loop().Advance(10);
   Hold({'A'});
-  p_.Clock().Advance(200);
+  p_.loop().Advance(200);
   EXPECT_TRUE(log_.empty());
 }
 
@@ -260,12 +260,12 @@ TEST_F(HotKeysTest, TickNeverReentersWhileItsHandlerRunsTheLoop) {
     deepest = std::max(deepest, depth);
     // A long handler with a loop of its own (a message box): time passes
     // and timers fire, but not this tick again.
-    p_.Clock().Advance(300);
+    p_.loop().Advance(300);
     --depth;
   });
   keys_.StartHK();
   Hold({'A'});
-  p_.Clock().Advance(10);
+  p_.loop().Advance(10);
   EXPECT_EQ(deepest, 1);
   EXPECT_EQ(Kinds('P').size(), 1U);
   EXPECT_FALSE(Kinds('D').empty());  // the repeat clock kept running meanwhile
@@ -280,7 +280,7 @@ TEST_F(HotKeysTest, HandlerExceptionDoesNotStopTheTick) {
   });
   keys_.StartHK();
   Hold({'A', 'B'});
-  EXPECT_NO_THROW(p_.Clock().Advance(10));
+  EXPECT_NO_THROW(p_.loop().Advance(10));
   EXPECT_EQ(Kinds('P').size(), 2U);
 }
 
@@ -307,16 +307,16 @@ TEST_F(HotKeysTest, ChangeKeepsTheHeldState) {
   keys_.AddHotKey('A', 0, 0);
   keys_.StartHK();
   Hold({'A', 'B'});
-  p_.Clock().Advance(10);
+  p_.loop().Advance(10);
   keys_.ChangeHotKey(0, 'B', 0, 0);
-  p_.Clock().Advance(10);
+  p_.loop().Advance(10);
   EXPECT_EQ(Kinds('P').size(), 1U);
   EXPECT_TRUE(keys_.Entry(0).IsDown);
 }
 
 TEST(HotKeysDesign, PropertiesPersistAndSizeStaysSquare) {
   sim::SimPlatform p;
-  sim::SimSite site(p.Forms().CreateForm(u"frmMain"));
+  sim::SimSite site(p.host().CreateForm(u"frmMain"));
   site.Bag().WriteBool(u"OnlyOnFocus", true, false);
   {
     HotKeys keys(p, site);
@@ -337,37 +337,37 @@ TEST(HotKeysDesign, PropertiesPersistAndSizeStaysSquare) {
 
 TEST(HotKeysDesign, DestructionStopsTheTimers) {
   sim::SimPlatform p;
-  sim::SimSite site(p.Forms().CreateForm(u"frmMain"));
+  sim::SimSite site(p.host().CreateForm(u"frmMain"));
   {
     HotKeys keys(p, site);
     keys.AddHotKey('A', 0, 0);
     keys.StartHK();
   }
-  p.Keys().KeyDown('A');
-  EXPECT_NO_THROW(p.Clock().Advance(100));
-  EXPECT_EQ(p.Keys().QueryCount(), 0);
+  p.input().KeyDown('A');
+  EXPECT_NO_THROW(p.loop().Advance(100));
+  EXPECT_EQ(p.input().QueryCount(), 0);
 }
 
 TEST(HotKeysDesign, HostMayDestroyTheComponentFromItsHandlerOrDuringTheYield) {
   // The program ends from a handler (the tray menu's "Выход" runs inside a
   // tick's yield): the component goes while its own tick is on the stack.
   sim::SimPlatform p;
-  sim::SimSite site(p.Forms().CreateForm(u"frmMain"));
+  sim::SimSite site(p.host().CreateForm(u"frmMain"));
   auto keys = std::make_unique<HotKeys>(p, site);
   keys->AddHotKey('A', 0, 0);
   keys->AddHotKey('B', 0, 0);
   keys->HKPress.Connect([&](std::int32_t) { keys.reset(); });
   keys->StartHK();
-  p.Keys().KeyDown('A');
-  EXPECT_NO_THROW(p.Clock().Advance(100));
+  p.input().KeyDown('A');
+  EXPECT_NO_THROW(p.loop().Advance(100));
   EXPECT_EQ(keys, nullptr);
 
   keys = std::make_unique<HotKeys>(p, site);
   keys->AddHotKey('A', 0, 0);
   keys->AddHotKey('B', 0, 0);
   keys->StartHK();
-  p.Clock().Post([&] { keys.reset(); });
-  EXPECT_NO_THROW(p.Clock().Advance(100));
+  p.loop().Post([&] { keys.reset(); });
+  EXPECT_NO_THROW(p.loop().Advance(100));
   EXPECT_EQ(keys, nullptr);
 
   // The repeat clock's tick as well.
@@ -376,7 +376,7 @@ TEST(HotKeysDesign, HostMayDestroyTheComponentFromItsHandlerOrDuringTheYield) {
   keys->AddHotKey('B', 0, 0);
   keys->HKDown.Connect([&](std::int32_t) { keys.reset(); });
   keys->StartHK();
-  EXPECT_NO_THROW(p.Clock().Advance(100));
+  EXPECT_NO_THROW(p.loop().Advance(100));
   EXPECT_EQ(keys, nullptr);
 }
 

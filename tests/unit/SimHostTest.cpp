@@ -18,13 +18,13 @@ TEST(SimHost, FormSurfaceShowsOnlyWhatWasPresented) {
   ASSERT_NE(surface, nullptr);
   surface->SetBackColor(0x0000FF);
   surface->Clear();
-  EXPECT_TRUE(p.Forms().Screen(form).empty());
+  EXPECT_TRUE(p.host().Screen(form).empty());
   surface->Present();
   surface->FillRect(Rect{0, 0, 1, 1}, 0x00FF00);
-  EXPECT_EQ(p.Forms().Screen(form), std::vector<Colour>(6, 0x0000FF)) << "the fill is not presented yet";
+  EXPECT_EQ(p.host().Screen(form), std::vector<Colour>(6, 0x0000FF)) << "the fill is not presented yet";
   surface->Present();
-  EXPECT_EQ(p.Forms().Screen(form).front(), 0x00FF00U);
-  EXPECT_EQ(p.Forms().Presents(form), 2);
+  EXPECT_EQ(p.host().Screen(form).front(), 0x00FF00U);
+  EXPECT_EQ(p.host().Presents(form), 2);
 }
 
 }  // namespace

@@ -186,7 +186,7 @@ TEST_F(SoftSurfaceTest, OddSizesAndDepthsGetAClearOutcome) {
 TEST_F(SoftSurfaceTest, PresentHandsTheFrameToTheWindow) {
   int presented = 0;
   std::uint32_t first = 0;
-  auto s = gfx_.CreateWindowSurface(3, 2, [&](const soft::SoftSurface& frame) {
+  auto s = gfx_.CreateWindowSurface(3, 2, [&](const soft::SoftSurface& frame, const Rect& /*part*/) {
     ++presented;
     first = frame.Row(0)[0];
   });

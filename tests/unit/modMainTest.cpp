@@ -28,7 +28,7 @@ class ProcessServices : public ::testing::Test {
 };
 
 TEST_F(ProcessServices, RecordNamesTheFileAndPathIsSeparate) {
-  const ProcessId id = p_.Procs().Start(u"C:\\Program Files\\Игры\\Игра.exe");
+  const ProcessId id = p_.processes().Start(u"C:\\Program Files\\Игры\\Игра.exe");
   ProcessRecord found;
   services_.ForEachProcess([&](const platform::ProcessEntry& e) {
     if (e.th32ProcessID == id) found = ProcessRecord(e);
@@ -40,20 +40,20 @@ TEST_F(ProcessServices, RecordNamesTheFileAndPathIsSeparate) {
 
 TEST_F(ProcessServices, LongNameIsCutInsideTheField) {
   const String longName(400, u'x');
-  const ProcessId id = p_.Procs().Start(u"C:\\" + longName);
-  const ProcessRecord r = services_.GetWindowProcess(p_.Procs().OpenWindow(id));
+  const ProcessId id = p_.processes().Start(u"C:\\" + longName);
+  const ProcessRecord r = services_.GetWindowProcess(p_.processes().OpenWindow(id));
   EXPECT_EQ(r.ExeFile(), String(259, u'x'));
 }
 
 TEST_F(ProcessServices, PathFailuresGiveTheEmptyPath) {
-  const ProcessId prot = p_.Procs().Start(u"C:\\Windows\\System32\\csrss.exe", {.pathUnreadable = true});
+  const ProcessId prot = p_.processes().Start(u"C:\\Windows\\System32\\csrss.exe", {.pathUnreadable = true});
   EXPECT_EQ(services_.GetProcessPath(prot), u"");
   EXPECT_EQ(services_.GetProcessPath(0), u"");
   EXPECT_EQ(services_.GetProcessPath(123457), u"");
 
   // Ends between the walk and the path query.
-  const ProcessId brief = p_.Procs().Start(u"C:\\tmp\\brief.exe");
-  p_.Procs().EndAfterNextWalk(brief);
+  const ProcessId brief = p_.processes().Start(u"C:\\tmp\\brief.exe");
+  p_.processes().EndAfterNextWalk(brief);
   bool listed = false;
   services_.ForEachProcess([&](const platform::ProcessEntry& e) { listed |= e.th32ProcessID == brief; });
   EXPECT_TRUE(listed);
@@ -61,10 +61,10 @@ TEST_F(ProcessServices, PathFailuresGiveTheEmptyPath) {
 }
 
 TEST_F(ProcessServices, WindowProcessIsTheOwnerOrAnEmptyRecord) {
-  p_.Procs().Start(u"C:\\a\\first.exe");
-  const ProcessId owner = p_.Procs().Start(u"C:\\b\\owner.exe");
-  p_.Procs().Start(u"C:\\c\\last.exe");
-  const WindowHandle w = p_.Procs().OpenWindow(owner);
+  p_.processes().Start(u"C:\\a\\first.exe");
+  const ProcessId owner = p_.processes().Start(u"C:\\b\\owner.exe");
+  p_.processes().Start(u"C:\\c\\last.exe");
+  const WindowHandle w = p_.processes().OpenWindow(owner);
 
   const ProcessRecord r = services_.GetWindowProcess(w);
   EXPECT_EQ(r.th32ProcessID, owner);
@@ -72,7 +72,7 @@ TEST_F(ProcessServices, WindowProcessIsTheOwnerOrAnEmptyRecord) {
   EXPECT_TRUE(r.FullPath.empty());
 
   // The process ended: the handle designates nobody, never another process.
-  p_.Procs().End(owner);
+  p_.processes().End(owner);
   const ProcessRecord gone = services_.GetWindowProcess(w);
   EXPECT_EQ(gone.th32ProcessID, 0U);
   EXPECT_EQ(gone.ExeFile(), u"");
@@ -80,30 +80,30 @@ TEST_F(ProcessServices, WindowProcessIsTheOwnerOrAnEmptyRecord) {
 }
 
 TEST_F(ProcessServices, WindowOwnerMissingFromTheSnapshotGivesAnEmptyRecord) {
-  const ProcessId owner = p_.Procs().Start(u"C:\\b\\owner.exe");
-  const WindowHandle w = p_.Procs().OpenWindow(owner);
-  p_.Procs().Start(u"C:\\c\\other.exe");
+  const ProcessId owner = p_.processes().Start(u"C:\\b\\owner.exe");
+  const WindowHandle w = p_.processes().OpenWindow(owner);
+  p_.processes().Start(u"C:\\c\\other.exe");
   // The window still answers with its owner id, but the process leaves the
   // system list before the snapshot is taken.
-  p_.Procs().EndAtNextWalk(owner);
+  p_.processes().EndAtNextWalk(owner);
   const ProcessRecord r = services_.GetWindowProcess(w);
-  EXPECT_FALSE(p_.Procs().IsRunning(owner));
+  EXPECT_FALSE(p_.processes().IsRunning(owner));
   EXPECT_EQ(r.th32ProcessID, 0U);
 }
 
 TEST_F(ProcessServices, KillTerminatesButNeverIdZeroOrItself) {
-  const ProcessId victim = p_.Procs().Start(u"C:\\x\\hung.exe");
-  const ProcessId stubborn = p_.Procs().Start(u"C:\\x\\stubborn.exe", {.refusesTermination = true});
+  const ProcessId victim = p_.processes().Start(u"C:\\x\\hung.exe");
+  const ProcessId stubborn = p_.processes().Start(u"C:\\x\\stubborn.exe", {.refusesTermination = true});
   services_.KillProcess(victim);
   services_.KillProcess(stubborn);
   services_.KillProcess(0);
   services_.KillProcess(sim::SimPlatform::kSelfId);
   services_.KillProcess(victim);  // already gone: silent
 
-  EXPECT_FALSE(p_.Procs().IsRunning(victim));
-  EXPECT_TRUE(p_.Procs().IsRunning(stubborn));
+  EXPECT_FALSE(p_.processes().IsRunning(victim));
+  EXPECT_TRUE(p_.processes().IsRunning(stubborn));
   // Id 0 and the program's own id never reach the platform.
-  EXPECT_EQ(p_.Procs().TerminateRequests(), (std::vector<ProcessId>{victim, stubborn, victim}));
+  EXPECT_EQ(p_.processes().TerminateRequests(), (std::vector<ProcessId>{victim, stubborn, victim}));
 }
 
 TEST_F(ProcessServices, FileExistsForFilesOnly) {

@@ -128,7 +128,7 @@ TEST_F(Win32InputTest, KeyHeldWithXdotoolIsDownUntilReleased) {
 
 TEST_F(Win32InputTest, HotKeysOnTheWindowsPlatformSeePressAndRelease) {
   Win32Platform platform;
-  auto site = platform.host().CreateSite(form_);
+  auto site = std::make_unique<platform::FormSite>(form_);
   hotkeys::HotKeys keys(platform, *site);
   keys.AddHotKey(kInsert, 0, 0);
   int presses = 0, ups = 0;

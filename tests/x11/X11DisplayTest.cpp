@@ -61,10 +61,10 @@ class X11Display : public ::testing::Test {
     return out;
   }
 
-  platform::Input& Keys() { return platform_->input(); }
-  bool Down(int key) { return (static_cast<std::uint16_t>(Keys().GetAsyncKeyState(key)) & platform::kKeyDownNow) != 0; }
+  platform::Input& input() { return platform_->input(); }
+  bool Down(int key) { return (static_cast<std::uint16_t>(input().GetAsyncKeyState(key)) & platform::kKeyDownNow) != 0; }
   bool WaitForeground(WindowHandle w) {
-    return WaitFor([&] { return Keys().ForegroundWindow() == w; }, kWaitMs);
+    return WaitFor([&] { return input().ForegroundWindow() == w; }, kWaitMs);
   }
   Display* Dpy() { return x11_->Connection().Dpy(); }
 
@@ -90,37 +90,37 @@ class X11Display : public ::testing::Test {
 };
 
 TEST_F(X11Display, HeldChordReadsDownAndPressedSinceThroughTheKeyState) {
-  ASSERT_TRUE(dynamic_cast<X11Input&>(Keys()).HasRawEvents()) << "XInput 2.2 raw events";
-  for (int key : {vk::kControl, vk::kMenu, vk::kLWin, vk::kInsert}) Keys().GetAsyncKeyState(key);  // clear latches
+  ASSERT_TRUE(dynamic_cast<X11Input&>(input()).HasRawEvents()) << "XInput 2.2 raw events";
+  for (int key : {vk::kControl, vk::kMenu, vk::kLWin, vk::kInsert}) input().GetAsyncKeyState(key);  // clear latches
   ASSERT_EQ(Sh("xdotool keydown ctrl alt super"), 0);
   ASSERT_TRUE(WaitFor([&] { return Down(vk::kLWin); }, kWaitMs));
-  EXPECT_EQ(static_cast<std::uint16_t>(Keys().GetAsyncKeyState(vk::kControl)), 0x8001);
-  EXPECT_EQ(static_cast<std::uint16_t>(Keys().GetAsyncKeyState(vk::kMenu)), 0x8001);
-  EXPECT_EQ(static_cast<std::uint16_t>(Keys().GetAsyncKeyState(vk::kLControl)), 0x8001);
-  EXPECT_EQ(static_cast<std::uint16_t>(Keys().GetAsyncKeyState(vk::kLMenu)), 0x8001);
-  EXPECT_EQ(static_cast<std::uint16_t>(Keys().GetAsyncKeyState(vk::kControl)), 0x8000) << "the query cleared bit 0";
-  EXPECT_EQ(Keys().GetAsyncKeyState(vk::kRControl), 0);
-  EXPECT_EQ(Keys().GetAsyncKeyState(vk::kInsert), 0);
+  EXPECT_EQ(static_cast<std::uint16_t>(input().GetAsyncKeyState(vk::kControl)), 0x8001);
+  EXPECT_EQ(static_cast<std::uint16_t>(input().GetAsyncKeyState(vk::kMenu)), 0x8001);
+  EXPECT_EQ(static_cast<std::uint16_t>(input().GetAsyncKeyState(vk::kLControl)), 0x8001);
+  EXPECT_EQ(static_cast<std::uint16_t>(input().GetAsyncKeyState(vk::kLMenu)), 0x8001);
+  EXPECT_EQ(static_cast<std::uint16_t>(input().GetAsyncKeyState(vk::kControl)), 0x8000) << "the query cleared bit 0";
+  EXPECT_EQ(input().GetAsyncKeyState(vk::kRControl), 0);
+  EXPECT_EQ(input().GetAsyncKeyState(vk::kInsert), 0);
 
   ASSERT_EQ(Sh("xdotool keyup super alt ctrl"), 0);
   EXPECT_TRUE(WaitFor([&] { return !Down(vk::kControl) && !Down(vk::kMenu) && !Down(vk::kLWin); }, kWaitMs));
-  EXPECT_EQ(Keys().GetAsyncKeyState(vk::kLWin), 0);
+  EXPECT_EQ(input().GetAsyncKeyState(vk::kLWin), 0);
 }
 
 TEST_F(X11Display, QuickTapBetweenQueriesSetsThePressedSinceBit) {
   for (int i = 0; i < 5; ++i) {
-    Keys().GetAsyncKeyState(vk::kInsert);
+    input().GetAsyncKeyState(vk::kInsert);
     ASSERT_EQ(Sh("xdotool key --delay 0 Insert"), 0);
     std::uint16_t seen = 0;
     EXPECT_TRUE(WaitFor(
         [&] {
-          seen = static_cast<std::uint16_t>(Keys().GetAsyncKeyState(vk::kInsert));
+          seen = static_cast<std::uint16_t>(input().GetAsyncKeyState(vk::kInsert));
           return (seen & platform::kKeyPressedSince) != 0;
         },
         kWaitMs))
         << "tap " << i;
     EXPECT_TRUE(WaitFor([&] { return !Down(vk::kInsert); }, kWaitMs));
-    EXPECT_EQ(Keys().GetAsyncKeyState(vk::kInsert), 0);
+    EXPECT_EQ(input().GetAsyncKeyState(vk::kInsert), 0);
   }
 }
 
@@ -138,7 +138,7 @@ TEST_F(X11Display, ActivatedXtermIsForegroundAndOwnedByItsProcess) {
   auto& procs = platform_->processes();
   EXPECT_EQ(procs.WindowOwner(window), xterm.Id());
   app::modMain services(*platform_);
-  const app::ProcessRecord owner = services.GetWindowProcess(Keys().ForegroundWindow());
+  const app::ProcessRecord owner = services.GetWindowProcess(input().ForegroundWindow());
   ASSERT_EQ(owner.th32ProcessID, xterm.Id());  // before anything is terminated
   EXPECT_EQ(owner.ExeFile(), u"xterm");
   EXPECT_EQ(services.GetProcessPath(owner.th32ProcessID).substr(0, 1), u"/");
@@ -146,7 +146,7 @@ TEST_F(X11Display, ActivatedXtermIsForegroundAndOwnedByItsProcess) {
   // Terminated: its window goes, and asking about it is harmless.
   services.KillProcess(owner.th32ProcessID);
   xterm.Reap();
-  EXPECT_TRUE(WaitFor([&] { return Keys().ForegroundWindow() != window; }, kWaitMs));
+  EXPECT_TRUE(WaitFor([&] { return input().ForegroundWindow() != window; }, kWaitMs));
   EXPECT_TRUE(WaitFor([&] { return procs.WindowOwner(window) == 0; }, kWaitMs));
   EXPECT_EQ(services.GetWindowProcess(window).th32ProcessID, 0u);
 }
@@ -158,15 +158,15 @@ TEST_F(X11Display, ClickOnTheRootLeavesNoForegroundWindowAndBadWindowsAreHarmles
   host.ShowForm(form, true);
   ASSERT_TRUE(WaitFor(
       [&] {
-        Keys().SetForegroundWindow(form);
+        input().SetForegroundWindow(form);
         return WaitForeground(form);
       },
       kWaitMs));
-  Keys().GetAsyncKeyState(vk::kLButton);
+  input().GetAsyncKeyState(vk::kLButton);
   ASSERT_EQ(Sh("xdotool mousemove 1270 1010 click 1"), 0);
   EXPECT_TRUE(WaitForeground(0));
-  EXPECT_TRUE(WaitFor([&] { return Keys().CursorPos() == Point{1270, 1010}; }, kWaitMs));
-  EXPECT_TRUE(WaitFor([&] { return (Keys().GetAsyncKeyState(vk::kLButton) & platform::kKeyPressedSince) != 0; },
+  EXPECT_TRUE(WaitFor([&] { return input().CursorPos() == Point{1270, 1010}; }, kWaitMs));
+  EXPECT_TRUE(WaitFor([&] { return (input().GetAsyncKeyState(vk::kLButton) & platform::kKeyPressedSince) != 0; },
                       kWaitMs));
 
   auto& procs = platform_->processes();
@@ -174,7 +174,7 @@ TEST_F(X11Display, ClickOnTheRootLeavesNoForegroundWindowAndBadWindowsAreHarmles
   const unsigned long errors = x11_->Connection().ErrorCount();
   EXPECT_EQ(procs.WindowOwner(0x7ffff01), 0u);
   SetActive(0x7ffff01);  // a window id that names nothing
-  EXPECT_EQ(Keys().ForegroundWindow(), 0u);
+  EXPECT_EQ(input().ForegroundWindow(), 0u);
   EXPECT_GT(x11_->Connection().ErrorCount(), errors) << "BadWindow was recorded, not fatal";
   EXPECT_NE(x11_->Connection().LastError().find("X11: BadWindow"), std::string::npos)
       << x11_->Connection().LastError();
@@ -187,14 +187,14 @@ TEST_F(X11Display, DesktopAndDockWindowsCountAsNoWindow) {
   const Window desktop = MakeTypedWindow("_NET_WM_WINDOW_TYPE_DESKTOP");
   const Window normal = MakeTypedWindow("_NET_WM_WINDOW_TYPE_NORMAL");
   SetActive(dock);
-  EXPECT_EQ(Keys().ForegroundWindow(), 0u);
+  EXPECT_EQ(input().ForegroundWindow(), 0u);
   SetActive(desktop);
-  EXPECT_EQ(Keys().ForegroundWindow(), 0u);
+  EXPECT_EQ(input().ForegroundWindow(), 0u);
   SetActive(normal);
-  EXPECT_EQ(Keys().ForegroundWindow(), static_cast<WindowHandle>(normal));
+  EXPECT_EQ(input().ForegroundWindow(), static_cast<WindowHandle>(normal));
   EXPECT_EQ(platform_->processes().WindowOwner(normal), static_cast<ProcessId>(getpid())) << "from X-Resource";
   SetActive(0);
-  EXPECT_EQ(Keys().ForegroundWindow(), 0u);
+  EXPECT_EQ(input().ForegroundWindow(), 0u);
   for (Window w : {dock, desktop, normal}) XDestroyWindow(Dpy(), w);
   XSync(Dpy(), False);
 }
@@ -232,7 +232,7 @@ TEST_F(X11Display, FormIsAHiddenTopLevelOutOfTheTaskListThatCloseOnlyHides) {
   EXPECT_TRUE(WaitFor([&] { return mapState() == IsViewable; }, kWaitMs));
   EXPECT_TRUE(WaitFor(
       [&] {
-        Keys().SetForegroundWindow(form);
+        input().SetForegroundWindow(form);
         return WaitForeground(form);
       },
       kWaitMs));
@@ -303,13 +303,13 @@ TEST_F(X11Display, MouseButtonsMapToTheirVirtualKeys) {
   host.ShowForm(form, true);
   ASSERT_TRUE(WaitFor(
       [&] {
-        Keys().SetForegroundWindow(form);
+        input().SetForegroundWindow(form);
         return WaitForeground(form);
       },
       kWaitMs));
   ASSERT_EQ(Sh("xdotool mousemove --window " + std::to_string(form) + " 20 20"), 0);
   for (auto [button, key] : {std::pair{1, vk::kLButton}, std::pair{3, vk::kRButton}, std::pair{2, vk::kMButton}}) {
-    Keys().GetAsyncKeyState(key);
+    input().GetAsyncKeyState(key);
     ASSERT_EQ(Sh("xdotool mousedown " + std::to_string(button)), 0);
     EXPECT_TRUE(WaitFor([&] { return Down(key); }, kWaitMs)) << "button " << button;
     ASSERT_EQ(Sh("xdotool mouseup " + std::to_string(button)), 0);
