@@ -1,0 +1,87 @@
+// ControlHost: the window-and-component framework the program lives in.
+//
+// One per program, over the platform. It takes every raw event the host
+// port reports and hands it to the form of that window, keeps the list of
+// forms, answers "which control is under this point of the screen" and
+// "which control holds the capture" (the questions the hover watches of
+// the skinned controls ask), runs modal loops, and shows popup menus and
+// message boxes: the platform's own where it has them, else its own.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "platform/dialogs.h"
+#include "platform/host.h"
+#include "platform/platform.h"
+
+namespace pd::forms {
+
+class Control;
+class Form;
+
+class ControlHost final : public platform::HostEventSink {
+ public:
+  explicit ControlHost(platform::Platform& platform);
+  ~ControlHost() override;
+  ControlHost(const ControlHost&) = delete;
+  ControlHost& operator=(const ControlHost&) = delete;
+
+  [[nodiscard]] platform::Platform& GetPlatform() const { return platform_; }
+
+  void OnHostEvent(const platform::HostEvent& event) override;
+
+  // The form of a window of ours; nullptr for any other.
+  [[nodiscard]] Form* FormOf(WindowHandle window) const;
+  [[nodiscard]] const std::vector<Form*>& Forms() const { return forms_; }
+
+  // The control (its hWnd) or form (its window) under a point of the screen
+  // in pixels, among our visible forms, the frontmost first; 0 when the
+  // point is on no window of ours.
+  [[nodiscard]] WindowHandle WindowFromPoint(Point screen) const;
+  // The control (its hWnd) holding the mouse capture, 0 for none.
+  [[nodiscard]] WindowHandle GetCapture() const;
+  // The control of a handle, nullptr when it names none (any more).
+  [[nodiscard]] Control* ControlOf(WindowHandle handle) const;
+
+  // Runs a modal loop until ended() (see platform::EventLoop::RunModal).
+  bool RunModal(const std::function<bool()>& ended);
+
+  // A popup menu at a point of the screen (pixels); the chosen id, 0 when
+  // dismissed.
+  int PopupMenu(Form* owner, std::span<const platform::MenuItem> items, Point screen);
+  // A message box (platform::mb flags); the mb::kId answer.
+  int MessageBox(Form* owner, StringView text, StringView title, unsigned flags);
+
+  // The screen and its work area, in twips.
+  [[nodiscard]] int ScreenWidth() const;
+  [[nodiscard]] int ScreenHeight() const;
+  [[nodiscard]] Rect WorkArea() const;
+
+  // ---- Used by forms and controls ----
+  void Register(Form& form);
+  void Unregister(Form& form);
+  WindowHandle NewHandle(Control& control);
+  void ReleaseHandle(WindowHandle handle);
+  // The form a form-level capture belongs to (one at a time in the program).
+  void CaptureChanged(Form* form);
+
+  // How the host draws its own menus and boxes (forms/PopupMenu.cpp,
+  // forms/MessageBox.cpp); replaced in tests only.
+  using MenuRunner = std::function<int(ControlHost&, Form*, std::span<const platform::MenuItem>, Point)>;
+  using BoxRunner = std::function<int(ControlHost&, Form*, StringView, StringView, unsigned)>;
+  void SetOwnDialogs(MenuRunner menu, BoxRunner box);
+
+ private:
+  platform::Platform& platform_;
+  std::vector<Form*> forms_;
+  std::vector<std::pair<WindowHandle, Control*>> handles_;  // sorted by handle
+  WindowHandle nextHandle_;
+  Form* captureForm_ = nullptr;
+  MenuRunner ownMenu_;
+  BoxRunner ownBox_;
+};
+
+}  // namespace pd::forms
