@@ -10,6 +10,8 @@
 
 #include "controls/MarkupParser.h"
 #include "controls/XP_ListBox.h"
+#include "forms/ControlHost.h"
+#include "forms/Form.h"
 #include "platform/sim/backend.h"
 #include "platform/surface.h"
 #include "platform/text.h"
@@ -21,6 +23,23 @@ using pd::String;
 // "processNNNNNN.exe<left=100>C:\Program Files\Vendor NNNNNN\bin\processNNNNNN.exe",
 // as the process page writes its rows; numbers are padded so every row has the
 // same length and lists of any size draw the same rows.
+// A shown form of 460 x 250 pixels to hold the list.
+struct Bench {
+  Bench() {
+    form.Move(0, 0, 460 * pd::kTwipsPerPixel, 250 * pd::kTwipsPerPixel);
+    form.Show();
+  }
+  pd::sim::SimPlatform sim;
+  pd::forms::ControlHost host{sim};
+  pd::forms::Form form{host, u"frmBench", u"Bench"};
+};
+
+std::unique_ptr<pd::controls::XP_ListBox> PlaceList(pd::forms::Form& form) {
+  auto list = std::make_unique<pd::controls::XP_ListBox>(form, u"lstProc");
+  list->Move(0, 0, 460 * pd::kTwipsPerPixel, 250 * pd::kTwipsPerPixel);
+  return list;
+}
+
 std::vector<String> ProcessItems(int count) {
   std::vector<String> items;
   items.reserve(static_cast<std::size_t>(count));
@@ -45,14 +64,13 @@ BENCHMARK(BM_ParseProcessItems)->Arg(100000)->Unit(benchmark::kMillisecond);
 // The process page: AddItem with Redraw False for every row, then one Refresh.
 void BM_AddItemsThenRefresh(benchmark::State& state) {
   const auto items = ProcessItems(static_cast<int>(state.range(0)));
-  auto graphics = pd::platform::CreateGraphics();
-  pd::sim::SimSite site(1);
+  Bench b;
   for (auto _ : state) {
-    pd::controls::XP_ListBox list(*graphics, site, 460, 250);
-    list.SetItemHeight(16);
-    for (const String& s : items) list.AddItem(s, -1, nullptr, false);
-    list.Refresh();
-    benchmark::DoNotOptimize(list.ListCount());
+    auto list = PlaceList(b.form);
+    list->SetItemHeight(16);
+    for (const String& s : items) list->AddItem(s, -1, nullptr, false);
+    list->Refresh();
+    benchmark::DoNotOptimize(list->ListCount());
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
@@ -62,9 +80,9 @@ BENCHMARK(BM_AddItemsThenRefresh)->Arg(1000)->Arg(100000)->Unit(benchmark::kMill
 // default font.
 void BM_Repaint(benchmark::State& state) {
   const auto items = ProcessItems(static_cast<int>(state.range(0)));
-  auto graphics = pd::platform::CreateGraphics();
-  pd::sim::SimSite site(1);
-  pd::controls::XP_ListBox list(*graphics, site, 460, 250);
+  Bench b;
+  auto placed = PlaceList(b.form);
+  pd::controls::XP_ListBox& list = *placed;
   list.SetItemHeight(16);
   for (const String& s : items) list.AddItem(s, -1, nullptr, false);
   list.Refresh();

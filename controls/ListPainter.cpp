@@ -25,7 +25,7 @@ std::int64_t ListPainter::TextLeft(const ListLook& look) {
 
 void ListPainter::Paint(std::span<const ListItem> items, const ListLook& look) {
   surface_.SetBackColor(look.back);
-  surface_.Clear();
+  surface_.FillRect(Rect{0, 0, width_, height_}, look.back);
   const std::int64_t count = static_cast<std::int64_t>(items.size());
   const std::int64_t top = std::max<std::int64_t>(look.topIndex, 0);
   for (std::int64_t i = 0; top + i < count && i <= look.visibleRows; ++i) {
@@ -39,7 +39,7 @@ void ListPainter::PaintRow(const ListItem& item, std::int64_t row, const ListLoo
   const std::int64_t tx = TextLeft(look);
   const std::int64_t y0 = rowHeight * row + 1;
   const std::int64_t y1 = rowHeight * (row + 1);
-  const int w = surface_.Width();
+  const int w = width_;
 
   Colour text = look.fore;
   if (item.Selected) {
@@ -71,8 +71,8 @@ void ListPainter::PaintRow(const ListItem& item, std::int64_t row, const ListLoo
 }
 
 void ListPainter::PaintFrame(Colour colour) {
-  const int w = surface_.Width();
-  const int h = surface_.Height();
+  const int w = width_;
+  const int h = height_;
   surface_.Line({0, 0}, {0, h}, colour);
   surface_.Line({0, 0}, {w, 0}, colour);
   surface_.Line({w - 1, 0}, {w - 1, h}, colour);

@@ -1,5 +1,5 @@
-// ListPainter: draws the list part of an XP_ListBox onto its off-screen
-// surface: background, the visible rows, the frame.
+// ListPainter: draws the list part of an XP_ListBox (width x height pixels
+// from the surface's origin): background, the visible rows, the frame.
 //
 // Rows i = 0, 1, ... of items TopIndex + i are drawn while the item exists
 // and i <= VisibleRows, so one partly visible row shows at the bottom; only
@@ -42,10 +42,11 @@ struct ListLook {
 
 class ListPainter {
  public:
-  ListPainter(platform::Surface& surface, const platform::Picture& checkStrip, const PictureTable& pictures)
-      : surface_(surface), checkStrip_(checkStrip), pictures_(pictures) {}
+  ListPainter(platform::Surface& surface, const platform::Picture& checkStrip, const PictureTable& pictures,
+              int width, int height)
+      : surface_(surface), checkStrip_(checkStrip), pictures_(pictures), width_(width), height_(height) {}
 
-  // Clear, rows, frame. Presenting is the caller's.
+  // Background, rows, frame. Presenting is the caller's.
   void Paint(std::span<const ListItem> items, const ListLook& look);
 
   // Left edge of the text of a row.
@@ -58,6 +59,8 @@ class ListPainter {
   platform::Surface& surface_;
   const platform::Picture& checkStrip_;
   const PictureTable& pictures_;
+  int width_;
+  int height_;
 };
 
 }  // namespace pd::controls

@@ -8,12 +8,10 @@
 #include "controls/ColorText.h"
 #include "controls/ListPainter.h"
 #include "controls/ListSkin.h"
+#include "forms/Form.h"
 
 namespace pd::controls {
 namespace {
-
-// The form's font, which a list placed without a stored font takes.
-const platform::Font kAmbientFont{};
 
 std::int32_t ClampToInt32(std::int64_t v) {
   return static_cast<std::int32_t>(
@@ -22,13 +20,13 @@ std::int32_t ClampToInt32(std::int64_t v) {
 
 }  // namespace
 
-XP_ListBox::XP_ListBox(platform::Graphics& graphics, platform::ComponentSite& site, int width, int height)
-    : graphics_(graphics),
-      site_(site),
-      surface_(graphics.CreateSurface(std::max(width, 0), std::max(height, 0))),
-      checkStrip_(ListSkin::CheckStrip(graphics)),
+XP_ListBox::XP_ListBox(forms::Container& parent, StringView name, int index)
+    : Control(parent, name, index),
+      graphics_(GetSite().GetPlatform().graphics()),
+      measure_(graphics_.CreateSurface(1, 1)),
+      checkStrip_(ListSkin::CheckStrip(graphics_)),
       scroll_([this](std::int32_t position) { ApplyScrollPosition(position); }) {
-  ReadProperties(site_.Properties());
+  ReadProperties(GetSite().Properties());
 }
 
 // ---- Helpers -------------------------------------------------------------------
@@ -55,7 +53,7 @@ const ListItem& XP_ListBox::ItemAt(std::int32_t Index) const {
   return *item;
 }
 
-void XP_ListBox::Changed(StringView name) { site_.PropertyChanged(name); }
+void XP_ListBox::Changed(StringView name) { GetSite().PropertyChanged(name); }
 
 void XP_ListBox::ClearSelection() {
   for (ListItem& item : items_) item.Selected = false;
@@ -68,14 +66,26 @@ void XP_ListBox::ApplyScrollPosition(std::int32_t value) {
 
 std::int32_t XP_ListBox::RowHeight() const {
   if (itemHeight_ >= 1) return itemHeight_;
-  return std::max(1, surface_->TextHeight(u""));
+  return std::max(1, measure_->TextHeight(u""));
 }
 
-std::int32_t XP_ListBox::VisibleRows() const { return std::max(0, (surface_->Height() - 2) / RowHeight()); }
+std::int32_t XP_ListBox::VisibleRows() const { return std::max(0, (PixelHeight() - 2) / RowHeight()); }
 
 void XP_ListBox::Repaint() {
+  trackVisible_ = VisibleRows() < ListCount();
+  // The scroll bar's track is shown or hidden here by trackVisible_ once the
+  // bar's parts exist.
+  Control::Refresh();
+}
+
+void XP_ListBox::OnResize() {
+  Repaint();
+  // The scroll bar is laid out along the right edge here.
+}
+
+void XP_ListBox::OnPaint(platform::Surface& surface) {
   ListLook look;
-  look.back = graphics_.ResolveColour(backColor_);
+  look.back = graphics_.ResolveColour(BackColor());
   look.border = graphics_.ResolveColour(borderColor_);
   look.fore = graphics_.ResolveColour(foreColor_);
   look.foreSelected = graphics_.ResolveColour(foreColorSelected_);
@@ -88,12 +98,9 @@ void XP_ListBox::Repaint() {
   look.topIndex = topIndex_;
   // The width limit is the list's width in the host's units (twips), far
   // beyond the surface: it never stops a visible row.
-  look.textWidthLimit = ClampToInt32(std::int64_t{surface_->Width()} * kTwipsPerPixel);
-  ListPainter(*surface_, *checkStrip_, pictures_).Paint(items_, look);
-  surface_->Present();
-  trackVisible_ = look.visibleRows < ListCount();
-  // The scroll bar's track is shown or hidden here by trackVisible_ once the
-  // bar's parts exist.
+  look.textWidthLimit = ClampToInt32(std::int64_t{Width()});
+  surface.SetFont(Font());
+  ListPainter(surface, *checkStrip_, pictures_, PixelWidth(), PixelHeight()).Paint(items_, look);
   ++repaints_;
 }
 
@@ -142,8 +149,14 @@ void XP_ListBox::Refresh() {
 
 void XP_ListBox::DrawColorText(std::int32_t n, std::int32_t X, std::int32_t Y, std::int32_t Width) {
   const ListItem* item = At(n, "DrawColorText");
-  if (item == nullptr) return;
-  controls::DrawColorText(*surface_, item->Runs, X, Y, Width, pictures_);
+  platform::Surface* frame = GetForm().Frame();
+  if (item == nullptr || frame == nullptr || !Shown()) return;
+  const Rect at = FormRect();
+  frame->SetView(Point{at.left, at.top}, at);
+  frame->SetFont(Font());
+  controls::DrawColorText(*frame, item->Runs, X, Y, Width, pictures_);
+  frame->ResetView();
+  frame->PresentRect(at);
 }
 
 void XP_ListBox::RegisterPicture(std::int32_t number, PicturePtr picture) {
@@ -154,7 +167,7 @@ void XP_ListBox::RegisterPicture(std::int32_t number, PicturePtr picture) {
 // ---- Properties ----------------------------------------------------------------
 
 void XP_ListBox::SetBackColor(Colour value) {
-  backColor_ = value;
+  Control::SetBackColor(value);
   Changed(u"BackColor");
   Repaint();
 }
@@ -166,13 +179,14 @@ void XP_ListBox::SetBorderColor(Colour value) {
 }
 
 void XP_ListBox::SetEnabled(bool value) {
-  enabled_ = value;
+  SetEnabledState(value);
   Changed(u"Enabled");
   // The scroll bar's parts show their disabled cells from here on.
 }
 
 void XP_ListBox::SetFont(const platform::Font& value) {
-  surface_->SetFont(value);
+  Control::SetFont(value);
+  measure_->SetFont(value);
   Changed(u"Font");
   Repaint();
 }
@@ -190,12 +204,12 @@ void XP_ListBox::SetForeColorSelected(Colour value) {
 }
 
 void XP_ListBox::SetMouseIcon(PicturePtr value) {
-  mouseIcon_ = std::move(value);
+  Control::SetMouseIcon(std::move(value));
   Changed(u"MouseIcon");
 }
 
 void XP_ListBox::SetMousePointer(std::int32_t value) {
-  mousePointer_ = value;
+  Control::SetMousePointer(value);
   Changed(u"MousePointer");
 }
 
@@ -328,14 +342,6 @@ void XP_ListBox::SetListChecked(std::int32_t Index, bool value) {
 
 // ---- Host ----------------------------------------------------------------------
 
-void XP_ListBox::Resize(int width, int height) {
-  const platform::Font font = surface_->CurrentFont();
-  surface_ = graphics_.CreateSurface(std::max(width, 0), std::max(height, 0));
-  surface_->SetFont(font);
-  Repaint();
-  // The scroll bar is laid out along the right edge here.
-}
-
 void XP_ListBox::ReadProperties(platform::PropertyStore& store) {
   borderColor_ = store.ReadColour(u"BorderColor", kDefaultBorderColor);
   foreColor_ = store.ReadColour(u"ForeColor", 0);
@@ -347,22 +353,24 @@ void XP_ListBox::ReadProperties(platform::PropertyStore& store) {
   multiSelect_ = store.ReadInt(u"MultiSelect", 0);
   cleanOnClick_ = store.ReadBool(u"CleanOnClick", false);
   style_ = store.ReadInt(u"Style", 0);
-  backColor_ = store.ReadColour(u"BackColor", kDefaultBackColor);
-  enabled_ = store.ReadBool(u"Enabled", true);
-  mousePointer_ = store.ReadInt(u"MousePointer", 0);
-  surface_->SetFont(store.ReadFont(u"Font", kAmbientFont));
-  mouseIcon_ = store.ReadPicture(u"MouseIcon");
+  // The window attributes go to the control host's control.
+  Control::SetBackColor(store.ReadColour(u"BackColor", kDefaultBackColor));
+  SetEnabledState(store.ReadBool(u"Enabled", true));
+  Control::SetMousePointer(store.ReadInt(u"MousePointer", 0));
+  Control::SetFont(store.ReadFont(u"Font", GetSite().AmbientFont()));
+  measure_->SetFont(Font());
+  Control::SetMouseIcon(store.ReadPicture(u"MouseIcon"));
   Repaint();
 }
 
 void XP_ListBox::WriteProperties(platform::PropertyStore& store) const {
-  store.WriteColour(u"BackColor", backColor_, kDefaultBackColor);
-  store.WriteBool(u"Enabled", enabled_, true);
-  store.WriteFont(u"Font", surface_->CurrentFont(), kAmbientFont);
+  store.WriteColour(u"BackColor", BackColor(), kDefaultBackColor);
+  store.WriteBool(u"Enabled", Enabled(), true);
+  store.WriteFont(u"Font", Font(), GetSite().AmbientFont());
   store.WriteColour(u"ForeColor", foreColor_, 0);
   store.WriteColour(u"ForeColorSelected", foreColorSelected_, 0);
-  store.WritePicture(u"MouseIcon", mouseIcon_);
-  store.WriteInt(u"MousePointer", mousePointer_, 0);
+  store.WritePicture(u"MouseIcon", MouseIcon());
+  store.WriteInt(u"MousePointer", MousePointer(), 0);
   store.WriteColour(u"BorderColor", borderColor_, kDefaultBorderColor);
   store.WriteInt(u"ItemHeight", itemHeight_, 0);
   store.WriteInt(u"Style", style_, 0);

@@ -14,16 +14,19 @@
 // Pictures in item texts ("<img=N,w,h>") are numbers the host registered
 // with RegisterPicture; an unknown number draws nothing.
 //
-// Drawing: every repaint fills the surface with BackColor, draws the visible
-// rows (ListPainter.h), the frame, and presents the surface. Row height is
-// ItemHeight when it is 1 or more, else one line of the current font;
-// VisibleRows = (height - 2) / RowHeight.
+// The list is a control of the control host (forms/Control.h): its window
+// attributes (hWnd, BackColor, Enabled, Font, MousePointer, MouseIcon) are
+// the control's, and it paints on its form's frame.
+//
+// Drawing: every repaint fills the list with BackColor, draws the visible
+// rows (ListPainter.h) and the frame, and puts the list on the screen. Row
+// height is ItemHeight when it is 1 or more, else one line of the current
+// font; VisibleRows = (height - 2) / RowHeight.
 //
 // Still to come, with the scroll bar and input: the four scroll-bar parts
 // drawn from their skins over the right edge, mouse and keyboard handling
 // (the sources of DblClick, KeyDown, KeyPress, KeyUp, MouseDown, MouseMove,
-// MouseUp and Scroll, and of Click from the host's click), and the window
-// attributes (hWnd, cursor) that the control host will provide.
+// MouseUp and Scroll, and of Click from the host's click).
 #pragma once
 
 #include <cstdint>
@@ -33,13 +36,13 @@
 #include "controls/ListItem.h"
 #include "controls/ListScroll.h"
 #include "controls/PictureTable.h"
+#include "forms/Control.h"
 #include "platform/event.h"
-#include "platform/site.h"
 #include "platform/surface.h"
 
 namespace pd::controls {
 
-class XP_ListBox {
+class XP_ListBox : public forms::Control {
  public:
   using PicturePtr = std::shared_ptr<const platform::Picture>;
 
@@ -48,11 +51,8 @@ class XP_ListBox {
   static constexpr Colour kDefaultBackColor = 0xFFFFFF;
   static constexpr std::int32_t kDefaultImageWidth = 16;
 
-  // Creates an off-screen surface of width x height pixels, reads the design
-  // properties from the site's store and paints once.
-  XP_ListBox(platform::Graphics& graphics, platform::ComponentSite& site, int width, int height);
-  XP_ListBox(const XP_ListBox&) = delete;
-  XP_ListBox& operator=(const XP_ListBox&) = delete;
+  // Reads the design properties from the site's store.
+  explicit XP_ListBox(forms::Container& parent, StringView name = u"XP_ListBox", int index = -1);
 
   // ---- Methods ----
   // Inserts at Index when 0 <= Index < ListCount (the current item moves
@@ -65,29 +65,22 @@ class XP_ListBox {
   void Clear();
   // Repaints and recomputes the scroll range.
   void Refresh();
-  // Draws item n's runs at (X, Y) on the surface (see ColorText.h), in the
-  // surface's current font and text colour.
+  // Draws item n's runs at (X, Y) of the list (see ColorText.h), in the
+  // list's font and the current text colour, and puts them on the screen.
   void DrawColorText(std::int32_t n, std::int32_t X, std::int32_t Y, std::int32_t Width);
 
   // ---- Properties ----
-  [[nodiscard]] Colour BackColor() const { return backColor_; }
-  void SetBackColor(Colour value);
+  void SetBackColor(Colour value) override;
   [[nodiscard]] Colour BorderColor() const { return borderColor_; }
   void SetBorderColor(Colour value);
-  [[nodiscard]] bool Enabled() const { return enabled_; }
-  void SetEnabled(bool value);
-  [[nodiscard]] const platform::Font& Font() const { return surface_->CurrentFont(); }
-  void SetFont(const platform::Font& value);
+  void SetEnabled(bool value) override;
+  void SetFont(const platform::Font& value) override;
   [[nodiscard]] Colour ForeColor() const { return foreColor_; }
   void SetForeColor(Colour value);
   [[nodiscard]] Colour ForeColorSelected() const { return foreColorSelected_; }
   void SetForeColorSelected(Colour value);
-  // hWnd: the list's window, given by the control host once it places
-  // components on windows.
-  [[nodiscard]] const PicturePtr& MouseIcon() const { return mouseIcon_; }
-  void SetMouseIcon(PicturePtr value);
-  [[nodiscard]] std::int32_t MousePointer() const { return mousePointer_; }
-  void SetMousePointer(std::int32_t value);
+  void SetMouseIcon(PicturePtr value) override;
+  void SetMousePointer(std::int32_t value) override;
   [[nodiscard]] std::int32_t ItemHeight() const { return itemHeight_; }
   void SetItemHeight(std::int32_t value);
   [[nodiscard]] std::int32_t Style() const { return style_; }
@@ -140,12 +133,10 @@ class XP_ListBox {
   [[nodiscard]] bool TrackVisible() const { return trackVisible_; }
   // The item record; throws std::out_of_range outside 0 .. ListCount - 1.
   [[nodiscard]] const ListItem& ItemAt(std::int32_t Index) const;
-  [[nodiscard]] platform::Surface& Surface() { return *surface_; }
+  // How many times the list was painted.
   [[nodiscard]] int RepaintCount() const { return repaints_; }
 
   // ---- Host ----
-  // The host resized the list (pixels): a new surface of that size, repainted.
-  void Resize(int width, int height);
   void ReadProperties(platform::PropertyStore& store);
   void WriteProperties(platform::PropertyStore& store) const;
 
@@ -165,6 +156,9 @@ class XP_ListBox {
   Event<> Scroll;
 
  private:
+  void OnPaint(platform::Surface& surface) override;
+  void OnResize() override;
+
   static void RequireIndex(std::int32_t index, const char* what);
   ListItem* At(std::int32_t index, const char* what);
   const ListItem* At(std::int32_t index, const char* what) const;
@@ -174,8 +168,8 @@ class XP_ListBox {
   void ApplyScrollPosition(std::int32_t value);
 
   platform::Graphics& graphics_;
-  platform::ComponentSite& site_;
-  std::unique_ptr<platform::Surface> surface_;
+  // Measures text in the list's font while the form has no frame.
+  std::unique_ptr<platform::Surface> measure_;
   std::unique_ptr<platform::Picture> checkStrip_;
   PictureTable pictures_;
   std::vector<ListItem> items_;
@@ -183,20 +177,16 @@ class XP_ListBox {
   std::int32_t listIndex_ = -1;
   std::int32_t selectionAnchor_ = 0;
   std::int32_t topIndex_ = 0;
-  Colour backColor_ = kDefaultBackColor;
   Colour borderColor_ = kDefaultBorderColor;
   Colour foreColor_ = 0;
   Colour foreColorSelected_ = 0;
   Colour selectionColor_ = kDefaultSelectionColor;
   bool fullRowSelect_ = true;
   bool cleanOnClick_ = false;
-  bool enabled_ = true;
   std::int32_t itemHeight_ = 0;
   std::int32_t imageWidth_ = kDefaultImageWidth;
   std::int32_t multiSelect_ = 0;
   std::int32_t style_ = 0;
-  std::int32_t mousePointer_ = 0;
-  PicturePtr mouseIcon_;
   ListScroll scroll_;
   std::int16_t pressedButton_ = 0;
   bool trackVisible_ = false;

@@ -19,6 +19,8 @@ Colour Site::AmbientBackColor() const {
   return parent != nullptr ? parent->BackColor() : control_.BackColor();
 }
 
+platform::PropertyBag& Site::Bag() { return control_.GetForm().StoredProperties(control_.Name(), control_.Index()); }
+
 Form& Site::GetForm() const { return control_.GetForm(); }
 ControlHost& Site::Host() const { return control_.GetForm().Host(); }
 platform::Platform& Site::GetPlatform() const { return Host().GetPlatform(); }
@@ -102,10 +104,15 @@ bool Control::EffectivelyEnabled() const {
   return true;
 }
 
-void Control::SetEnabled(bool enabled) {
+void Control::SetEnabledState(bool enabled) {
   if (enabled_ == enabled) return;
   enabled_ = enabled;
   if (!enabled) form_->ShowChanged(*this, true);  // drops focus and capture held inside
+}
+
+void Control::SetEnabled(bool enabled) {
+  if (enabled_ == enabled) return;
+  SetEnabledState(enabled);
   Refresh();
 }
 

@@ -45,11 +45,11 @@ class Site {
  public:
   explicit Site(Control& control) : control_(control) {}
 
-  // The component's design properties: a bag of its own until the host
-  // gives it another store (a form loaded from saved properties).
-  [[nodiscard]] platform::PropertyStore& Properties() { return *store_; }
-  void SetStore(platform::PropertyStore* store) { store_ = store != nullptr ? store : &bag_; }
-  [[nodiscard]] platform::PropertyBag& Bag() { return bag_; }
+  // The component's design properties: the form keeps them by the
+  // control's name and index (what a designer saved for it), so they may be
+  // stored before the control exists.
+  [[nodiscard]] platform::PropertyStore& Properties() { return Bag(); }
+  [[nodiscard]] platform::PropertyBag& Bag();
   // Tells the host (a designer) that a property changed; kept for tests.
   void PropertyChanged(StringView name) { changed_.emplace_back(name); }
   [[nodiscard]] const std::vector<String>& ChangedProperties() const { return changed_; }
@@ -65,8 +65,6 @@ class Site {
 
  private:
   Control& control_;
-  platform::PropertyBag bag_;
-  platform::PropertyStore* store_ = &bag_;
   std::vector<String> changed_;
 };
 
@@ -92,6 +90,7 @@ class Control {
   [[nodiscard]] Container* Parent() const { return parent_; }
   [[nodiscard]] Form& GetForm() const { return *form_; }
   [[nodiscard]] Site& GetSite() { return site_; }
+  [[nodiscard]] const Site& GetSite() const { return site_; }
   // The control's handle: unique in the process, never 0.
   [[nodiscard]] WindowHandle hWnd() const { return handle_; }
 
@@ -128,9 +127,9 @@ class Control {
   // The cursor shown over the control (the host's MousePointer values) and
   // its picture for the custom pointer (99).
   [[nodiscard]] std::int32_t MousePointer() const { return mousePointer_; }
-  void SetMousePointer(std::int32_t value) { mousePointer_ = value; }
+  virtual void SetMousePointer(std::int32_t value) { mousePointer_ = value; }
   [[nodiscard]] const std::shared_ptr<const platform::Picture>& MouseIcon() const { return mouseIcon_; }
-  void SetMouseIcon(std::shared_ptr<const platform::Picture> icon) { mouseIcon_ = std::move(icon); }
+  virtual void SetMouseIcon(std::shared_ptr<const platform::Picture> icon) { mouseIcon_ = std::move(icon); }
 
   // 0 brings the control in front of its siblings, 1 sends it behind them.
   void ZOrder(int position = 0);
@@ -165,6 +164,10 @@ class Control {
   // A control that is a Form has no parent.
   struct FormTag {};
   Control(FormTag, Form& self, StringView name);
+
+  // Changes the enabled state without repainting (a component that draws
+  // its own disabled look decides when to repaint).
+  void SetEnabledState(bool enabled);
 
   virtual void OnPaint(platform::Surface& /*surface*/) {}
   virtual void OnMouseDown(const MouseEvent& /*e*/) {}

@@ -155,6 +155,12 @@ Control* Form::ControlAt(Point client) const {
   return found;
 }
 
+platform::PropertyBag& Form::StoredProperties(StringView name, int index) {
+  auto& bag = stored_[std::make_pair(String(name), index)];
+  if (!bag) bag = std::make_unique<platform::PropertyBag>();
+  return *bag;
+}
+
 // ---- Painting ------------------------------------------------------------------------
 
 void Form::OnPaint(platform::Surface& surface) {

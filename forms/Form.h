@@ -16,6 +16,7 @@
 // goes). The backend never closes a window by itself.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -60,6 +61,11 @@ class Form : public Container {
   [[nodiscard]] Control* ControlAt(Point client) const;
   [[nodiscard]] Control* ActiveControl() const { return focus_; }
   [[nodiscard]] Control* CaptureControl() const { return capture_; }
+
+  // The design properties saved for the control of that name and index
+  // (-1: not in an array), made empty on first use; they outlive the
+  // control, as a designer's file would.
+  [[nodiscard]] platform::PropertyBag& StoredProperties(StringView name, int index = -1);
 
   // Paints the part of the client area (pixels) again and presents it.
   void Repaint(const Rect& area);
@@ -110,6 +116,7 @@ class Form : public Container {
   bool active_ = false;
   int paints_ = 0;
   std::uint64_t nextOrder_ = 0;
+  std::map<std::pair<String, int>, std::unique_ptr<platform::PropertyBag>, std::less<>> stored_;
 };
 
 }  // namespace pd::forms

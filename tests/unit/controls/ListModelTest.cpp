@@ -266,11 +266,11 @@ TEST_F(ListModel, PropertyWritesTellTheHostAndRepaintWhenTheyChangeTheLook) {
       {u"CleanOnClick", [&] { l.SetCleanOnClick(true); }, false},
   };
   for (const Case& c : cases) {
-    const std::size_t changes = site_.ChangedProperties().size();
+    const std::size_t changes = Site().ChangedProperties().size();
     const int repaints = l.RepaintCount();
     c.write();
-    ASSERT_EQ(site_.ChangedProperties().size(), changes + 1) << text::ToUtf8(c.name);
-    EXPECT_EQ(site_.ChangedProperties().back(), c.name);
+    ASSERT_EQ(Site().ChangedProperties().size(), changes + 1) << text::ToUtf8(c.name);
+    EXPECT_EQ(Site().ChangedProperties().back(), c.name);
     EXPECT_EQ(l.RepaintCount() > repaints, c.repaints) << text::ToUtf8(c.name);
   }
 }

@@ -16,16 +16,16 @@ constexpr Colour kGreen = 0x00FF00;
 
 class ListPaint : public ListFixture {
  protected:
-  Colour At(int x, int y) { return List().Surface().ReadPixels({x, y, x + 1, y + 1})[0]; }
+  Colour At(int x, int y) { return Shown().ReadPixels({x, y, x + 1, y + 1})[0]; }
   int Count(const Rect& r, Colour c) {
     int n = 0;
-    for (Colour p : List().Surface().ReadPixels(r)) n += p == c ? 1 : 0;
+    for (Colour p : Shown().ReadPixels(r)) n += p == c ? 1 : 0;
     return n;
   }
   // Whether the 13 x 13 pixels at (x, y) are check-box cell `cell`.
   bool IsCheckCell(int x, int y, int cell) {
     const auto strip = ListSkin::CheckStripPixels();
-    const auto px = List().Surface().ReadPixels({x, y, x + 13, y + 13});
+    const auto px = Shown().ReadPixels({x, y, x + 13, y + 13});
     return std::equal(px.begin(), px.end(), strip.begin() + cell * 13 * 13);
   }
 };
@@ -130,8 +130,8 @@ TEST_F(ListPaint, PicturesInItemTextsComeFromTheListsTable) {
 
 TEST_F(ListPaint, ResizeRepaintsAtTheNewSize) {
   Add({u"a"});
-  List().Resize(50, 40);
-  EXPECT_EQ(List().Surface().Width(), 50);
+  List().Move(0, 0, 50 * kTwipsPerPixel, 40 * kTwipsPerPixel);
+  EXPECT_EQ(List().PixelWidth(), 50);
   EXPECT_EQ(At(49, 39), kBorder);
   EXPECT_EQ(List().VisibleRows(), 2);
   EXPECT_EQ(List().Font().face, platform::kFixedFace);

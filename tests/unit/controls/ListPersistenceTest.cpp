@@ -34,7 +34,7 @@ class LoggingStore final : public platform::PropertyStore {
 class ListPersistence : public ListFixture {};
 
 TEST_F(ListPersistence, ANewListHasTheDesignerDefaultsAndStoresNothing) {
-  site_.Bag().WriteFont(u"Font", platform::Font{}, platform::Font{});
+  Stored().WriteFont(u"Font", platform::Font{}, platform::Font{});
   XP_ListBox& l = List();
   EXPECT_EQ(l.BorderColor(), 0xB99D7FU);
   EXPECT_EQ(l.SelectionColor(), 0xC56A31U);
@@ -98,10 +98,10 @@ TEST_F(ListPersistence, EveryPropertySurvivesARoundTrip) {
   l.SetMousePointer(99);
   l.SetMouseIcon(icon);
 
-  sim::SimSite other(2);
-  l.WriteProperties(other.Bag());
-  EXPECT_EQ(other.Bag().Size(), 15U);
-  XP_ListBox copy(*graphics_, other, 50, 50);
+  platform::PropertyBag& saved = form_.StoredProperties(u"lstCopy");
+  l.WriteProperties(saved);
+  EXPECT_EQ(saved.Size(), 15U);
+  XP_ListBox copy(form_, u"lstCopy");
   EXPECT_EQ(copy.Font(), font);
   EXPECT_EQ(copy.ForeColorSelected(), 0xFFFFFFU);
   EXPECT_EQ(copy.ItemHeight(), 16);
@@ -118,14 +118,14 @@ TEST_F(ListPersistence, EveryPropertySurvivesARoundTrip) {
   EXPECT_EQ(copy.MousePointer(), 99);
   EXPECT_EQ(copy.MouseIcon(), icon);
   // Loading tells the host nothing.
-  EXPECT_TRUE(other.ChangedProperties().empty());
+  EXPECT_TRUE(copy.GetSite().ChangedProperties().empty());
 }
 
 TEST_F(ListPersistence, ASystemBackColourIsResolvedWhenDrawn) {
-  site_.Bag().WriteColour(u"BackColor", 0x8000000F, 0xFFFFFF);
-  XP_ListBox& l = List();
+  Stored().WriteColour(u"BackColor", 0x8000000F, 0xFFFFFF);
+  List();
   const Colour face = graphics_->ResolveColour(0x8000000F);
-  EXPECT_EQ(l.Surface().ReadPixels({50, 50, 51, 51})[0], face);
+  EXPECT_EQ(Shown().ReadPixels({50, 50, 51, 51})[0], face);
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "controls/XP_ListBox.h"
+#include "forms/ControlHost.h"
+#include "forms/Form.h"
 #include "platform/sim/backend.h"
 #include "platform/surface.h"
 
@@ -27,15 +29,29 @@ class ListFixture : public ::testing::Test {
   static constexpr int kWidth = 200;
   static constexpr int kHeight = 90;
 
-  ListFixture() { site_.Bag().WriteFont(u"Font", FixedFont(), platform::Font{}); }
+  ListFixture() {
+    form_.Move(0, 0, kWidth * kTwipsPerPixel, kHeight * kTwipsPerPixel);
+    form_.Show();
+    Stored().WriteFont(u"Font", FixedFont(), platform::Font{});
+  }
 
-  // The list is made on first use, so a test can store properties first.
+  // What the form keeps for the list: a test may store properties first.
+  platform::PropertyBag& Stored() { return form_.StoredProperties(u"lstTest"); }
+  forms::Site& Site() { return List().GetSite(); }
+
+  // The list is made on first use, at the form's top-left corner.
   XP_ListBox& List() {
     if (!list_) {
-      list_ = std::make_unique<XP_ListBox>(*graphics_, site_, kWidth, kHeight);
+      list_ = std::make_unique<XP_ListBox>(form_, u"lstTest");
+      list_->Move(0, 0, kWidth * kTwipsPerPixel, kHeight * kTwipsPerPixel);
       Connect();
     }
     return *list_;
+  }
+  // What the list shows.
+  platform::Surface& Shown() {
+    List();
+    return *form_.Frame();
   }
 
   void Connect() {
@@ -57,8 +73,10 @@ class ListFixture : public ::testing::Test {
   }
   std::vector<std::string> TakeLog() { return std::exchange(log_, {}); }
 
-  std::unique_ptr<platform::Graphics> graphics_ = platform::CreateGraphics();
-  sim::SimSite site_{1};
+  sim::SimPlatform sim_;
+  forms::ControlHost host_{sim_};
+  forms::Form form_{host_, u"frmTest", u"Test"};
+  platform::Graphics* graphics_ = &sim_.graphics();
   std::unique_ptr<XP_ListBox> list_;
   std::vector<std::string> log_;
 };
