@@ -39,8 +39,7 @@ void SoftSurface::SetView(Point origin, const Rect& clip) {
 Point SoftSurface::ToSurface(Point p) const { return Point{Shift(p.x, origin_.x), Shift(p.y, origin_.y)}; }
 
 Rect SoftSurface::ToSurface(const Rect& r) const {
-  return Rect{Shift(r.left, origin_.x), Shift(r.top, origin_.y), Shift(r.right, origin_.x),
-              Shift(r.bottom, origin_.y)};
+  return Rect{Shift(r.left, origin_.x), Shift(r.top, origin_.y), Shift(r.right, origin_.x), Shift(r.bottom, origin_.y)};
 }
 
 std::uint32_t SoftSurface::ToPixel(Colour colour) {

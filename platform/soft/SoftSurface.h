@@ -96,7 +96,7 @@ class SoftSurface final : public platform::Surface {
   GlyphFace* face_ = nullptr;  // of font_, looked up when first needed
   int presents_ = 0;
   Point origin_;
-  Rect clip_;  // surface coordinates, inside the surface
+  Rect clip_;                 // surface coordinates, inside the surface
   std::vector<int> columns_;  // source columns of a stretched copy, reused
 };
 

@@ -108,7 +108,8 @@ void SoftSurface::DrawLine(int x, int y, StringView line, const Rect& clip) {
     const int gy = y + g.top;
     const Rect box = Intersect(Rect{gx, gy, gx + g.width, gy + g.height}, clip);
     for (int py = box.top; py < box.bottom; ++py) {
-      const std::uint8_t* cov = g.coverage.data() + static_cast<std::size_t>(py - gy) * static_cast<std::size_t>(g.width);
+      const std::uint8_t* cov =
+          g.coverage.data() + static_cast<std::size_t>(py - gy) * static_cast<std::size_t>(g.width);
       std::uint32_t* out = MutableRow(py);
       for (int px = box.left; px < box.right; ++px) {
         const std::uint8_t a = cov[px - gx];
