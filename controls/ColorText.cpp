@@ -74,7 +74,7 @@ void DrawColorText(platform::Surface& surface, std::span<const TextRun> runs, st
         const std::int64_t bottom = penY + (run.RunHeight > 0 ? run.RunHeight : surface.TextHeight(u""));
         const Rect cell{Coord(penX), Coord(penY), Coord(penX + run.RunWidth), Coord(bottom)};
         if (cell.Width() > 0 && cell.Height() > 0) {
-          surface.TextIn(cell, run.Text, static_cast<unsigned>(run.Align) & kCellFormatMask);
+          surface.TextIn(cell, run.Text, static_cast<unsigned>(run.Align) & platform::dt::kLayoutMask);
         }
         penX += run.RunWidth;
         break;

@@ -10,7 +10,10 @@
 //   RunLeft  the pen goes to x + OffsetX (it may move left).
 //   RunCell  the text in the rectangle (pen, pen + RunWidth) x (pen y, pen y +
 //            RunHeight, or one line if that is 0 or less) with the run's
-//            Align flags; the pen moves on by RunWidth.
+//            Align flags that lay text out (platform::dt::kLayoutMask:
+//            alignment, word breaks, "...", no clip); others, such as
+//            0x400 that would only measure, are dropped. The pen moves on by
+//            RunWidth.
 //   RunImage the top-left RunWidth x RunHeight of the registered picture
 //            (clipped to its size), at x + OffsetX / y + OffsetY or at the
 //            pen; a picture at the pen advances it by RunWidth. An unknown
@@ -29,10 +32,6 @@
 #include "platform/surface.h"
 
 namespace pd::controls {
-
-// The Align flags a cell hands on to the surface; the rest are dropped.
-inline constexpr unsigned kCellFormatMask =
-    platform::dt::kCenter | platform::dt::kRight | platform::dt::kVCenter | platform::dt::kSingleLine;
 
 void DrawColorText(platform::Surface& surface, std::span<const TextRun> runs, std::int32_t x, std::int32_t y,
                    std::int32_t width, const PictureTable& pictures);

@@ -120,7 +120,8 @@ class Surface {
   // The back colour as set (a system colour stays a system colour here).
   virtual void SetBackColor(Colour colour) = 0;
   [[nodiscard]] virtual Colour BackColor() const = 0;
-  // Fills the whole surface with the back colour.
+  // Fills the view's clip (the whole surface when no view is set) with the
+  // back colour.
   virtual void Clear() = 0;
 
   virtual void FillRect(const Rect& r, Colour colour) = 0;

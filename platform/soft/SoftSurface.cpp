@@ -14,6 +14,13 @@ namespace {
 // draws nothing.
 const SoftPicture* AsSoft(const platform::Picture& pic) { return dynamic_cast<const SoftPicture*>(&pic); }
 
+// A coordinate moved by the origin, kept far from the ends of int so that
+// later arithmetic on it cannot overflow.
+int Shift(int v, int by) {
+  constexpr std::int64_t kLimit = std::int64_t{1} << 30;
+  return static_cast<int>(std::clamp(std::int64_t{v} + by, -kLimit, kLimit));
+}
+
 }  // namespace
 
 SoftSurface::SoftSurface(int width, int height, std::shared_ptr<FontCache> fonts, Presenter present)
@@ -24,31 +31,59 @@ SoftSurface::SoftSurface(int width, int height, std::shared_ptr<FontCache> fonts
       present_(std::move(present)),
       clip_{0, 0, width_, height_} {}
 
+void SoftSurface::SetView(Point origin, const Rect& clip) {
+  origin_ = origin;
+  clip_ = Intersect(clip, Bounds());
+}
+
+Point SoftSurface::ToSurface(Point p) const { return Point{Shift(p.x, origin_.x), Shift(p.y, origin_.y)}; }
+
+Rect SoftSurface::ToSurface(const Rect& r) const {
+  return Rect{Shift(r.left, origin_.x), Shift(r.top, origin_.y), Shift(r.right, origin_.x), Shift(r.bottom, origin_.y)};
+}
+
 std::uint32_t SoftSurface::ToPixel(Colour colour) {
   return SwapRedBlue(SoftGraphics::ClassicColour(colour)) & 0xFFFFFFu;
 }
 
-void SoftSurface::Clear() { std::fill(data_.begin(), data_.end(), ToPixel(back_)); }
+void SoftSurface::Clear() {
+  if (!IsEmpty(clip_)) Fill(clip_, ToPixel(back_));
+}
 
-void SoftSurface::FillRect(const Rect& r, Colour colour) {
-  const Rect c = Intersect(r, Bounds());
-  if (IsEmpty(c)) return;
-  const std::uint32_t px = ToPixel(colour);
+void SoftSurface::Fill(const Rect& c, std::uint32_t px) {
   for (int y = c.top; y < c.bottom; ++y) std::fill(MutableRow(y) + c.left, MutableRow(y) + c.right, px);
 }
 
+void SoftSurface::FillRect(const Rect& r, Colour colour) {
+  const Rect c = Intersect(ToSurface(r), clip_);
+  if (!IsEmpty(c)) Fill(c, ToPixel(colour));
+}
+
 void SoftSurface::Line(Point from, Point to, Colour colour) {
-  // Bresenham, the end point excluded.
+  const Point a = ToSurface(from);
+  const Point b = ToSurface(to);
+  if (a == b) return;
+  const Rect box{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x) + 1, std::max(a.y, b.y) + 1};
+  if (IsEmpty(Intersect(box, clip_))) return;
   const std::uint32_t px = ToPixel(colour);
-  const int dx = std::abs(to.x - from.x);
-  const int dy = -std::abs(to.y - from.y);
-  const int sx = from.x < to.x ? 1 : -1;
-  const int sy = from.y < to.y ? 1 : -1;
+  // Straight lines are runs cut to the clip; others go pixel by pixel.
+  if (a.y == b.y || a.x == b.x) {
+    const Rect run = a.y == b.y ? Rect{std::min(a.x, b.x + 1), a.y, std::max(a.x + 1, b.x), a.y + 1}
+                                : Rect{a.x, std::min(a.y, b.y + 1), a.x + 1, std::max(a.y + 1, b.y)};
+    const Rect c = Intersect(run, clip_);
+    if (!IsEmpty(c)) Fill(c, px);
+    return;
+  }
+  // Bresenham, the end point excluded.
+  const int dx = std::abs(b.x - a.x);
+  const int dy = -std::abs(b.y - a.y);
+  const int sx = a.x < b.x ? 1 : -1;
+  const int sy = a.y < b.y ? 1 : -1;
   int err = dx + dy;
-  int x = from.x;
-  int y = from.y;
-  while (x != to.x || y != to.y) {
-    if (x >= 0 && y >= 0 && x < width_ && y < height_) MutableRow(y)[x] = px;
+  int x = a.x;
+  int y = a.y;
+  while (x != b.x || y != b.y) {
+    if (x >= clip_.left && y >= clip_.top && x < clip_.right && y < clip_.bottom) MutableRow(y)[x] = px;
     const int e2 = 2 * err;
     if (e2 >= dy) {
       err += dy;
@@ -64,11 +99,13 @@ void SoftSurface::Line(Point from, Point to, Colour colour) {
 void SoftSurface::CopyPicture(const platform::Picture& pic, Point dst, const Rect& src) {
   const SoftPicture* p = AsSoft(pic);
   if (p == nullptr) return;
-  // Clip the source to the picture, then the destination to the surface.
+  // Clip the source to the picture, then the destination to the view.
   Rect s = Intersect(src, Rect{0, 0, p->Width(), p->Height()});
-  Point d{dst.x + (s.left - src.left), dst.y + (s.top - src.top)};
-  const Rect target = Intersect(Rect{d.x, d.y, d.x + s.Width(), d.y + s.Height()}, Bounds());
-  if (IsEmpty(s) || IsEmpty(target)) return;
+  if (IsEmpty(s)) return;
+  const Point at = ToSurface(dst);
+  const Point d{at.x + (s.left - src.left), at.y + (s.top - src.top)};
+  const Rect target = Intersect(Rect{d.x, d.y, d.x + s.Width(), d.y + s.Height()}, clip_);
+  if (IsEmpty(target)) return;
   s.left += target.left - d.x;
   s.top += target.top - d.y;
   for (int y = 0; y < target.Height(); ++y) {
@@ -83,23 +120,31 @@ void SoftSurface::Stretch(const platform::Picture& pic, const Rect& dst, const R
   const SoftPicture* p = AsSoft(pic);
   if (p == nullptr || dst.Width() <= 0 || dst.Height() <= 0 || src.Width() <= 0 || src.Height() <= 0) return;
   if (src.left < 0 || src.top < 0 || src.right > p->Width() || src.bottom > p->Height()) return;
-  const Rect target = Intersect(dst, Bounds());
+  const Rect d = ToSurface(dst);
+  const Rect target = Intersect(d, clip_);
   if (IsEmpty(target)) return;
-  const std::int64_t dw = dst.Width();
-  const std::int64_t dh = dst.Height();
-  // Each destination pixel takes the source pixel under its centre.
-  std::vector<int> columns(static_cast<std::size_t>(target.Width()));
+  const std::int64_t dw = d.Width();
+  const std::int64_t dh = d.Height();
+  // Each destination pixel takes the source pixel under its centre, counted
+  // from the whole destination whatever the clip leaves of it.
+  columns_.resize(static_cast<std::size_t>(target.Width()));
   for (int x = target.left; x < target.right; ++x) {
-    columns[static_cast<std::size_t>(x - target.left)] =
-        src.left + static_cast<int>((2 * (x - dst.left) + 1) * static_cast<std::int64_t>(src.Width()) / (2 * dw));
+    columns_[static_cast<std::size_t>(x - target.left)] =
+        src.left + static_cast<int>((2 * std::int64_t{x - d.left} + 1) * src.Width() / (2 * dw));
   }
+  const int* columns = columns_.data();
+  const int n = target.Width();
   for (int y = target.top; y < target.bottom; ++y) {
-    const int sy = src.top + static_cast<int>((2 * (y - dst.top) + 1) * static_cast<std::int64_t>(src.Height()) / (2 * dh));
+    const int sy = src.top + static_cast<int>((2 * std::int64_t{y - d.top} + 1) * src.Height() / (2 * dh));
     const std::uint32_t* in = p->Row(sy);
-    std::uint32_t* out = MutableRow(y);
-    for (int x = target.left; x < target.right; ++x) {
-      const std::uint32_t v = in[columns[static_cast<std::size_t>(x - target.left)]] & 0xFFFFFFu;
-      if (!keyed || v != key) out[x] = v;
+    std::uint32_t* out = MutableRow(y) + target.left;
+    if (keyed) {
+      for (int x = 0; x < n; ++x) {
+        const std::uint32_t v = in[columns[x]] & 0xFFFFFFu;
+        if (v != key) out[x] = v;
+      }
+    } else {
+      for (int x = 0; x < n; ++x) out[x] = in[columns[x]] & 0xFFFFFFu;
     }
   }
 }
@@ -115,11 +160,13 @@ void SoftSurface::CopyPictureTransparent(const platform::Picture& pic, const Rec
 std::vector<Colour> SoftSurface::ReadPixels(const Rect& r) const {
   if (r.Width() <= 0 || r.Height() <= 0) return {};
   std::vector<Colour> out(static_cast<std::size_t>(r.Width()) * static_cast<std::size_t>(r.Height()), 0);
-  const Rect c = Intersect(r, Bounds());
+  const Rect at = ToSurface(r);
+  const Rect c = Intersect(at, clip_);
   for (int y = c.top; y < c.bottom; ++y) {
-    const std::uint32_t* in = Row(y);
-    Colour* o = out.data() + static_cast<std::size_t>(y - r.top) * static_cast<std::size_t>(r.Width());
-    for (int x = c.left; x < c.right; ++x) o[x - r.left] = SwapRedBlue(in[x]) & 0xFFFFFFu;
+    const std::uint32_t* in = Row(y) + c.left;
+    Colour* o = out.data() + static_cast<std::size_t>(y - at.top) * static_cast<std::size_t>(r.Width()) +
+                static_cast<std::size_t>(c.left - at.left);
+    for (int x = 0; x < c.Width(); ++x) o[x] = SwapRedBlue(in[x]) & 0xFFFFFFu;
   }
   return out;
 }
@@ -127,95 +174,13 @@ std::vector<Colour> SoftSurface::ReadPixels(const Rect& r) const {
 void SoftSurface::WritePixels(const Rect& r, std::span<const Colour> pixels) {
   if (r.Width() <= 0 || r.Height() <= 0) return;
   if (pixels.size() < static_cast<std::size_t>(r.Width()) * static_cast<std::size_t>(r.Height())) return;
-  const Rect c = Intersect(r, Bounds());
+  const Rect at = ToSurface(r);
+  const Rect c = Intersect(at, clip_);
   for (int y = c.top; y < c.bottom; ++y) {
-    const Colour* in = pixels.data() + static_cast<std::size_t>(y - r.top) * static_cast<std::size_t>(r.Width());
-    std::uint32_t* out = MutableRow(y);
-    for (int x = c.left; x < c.right; ++x) out[x] = SwapRedBlue(in[x - r.left]) & 0xFFFFFFu;
-  }
-}
-
-void SoftSurface::SetFont(const platform::Font& font) {
-  if (font == font_) return;
-  font_ = font;
-  face_ = nullptr;
-}
-
-GlyphFace& SoftSurface::Face() {
-  if (face_ == nullptr) face_ = &fonts_->Face(font_);
-  return *face_;
-}
-
-int SoftSurface::LineWidth(StringView line) {
-  GlyphFace& face = Face();
-  int w = 0;
-  for (char16_t c : line) w += face.GlyphFor(c).advance;
-  return w;
-}
-
-int SoftSurface::TextWidth(StringView text) {
-  int widest = 0;
-  for (StringView line : platform::SplitTextLines(text)) widest = std::max(widest, LineWidth(line));
-  return widest;
-}
-
-int SoftSurface::TextHeight(StringView text) {
-  return static_cast<int>(platform::SplitTextLines(text).size()) * Face().LineHeight();
-}
-
-void SoftSurface::DrawLine(int x, int y, StringView line, const Rect& clip) {
-  if (IsEmpty(clip)) return;
-  GlyphFace& face = Face();
-  const std::uint32_t colour = ToPixel(textColour_);
-  const int start = x;
-  for (char16_t ch : line) {
-    const Glyph& g = face.GlyphFor(ch);
-    const int gx = x + g.left;
-    const int gy = y + g.top;
-    const Rect box = Intersect(Rect{gx, gy, gx + g.width, gy + g.height}, clip);
-    for (int py = box.top; py < box.bottom; ++py) {
-      const std::uint8_t* cov = g.coverage.data() + static_cast<std::size_t>(py - gy) * static_cast<std::size_t>(g.width);
-      std::uint32_t* out = MutableRow(py);
-      for (int px = box.left; px < box.right; ++px) {
-        const std::uint8_t a = cov[px - gx];
-        if (a != 0) out[px] = Blend(out[px], colour, a);
-      }
-    }
-    x += g.advance;
-  }
-  if (font_.underline && x > start) {
-    const int top = y + face.UnderlineTop();
-    const Rect u = Intersect(Rect{start, top, x, top + face.UnderlineThickness()}, clip);
-    if (IsEmpty(u)) return;  // wholly beyond the clip: the intersection is inverted
-    for (int py = u.top; py < u.bottom; ++py) std::fill(MutableRow(py) + u.left, MutableRow(py) + u.right, colour);
-  }
-}
-
-void SoftSurface::TextAt(Point p, StringView text) { DrawLine(p.x, p.y, text, Bounds()); }
-
-void SoftSurface::TextIn(const Rect& r, StringView text, unsigned format) {
-  const Rect clip = Intersect(r, Bounds());
-  if (IsEmpty(clip)) return;
-  const int lineHeight = Face().LineHeight();
-  const bool single = (format & platform::dt::kSingleLine) != 0;
-  std::vector<StringView> lines;
-  if (single) {
-    lines.push_back(text);
-  } else {
-    lines = platform::SplitTextLines(text);
-  }
-  int y = r.top;
-  if (single && (format & platform::dt::kVCenter) != 0) y = r.top + (r.Height() - lineHeight) / 2;
-  for (StringView line : lines) {
-    if (y >= clip.bottom) break;
-    int x = r.left;
-    if ((format & platform::dt::kCenter) != 0) {
-      x = r.left + (r.Width() - LineWidth(line)) / 2;
-    } else if ((format & platform::dt::kRight) != 0) {
-      x = r.right - LineWidth(line);
-    }
-    DrawLine(x, y, line, clip);
-    y += lineHeight;
+    const Colour* in = pixels.data() + static_cast<std::size_t>(y - at.top) * static_cast<std::size_t>(r.Width()) +
+                       static_cast<std::size_t>(c.left - at.left);
+    std::uint32_t* out = MutableRow(y) + c.left;
+    for (int x = 0; x < c.Width(); ++x) out[x] = SwapRedBlue(in[x]) & 0xFFFFFFu;
   }
 }
 
@@ -224,19 +189,10 @@ void SoftSurface::Present() {
   if (present_) present_(*this, Bounds());
 }
 
-}  // namespace pd::soft
-
-namespace pd::soft {
-
-void SoftSurface::SetView(Point origin, const Rect& clip) {
-  origin_ = origin;
-  clip_ = Intersect(clip, Bounds());
-}
-
 void SoftSurface::PresentRect(const Rect& r) {
   const Rect part = Intersect(r, Bounds());
   ++presents_;
-  if (present_ && part.Width() > 0 && part.Height() > 0) present_(*this, part);
+  if (present_ && !IsEmpty(part)) present_(*this, part);
 }
 
 }  // namespace pd::soft

@@ -1,6 +1,11 @@
 // The software surface: a 32-bit pixel buffer with text from FontCache.
 // Used by the simulation and by the Linux backend, whose windows hand their
 // frame to the screen through the presenter.
+//
+// Every operation moves its coordinates by the view's origin and cuts what
+// it touches to the view's clip (kept inside the surface) before the pixel
+// loops, which then run without further checks. The drawing operations live
+// in SoftSurface.cpp, text in SoftSurfaceText.cpp.
 #pragma once
 
 #include <cstdint>
@@ -62,12 +67,22 @@ class SoftSurface final : public platform::Surface {
 
  private:
   [[nodiscard]] Rect Bounds() const { return Rect{0, 0, width_, height_}; }
+  // View coordinates to surface coordinates.
+  [[nodiscard]] Point ToSurface(Point p) const;
+  [[nodiscard]] Rect ToSurface(const Rect& r) const;
   std::uint32_t* MutableRow(int y) { return data_.data() + static_cast<std::size_t>(y) * width_; }
   // A colour of the port as a pixel (system colours resolved).
   [[nodiscard]] static std::uint32_t ToPixel(Colour colour);
+  // Fills c, surface coordinates already cut to the clip.
+  void Fill(const Rect& c, std::uint32_t px);
   GlyphFace& Face();
   int LineWidth(StringView line);
+  // Draws one line with its top-left corner at (x, y), surface coordinates,
+  // cut to clip.
   void DrawLine(int x, int y, StringView line, const Rect& clip);
+  // Draws one line of TextIn at y, aligned in box and shortened with "..."
+  // when format asks for it.
+  void PlaceLine(const Rect& box, int y, StringView line, unsigned format, const Rect& clip);
   void Stretch(const platform::Picture& pic, const Rect& dst, const Rect& src, bool keyed, std::uint32_t key);
 
   int width_;
@@ -81,7 +96,8 @@ class SoftSurface final : public platform::Surface {
   GlyphFace* face_ = nullptr;  // of font_, looked up when first needed
   int presents_ = 0;
   Point origin_;
-  Rect clip_;
+  Rect clip_;                 // surface coordinates, inside the surface
+  std::vector<int> columns_;  // source columns of a stretched copy, reused
 };
 
 }  // namespace pd::soft

@@ -3,19 +3,23 @@
 // A surface is a memory DC with a 32-bit top-down DIB section selected; a
 // picture is a DIB section of its own depth, selected into a short-lived
 // memory DC for each copy (BitBlt, StretchBlt, TransparentBlt). Pixels are
-// read with GetDIBits and written with SetDIBitsToDevice. Text goes through
-// TextOutA and DrawTextA, converted with the code page of the font's charset;
-// fonts are created once per attribute set and kept for the life of the
-// Graphics. Needs gdi32, user32 and msimg32.
+// read and written in the surface's DIB memory after GdiFlush. The view is
+// the DC's viewport origin (SetViewportOrgEx) and its clip region (device
+// coordinates), so every GDI call draws in view coordinates inside the clip.
+// Text goes through TextOutA and DrawTextA, converted with the code page of
+// the font's charset; fonts are created once per attribute set and kept for
+// the life of the Graphics. Needs gdi32, user32 and msimg32.
+#include "platform/surface.h"
+
 #include <windows.h>
 
 #include <algorithm>
 #include <cmath>
 #include <map>
 #include <string>
+#include <string_view>
 #include <tuple>
 
-#include "platform/surface.h"
 #include "platform/win32/backend.h"
 
 namespace pd::platform {
@@ -72,7 +76,8 @@ class GdiPicture final : public Picture {
     for (int y = 0; y < height_; ++y) {
       unsigned char* row = bytes + static_cast<std::size_t>(y) * stride;
       for (int x = 0; x < width_; ++x) {
-        const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x);
+        const std::size_t i =
+            static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x);
         const Colour c = valid && i < pixels.size() ? pixels[i] : 0;
         unsigned char* p = row + static_cast<std::size_t>(x) * static_cast<std::size_t>(bits_ / 8);
         p[0] = static_cast<unsigned char>(c >> 16);  // blue
@@ -211,6 +216,7 @@ class GdiSurface final : public Surface {
     BITMAPINFO bmi = DibInfo(width_, height_, 32);
     void* bits = nullptr;
     bitmap_ = CreateDIBSection(dc_, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    pixels_ = static_cast<std::uint32_t*>(bits);
     oldBitmap_ = SelectObject(dc_, bitmap_);
     oldFont_ = SelectObject(dc_, fonts_->Get(font_));
     SetBkMode(dc_, TRANSPARENT);
@@ -234,7 +240,10 @@ class GdiSurface final : public Surface {
 
   void SetBackColor(Colour colour) override { back_ = colour; }
   [[nodiscard]] Colour BackColor() const override { return back_; }
-  void Clear() override { FillRect(Rect{0, 0, width_, height_}, back_); }
+  void Clear() override {
+    FillRect(Rect{clip_.left - origin_.x, clip_.top - origin_.y, clip_.right - origin_.x, clip_.bottom - origin_.y},
+             back_);
+  }
 
   void FillRect(const Rect& r, Colour colour) override {
     if (IsEmpty(r)) return;
@@ -259,8 +268,8 @@ class GdiSurface final : public Surface {
     const Rect s = Intersect(src, Rect{0, 0, p->Width(), p->Height()});
     if (IsEmpty(s)) return;
     PictureDc mem(dc_, *p);
-    BitBlt(dc_, dst.x + (s.left - src.left), dst.y + (s.top - src.top), s.Width(), s.Height(), mem.Get(), s.left,
-           s.top, SRCCOPY);
+    BitBlt(dc_, dst.x + (s.left - src.left), dst.y + (s.top - src.top), s.Width(), s.Height(), mem.Get(), s.left, s.top,
+           SRCCOPY);
   }
 
   void StretchPicture(const Picture& pic, const Rect& dst, const Rect& src) override {
@@ -282,41 +291,32 @@ class GdiSurface final : public Surface {
   [[nodiscard]] std::vector<Colour> ReadPixels(const Rect& r) const override {
     if (r.Width() <= 0 || r.Height() <= 0) return {};
     std::vector<Colour> out(static_cast<std::size_t>(r.Width()) * static_cast<std::size_t>(r.Height()), 0);
-    const Rect c = Intersect(r, Rect{0, 0, width_, height_});
-    if (IsEmpty(c)) return out;
-    // Copy the area into a bitmap of its own, then read that with GetDIBits
-    // (a bitmap must not be selected into a DC while it is read).
-    std::vector<std::uint32_t> rows(static_cast<std::size_t>(c.Width()) * static_cast<std::size_t>(c.Height()));
-    HDC mem = CreateCompatibleDC(dc_);
-    HBITMAP area = CreateCompatibleBitmap(dc_, c.Width(), c.Height());
-    HGDIOBJ old = SelectObject(mem, area);
-    BitBlt(mem, 0, 0, c.Width(), c.Height(), dc_, c.left, c.top, SRCCOPY);
-    SelectObject(mem, old);
-    BITMAPINFO bmi = DibInfo(c.Width(), c.Height(), 32);
-    GetDIBits(dc_, area, 0, static_cast<UINT>(c.Height()), rows.data(), &bmi, DIB_RGB_COLORS);
-    DeleteObject(area);
-    DeleteDC(mem);
-    for (int y = 0; y < c.Height(); ++y) {
-      for (int x = 0; x < c.Width(); ++x) {
-        out[static_cast<std::size_t>(y + c.top - r.top) * static_cast<std::size_t>(r.Width()) +
-            static_cast<std::size_t>(x + c.left - r.left)] =
-            SwapRedBlue(rows[static_cast<std::size_t>(y) * static_cast<std::size_t>(c.Width()) +
-                             static_cast<std::size_t>(x)]) &
-            0x00FFFFFFu;
-      }
+    const Rect at = ToDevice(r);
+    const Rect c = Intersect(at, clip_);
+    if (IsEmpty(c) || pixels_ == nullptr) return out;
+    GdiFlush();
+    for (int y = c.top; y < c.bottom; ++y) {
+      const std::uint32_t* in = DeviceRow(y) + c.left;
+      Colour* o = out.data() + static_cast<std::size_t>(y - at.top) * static_cast<std::size_t>(r.Width()) +
+                  static_cast<std::size_t>(c.left - at.left);
+      for (int x = 0; x < c.Width(); ++x) o[x] = SwapRedBlue(in[x]) & 0x00FFFFFFu;
     }
     return out;
   }
 
   void WritePixels(const Rect& r, std::span<const Colour> pixels) override {
     if (r.Width() <= 0 || r.Height() <= 0) return;
-    const std::size_t count = static_cast<std::size_t>(r.Width()) * static_cast<std::size_t>(r.Height());
-    if (pixels.size() < count) return;
-    std::vector<std::uint32_t> bits(count);
-    for (std::size_t i = 0; i < count; ++i) bits[i] = SwapRedBlue(pixels[i]) & 0x00FFFFFFu;
-    BITMAPINFO bmi = DibInfo(r.Width(), r.Height(), 32);
-    SetDIBitsToDevice(dc_, r.left, r.top, static_cast<DWORD>(r.Width()), static_cast<DWORD>(r.Height()), 0, 0, 0,
-                      static_cast<UINT>(r.Height()), bits.data(), &bmi, DIB_RGB_COLORS);
+    if (pixels.size() < static_cast<std::size_t>(r.Width()) * static_cast<std::size_t>(r.Height())) return;
+    const Rect at = ToDevice(r);
+    const Rect c = Intersect(at, clip_);
+    if (IsEmpty(c) || pixels_ == nullptr) return;
+    GdiFlush();
+    for (int y = c.top; y < c.bottom; ++y) {
+      const Colour* in = pixels.data() + static_cast<std::size_t>(y - at.top) * static_cast<std::size_t>(r.Width()) +
+                         static_cast<std::size_t>(c.left - at.left);
+      std::uint32_t* o = DeviceRow(y) + c.left;
+      for (int x = 0; x < c.Width(); ++x) o[x] = SwapRedBlue(in[x]) & 0x00FFFFFFu;
+    }
   }
 
   void SetTextColor(Colour colour) override {
@@ -340,9 +340,7 @@ class GdiSurface final : public Surface {
     return widest;
   }
 
-  int TextHeight(StringView text) override {
-    return static_cast<int>(SplitTextLines(text).size()) * LineHeight();
-  }
+  int TextHeight(StringView text) override { return static_cast<int>(SplitTextLines(text).size()) * LineHeight(); }
 
   void TextAt(Point p, StringView text) override {
     const std::string bytes = ToBytes(text, codePage_);
@@ -351,24 +349,35 @@ class GdiSurface final : public Surface {
 
   void TextIn(const Rect& r, StringView text, unsigned format) override {
     if (IsEmpty(r)) return;
-    // Lines are broken here, at CR LF only, and each drawn as a single line:
-    // DrawTextA itself would also break at a lone CR or LF.
-    const UINT horizontal = format & (DT_CENTER | DT_RIGHT);
-    const UINT flags = DT_SINGLELINE | DT_NOPREFIX | horizontal;
+    const UINT base = DT_NOPREFIX | (format & (DT_CENTER | DT_RIGHT | DT_NOCLIP | DT_END_ELLIPSIS));
     if ((format & dt::kSingleLine) != 0) {
       std::string bytes = ToBytes(text, codePage_);
       RECT rc{r.left, r.top, r.right, r.bottom};
-      DrawTextA(dc_, bytes.data(), static_cast<int>(bytes.size()), &rc, flags | (format & DT_VCENTER));
+      DrawTextA(dc_, bytes.data(), static_cast<int>(bytes.size()), &rc,
+                base | DT_SINGLELINE | (format & (DT_VCENTER | DT_BOTTOM)));
       return;
     }
-    int y = r.top;
+    // Lines are broken here, at CR LF only (DrawTextA itself would also
+    // break at a lone CR or LF) and with kWordBreak as the software surface
+    // breaks them; each is drawn as a single line. Lines start while they
+    // can show: above the rectangle's bottom, or with kNoClip the clip's.
+    const bool noClip = (format & dt::kNoClip) != 0;
+    const int limit = noClip ? clip_.bottom - origin_.y : r.bottom;
     const int lineHeight = LineHeight();
+    int y = r.top;
     for (StringView line : SplitTextLines(text)) {
-      if (y >= r.bottom) break;
-      std::string bytes = ToBytes(line, codePage_);
-      RECT rc{r.left, y, r.right, r.bottom};
-      if (!bytes.empty()) DrawTextA(dc_, bytes.data(), static_cast<int>(bytes.size()), &rc, flags);
-      y += lineHeight;
+      if (y >= limit) break;
+      const std::string bytes = ToBytes(line, codePage_);
+      std::string_view rest = bytes;
+      do {
+        const std::string_view piece = (format & dt::kWordBreak) != 0 ? NextPiece(rest, r.Width()) : rest;
+        if ((format & dt::kWordBreak) == 0) rest = {};
+        RECT rc{r.left, y, r.right, noClip ? std::max(r.bottom, y + lineHeight) : r.bottom};
+        if (!piece.empty()) {
+          DrawTextA(dc_, piece.data(), static_cast<int>(piece.size()), &rc, base | DT_SINGLELINE);
+        }
+        y += lineHeight;
+      } while (!rest.empty() && y < limit);
     }
   }
 
@@ -384,15 +393,21 @@ class GdiSurface final : public Surface {
     if (right <= left || bottom <= top) return;
     HDC target = GetDC(window_);
     if (target == nullptr) return;
-    BitBlt(target, left, top, right - left, bottom - top, dc_, left, top, SRCCOPY);
+    // The frame's own pixels, whatever the view: the source is given in the
+    // view's coordinates.
+    BitBlt(target, left, top, right - left, bottom - top, dc_, left - origin_.x, top - origin_.y, SRCCOPY);
     ReleaseDC(window_, target);
   }
 
-  // The view; applied to the drawing calls with the coming control host.
   void SetView(Point origin, const Rect& clip) override {
     origin_ = origin;
-    clip_ = Rect{std::max(clip.left, 0), std::max(clip.top, 0), std::min(clip.right, width_),
-                 std::min(clip.bottom, height_)};
+    clip_ = Intersect(clip, Rect{0, 0, width_, height_});
+    SetViewportOrgEx(dc_, origin.x, origin.y, nullptr);
+    // The region is in device coordinates; an empty clip draws nothing.
+    HRGN region =
+        IsEmpty(clip_) ? CreateRectRgn(0, 0, 0, 0) : CreateRectRgn(clip_.left, clip_.top, clip_.right, clip_.bottom);
+    SelectClipRgn(dc_, region);
+    DeleteObject(region);
   }
   [[nodiscard]] Point Origin() const override { return origin_; }
   [[nodiscard]] Rect Clip() const override { return clip_; }
@@ -403,6 +418,46 @@ class GdiSurface final : public Surface {
     if (p == nullptr || dst.Width() <= 0 || dst.Height() <= 0 || src.Width() <= 0 || src.Height() <= 0) return nullptr;
     if (src.left < 0 || src.top < 0 || src.right > p->Width() || src.bottom > p->Height()) return nullptr;
     return p;
+  }
+
+  [[nodiscard]] Rect ToDevice(const Rect& r) const {
+    auto shift = [](int v, int by) {
+      return static_cast<int>(std::clamp<std::int64_t>(std::int64_t{v} + by, -(1 << 30), 1 << 30));
+    };
+    return Rect{shift(r.left, origin_.x), shift(r.top, origin_.y), shift(r.right, origin_.x),
+                shift(r.bottom, origin_.y)};
+  }
+  [[nodiscard]] std::uint32_t* DeviceRow(int y) const {
+    return pixels_ + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
+  }
+
+  // Takes from rest the first piece of a word-broken line no wider than
+  // width: up to the last space that lets it fit, else inside a word too
+  // long for the width (one character at least). The spaces at the break
+  // belong to neither piece.
+  std::string_view NextPiece(std::string_view& rest, int width) {
+    int fit = 0;
+    SIZE size{};
+    GetTextExtentExPointA(dc_, rest.data(), static_cast<int>(rest.size()), std::max(width, 0), &fit, nullptr, &size);
+    const std::size_t fits = static_cast<std::size_t>(std::max(fit, 0));
+    if (fits >= rest.size()) {
+      const std::string_view all = rest;
+      rest = {};
+      return all;
+    }
+    std::size_t end = std::string_view::npos;  // the last space after some ink
+    bool ink = false;
+    for (std::size_t i = 0; i <= fits; ++i) {
+      if (rest[i] == ' ' && ink) end = i;
+      ink = ink || rest[i] != ' ';
+    }
+    if (end == std::string_view::npos) end = std::max<std::size_t>(fits, 1);
+    std::size_t stop = end;
+    while (stop > 0 && rest[stop - 1] == ' ') --stop;
+    const std::string_view piece = rest.substr(0, stop);
+    while (end < rest.size() && rest[end] == ' ') ++end;
+    rest.remove_prefix(end);
+    return piece;
   }
 
   int LineWidth(const std::string& bytes) {
@@ -427,6 +482,7 @@ class GdiSurface final : public Surface {
   HWND window_;
   HDC dc_ = nullptr;
   HBITMAP bitmap_ = nullptr;
+  std::uint32_t* pixels_ = nullptr;  // the DIB's memory, rows top-down, 0x00RRGGBB
   HGDIOBJ oldBitmap_ = nullptr;
   HGDIOBJ oldFont_ = nullptr;
   Colour back_ = 0xFFFFFF;
@@ -450,9 +506,7 @@ class GdiGraphics final : public Graphics {
                                          int bitsPerPixel = 32) override {
     return std::make_unique<GdiPicture>(width, height, pixels, bitsPerPixel);
   }
-  Colour ResolveColour(Colour colour) override {
-    return (colour & 0x80000000u) != 0 ? Resolve(colour) : colour;
-  }
+  Colour ResolveColour(Colour colour) override { return (colour & 0x80000000u) != 0 ? Resolve(colour) : colour; }
 
  private:
   std::shared_ptr<FontCache> fonts_ = std::make_shared<FontCache>();
@@ -466,8 +520,8 @@ std::unique_ptr<Graphics> CreateGraphics() { return std::make_unique<GdiGraphics
 
 namespace pd::win32 {
 
-std::unique_ptr<platform::Surface> CreateWindowSurface(platform::Graphics& graphics, WindowHandle window,
-                                                       int width, int height) {
+std::unique_ptr<platform::Surface> CreateWindowSurface(platform::Graphics& graphics, WindowHandle window, int width,
+                                                       int height) {
   auto* gdi = dynamic_cast<platform::GdiGraphics*>(&graphics);
   return gdi != nullptr ? gdi->CreateWindowSurface(reinterpret_cast<HWND>(window), width, height) : nullptr;
 }

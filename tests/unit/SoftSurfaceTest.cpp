@@ -47,7 +47,7 @@ class SoftSurfaceTest : public testing::Test {
 TEST_F(SoftSurfaceTest, FixedFontMeasuresCellsAndLines) {
   auto s = Make(10, 10);
   EXPECT_EQ(s->TextWidth(u"abc"), 18);
-  EXPECT_EQ(s->TextWidth(u"a c"), 18);  // a space is a cell
+  EXPECT_EQ(s->TextWidth(u"a c"), 18);   // a space is a cell
   EXPECT_EQ(s->TextWidth(u"a\tb"), 12);  // control characters take no room
   EXPECT_EQ(s->TextWidth(u"ab\r\nabcd\r\n"), 24);
   EXPECT_EQ(s->TextHeight(u""), 13);
@@ -80,7 +80,7 @@ TEST_F(SoftSurfaceTest, FixedItalicShiftsTheUpperHalf) {
   auto s = Make(30, 30, Fixed(false, true));
   s->TextAt(Point{0, 0}, u"x");
   EXPECT_EQ(CountColour(*s, Rect{2, 3, 6, 7}, kBlack), 16) << test::DumpSurface(*s);  // rows 3..6 at columns 2..5
-  EXPECT_EQ(CountColour(*s, Rect{1, 7, 5, 11}, kBlack), 16);  // rows 7..10 at columns 1..4
+  EXPECT_EQ(CountColour(*s, Rect{1, 7, 5, 11}, kBlack), 16);                          // rows 7..10 at columns 1..4
   EXPECT_PIXEL(*s, 1, 3, kWhite);
   EXPECT_EQ(s->TextWidth(u"x"), 6);
 }
@@ -142,6 +142,57 @@ TEST_F(SoftSurfaceTest, TextIsClippedToTheRectangleAndTheSurface) {
   s->Clear();
   s->TextAt(Point{17, 6}, u"a");  // right and bottom edges
   EXPECT_EQ(InkBox(*s, kWhite), (Rect{18, 9, 20, 10}));
+}
+
+// Layout flags with the test font: a glyph's ink is columns 1..4, rows
+// 3..10 of its 6 x 13 cell; "..." is three glyphs, 18 pixels.
+TEST_F(SoftSurfaceTest, LayoutFlagsPlaceGlyphsExactly) {
+  namespace dt = platform::dt;
+  struct Case {
+    const char* text;
+    int width;  // of the rectangle (0, 0)-(width, 60)
+    unsigned format;
+    Rect ink;
+    int glyphs;
+  };
+  const Case cases[] = {
+      {"ab cd ef", 30, dt::kWordBreak, {1, 3, 29, 24}, 6},            // "ab cd" fills 30 exactly
+      {"ab cd ef", 29, dt::kWordBreak, {1, 3, 11, 37}, 6},            // three lines
+      {"ab    cd", 18, dt::kWordBreak, {1, 3, 11, 24}, 4},            // the spaces at a break go
+      {"abcdefgh", 18, dt::kWordBreak, {1, 3, 17, 37}, 8},            // abc / def / gh
+      {"ab\r\ncd ef", 100, dt::kWordBreak, {1, 3, 29, 24}, 6},        // CR LF still breaks
+      {"ab cd", 18, dt::kWordBreak | dt::kRight, {7, 3, 17, 24}, 4},  // each piece aligned
+      {"abcdefgh", 40, dt::kEndEllipsis, {1, 3, 35, 11}, 6},          // abc...
+      {"abcdefgh", 40, dt::kEndEllipsis | dt::kRight, {5, 3, 39, 11}, 6},
+      {"abcdefgh", 48, dt::kEndEllipsis, {1, 3, 47, 11}, 8},        // fits: whole
+      {"abcdef", 20, dt::kEndEllipsis, {1, 3, 17, 11}, 3},          // no room for more than the dots
+      {"abcdefgh\r\nab", 40, dt::kEndEllipsis, {1, 3, 35, 24}, 8},  // each line on its own
+      {"a", 100, dt::kBottom | dt::kSingleLine, {1, 50, 5, 58}, 1},
+      {"a", 100, dt::kBottom | dt::kVCenter | dt::kSingleLine, {1, 26, 5, 34}, 1},
+      {"a", 100, dt::kBottom, {1, 3, 5, 11}, 1},
+      {"abcdefgh", 30, dt::kNoClip, {1, 3, 47, 11}, 8},
+      {"abcdefgh", 30, dt::kLeft, {1, 3, 29, 11}, 5},  // cut at 30: the 6th glyph's ink starts at 31
+  };
+  auto s = Make(100, 60);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    SCOPED_TRACE(c.format);
+    s->Clear();
+    s->TextIn(Rect{0, 0, c.width, 60}, text::FromAscii(c.text), c.format);
+    EXPECT_EQ(InkBox(*s, kWhite), c.ink) << test::DumpSurface(*s);
+    EXPECT_EQ(CountColour(*s, Rect{0, 0, 100, 60}, kBlack), 32 * c.glyphs);
+  }
+}
+
+// Under a view the layout is the same, moved by the origin and cut by the
+// clip, underlines included.
+TEST_F(SoftSurfaceTest, ViewMovesAndCutsGlyphsAndUnderlines) {
+  auto s = Make(40, 30, Fixed(false, false, true));
+  s->SetView(Point{5, 4}, Rect{7, 6, 15, 16});
+  s->TextAt(Point{0, 0}, u"ab");  // cells at surface x 5 and 11, rows 7..14, underline row 15
+  s->ResetView();
+  EXPECT_EQ(InkBox(*s, kWhite), (Rect{7, 7, 15, 16})) << test::DumpSurface(*s);
+  EXPECT_EQ(CountColour(*s, Rect{0, 0, 40, 30}, kBlack), 3 * 8 + 3 * 8 + 8);
 }
 
 TEST_F(SoftSurfaceTest, TextColourMayBeASystemColour) {

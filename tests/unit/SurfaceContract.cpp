@@ -3,6 +3,8 @@
 // Graphics of their build. Text checks are relative, so any font serves.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "platform/surface.h"
@@ -13,6 +15,7 @@ namespace {
 
 using platform::Font;
 using platform::Graphics;
+using platform::Picture;
 using platform::Surface;
 using test::CountColour;
 using test::InkBox;
@@ -85,8 +88,8 @@ TEST_F(SurfaceContract, FillRectExcludesRightAndBottomAndClipsAtEveryEdge) {
 
 TEST_F(SurfaceContract, LinesLeaveOutTheirEndPixel) {
   auto s = Make(10, 10);
-  s->Line(Point{0, 0}, Point{0, 5}, kRed);  // vertical
-  s->Line(Point{2, 9}, Point{9, 9}, kBlue);  // horizontal
+  s->Line(Point{0, 0}, Point{0, 5}, kRed);    // vertical
+  s->Line(Point{2, 9}, Point{9, 9}, kBlue);   // horizontal
   s->Line(Point{3, 3}, Point{3, 3}, kBlack);  // empty
   EXPECT_EQ(CountColour(*s, Rect{0, 0, 1, 10}, kRed), 5);
   EXPECT_PIXEL(*s, 0, 4, kRed);
@@ -351,6 +354,230 @@ TEST_F(SurfaceContract, ItalicLeansTheTopOfTheGlyphsRight) {
   EXPECT_EQ(lean(), 0);
   f.italic = true;
   EXPECT_GT(lean(), 0) << test::DumpSurface(*s);
+}
+
+// ---- The view ---------------------------------------------------------------
+
+// Each operation drawn through the view origin (5, 4) with the clip
+// (7, 6)-(15, 12) of a 20 x 16 surface lands exactly on the expected pixels.
+TEST_F(SurfaceContract, EveryOperationMovesByTheOriginAndStaysInTheClip) {
+  struct Case {
+    const char* name;
+    std::function<void(Surface&, const Picture&)> draw;  // the 2 x 2 quad picture
+    Colour colour;
+    Rect expected;   // surface coordinates: where all pixels of the colour lie
+    int count = -1;  // how many there are; -1: the whole of expected
+  };
+  const Rect clip{7, 6, 15, 12};
+  const std::vector<Case> cases = {
+      {"fill",
+       [](Surface& s, const Picture&) {
+         s.FillRect(Rect{-10, -10, 100, 100}, kRed);
+       },
+       kRed, clip},
+      {"small fill",
+       [](Surface& s, const Picture&) {
+         s.FillRect(Rect{0, 0, 3, 3}, kRed);
+       },
+       kRed, Rect{7, 6, 8, 7}},
+      {"clear",
+       [](Surface& s, const Picture&) {
+         s.SetBackColor(kBlue);
+         s.Clear();
+       },
+       kBlue, clip},
+      {"row",
+       [](Surface& s, const Picture&) {
+         s.Line(Point{-20, 3}, Point{50, 3}, kRed);
+       },
+       kRed, Rect{7, 7, 15, 8}},
+      {"column",
+       [](Surface& s, const Picture&) {
+         s.Line(Point{4, 50}, Point{4, -3}, kRed);
+       },
+       kRed, Rect{9, 6, 10, 12}},
+      {"diagonal",
+       [](Surface& s, const Picture&) {
+         s.Line(Point{0, 0}, Point{12, 12}, kRed);
+       },
+       kRed, Rect{7, 6, 13, 12}, 6},
+      {"copy",
+       [](Surface& s, const Picture& q) {
+         s.CopyPicture(q, Point{1, 1}, Rect{0, 0, 2, 2});
+       },
+       kRed, Rect{}},  // its red, green and blue pixels fall outside the clip
+      {"copy magenta",
+       [](Surface& s, const Picture& q) {
+         s.CopyPicture(q, Point{1, 1}, Rect{0, 0, 2, 2});
+       },
+       0xFF00FF, Rect{7, 6, 8, 7}},
+      {"copy green",
+       [](Surface& s, const Picture& q) {
+         s.CopyPicture(q, Point{2, 2}, Rect{0, 0, 2, 2});
+       },
+       kGreen, Rect{8, 6, 9, 7}},
+      {"stretch red",
+       [](Surface& s, const Picture& q) {
+         s.StretchPicture(q, Rect{0, 0, 16, 16}, Rect{0, 0, 2, 2});
+       },
+       kRed, Rect{7, 6, 13, 12}},
+      {"stretch green",
+       [](Surface& s, const Picture& q) {
+         s.StretchPicture(q, Rect{0, 0, 16, 16}, Rect{0, 0, 2, 2});
+       },
+       kGreen, Rect{13, 6, 15, 12}},
+      {"transparent",
+       [](Surface& s, const Picture& q) {
+         s.CopyPictureTransparent(q, Rect{0, 0, 16, 16}, Rect{0, 0, 2, 2}, kRed);
+       },
+       kGreen, Rect{13, 6, 15, 12}},
+      {"transparent key",
+       [](Surface& s, const Picture& q) {
+         s.CopyPictureTransparent(q, Rect{0, 0, 16, 16}, Rect{0, 0, 2, 2}, kRed);
+       },
+       kRed, Rect{}},
+      {"write",
+       [](Surface& s, const Picture&) {
+         s.WritePixels(Rect{-5, -4, 15, 12}, std::vector<Colour>(320, kRed));
+       },
+       kRed, clip},
+  };
+  auto q = Quad(1);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto s = Make(20, 16);
+    s->SetView(Point{5, 4}, clip);
+    EXPECT_EQ(s->Origin(), (Point{5, 4}));
+    EXPECT_EQ(s->Clip(), clip);
+    c.draw(*s, *q);
+    s->ResetView();
+    const int count = c.count >= 0 ? c.count : c.expected.Width() * c.expected.Height();
+    EXPECT_EQ(CountColour(*s, Rect{0, 0, 20, 16}, c.colour), count) << test::DumpSurface(*s);
+    if (count > 0) {
+      EXPECT_EQ(CountColour(*s, c.expected, c.colour), count);
+    }
+  }
+}
+
+TEST_F(SurfaceContract, PixelsReadThroughTheViewAndOutsideTheClipReadZero) {
+  auto s = Make(12, 10);
+  std::vector<Colour> all(120);
+  for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<Colour>(0x010101 * i);
+  s->WritePixels(Rect{0, 0, 12, 10}, all);
+  s->SetView(Point{3, 2}, Rect{4, 3, 20, 20});
+  // View (0, 0)-(3, 2) is surface (3, 2)-(6, 4); only (4..5, 3) lie in the clip.
+  EXPECT_EQ(s->ReadPixels(Rect{0, 0, 3, 2}), (std::vector<Colour>{0, 0, 0, 0, all[40], all[41]}));
+  EXPECT_EQ(s->Clip(), (Rect{4, 3, 12, 10}));  // cut to the surface
+}
+
+TEST_F(SurfaceContract, TextIsDrawnThroughTheViewAndCutByTheClip) {
+  // Drawn through the view, the text is the one drawn without it, cut.
+  auto s = Make(80, 40);
+  s->SetFont(UiFont());
+  s->TextAt(Point{10, 10}, u"WWWW");
+  const Rect clip{20, 12, 30, 18};
+  const auto inside = s->ReadPixels(clip);
+  const int inkInside = clip.Width() * clip.Height() - CountColour(*s, clip, kWhite);
+  ASSERT_GT(inkInside, 5);
+  for (int kind = 0; kind < 3; ++kind) {
+    SCOPED_TRACE(kind);
+    s->ResetView();
+    s->Clear();
+    s->SetView(Point{5, 2}, clip);
+    if (kind == 0) s->TextAt(Point{5, 8}, u"WWWW");
+    if (kind == 1) s->TextIn(Rect{5, 8, 80, 40}, u"WWWW", platform::dt::kLeft);
+    if (kind == 2) s->TextIn(Rect{5, 8, 6, 9}, u"WWWW", platform::dt::kNoClip);
+    s->ResetView();
+    EXPECT_EQ(s->ReadPixels(clip), inside) << test::DumpSurface(*s);
+    EXPECT_EQ(CountColour(*s, Rect{0, 0, 80, 40}, kWhite), 3200 - inkInside);
+  }
+}
+
+// A form's container at (10, 10), 30 x 20, holds a control at (25, 5),
+// 20 x 10: the control's view is cut by its parent's.
+TEST_F(SurfaceContract, NestedViewsPaintEachControlInItsOwnCoordinates) {
+  auto s = Make(60, 40);
+  const Rect parent{10, 10, 40, 30};
+  s->SetView(Point{parent.left, parent.top}, parent);
+  s->FillRect(Rect{0, 0, 30, 20}, kGreen);
+  const Point child{parent.left + 25, parent.top + 5};
+  s->SetView(child, Rect{std::max(parent.left, child.x), std::max(parent.top, child.y),
+                         std::min(parent.right, child.x + 20), std::min(parent.bottom, child.y + 10)});
+  s->FillRect(Rect{0, 0, 20, 10}, kBlue);
+  s->Line(Point{0, 9}, Point{20, 9}, kRed);
+  s->ResetView();
+  EXPECT_EQ(CountColour(*s, Rect{0, 0, 60, 40}, kBlue), 5 * 9) << test::DumpSurface(*s);
+  EXPECT_EQ(CountColour(*s, Rect{35, 15, 40, 24}, kBlue), 45);
+  EXPECT_EQ(CountColour(*s, Rect{0, 0, 60, 40}, kRed), 5);
+  EXPECT_EQ(CountColour(*s, Rect{35, 24, 40, 25}, kRed), 5);
+  EXPECT_EQ(CountColour(*s, Rect{0, 0, 60, 40}, kGreen), 600 - 50);
+  s->FillRect(Rect{0, 0, 60, 40}, kBlack);  // the whole surface again
+  EXPECT_EQ(CountColour(*s, Rect{0, 0, 60, 40}, kBlack), 2400);
+}
+
+// ---- Layout flags -----------------------------------------------------------
+
+TEST_F(SurfaceContract, BottomAlignsOnlyASingleLine) {
+  auto s = Make(60, 60);
+  s->SetFont(UiFont());
+  const int line = s->TextHeight(u"H");
+  s->TextIn(Rect{0, 0, 60, 60}, u"H", platform::dt::kLeft);
+  const Rect top = InkBox(*s, kWhite);
+  s->Clear();
+  s->TextIn(Rect{0, 0, 60, 60}, u"H", platform::dt::kBottom | platform::dt::kSingleLine);
+  EXPECT_EQ(InkBox(*s, kWhite).top - top.top, 60 - line) << test::DumpSurface(*s);
+  s->Clear();
+  s->TextIn(Rect{0, 0, 60, 60}, u"H", platform::dt::kBottom);
+  EXPECT_EQ(InkBox(*s, kWhite).top, top.top);
+}
+
+TEST_F(SurfaceContract, WordBreakFitsLinesToTheWidth) {
+  auto s = Make(200, 100);
+  s->SetFont(UiFont());
+  const int line = s->TextHeight(u"");
+  // The number of lines text takes in a rectangle of the given width.
+  auto lines = [&](StringView text, int width) {
+    s->Clear();
+    s->TextIn(Rect{2, 0, 2 + width, 100}, text, platform::dt::kWordBreak);
+    const Rect ink = InkBox(*s, kWhite);
+    EXPECT_LE(ink.right, 2 + width) << test::DumpSurface(*s);
+    return ink.bottom <= ink.top ? 0 : (ink.bottom - 1) / line + 1;
+  };
+  const int two = s->TextWidth(u"HHH HHH");
+  EXPECT_EQ(lines(u"HHH HHH HHH", two + 1), 2);
+  EXPECT_EQ(lines(u"HHH HHH HHH", 200 - 4), 1);
+  EXPECT_EQ(lines(u"HHH HHH HHH", two - 1), 3);
+  EXPECT_EQ(lines(u"HHH\r\nHHH", 200 - 4), 2);                  // CR LF still breaks
+  EXPECT_EQ(lines(u"HHHHHHHHH", s->TextWidth(u"HHH") + 1), 3);  // a long word breaks inside
+}
+
+TEST_F(SurfaceContract, EndEllipsisShortensATooWideLine) {
+  auto s = Make(200, 20);
+  s->SetFont(UiFont());
+  const int width = s->TextWidth(u"HHHHHH");
+  s->TextIn(Rect{0, 0, width, 20}, u"HHHHHHHHHHHH", platform::dt::kEndEllipsis);
+  const auto shortened = s->ReadPixels(Rect{0, 0, 200, 20});
+  // The same as the longest start that leaves room for "...", drawn whole.
+  int n = 0;
+  while (s->TextWidth(String(static_cast<std::size_t>(n + 1), u'H') + u"...") <= width) ++n;
+  s->Clear();
+  s->TextIn(Rect{0, 0, 200, 20}, String(static_cast<std::size_t>(n), u'H') + u"...", platform::dt::kLeft);
+  EXPECT_EQ(shortened, s->ReadPixels(Rect{0, 0, 200, 20})) << n << " " << test::DumpSurface(*s);
+  s->Clear();
+  s->TextIn(Rect{0, 0, 200, 20}, u"HHH", platform::dt::kEndEllipsis);  // fits: unchanged
+  const Rect fitting = InkBox(*s, kWhite);
+  s->Clear();
+  s->TextAt(Point{0, 0}, u"HHH");
+  EXPECT_EQ(fitting, InkBox(*s, kWhite));
+}
+
+TEST_F(SurfaceContract, NoClipDrawsBeyondTheRectangleButNotTheView) {
+  auto s = Make(100, 40);
+  s->SetFont(UiFont());
+  s->TextIn(Rect{10, 5, 20, 9}, u"WWWWWWWW\r\nWWWW", platform::dt::kNoClip);
+  const Rect ink = InkBox(*s, kWhite);
+  EXPECT_GT(ink.right, 40) << test::DumpSurface(*s);
+  EXPECT_GT(ink.bottom, 5 + s->TextHeight(u"")) << test::DumpSurface(*s);
 }
 
 }  // namespace

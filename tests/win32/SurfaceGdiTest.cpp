@@ -79,7 +79,10 @@ TEST_F(SurfaceGdiTest, WindowSurfacePresentsItsFrameAtOnce) {
   ASSERT_NE(s, nullptr);
   s->SetBackColor(0x0000FF);
   s->Clear();
-  s->FillRect(Rect{10, 10, 20, 20}, 0x00FF00);
+  // Drawn and presented through a control's view: the frame still lands
+  // where it lies on the surface.
+  s->SetView(Point{10, 10}, Rect{10, 10, 20, 20});
+  s->FillRect(Rect{0, 0, 100, 100}, 0x00FF00);
   HDC dc = GetDC(window);
   const COLORREF before = GetPixel(dc, 15, 15);
   s->Present();
