@@ -39,8 +39,8 @@ constexpr int kBelowButtons = 12;
 constexpr int kTitleRoom = 64;  // the caption bar's icon and close button beside the title
 
 // The captions of the buttons.
-constexpr char16_t kOk[] = u"\u041E\u041A";      // "ОК"
-constexpr char16_t kYes[] = u"\u0414\u0430";     // "Да"
+constexpr char16_t kOk[] = u"\u041E\u041A";        // "ОК"
+constexpr char16_t kYes[] = u"\u0414\u0430";       // "Да"
 constexpr char16_t kNo[] = u"\u041D\u0435\u0442";  // "Нет"
 
 void FrameRect(platform::Surface& s, const Rect& r, Colour topLeft, Colour bottomRight) {
@@ -129,10 +129,10 @@ Shape ShapeOf(Icon icon) {
       return [disc](double x, double y) -> std::optional<Colour> {
         const double r = std::hypot(x - 15.5, y - 11.5);
         const bool hook = r >= 3.2 && r <= 6.6 && (y <= 11.5 || x >= 15.5);
-        const bool stem = SegmentDistance(x, y, 18.2, 15.5, 15.5, 18.5) < 1.7 ||
-                          (x >= 13.8 && x <= 17.2 && y >= 17.5 && y <= 20);
+        const bool stem =
+            SegmentDistance(x, y, 18.2, 15.5, 15.5, 18.5) < 1.7 || (x >= 13.8 && x <= 17.2 && y >= 17.5 && y <= 20);
         const bool dot = std::hypot(x - 15.5, y - 24) < 2.1;
-        if ((hook && !(y > 11.5 && x < 15.5)) || stem || dot) return kBlue;
+        if (hook || stem || dot) return kBlue;
         return disc(x, y, kWhite, kRing);
       };
     case Icon::kExclamation:
@@ -320,9 +320,7 @@ class BoxForm final : public Form {
 };
 
 BoxForm::BoxForm(ControlHost& host, Form* owner, StringView text, StringView title, unsigned flags)
-    : Form(host, u"frmMessageBox", title, platform::WindowKind::Dialog, owner),
-      text_(text),
-      icon_(IconOf(flags)) {
+    : Form(host, u"frmMessageBox", title, platform::WindowKind::Dialog, owner), text_(text), icon_(IconOf(flags)) {
   platform::Platform& platform = host.GetPlatform();
   SetFont(owner != nullptr ? owner->Font() : platform::Font{});
 
@@ -339,7 +337,8 @@ BoxForm::BoxForm(ControlHost& host, Form* owner, StringView text, StringView tit
   answer_ = escape_;
   for (std::size_t i = 0; i < captions.size(); ++i) {
     const int id = ids_[i];
-    buttons_.push_back(std::make_unique<PushButton>(*this, static_cast<int>(i), captions[i], [this, id] { Answer(id); }));
+    buttons_.push_back(
+        std::make_unique<PushButton>(*this, static_cast<int>(i), captions[i], [this, id] { Answer(id); }));
   }
 
   // Sizes from the measured text and title.
@@ -359,8 +358,8 @@ BoxForm::BoxForm(ControlHost& host, Form* owner, StringView text, StringView tit
   const int buttonsTop = kMargin + block + kAboveButtons;
   const int height = buttonsTop + kButtonHeight + kBelowButtons;
   iconRect_ = Rect{kMargin, kMargin + (block - kIconSize) / 2, kMargin + kIconSize, kMargin + (block + kIconSize) / 2};
-  textRect_ = Rect{textLeft, kMargin + (block - textHeight) / 2, textLeft + textWidth,
-                   kMargin + (block + textHeight) / 2};
+  textRect_ =
+      Rect{textLeft, kMargin + (block - textHeight) / 2, textLeft + textWidth, kMargin + (block + textHeight) / 2};
   if (hasIcon) iconPixels_ = IconPixels(icon_, platform.graphics().ResolveColour(BackColor()));
 
   int x = (width - row) / 2;
@@ -373,8 +372,10 @@ BoxForm::BoxForm(ControlHost& host, Form* owner, StringView text, StringView tit
   // Centred over the owner when it shows, else over the work area.
   Rect over = work;
   if (owner != nullptr && owner->Visible()) over = platform.host().Bounds(owner->Window());
-  const int left = std::clamp(over.left + (over.Width() - width) / 2, work.left, std::max(work.left, work.right - width));
-  const int top = std::clamp(over.top + (over.Height() - height) / 2, work.top, std::max(work.top, work.bottom - height));
+  const int left =
+      std::clamp(over.left + (over.Width() - width) / 2, work.left, std::max(work.left, work.right - width));
+  const int top =
+      std::clamp(over.top + (over.Height() - height) / 2, work.top, std::max(work.top, work.bottom - height));
   Move(left * kTwipsPerPixel, top * kTwipsPerPixel, width * kTwipsPerPixel, height * kTwipsPerPixel);
 }
 

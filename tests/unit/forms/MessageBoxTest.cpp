@@ -2,6 +2,7 @@
 // key and button of each button set, its size and place, timers meanwhile.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,14 +27,30 @@ class MessageBoxTest : public test::DialogTest {
   }
 };
 
-enum class Act { kEnter, kEscape, kTabEnter, kRightEnter, kLeftEnter, kSpace, kClickFirst, kClickLast, kAltF4, kClose };
-
 TEST_F(MessageBoxTest, EachKeyAndButtonAnswersForEachButtonSet) {
   constexpr int kYes = mb::kIdYes;
   constexpr int kNo = mb::kIdNo;
   constexpr int kOk = mb::kIdOk;
-  const std::vector<Act> acts = {Act::kEnter,     Act::kEscape, Act::kTabEnter,   Act::kRightEnter, Act::kLeftEnter,
-                                 Act::kSpace,     Act::kClickFirst, Act::kClickLast, Act::kAltF4, Act::kClose};
+  auto keys = [this](std::vector<int> pressed) { return [this, pressed](WindowHandle box) { Press(box, pressed); }; };
+  auto click = [this](bool last) {
+    return [this, last](WindowHandle box) {
+      sim_.Click(box, ButtonCentre(box, last ? host_.FormOf(box)->Controls().size() - 1 : 0));
+    };
+  };
+  const std::vector<std::function<void(WindowHandle)>> acts = {
+      keys({vk::kReturn}),
+      keys({vk::kEscape}),
+      keys({vk::kTab, vk::kReturn}),
+      keys({vk::kRight, vk::kReturn}),
+      keys({vk::kLeft, vk::kReturn}),
+      keys({vk::kSpace}),
+      click(false),
+      click(true),
+      [this](WindowHandle box) { sim_.PressKey(box, vk::kF1 + 3, platform::shift::kAlt); },  // Alt+F4
+      [this](WindowHandle box) {
+        sim_.host().Deliver(platform::HostEvent{.kind = platform::HostEventKind::kCloseRequest, .window = box});
+      },
+  };
   struct Case {
     unsigned flags;
     std::vector<int> answers;  // one per act, in the order above
@@ -47,24 +64,7 @@ TEST_F(MessageBoxTest, EachKeyAndButtonAnswersForEachButtonSet) {
   for (const Case& c : cases) {
     for (std::size_t i = 0; i < acts.size(); ++i) {
       SCOPED_TRACE("flags " + std::to_string(c.flags) + ", act " + std::to_string(i));
-      ActOnce([&](WindowHandle box) {
-        const std::size_t last = host_.FormOf(box)->Controls().size() - 1;
-        switch (acts[i]) {
-          case Act::kEnter: Press(box, {vk::kReturn}); break;
-          case Act::kEscape: Press(box, {vk::kEscape}); break;
-          case Act::kTabEnter: Press(box, {vk::kTab, vk::kReturn}); break;
-          case Act::kRightEnter: Press(box, {vk::kRight, vk::kReturn}); break;
-          case Act::kLeftEnter: Press(box, {vk::kLeft, vk::kReturn}); break;
-          case Act::kSpace: Press(box, {vk::kSpace}); break;
-          case Act::kClickFirst: sim_.Click(box, ButtonCentre(box, 0)); break;
-          case Act::kClickLast: sim_.Click(box, ButtonCentre(box, last)); break;
-          case Act::kAltF4: sim_.PressKey(box, vk::kF1 + 3, platform::shift::kAlt); break;
-          case Act::kClose:
-            sim_.host().Deliver(platform::HostEvent{.kind = platform::HostEventKind::kCloseRequest,
-                                                    .window = box, .unloadMode = platform::unload::kUser});
-            break;
-        }
-      });
+      ActOnce(acts[i]);
       EXPECT_EQ(Show(c.flags), c.answers[i]);
     }
   }

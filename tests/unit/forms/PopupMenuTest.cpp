@@ -152,17 +152,15 @@ TEST_F(PopupMenuTest, OpensAtThePointOrFlipsAwayFromTheWorkAreasEdges) {
   EXPECT_EQ(PlacePopup(Point{50, 100}, 80, 2000, work), (Rect{50, 0, 130, 2000})) << "taller than the screen";
 
   // The menu's window goes there, as a popup of its owner.
-  for (const Case& c : {cases[0], cases[3]}) {
-    Rect bounds;
-    ActOnce([&](WindowHandle menu) {
-      bounds = sim_.host().Bounds(menu);
-      EXPECT_EQ(sim_.host().Kind(menu), platform::WindowKind::Popup);
-      EXPECT_EQ(sim_.host().Owner(menu), owner_.Window());
-      Press(menu, {vk::kEscape});
-    });
-    Open(c.at);
-    EXPECT_EQ(bounds, c.expected);
-  }
+  Rect bounds;
+  ActOnce([&](WindowHandle menu) {
+    bounds = sim_.host().Bounds(menu);
+    EXPECT_EQ(sim_.host().Kind(menu), platform::WindowKind::Popup);
+    EXPECT_EQ(sim_.host().Owner(menu), owner_.Window());
+    Press(menu, {vk::kEscape});
+  });
+  Open(cases[3].at);
+  EXPECT_EQ(bounds, cases[3].expected);
 }
 
 TEST_F(PopupMenuTest, TimersFireWhileOpenAndAMessageBoxFromOneEndsFirst) {
