@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "forms/Form.h"
+#include "forms/MessageBox.h"
+#include "forms/PopupMenu.h"
 
 namespace pd::forms {
 
@@ -17,7 +19,8 @@ bool Contains(const Rect& r, Point p) { return p.x >= r.left && p.x < r.right &&
 
 }  // namespace
 
-ControlHost::ControlHost(platform::Platform& platform) : platform_(platform), nextHandle_(kFirstControlHandle) {
+ControlHost::ControlHost(platform::Platform& platform)
+    : platform_(platform), nextHandle_(kFirstControlHandle), ownMenu_(ShowPopupMenu), ownBox_(ShowMessageBox) {
   platform_.host().SetEventSink(this);
 }
 
