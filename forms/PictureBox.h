@@ -11,6 +11,7 @@
 // (PointerEvents.h). The box never takes the focus.
 #pragma once
 
+#include "forms/Border.h"
 #include "forms/Control.h"
 #include "forms/PointerEvents.h"
 #include "platform/event.h"

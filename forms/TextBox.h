@@ -43,6 +43,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "forms/Border.h"
 #include "forms/Control.h"
 #include "platform/event.h"
 #include "platform/loop.h"
