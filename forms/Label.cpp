@@ -118,8 +118,10 @@ void Label::OnPaint(platform::Surface& surface) {
   if (alignment_ == align::kRight) format |= platform::dt::kRight;
   if (alignment_ == align::kCenter) format |= platform::dt::kCenter;
   const int lineHeight = surface.TextHeight(u"");
+  // A label one line high keeps its caption on that line.
+  const int wrapWidth = PixelHeight() >= 2 * lineHeight ? width : 0;
   int y = 0;
-  for (const String& line : WrapLines(surface, caption_, width)) {
+  for (const String& line : WrapLines(surface, caption_, wrapWidth)) {
     surface.TextIn(Rect{0, y, width, y + lineHeight}, line, format);
     y += lineHeight;
   }

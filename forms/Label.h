@@ -4,8 +4,10 @@
 // control, each line aligned on its own (Alignment: 0 left, 1 right,
 // 2 centre). Lines break at CR LF and, as words no longer fit, at spaces
 // (a word wider than the label breaks between characters), so a caption
-// wraps inside the label's width whatever WordWrap says. A disabled label
-// draws its caption in the grey-text colour.
+// wraps inside the label's width whatever WordWrap says; a label less than
+// two lines high does not wrap and cuts its caption at its right edge (a
+// caption laid out for one font stays readable in a wider one). A disabled
+// label draws its caption in the grey-text colour.
 //
 // BackStyle 1 (opaque, the default) fills the label with BackColor first;
 // 0 (transparent) leaves what lies under it.

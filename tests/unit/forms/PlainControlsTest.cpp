@@ -66,6 +66,12 @@ TEST_F(PlainControlsTest, LabelAlignsEachLineAndFitsItsCaption) {
     EXPECT_EQ(At(ink.left, 3), kRed);
   }
 
+  // One line high: no wrapping, cut at the right edge.
+  label.SetAlignment(align::kLeft);
+  label.SetCaption(u"aaaa bbbbbbbb");
+  EXPECT_EQ(pd::test::InkBox(*form_.Frame(), At(0, 0), Rect{0, 0, 60, kLine}), (Rect{1, 3, 59, 11}));
+
+  label.SetCaption(u"ab");
   label.SetAutoSize(true);
   EXPECT_EQ(label.Width(), Px(2 * kCell));
   label.SetCaption(u"ab\r\ncdef");
@@ -197,6 +203,7 @@ TEST_F(PlainControlsTest, PageContainerRaisesPaintBeneathItsChildren) {
 // The page of the block list in its real layout and fonts, written to
 // $PD_FORMS_LOOK/<test>.bmp when that variable names a folder.
 TEST_F(PlainControlsTest, BlockListPageLooksRight) {
+  page_.SetVisible(false);
   form_.Move(0, 0, 6540, 6990);
   const platform::Font verdana{.face = u"Verdana"};
   form_.SetFont(verdana);
