@@ -156,6 +156,9 @@ class Control {
   // Whether the control is drawn and hit at run time (false for components
   // that are invisible at run time: timers, hot keys, tray icon).
   [[nodiscard]] virtual bool HasWindow() const { return true; }
+  // Whether the pointer finds the control; false lets clicks through to
+  // what lies under it (a drawn outline over a page).
+  [[nodiscard]] virtual bool HitTestVisible() const { return true; }
 
  protected:
   friend class Form;

@@ -139,7 +139,7 @@ Control* Form::ControlAt(Point client) const {
     const auto& kids = container->children_;
     for (auto it = kids.rbegin(); it != kids.rend(); ++it) {
       Control* c = *it;
-      if (!c->visible_ || !c->HasWindow()) continue;
+      if (!c->visible_ || !c->HasWindow() || !c->HitTestVisible()) continue;
       const Rect r = c->PixelRect();
       const Point inner = container->ClientOrigin();
       const Rect at{origin.x + inner.x + r.left, origin.y + inner.y + r.top, origin.x + inner.x + r.right,

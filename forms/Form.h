@@ -56,8 +56,8 @@ class Form : public Container {
   // groups of buttons look at all controls of their window).
   [[nodiscard]] std::vector<Control*> Controls() const;
   // The control under a point of the client area (pixels): the frontmost
-  // shown control with a window, containers searched inside; nullptr for
-  // the form itself.
+  // shown control with a window that the pointer finds (HitTestVisible),
+  // containers searched inside; nullptr for the form itself.
   [[nodiscard]] Control* ControlAt(Point client) const;
   [[nodiscard]] Control* ActiveControl() const { return focus_; }
   [[nodiscard]] Control* CaptureControl() const { return capture_; }
