@@ -199,7 +199,7 @@ TEST_F(X11Display, DesktopAndDockWindowsCountAsNoWindow) {
   XSync(Dpy(), False);
 }
 
-TEST_F(X11Display, FormIsAHiddenTopLevelOutOfTheTaskListThatCloseOnlyHides) {
+TEST_F(X11Display, FormIsAHiddenTopLevelOutOfTheTaskList) {
   auto& host = platform_->host();
   const WindowHandle form = host.CreateForm(u"Процессы");
   ASSERT_NE(form, 0u);
@@ -227,34 +227,44 @@ TEST_F(X11Display, FormIsAHiddenTopLevelOutOfTheTaskListThatCloseOnlyHides) {
   EXPECT_NE(std::find(state.begin(), state.end(), XInternAtom(Dpy(), "_NET_WM_STATE_SKIP_TASKBAR", False)),
             state.end());
   EXPECT_EQ(platform_->processes().WindowOwner(form), static_cast<ProcessId>(getpid()));
-
   host.ShowForm(form, true);
   EXPECT_TRUE(WaitFor([&] { return mapState() == IsViewable; }, kWaitMs));
-  EXPECT_TRUE(WaitFor(
-      [&] {
-        input().SetForegroundWindow(form);
-        return WaitForeground(form);
-      },
-      kWaitMs));
-
-  // The window manager's close button: the loop delivers WM_DELETE_WINDOW.
-  XEvent ev{};
-  ev.xclient.type = ClientMessage;
-  ev.xclient.window = w;
-  ev.xclient.message_type = XInternAtom(Dpy(), "WM_PROTOCOLS", False);
-  ev.xclient.format = 32;
-  ev.xclient.data.l[0] = static_cast<long>(XInternAtom(Dpy(), "WM_DELETE_WINDOW", False));
-  XSendEvent(Dpy(), w, False, NoEventMask, &ev);
-  XFlush(Dpy());
-  EXPECT_TRUE(WaitFor(
-      [&] {
-        platform_->loop().DoEvents();
-        return mapState() == IsUnmapped;
-      },
-      kWaitMs));
-
   host.DestroyForm(form);
   EXPECT_EQ(platform_->processes().WindowOwner(form), 0u);
+}
+
+// What the window manager is told of each kind: its type, its owner, and
+// for a popup to keep its hands off (override-redirect, no focus).
+TEST_F(X11Display, WindowKindsTellTheWindowManagerTheirTypeAndOwner) {
+  auto& host = platform_->host();
+  const WindowHandle owner = host.CreateForm(u"owner");
+  struct Case {
+    platform::WindowKind kind;
+    const char* type;
+    bool transient;
+    bool overrideRedirect;
+  };
+  for (const Case& c : {Case{platform::WindowKind::Form, "_NET_WM_WINDOW_TYPE_NORMAL", false, false},
+                        Case{platform::WindowKind::Dialog, "_NET_WM_WINDOW_TYPE_DIALOG", true, false},
+                        Case{platform::WindowKind::Popup, "_NET_WM_WINDOW_TYPE_POPUP_MENU", true, true}}) {
+    const WindowHandle form = host.CreateForm(u"kind", c.kind, owner);
+    const auto w = static_cast<Window>(form);
+    std::vector<unsigned long> types;
+    x11_->Connection().ReadLongs(w, XInternAtom(Dpy(), "_NET_WM_WINDOW_TYPE", False), XA_ATOM, types);
+    EXPECT_EQ(types, std::vector<unsigned long>{XInternAtom(Dpy(), c.type, False)}) << c.type;
+    Window transientFor = 0;
+    XGetTransientForHint(Dpy(), w, &transientFor);
+    EXPECT_EQ(transientFor, c.transient ? static_cast<Window>(owner) : 0) << c.type;
+    XWindowAttributes a{};
+    XGetWindowAttributes(Dpy(), w, &a);
+    EXPECT_EQ(a.override_redirect != 0, c.overrideRedirect) << c.type;
+    XWMHints* hints = XGetWMHints(Dpy(), w);
+    ASSERT_NE(hints, nullptr);
+    EXPECT_EQ(hints->input != 0, !c.overrideRedirect) << c.type;
+    XFree(hints);
+    host.DestroyForm(form);
+  }
+  host.DestroyForm(owner);
 }
 
 // A form's surface: drawing stays off-screen until Present puts the whole
