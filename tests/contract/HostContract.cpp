@@ -22,9 +22,9 @@ using platform::HostEventKind;
 using platform::WindowKind;
 
 const char* KindName(HostEventKind k) {
-  static const char* const kNames[] = {"CloseRequest", "Expose",   "MouseDown", "MouseMove", "MouseUp",
-                                       "DoubleClick",  "KeyDown",  "KeyUp",     "Text",      "FocusIn",
-                                       "FocusOut",     "Shown",    "Hidden",    "Resized",   "CaptureLost"};
+  static const char* const kNames[] = {"CloseRequest", "Expose",  "MouseDown", "MouseMove", "MouseUp",
+                                       "DoubleClick",  "KeyDown", "KeyUp",     "Text",      "FocusIn",
+                                       "FocusOut",     "Shown",   "Hidden",    "Resized",   "CaptureLost"};
   return kNames[static_cast<int>(k)];
 }
 
@@ -176,9 +176,9 @@ TEST_F(HostContract, KeysReportVirtualKeyCodesAndShiftToTheFocusedWindow) {
     int key;
     int shift;
   };
-  for (const Case& c : {Case{'A', 0}, Case{'7', 0}, Case{vk::kTab, 0}, Case{vk::kReturn, 0}, Case{vk::kEscape, 0},
-                        Case{vk::kF1, 0}, Case{vk::kDown, 0}, Case{'B', shift::kShift}, Case{vk::kTab, shift::kShift},
-                        Case{vk::kLeft, shift::kCtrl}}) {
+  for (const Case& c :
+       {Case{'A', 0}, Case{'7', 0}, Case{vk::kTab, 0}, Case{vk::kReturn, 0}, Case{vk::kEscape, 0}, Case{vk::kF1, 0},
+        Case{vk::kDown, 0}, Case{'B', shift::kShift}, Case{vk::kTab, shift::kShift}, Case{vk::kLeft, shift::kCtrl}}) {
     driver_->PressKey(c.key, c.shift);
     auto same = [&](const HostEvent& e) { return e.key == c.key; };
     const auto down = Next(HostEventKind::kKeyDown, form, same);

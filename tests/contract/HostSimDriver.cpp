@@ -32,8 +32,8 @@ class SimHostDriver final : public HostDriver {
                        std::abs(last_.pos.x - pointer_.x) <= 4 && std::abs(last_.pos.y - pointer_.y) <= 4;
     last_ = twice ? Press{} : Press{w, button, now, pointer_};
     if (twice) {
-      p_.host().Deliver(HostEvent{.kind = HostEventKind::kDoubleClick, .window = w, .pos = Client(w),
-                                  .button = button, .shift = shift_});
+      p_.host().Deliver(HostEvent{
+          .kind = HostEventKind::kDoubleClick, .window = w, .pos = Client(w), .button = button, .shift = shift_});
     }
   }
   void ButtonUp(int button) override {
