@@ -1,6 +1,9 @@
 // The host contract on the simulation: the driver plays the desktop itself
 // (which window is under the pointer, the capture, focus, double clicks)
 // through SimPlatform's user calls, and everything arrives at once.
+#include <cstdint>
+#include <cstdlib>
+
 #include "contract/HostContract.h"
 #include "platform/sim/backend.h"
 
