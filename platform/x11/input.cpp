@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <map>
 
 #include "platform/x11/backend.h"
 
@@ -60,48 +61,11 @@ Bool IsXiEvent(Display* /*dpy*/, XEvent* ev, XPointer opcode) {
   return ev->type == GenericEvent && ev->xcookie.extension == *reinterpret_cast<const int*>(opcode) ? True : False;
 }
 
-}  // namespace
-
-X11Input::X11Input(XConnection& x) : x_(x) {
-  Display* dpy = x_.Dpy();
-  int opcode = 0;
-  int event = 0;
-  int error = 0;
-  if (XQueryExtension(dpy, "XInputExtension", &opcode, &event, &error)) {
-    // 2.2 or later: with 2.0 the server never sends RawButtonRelease.
-    int major = 2;
-    int minor = 2;
-    if (XIQueryVersion(dpy, &major, &minor) == Success && (major > 2 || (major == 2 && minor >= 2))) {
-      unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
-      XISetMask(bits, XI_RawKeyPress);
-      XISetMask(bits, XI_RawKeyRelease);
-      XISetMask(bits, XI_RawButtonPress);
-      XISetMask(bits, XI_RawButtonRelease);
-      XIEventMask mask{XIAllMasterDevices, static_cast<int>(sizeof bits), bits};
-      XConnection::ErrorTrap trap(x_);
-      XISelectEvents(dpy, x_.Root(), &mask, 1);
-      if (!trap.Failed()) xiOpcode_ = opcode;
-    }
-  }
-  BuildKeyMap();
-  x_.AddListener([this](XEvent& ev) { OnEvent(ev); });
-  Resync();
-}
-
-void X11Input::BuildKeyMap() {
-  for (auto& codes : keycodes_) codes.clear();
-  for (auto& vks : vksOfCode_) vks.clear();
-  Display* dpy = x_.Dpy();
-  auto map = [&](int virtualKey, std::initializer_list<KeySym> syms) {
-    for (KeySym sym : syms) {
-      const KeyCode code = XKeysymToKeycode(dpy, sym);
-      if (code == 0) continue;
-      auto& codes = keycodes_[static_cast<std::size_t>(virtualKey)];
-      if (std::find(codes.begin(), codes.end(), code) != codes.end()) continue;
-      codes.push_back(code);
-      vksOfCode_[code].push_back(virtualKey);
-    }
-  };
+// Every keysym a virtual-key code stands for, in the order of the codes:
+// a keysym's first code is the one a key event reports (Shift_L gives the
+// generic kShift before kLShift).
+template <typename Map>
+void ForEachBinding(Map map) {
   map(vk::kBack, {XK_BackSpace});
   map(vk::kTab, {XK_Tab});
   map(vk::kReturn, {XK_Return, XK_KP_Enter});
@@ -154,6 +118,63 @@ void X11Input::BuildKeyMap() {
   map(0xDC, {XK_backslash});
   map(0xDD, {XK_bracketright});
   map(0xDE, {XK_apostrophe});
+}
+
+}  // namespace
+
+X11Input::X11Input(XConnection& x) : x_(x) {
+  Display* dpy = x_.Dpy();
+  int opcode = 0;
+  int event = 0;
+  int error = 0;
+  if (XQueryExtension(dpy, "XInputExtension", &opcode, &event, &error)) {
+    // 2.2 or later: with 2.0 the server never sends RawButtonRelease.
+    int major = 2;
+    int minor = 2;
+    if (XIQueryVersion(dpy, &major, &minor) == Success && (major > 2 || (major == 2 && minor >= 2))) {
+      unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+      XISetMask(bits, XI_RawKeyPress);
+      XISetMask(bits, XI_RawKeyRelease);
+      XISetMask(bits, XI_RawButtonPress);
+      XISetMask(bits, XI_RawButtonRelease);
+      XIEventMask mask{XIAllMasterDevices, static_cast<int>(sizeof bits), bits};
+      XConnection::ErrorTrap trap(x_);
+      XISelectEvents(dpy, x_.Root(), &mask, 1);
+      if (!trap.Failed()) xiOpcode_ = opcode;
+    }
+  }
+  BuildKeyMap();
+  x_.AddListener([this](XEvent& ev) { OnEvent(ev); });
+  Resync();
+}
+
+void X11Input::BuildKeyMap() {
+  for (auto& codes : keycodes_) codes.clear();
+  for (auto& vks : vksOfCode_) vks.clear();
+  Display* dpy = x_.Dpy();
+  ForEachBinding([&](int virtualKey, std::initializer_list<KeySym> syms) {
+    for (KeySym sym : syms) {
+      const KeyCode code = XKeysymToKeycode(dpy, sym);
+      if (code == 0) continue;
+      auto& codes = keycodes_[static_cast<std::size_t>(virtualKey)];
+      if (std::find(codes.begin(), codes.end(), code) != codes.end()) continue;
+      codes.push_back(code);
+      vksOfCode_[code].push_back(virtualKey);
+    }
+  });
+}
+
+int VirtualKeyOfKeysym(unsigned long keysym) {
+  static const std::map<KeySym, int> table = [] {
+    std::map<KeySym, int> t;
+    ForEachBinding([&](int virtualKey, std::initializer_list<KeySym> syms) {
+      for (KeySym sym : syms) t.emplace(sym, virtualKey);
+    });
+    return t;
+  }();
+  if (keysym >= XK_A && keysym <= XK_Z) keysym += XK_a - XK_A;
+  auto it = table.find(keysym);
+  return it == table.end() ? 0 : it->second;
 }
 
 std::vector<int> X11Input::KeyCodesOf(int virtualKey) const {

@@ -9,6 +9,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/Xatom.h>
+#include <X11/XKBlib.h>
 // clang-format on
 
 #include <cstdio>
@@ -59,6 +60,54 @@ class X11Display : public ::testing::Test {
       pclose(p);
     }
     return out;
+  }
+
+  // A shell command's output, the loop dispatching while it runs (it may
+  // ask this program for the clipboard).
+  std::string CapturePumping(const std::string& command) {
+    test::TempFolder folder;
+    const std::string out = (folder.Path() / "out").string();
+    Child child({"sh", "-c", "exec timeout 10 " + command + " >\"$0\" 2>/dev/null", out});
+    int status = 0;
+    while (waitpid(child.Pid(), &status, WNOHANG) == 0) {
+      platform_->loop().DoEvents();
+      usleep(1000);
+    }
+    child.Reap();
+    std::string text;
+    if (FILE* f = std::fopen(out.c_str(), "rb")) {
+      char buf[256];
+      std::size_t n = 0;
+      while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+      std::fclose(f);
+    }
+    return text;
+  }
+
+  // Raw host events, as the control host would get them.
+  struct Recorder : platform::HostEventSink {
+    void OnHostEvent(const platform::HostEvent& e) override { events.push_back(e); }
+    [[nodiscard]] int Count(platform::HostEventKind kind) const {
+      return static_cast<int>(std::count_if(events.begin(), events.end(), [&](const auto& e) { return e.kind == kind; }));
+    }
+    std::vector<platform::HostEvent> events;
+  };
+  bool Pump(const std::function<bool()>& done) {
+    return WaitFor(
+        [&] {
+          platform_->loop().DoEvents();
+          return done();
+        },
+        kWaitMs);
+  }
+  // A form at r, shown and exposed.
+  WindowHandle ShownForm(Recorder& rec, const Rect& r) {
+    auto& host = platform_->host();
+    const WindowHandle form = host.CreateForm(u"form");
+    host.SetBounds(form, r);
+    host.ShowForm(form, true);
+    EXPECT_TRUE(Pump([&] { return rec.Count(platform::HostEventKind::kExpose) > 0; }));
+    return form;
   }
 
   platform::Input& input() { return platform_->input(); }
@@ -199,7 +248,7 @@ TEST_F(X11Display, DesktopAndDockWindowsCountAsNoWindow) {
   XSync(Dpy(), False);
 }
 
-TEST_F(X11Display, FormIsAHiddenTopLevelOutOfTheTaskListThatCloseOnlyHides) {
+TEST_F(X11Display, FormIsAHiddenTopLevelOutOfTheTaskList) {
   auto& host = platform_->host();
   const WindowHandle form = host.CreateForm(u"Процессы");
   ASSERT_NE(form, 0u);
@@ -227,34 +276,44 @@ TEST_F(X11Display, FormIsAHiddenTopLevelOutOfTheTaskListThatCloseOnlyHides) {
   EXPECT_NE(std::find(state.begin(), state.end(), XInternAtom(Dpy(), "_NET_WM_STATE_SKIP_TASKBAR", False)),
             state.end());
   EXPECT_EQ(platform_->processes().WindowOwner(form), static_cast<ProcessId>(getpid()));
-
   host.ShowForm(form, true);
   EXPECT_TRUE(WaitFor([&] { return mapState() == IsViewable; }, kWaitMs));
-  EXPECT_TRUE(WaitFor(
-      [&] {
-        input().SetForegroundWindow(form);
-        return WaitForeground(form);
-      },
-      kWaitMs));
-
-  // The window manager's close button: the loop delivers WM_DELETE_WINDOW.
-  XEvent ev{};
-  ev.xclient.type = ClientMessage;
-  ev.xclient.window = w;
-  ev.xclient.message_type = XInternAtom(Dpy(), "WM_PROTOCOLS", False);
-  ev.xclient.format = 32;
-  ev.xclient.data.l[0] = static_cast<long>(XInternAtom(Dpy(), "WM_DELETE_WINDOW", False));
-  XSendEvent(Dpy(), w, False, NoEventMask, &ev);
-  XFlush(Dpy());
-  EXPECT_TRUE(WaitFor(
-      [&] {
-        platform_->loop().DoEvents();
-        return mapState() == IsUnmapped;
-      },
-      kWaitMs));
-
   host.DestroyForm(form);
   EXPECT_EQ(platform_->processes().WindowOwner(form), 0u);
+}
+
+// What the window manager is told of each kind: its type, its owner, and
+// for a popup to keep its hands off (override-redirect, no focus).
+TEST_F(X11Display, WindowKindsTellTheWindowManagerTheirTypeAndOwner) {
+  auto& host = platform_->host();
+  const WindowHandle owner = host.CreateForm(u"owner");
+  struct Case {
+    platform::WindowKind kind;
+    const char* type;
+    bool transient;
+    bool overrideRedirect;
+  };
+  for (const Case& c : {Case{platform::WindowKind::Form, "_NET_WM_WINDOW_TYPE_NORMAL", false, false},
+                        Case{platform::WindowKind::Dialog, "_NET_WM_WINDOW_TYPE_DIALOG", true, false},
+                        Case{platform::WindowKind::Popup, "_NET_WM_WINDOW_TYPE_POPUP_MENU", true, true}}) {
+    const WindowHandle form = host.CreateForm(u"kind", c.kind, owner);
+    const auto w = static_cast<Window>(form);
+    std::vector<unsigned long> types;
+    x11_->Connection().ReadLongs(w, XInternAtom(Dpy(), "_NET_WM_WINDOW_TYPE", False), XA_ATOM, types);
+    EXPECT_EQ(types, std::vector<unsigned long>{XInternAtom(Dpy(), c.type, False)}) << c.type;
+    Window transientFor = 0;
+    XGetTransientForHint(Dpy(), w, &transientFor);
+    EXPECT_EQ(transientFor, c.transient ? static_cast<Window>(owner) : 0) << c.type;
+    XWindowAttributes a{};
+    XGetWindowAttributes(Dpy(), w, &a);
+    EXPECT_EQ(a.override_redirect != 0, c.overrideRedirect) << c.type;
+    XWMHints* hints = XGetWMHints(Dpy(), w);
+    ASSERT_NE(hints, nullptr);
+    EXPECT_EQ(hints->input != 0, !c.overrideRedirect) << c.type;
+    XFree(hints);
+    host.DestroyForm(form);
+  }
+  host.DestroyForm(owner);
 }
 
 // A form's surface: drawing stays off-screen until Present puts the whole
@@ -292,6 +351,14 @@ TEST_F(X11Display, FormSurfaceReachesTheWindowOnlyWhenPresented) {
   XSync(Dpy(), False);
   EXPECT_EQ(pixel(2, 2), 0xFF0000UL);
   EXPECT_EQ(pixel(25, 15), 0x00FF00UL);
+  // A presented rectangle reaches the window alone.
+  surface->SetBackColor(0xFF0000);  // blue
+  surface->Clear();
+  surface->PresentRect(Rect{0, 0, 10, 10});
+  XSync(Dpy(), False);
+  EXPECT_EQ(pixel(2, 2), 0x0000FFUL);
+  EXPECT_EQ(pixel(25, 15), 0x00FF00UL) << "outside the presented rectangle";
+  EXPECT_EQ(pixel(12, 2), 0xFF0000UL);
   host.DestroyForm(form);
   surface->Present();  // the window is gone: the error is caught, nothing breaks
   XSync(Dpy(), False);
@@ -316,6 +383,67 @@ TEST_F(X11Display, MouseButtonsMapToTheirVirtualKeys) {
     EXPECT_TRUE(WaitFor([&] { return !Down(key); }, kWaitMs)) << "button " << button;
   }
   host.DestroyForm(form);
+}
+
+// A held key repeats its KeyDown without a KeyUp between (detectable
+// auto-repeat), and lets go once.
+TEST_F(X11Display, HeldKeyRepeatsKeyDownOnly) {
+  Recorder rec;
+  auto& host = platform_->host();
+  host.SetEventSink(&rec);
+  const WindowHandle form = ShownForm(rec, Rect{100, 100, 300, 200});
+  input().SetForegroundWindow(form);
+  ASSERT_TRUE(Pump([&] { return rec.Count(platform::HostEventKind::kFocusIn) > 0; }));
+  XkbSetAutoRepeatRate(Dpy(), XkbUseCoreKbd, 40, 20);  // fast, so that the test is short
+  XSync(Dpy(), False);
+  ASSERT_EQ(Sh("xdotool keydown x"), 0);
+  EXPECT_TRUE(Pump([&] { return rec.Count(platform::HostEventKind::kKeyDown) >= 3; }));
+  ASSERT_EQ(Sh("xdotool keyup x"), 0);
+  EXPECT_TRUE(Pump([&] { return rec.Count(platform::HostEventKind::kKeyUp) >= 1; }));
+  XkbSetAutoRepeatRate(Dpy(), XkbUseCoreKbd, 660, 40);
+  XSync(Dpy(), False);
+  const auto lastDown = std::find_if(rec.events.rbegin(), rec.events.rend(), [](const auto& e) {
+    return e.kind == platform::HostEventKind::kKeyDown;
+  });
+  const auto firstUp = std::find_if(rec.events.begin(), rec.events.end(), [](const auto& e) {
+    return e.kind == platform::HostEventKind::kKeyUp;
+  });
+  ASSERT_NE(firstUp, rec.events.end());
+  EXPECT_GT(firstUp - rec.events.begin(), rec.events.rend() - lastDown - 1) << "no KeyUp before the last repeat";
+  EXPECT_EQ(rec.Count(platform::HostEventKind::kKeyUp), 1);
+  EXPECT_GE(rec.Count(platform::HostEventKind::kText), 3) << "each repeat types";
+  host.DestroyForm(form);
+  host.SetEventSink(nullptr);
+}
+
+// The window manager (or another program) hides the holder of the
+// capture: the grab is gone, and the form is told.
+TEST_F(X11Display, CaptureLostWhenTheHolderIsHiddenFromOutside) {
+  Recorder rec;
+  auto& host = platform_->host();
+  host.SetEventSink(&rec);
+  const WindowHandle form = ShownForm(rec, Rect{100, 100, 300, 200});
+  host.SetCapture(form);
+  ASSERT_EQ(host.Capture(), form);
+  ASSERT_EQ(Sh("xdotool windowunmap " + std::to_string(form)), 0);
+  EXPECT_TRUE(Pump([&] { return rec.Count(platform::HostEventKind::kCaptureLost) == 1; }));
+  EXPECT_EQ(host.Capture(), 0u);
+  EXPECT_FALSE(host.IsVisible(form)) << "the server's word, newer than ShowForm";
+  host.DestroyForm(form);
+  host.SetEventSink(nullptr);
+}
+
+// What other programs may ask of our clipboard: its targets, and the text
+// in Latin-1 for old ones.
+TEST_F(X11Display, ClipboardOffersItsTargetsAndLatin1) {
+  auto& host = platform_->host();
+  host.SetClipboardText(u"Größe Ж");
+  const std::string targets = CapturePumping("xclip -selection clipboard -o -t TARGETS");
+  for (const char* t : {"TARGETS", "UTF8_STRING", "STRING", "TEXT"}) {
+    EXPECT_NE(targets.find(t), std::string::npos) << targets;
+  }
+  EXPECT_EQ(CapturePumping("xclip -selection clipboard -o -t STRING"), "Gr\xF6\xDF" "e ?");
+  EXPECT_EQ(CapturePumping("xclip -selection clipboard -o -t UTF8_STRING"), text::ToUtf8(u"Größe Ж"));
 }
 
 TEST_F(X11Display, LoopRunsTimersWhileWaitingOnTheConnection) {

@@ -1,0 +1,333 @@
+// What every backend's host does with its windows, checked through the
+// events its sink receives while a driver plays the user.
+#include "contract/HostContract.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "platform/input.h"
+#include "test_util.h"
+
+namespace pd {
+namespace {
+
+namespace vk = platform::vk;
+namespace button = platform::button;
+namespace shift = platform::shift;
+using platform::HostEvent;
+using platform::HostEventKind;
+using platform::WindowKind;
+
+const char* KindName(HostEventKind k) {
+  static const char* const kNames[] = {"CloseRequest", "Expose",  "MouseDown", "MouseMove", "MouseUp",
+                                       "DoubleClick",  "KeyDown", "KeyUp",     "Text",      "FocusIn",
+                                       "FocusOut",     "Shown",   "Hidden",    "Resized",   "CaptureLost"};
+  return kNames[static_cast<int>(k)];
+}
+
+class HostContract : public testing::Test, public platform::HostEventSink {
+ protected:
+  void SetUp() override {
+    std::string reason;
+    driver_ = test::MakeHostDriver(reason);
+    if (!driver_) GTEST_SKIP() << reason;
+    host().SetEventSink(this);
+  }
+  void TearDown() override {
+    if (!driver_) return;
+    host().ReleaseCapture();
+    for (WindowHandle w : made_) host().DestroyForm(w);
+    host().SetEventSink(nullptr);
+  }
+  void OnHostEvent(const HostEvent& event) override { events_.push_back(event); }
+
+  platform::Host& host() { return driver_->Platform().host(); }
+
+  // A window of a kind placed at r, shown, and exposed.
+  WindowHandle Show(const Rect& r, WindowKind kind = WindowKind::Form, WindowHandle owner = 0) {
+    const WindowHandle w = host().CreateForm(u"Контракт", kind, owner);
+    EXPECT_NE(w, 0u);
+    made_.push_back(w);
+    host().SetBounds(w, r);
+    host().ShowForm(w, true);
+    EXPECT_TRUE(Next(HostEventKind::kExpose, w)) << "window " << w << " shown";
+    return w;
+  }
+
+  // The next event of a kind for a window (and matching more where asked),
+  // after the last one taken; events before it are passed over.
+  std::optional<HostEvent> Next(HostEventKind kind, WindowHandle window,
+                                const std::function<bool(const HostEvent&)>& more = {}) {
+    std::optional<HostEvent> found;
+    driver_->Pump([&] {
+      for (; cursor_ < events_.size(); ++cursor_) {
+        const HostEvent& e = events_[cursor_];
+        if (e.kind == kind && e.window == window && (!more || more(e))) {
+          found = e;
+          ++cursor_;
+          return true;
+        }
+      }
+      return false;
+    });
+    if (!found) ADD_FAILURE() << "no " << KindName(kind) << " event for window " << window;
+    return found;
+  }
+
+  // Events of a kind for a window among those received so far, from index
+  // from.
+  int Count(HostEventKind kind, WindowHandle window, std::size_t from = 0) const {
+    return static_cast<int>(std::count_if(events_.begin() + static_cast<std::ptrdiff_t>(from), events_.end(),
+                                          [&](const HostEvent& e) { return e.kind == kind && e.window == window; }));
+  }
+
+  void Click(int b) {
+    driver_->ButtonDown(b);
+    driver_->ButtonUp(b);
+  }
+
+  std::unique_ptr<test::HostDriver> driver_;
+  std::vector<HostEvent> events_;
+  std::size_t cursor_ = 0;
+  std::vector<WindowHandle> made_;
+};
+
+TEST_F(HostContract, ClickReachesTheWindowUnderThePointerWithPositionButtonAndShift) {
+  const WindowHandle other = Show(Rect{40, 420, 200, 520});
+  const WindowHandle form = Show(Rect{120, 140, 420, 340});
+  driver_->Activate(form);
+  struct Case {
+    Point pos;
+    int button;
+    int shift;
+  };
+  for (const Case& c : {Case{{10, 20}, button::kLeft, 0}, Case{{150, 90}, button::kRight, shift::kShift},
+                        Case{{299, 199}, button::kMiddle, shift::kCtrl}, Case{{0, 0}, button::kLeft, shift::kShift}}) {
+    driver_->MoveTo(form, c.pos);
+    driver_->HoldShift(c.shift, true);
+    Click(c.button);
+    driver_->HoldShift(c.shift, false);
+    for (HostEventKind kind : {HostEventKind::kMouseDown, HostEventKind::kMouseUp}) {
+      const auto e = Next(kind, form);
+      ASSERT_TRUE(e) << c.pos.x << "," << c.pos.y;
+      EXPECT_EQ(e->pos, c.pos) << KindName(kind);
+      EXPECT_EQ(e->button, c.button) << KindName(kind);
+      EXPECT_EQ(e->shift, c.shift) << KindName(kind);
+    }
+  }
+  EXPECT_EQ(Count(HostEventKind::kMouseDown, other), 0);
+}
+
+TEST_F(HostContract, MoveReportsTheButtonsHeld) {
+  const WindowHandle form = Show(Rect{120, 140, 420, 340});
+  driver_->MoveTo(form, {10, 10});
+  driver_->ButtonDown(button::kLeft);
+  ASSERT_TRUE(Next(HostEventKind::kMouseDown, form));
+  driver_->MoveTo(form, {60, 50});
+  const auto held = Next(HostEventKind::kMouseMove, form, [](const HostEvent& e) { return e.pos == Point{60, 50}; });
+  ASSERT_TRUE(held);
+  EXPECT_EQ(held->button, button::kLeft);
+  driver_->ButtonUp(button::kLeft);
+  ASSERT_TRUE(Next(HostEventKind::kMouseUp, form));
+  driver_->MoveTo(form, {70, 55});
+  const auto free = Next(HostEventKind::kMouseMove, form, [](const HostEvent& e) { return e.pos == Point{70, 55}; });
+  ASSERT_TRUE(free);
+  EXPECT_EQ(free->button, 0);
+}
+
+TEST_F(HostContract, SecondPressAtThePlaceIsADoubleClickAndAThirdIsNot) {
+  const WindowHandle form = Show(Rect{120, 140, 420, 340});
+  driver_->MoveTo(form, {30, 40});
+  Click(button::kLeft);
+  Click(button::kLeft);
+  ASSERT_TRUE(Next(HostEventKind::kMouseDown, form));
+  ASSERT_TRUE(Next(HostEventKind::kMouseUp, form));
+  ASSERT_TRUE(Next(HostEventKind::kMouseDown, form));
+  const std::size_t second = cursor_;
+  const auto twice = Next(HostEventKind::kDoubleClick, form);
+  ASSERT_TRUE(twice);
+  EXPECT_EQ(second, cursor_ - 1) << "the double click follows its MouseDown";
+  EXPECT_EQ(twice->pos, (Point{30, 40}));
+  EXPECT_EQ(twice->button, button::kLeft);
+  ASSERT_TRUE(Next(HostEventKind::kMouseUp, form));
+
+  // A third press, and two presses far apart, are single presses.
+  const std::size_t from = cursor_;
+  Click(button::kLeft);
+  driver_->MoveTo(form, {120, 140});
+  Click(button::kLeft);
+  ASSERT_TRUE(Next(HostEventKind::kMouseUp, form));
+  ASSERT_TRUE(Next(HostEventKind::kMouseUp, form));
+  EXPECT_EQ(Count(HostEventKind::kDoubleClick, form, from), 0);
+}
+
+TEST_F(HostContract, KeysReportVirtualKeyCodesAndShiftToTheFocusedWindow) {
+  const WindowHandle first = Show(Rect{100, 100, 300, 250});
+  const WindowHandle form = Show(Rect{400, 100, 600, 250});
+  driver_->Activate(first);
+  ASSERT_TRUE(Next(HostEventKind::kFocusIn, first));
+  driver_->Activate(form);
+  ASSERT_TRUE(Next(HostEventKind::kFocusOut, first));
+  ASSERT_TRUE(Next(HostEventKind::kFocusIn, form));
+  struct Case {
+    int key;
+    int shift;
+  };
+  for (const Case& c :
+       {Case{'A', 0}, Case{'7', 0}, Case{vk::kTab, 0}, Case{vk::kReturn, 0}, Case{vk::kEscape, 0}, Case{vk::kF1, 0},
+        Case{vk::kDown, 0}, Case{'B', shift::kShift}, Case{vk::kTab, shift::kShift}, Case{vk::kLeft, shift::kCtrl}}) {
+    driver_->PressKey(c.key, c.shift);
+    auto same = [&](const HostEvent& e) { return e.key == c.key; };
+    const auto down = Next(HostEventKind::kKeyDown, form, same);
+    ASSERT_TRUE(down) << "key " << c.key;
+    EXPECT_EQ(down->shift, c.shift) << "key " << c.key;
+    ASSERT_TRUE(Next(HostEventKind::kKeyUp, form, same)) << "key " << c.key;
+  }
+  EXPECT_EQ(Count(HostEventKind::kKeyDown, first), 0);
+}
+
+TEST_F(HostContract, TypedTextArrivesAfterTheKeyboardLayout) {
+  const WindowHandle form = Show(Rect{100, 100, 300, 250});
+  driver_->Activate(form);
+  ASSERT_TRUE(Next(HostEventKind::kFocusIn, form));
+  const String typed = u"Hi, Процессы ёЖ 42!";
+  driver_->Type(typed);
+  String text;
+  driver_->Pump([&] {
+    for (; cursor_ < events_.size(); ++cursor_) {
+      if (events_[cursor_].kind == HostEventKind::kText && events_[cursor_].window == form) {
+        text += events_[cursor_].text;
+      }
+    }
+    return text.size() >= typed.size();
+  });
+  EXPECT_EQ(text, typed);
+}
+
+TEST_F(HostContract, CloseButtonAsksAndTheWindowStays) {
+  const WindowHandle form = Show(Rect{100, 100, 300, 250});
+  driver_->Close(form);
+  const auto asked = Next(HostEventKind::kCloseRequest, form);
+  ASSERT_TRUE(asked);
+  EXPECT_EQ(asked->unloadMode, platform::unload::kUser);
+  // Still there and still reached by the pointer.
+  driver_->MoveTo(form, {5, 5});
+  Click(button::kLeft);
+  ASSERT_TRUE(Next(HostEventKind::kMouseUp, form));
+  EXPECT_TRUE(host().IsForm(form));
+  EXPECT_TRUE(host().IsVisible(form));
+  EXPECT_EQ(Count(HostEventKind::kHidden, form), 0);
+}
+
+TEST_F(HostContract, ShowAndHideReportShownExposeAndHidden) {
+  const WindowHandle form = host().CreateForm(u"frm");
+  made_.push_back(form);
+  EXPECT_FALSE(host().IsVisible(form));
+  host().SetBounds(form, Rect{100, 100, 260, 220});
+  host().ShowForm(form, true);
+  EXPECT_TRUE(host().IsVisible(form));
+  ASSERT_TRUE(Next(HostEventKind::kShown, form));
+  const auto exposed = Next(HostEventKind::kExpose, form);
+  ASSERT_TRUE(exposed);
+  EXPECT_EQ(exposed->area, (Rect{0, 0, 160, 120}));
+  host().ShowForm(form, false);
+  EXPECT_FALSE(host().IsVisible(form));
+  ASSERT_TRUE(Next(HostEventKind::kHidden, form));
+  EXPECT_FALSE(host().IsVisible(form));
+  host().ShowForm(form, true);
+  ASSERT_TRUE(Next(HostEventKind::kShown, form));
+  EXPECT_TRUE(host().IsVisible(form));
+}
+
+TEST_F(HostContract, EveryKindOfWindowHasItsClientAreaWhereSetBoundsPutIt) {
+  const WindowHandle owner = Show(Rect{50, 60, 350, 260});
+  for (WindowKind kind : {WindowKind::Form, WindowKind::Dialog, WindowKind::Popup}) {
+    const Rect r{500, 300, 700, 420};
+    const WindowHandle w = Show(r, kind, owner);
+    EXPECT_TRUE(driver_->Pump([&] { return host().Bounds(w) == r; })) << "kind " << static_cast<int>(kind);
+    // A new size is reported with the client area it gives.
+    const Rect bigger{480, 280, 760, 460};
+    host().SetBounds(w, bigger);
+    const auto resized = Next(HostEventKind::kResized, w);
+    ASSERT_TRUE(resized);
+    EXPECT_EQ(resized->area.Width(), bigger.Width());
+    EXPECT_EQ(resized->area.Height(), bigger.Height());
+    EXPECT_TRUE(driver_->Pump([&] { return host().Bounds(w) == bigger; })) << "kind " << static_cast<int>(kind);
+    host().DestroyForm(w);
+  }
+}
+
+TEST_F(HostContract, CaptureSendsThePointerOutsideToItsHolderInItsCoordinates) {
+  const WindowHandle holder = Show(Rect{100, 100, 300, 250});
+  const WindowHandle other = Show(Rect{400, 100, 600, 250});
+  driver_->MoveTo(holder, {10, 10});
+  host().SetCapture(holder);
+  EXPECT_EQ(host().Capture(), holder);
+  const std::size_t from = events_.size();
+  driver_->MoveTo(other, {20, 30});
+  const Point outside{320, 30};
+  ASSERT_TRUE(Next(HostEventKind::kMouseMove, holder, [&](const HostEvent& e) { return e.pos == outside; }));
+  Click(button::kLeft);
+  const auto down = Next(HostEventKind::kMouseDown, holder);
+  ASSERT_TRUE(down);
+  EXPECT_EQ(down->pos, outside);
+  ASSERT_TRUE(Next(HostEventKind::kMouseUp, holder));
+  EXPECT_EQ(Count(HostEventKind::kMouseMove, other, from) + Count(HostEventKind::kMouseDown, other, from), 0);
+
+  host().ReleaseCapture();
+  EXPECT_EQ(host().Capture(), 0u);
+  driver_->MoveTo(other, {25, 35});
+  ASSERT_TRUE(Next(HostEventKind::kMouseMove, other, [](const HostEvent& e) { return e.pos == Point{25, 35}; }));
+  EXPECT_EQ(Count(HostEventKind::kCaptureLost, holder), 0);
+}
+
+TEST_F(HostContract, ClipboardCarriesTextBothWays) {
+  const String ours = u"Процессы: 42 (ours) ✓";
+  host().SetClipboardText(ours);
+  EXPECT_EQ(host().ClipboardText(), ours);
+  EXPECT_EQ(driver_->OutsideClipboard(), ours);
+  const String theirs = u"снаружи, outside";
+  driver_->SetOutsideClipboard(theirs);
+  EXPECT_TRUE(driver_->Pump([&] { return host().ClipboardText() == theirs; })) << text::ToUtf8(host().ClipboardText());
+  host().SetClipboardText(u"again");
+  EXPECT_EQ(driver_->OutsideClipboard(), u"again");
+}
+
+TEST_F(HostContract, ScreenAndWorkAreaAreSane) {
+  const Rect screen = host().ScreenRect();
+  EXPECT_EQ(screen.left, 0);
+  EXPECT_EQ(screen.top, 0);
+  EXPECT_GE(screen.Width(), 640);
+  EXPECT_GE(screen.Height(), 480);
+  const Rect work = host().WorkArea();
+  EXPECT_GT(work.Width(), screen.Width() / 2);
+  EXPECT_GT(work.Height(), screen.Height() / 2);
+  EXPECT_TRUE(work.left >= 0 && work.top >= 0 && work.right <= screen.right && work.bottom <= screen.bottom);
+}
+
+TEST_F(HostContract, DestroyedFormNamesNothingAndHearsNothing) {
+  const WindowHandle gone = Show(Rect{100, 100, 300, 250});
+  const WindowHandle other = Show(Rect{400, 100, 600, 250});
+  host().SetCapture(gone);
+  host().DestroyForm(gone);
+  EXPECT_FALSE(host().IsForm(gone));
+  EXPECT_FALSE(host().IsVisible(gone));
+  EXPECT_EQ(host().Bounds(gone), Rect{});
+  EXPECT_EQ(host().Capture(), 0u);
+  EXPECT_EQ(host().CreateFormSurface(gone, 10, 10), nullptr);
+  const std::size_t from = events_.size();
+  driver_->Close(gone);
+  driver_->MoveToScreen({150, 150});
+  Click(button::kLeft);
+  driver_->MoveTo(other, {5, 5});
+  Click(button::kLeft);
+  ASSERT_TRUE(Next(HostEventKind::kMouseUp, other));  // everything before it has arrived
+  EXPECT_TRUE(std::none_of(events_.begin() + static_cast<std::ptrdiff_t>(from), events_.end(),
+                           [&](const HostEvent& e) { return e.window == gone; }));
+}
+
+}  // namespace
+}  // namespace pd

@@ -1,0 +1,103 @@
+// The host contract on the simulation: the driver plays the desktop itself
+// (which window is under the pointer, the capture, focus, double clicks)
+// through SimPlatform's user calls, and everything arrives at once.
+#include <cstdint>
+#include <cstdlib>
+
+#include "contract/HostContract.h"
+#include "platform/sim/backend.h"
+
+namespace pd::test {
+namespace {
+
+using platform::HostEvent;
+using platform::HostEventKind;
+
+class SimHostDriver final : public HostDriver {
+ public:
+  platform::Platform& Platform() override { return p_; }
+  bool Pump(const std::function<bool()>& done) override {
+    p_.loop().DoEvents();
+    return done();
+  }
+
+  void MoveToScreen(Point screen) override {
+    pointer_ = screen;
+    if (const WindowHandle w = Target()) p_.MouseMove(w, Client(w), shift_);
+  }
+  void ButtonDown(int button) override {
+    const WindowHandle w = Target();
+    if (w == 0) return;
+    p_.MouseDown(w, Client(w), button, shift_);
+    // The second press of a button in the same place soon after the first.
+    const std::uint64_t now = p_.loop().TickCount();
+    const bool twice = last_.window == w && last_.button == button && now - last_.tick <= 500 &&
+                       std::abs(last_.pos.x - pointer_.x) <= 4 && std::abs(last_.pos.y - pointer_.y) <= 4;
+    last_ = twice ? Press{} : Press{w, button, now, pointer_};
+    if (twice) {
+      p_.host().Deliver(HostEvent{
+          .kind = HostEventKind::kDoubleClick, .window = w, .pos = Client(w), .button = button, .shift = shift_});
+    }
+  }
+  void ButtonUp(int button) override {
+    if (const WindowHandle w = Target()) p_.MouseUp(w, Client(w), button, shift_);
+  }
+  void HoldShift(int shift, bool down) override { shift_ = down ? shift_ | shift : shift_ & ~shift; }
+  void PressKey(int virtualKey, int shift) override {
+    if (focus_ != 0) p_.PressKey(focus_, virtualKey, shift_ | shift);
+  }
+  void Type(StringView text) override {
+    if (focus_ != 0) p_.Type(focus_, text);
+  }
+  void Activate(WindowHandle window) override {
+    if (window == focus_ || !p_.host().IsForm(window)) return;
+    if (focus_ != 0) p_.host().Deliver(HostEvent{.kind = HostEventKind::kFocusOut, .window = focus_});
+    focus_ = window;
+    p_.host().Deliver(HostEvent{.kind = HostEventKind::kFocusIn, .window = window});
+  }
+  void Close(WindowHandle window) override {
+    p_.host().Deliver(
+        HostEvent{.kind = HostEventKind::kCloseRequest, .window = window, .unloadMode = platform::unload::kUser});
+  }
+  // The simulated desktop has one clipboard, the program's.
+  void SetOutsideClipboard(StringView text) override { p_.host().SetClipboardText(text); }
+  String OutsideClipboard() override { return p_.host().ClipboardText(); }
+
+ private:
+  struct Press {
+    WindowHandle window = 0;
+    int button = 0;
+    std::uint64_t tick = 0;
+    Point pos;
+  };
+  // The capture's holder, else the newest visible window under the pointer.
+  WindowHandle Target() {
+    auto& host = p_.host();
+    if (host.Capture() != 0) return host.Capture();
+    const auto forms = host.Forms();
+    for (auto it = forms.rbegin(); it != forms.rend(); ++it) {
+      const Rect b = host.Bounds(*it);
+      if (host.IsVisible(*it) && pointer_.x >= b.left && pointer_.x < b.right && pointer_.y >= b.top &&
+          pointer_.y < b.bottom) {
+        return *it;
+      }
+    }
+    return 0;
+  }
+  Point Client(WindowHandle w) {
+    const Rect b = p_.host().Bounds(w);
+    return Point{pointer_.x - b.left, pointer_.y - b.top};
+  }
+
+  sim::SimPlatform p_;
+  Point pointer_;
+  int shift_ = 0;
+  WindowHandle focus_ = 0;
+  Press last_;
+};
+
+}  // namespace
+
+std::unique_ptr<HostDriver> MakeHostDriver(std::string& /*skipReason*/) { return std::make_unique<SimHostDriver>(); }
+
+}  // namespace pd::test
