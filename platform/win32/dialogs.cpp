@@ -69,8 +69,10 @@ std::optional<int> Win32Dialogs::MessageBox(WindowHandle owner, StringView text,
   const std::string ansiTitle = text::ToAnsi(title);
   const int answer = ::MessageBoxA(window, ansiText.c_str(), ansiTitle.c_str(), flags | MB_SETFOREGROUND);
   if (answer == 0) return std::nullopt;
-  // A Yes/No box has no Cancel: should the system still answer it, that is "no".
-  if (answer == IDCANCEL && (flags & 0xF) == platform::mb::kYesNo) return platform::mb::kIdNo;
+  // Escape on a box without a Cancel button: "no" for Yes/No, "OK" for OK
+  // (Windows answers so itself; Wine answers IDCANCEL).
+  if (answer == IDCANCEL && (flags & MB_TYPEMASK) == platform::mb::kYesNo) return platform::mb::kIdNo;
+  if (answer == IDCANCEL && (flags & MB_TYPEMASK) == platform::mb::kOk) return platform::mb::kIdOk;
   return answer;
 }
 
