@@ -54,8 +54,10 @@ std::optional<int> Win32Dialogs::PopupMenu(WindowHandle owner, std::span<const p
     AppendMenuA(menu, flags, static_cast<UINT_PTR>(item.id), caption.c_str());
   }
   // Without the owner in front the menu would not close on a click elsewhere;
-  // the WM_NULL afterwards lets a second opening work at once.
-  SetForegroundWindow(window);
+  // the WM_NULL afterwards lets a second opening work at once. An owner
+  // already in front is left alone: under Wine the window manager would
+  // raise it again, over the menu.
+  if (GetForegroundWindow() != window) SetForegroundWindow(window);
   const BOOL chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON,
                                      screen.x, screen.y, 0, window, nullptr);
   PostMessageW(window, WM_NULL, 0, 0);

@@ -128,12 +128,12 @@ TEST_F(Win32DialogsTest, PopupMenuShowsTheItemsAndAnswersTheClickedOne) {
           if (c.clickIndex >= 0) GetMenuItemRect(nullptr, menu, static_cast<UINT>(c.clickIndex), &r);
           const int x = c.clickIndex >= 0 ? (r.left + r.right) / 2 : platform_rect_.right - 20;
           const int y = c.clickIndex >= 0 ? (r.top + r.bottom) / 2 : platform_rect_.bottom - 20;
-          test::StartUnix("sleep 0.2; " + test::ScreenshotCommand("menu" + std::to_string(c.clickIndex)) +
+          test::StartUnix("sleep 0.3; " + test::ScreenshotCommand("menu" + std::to_string(c.clickIndex)) +
                           "; xdotool mousemove " +
                           std::to_string(x) + " " + std::to_string(y) + " click 1");
         },
         [](HWND window) { SendMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0); },
-        [&] { answer = dialogs_.PopupMenu(c.owner, items, Point{320, 220}); });
+        [&] { answer = dialogs_.PopupMenu(c.owner, items, Point{720, 220}); });
     ASSERT_TRUE(answer.has_value());
     EXPECT_EQ(*answer, c.answer);
     EXPECT_FALSE(gaveUp_) << "the click never closed the menu";
