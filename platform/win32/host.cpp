@@ -32,6 +32,8 @@ bool RegisterFormClass() {
   wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = &FormWindowProc;
   wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hIcon = static_cast<HICON>(LoadImageW(wc.hInstance, MAKEINTRESOURCEW(1), IMAGE_ICON, 32, 32, 0));
+  wc.hIconSm = static_cast<HICON>(LoadImageW(wc.hInstance, MAKEINTRESOURCEW(1), IMAGE_ICON, 16, 16, 0));
   wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
   wc.lpszClassName = kFormClass;

@@ -50,6 +50,7 @@ WindowHandle X11Host::CreateForm(StringView caption, platform::WindowKind /*kind
   // The close button asks rather than cutting the connection.
   Atom protocols[] = {x_.GetAtom("WM_DELETE_WINDOW")};
   XSetWMProtocols(dpy, w, protocols, 1);
+  SetProgramIcon(x_, w);
   XFlush(dpy);
   forms_.insert(static_cast<WindowHandle>(w));
   return static_cast<WindowHandle>(w);
