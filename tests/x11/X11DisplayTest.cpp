@@ -271,8 +271,10 @@ TEST_F(X11Display, FormCarriesTheProgramIconInBothSizes) {
             Success);
   ASSERT_NE(data, nullptr);
   EXPECT_EQ(format, 32);
-  const auto* values = reinterpret_cast<const unsigned long*>(data);  // format 32 comes as longs
-  const std::vector<unsigned long> icon(values, values + count);
+  // Format 32 comes as longs, sign-extended where long is wider.
+  const auto* values = reinterpret_cast<const unsigned long*>(data);
+  std::vector<unsigned long> icon(values, values + count);
+  for (auto& v : icon) v &= 0xFFFFFFFFUL;
   XFree(data);
   ASSERT_EQ(icon.size(), 2u + 16 * 16 + 2u + 32 * 32);
   EXPECT_EQ(icon[0], 16u);
