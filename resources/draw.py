@@ -2,7 +2,8 @@
 """Draws the program's pictures and writes them next to this script.
 
 Run it after changing a picture: python3 resources/draw.py
-The files it writes are committed, so a build needs no Python.
+The files it writes are committed, so a build needs no Python. With --check
+it writes nothing and fails when a committed file differs from its drawing.
 
   button.bmp    201  the push button's skin: 18 x 105, five 21-row frames
                      (Up, Move, Down, disabled, focused), margins 7, 7, 8, 8
@@ -21,6 +22,7 @@ alpha, for the embedded copies) and .ico files holding both sizes (Windows).
 
 import os
 import struct
+import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 MAGENTA = (255, 0, 255)
@@ -107,8 +109,22 @@ def ico(images):
     return out + b"".join(blobs)
 
 
+CHECK_ONLY = "--check" in sys.argv
+DIFFERENT = []
+
+
 def write(name, data):
-    with open(os.path.join(HERE, name), "wb") as f:
+    path = os.path.join(HERE, name)
+    if CHECK_ONLY:
+        try:
+            with open(path, "rb") as f:
+                same = f.read() == data
+        except OSError:
+            same = False
+        if not same:
+            DIFFERENT.append(name)
+        return
+    with open(path, "wb") as f:
         f.write(data)
 
 
@@ -534,6 +550,9 @@ def main():
         write(name + "_16.bmp", bmp32(small))
         write(name + "_32.bmp", bmp32(large))
         write(name + ".ico", ico([small, large]))
+    if DIFFERENT:
+        print("draw.py: not as drawn: " + ", ".join(DIFFERENT), file=sys.stderr)
+        sys.exit(1)
 
 
 if __name__ == "__main__":
