@@ -27,15 +27,15 @@ inline constexpr int kScrollSkin = 204;    // XP_ListBox's scroll-bar strips (be
 // kScrollSkin holds XP_ListBox's strips side by side, each a vertical stack
 // of equal cells from the picture's top; the rest of the picture is magenta
 // (0xFF00FF), the key colour of the glyphs and the gripper.
-inline constexpr Rect kScrollArrows{0, 0, 17, 68};    // 4 cells 17 x 17: normal, hot, pressed, disabled
-inline constexpr Rect kScrollThumb{17, 0, 32, 88};    // 4 cells 15 x 22, the same order
-inline constexpr Rect kScrollShaft{32, 0, 49, 68};    // 4 cells 17 x 17, the same order
-inline constexpr Rect kScrollGlyphs{49, 0, 58, 144};  // 16 cells 9 x 9: up arrow 0-3, down arrow 4-7 (states
-                                                      // as above), 8-15 unused
+inline constexpr Rect kScrollArrows{0, 0, 17, 68};         // 4 cells 17 x 17: normal, hot, pressed, disabled
+inline constexpr Rect kScrollThumb{17, 0, 32, 88};         // 4 cells 15 x 22, the same order
+inline constexpr Rect kScrollShaft{32, 0, 49, 68};         // 4 cells 17 x 17, the same order
+inline constexpr Rect kScrollGlyphs{49, 0, 58, 144};       // 16 cells 9 x 9: up arrow 0-3, down arrow 4-7 (states
+                                                           // as above), 8-15 unused
 inline constexpr Rect kScrollGlyphsSmall{58, 0, 65, 112};  // 16 cells 7 x 7, as kScrollGlyphs
 inline constexpr Rect kScrollGripper{65, 0, 73, 32};       // 4 cells 8 x 8, the states as above
-inline constexpr Rect kScrollCheck{73, 0, 86, 52};  // the list's check box, 4 cells 13 x 13: unchecked,
-                                                    // checked, unchecked disabled, checked disabled
+inline constexpr Rect kScrollCheck{73, 0, 86, 52};         // the list's check box, 4 cells 13 x 13: unchecked,
+                                                           // checked, unchecked disabled, checked disabled
 
 inline constexpr bool IsIcon(int id) { return id == kProgramIcon || (id >= kIconEnabled && id <= kIconDisabled); }
 

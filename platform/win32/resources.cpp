@@ -64,8 +64,7 @@ std::unique_ptr<platform::Picture> LoadIconPicture(platform::Graphics& graphics,
 }
 
 std::unique_ptr<platform::Picture> LoadBitmapPicture(platform::Graphics& graphics, int id) {
-  HANDLE bitmap = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0,
-                             LR_CREATEDIBSECTION);
+  HANDLE bitmap = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION);
   if (bitmap == nullptr) return nullptr;
   int width = 0;
   int height = 0;

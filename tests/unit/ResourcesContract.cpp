@@ -34,16 +34,14 @@ struct Expected {
 };
 
 constexpr Expected kPictures[] = {
-    {res::kProgramIcon, 0, 32, 32, 32},  {res::kProgramIcon, 16, 16, 16, 32}, {res::kProgramIcon, 32, 32, 32, 32},
-    {res::kIconEnabled, 0, 16, 16, 32},  {res::kIconEnabled, 32, 32, 32, 32}, {res::kIconSuccess, 0, 16, 16, 32},
-    {res::kIconSuccess, 48, 32, 32, 32}, {res::kIconRefused, 0, 16, 16, 32},  {res::kIconRefused, 32, 32, 32, 32},
-    {res::kIconDisabled, 0, 16, 16, 32}, {res::kIconDisabled, 8, 16, 16, 32}, {res::kButtonSkin, 0, 18, 105, 24},
-    {res::kCheckBoxSkin, 16, 13, 156, 24}, {res::kTabSkin, 0, 18, 84, 24},  {res::kScrollSkin, 0, 86, 144, 24},
+    {res::kProgramIcon, 0, 32, 32, 32},    {res::kProgramIcon, 16, 16, 16, 32}, {res::kProgramIcon, 32, 32, 32, 32},
+    {res::kIconEnabled, 0, 16, 16, 32},    {res::kIconEnabled, 32, 32, 32, 32}, {res::kIconSuccess, 0, 16, 16, 32},
+    {res::kIconSuccess, 48, 32, 32, 32},   {res::kIconRefused, 0, 16, 16, 32},  {res::kIconRefused, 32, 32, 32, 32},
+    {res::kIconDisabled, 0, 16, 16, 32},   {res::kIconDisabled, 8, 16, 16, 32}, {res::kButtonSkin, 0, 18, 105, 24},
+    {res::kCheckBoxSkin, 16, 13, 156, 24}, {res::kTabSkin, 0, 18, 84, 24},      {res::kScrollSkin, 0, 86, 144, 24},
 };
 
-Colour At(const platform::Picture& p, int x, int y) {
-  return p.Pixels()[static_cast<std::size_t>(y * p.Width() + x)];
-}
+Colour At(const platform::Picture& p, int x, int y) { return p.Pixels()[static_cast<std::size_t>(y * p.Width() + x)]; }
 
 TEST_F(ResourcesContract, EveryNumberLoadsAtItsSizeAndDepthOnce) {
   for (const Expected& e : kPictures) {
