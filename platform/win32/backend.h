@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -259,7 +260,8 @@ class Win32Dialogs final : public platform::Dialogs {
 
 // ---- Resources -------------------------------------------------------------------
 
-// The executable's ICON and BITMAP resources.
+// The executable's ICON and BITMAP resources (resources/ProcessDrovak.rc),
+// read once.
 class Win32Resources final : public platform::Resources {
  public:
   explicit Win32Resources(platform::Graphics& graphics) : graphics_(graphics) {}
@@ -267,6 +269,7 @@ class Win32Resources final : public platform::Resources {
 
  private:
   platform::Graphics& graphics_;
+  std::map<std::pair<int, int>, std::shared_ptr<const platform::Picture>> cache_;
 };
 
 // ---- The whole platform -------------------------------------------------------

@@ -54,6 +54,8 @@ bool RegisterClasses() {
   wc.style = CS_DBLCLKS;
   wc.lpfnWndProc = &FormProcedure::Proc;
   wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hIcon = static_cast<HICON>(LoadImageW(wc.hInstance, MAKEINTRESOURCEW(1), IMAGE_ICON, 32, 32, 0));
+  wc.hIconSm = static_cast<HICON>(LoadImageW(wc.hInstance, MAKEINTRESOURCEW(1), IMAGE_ICON, 16, 16, 0));
   wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   wc.hbrBackground = nullptr;  // the frame covers the whole client area
   wc.lpszClassName = kFormClass;

@@ -477,6 +477,7 @@ class X11Dialogs final : public platform::Dialogs {
 
 // ---- Resources -------------------------------------------------------------------
 
+// The pictures embedded in the program (resources/), decoded once.
 class X11Resources final : public platform::Resources {
  public:
   explicit X11Resources(soft::SoftGraphics& graphics) : graphics_(graphics) {}
@@ -484,7 +485,12 @@ class X11Resources final : public platform::Resources {
 
  private:
   soft::SoftGraphics& graphics_;
+  std::map<std::pair<int, int>, std::shared_ptr<const platform::Picture>> cache_;
 };
+
+// Gives a window the program icon (_NET_WM_ICON: the 16 and the 32 pixel
+// pictures, ARGB).
+void SetProgramIcon(XConnection& x, XWindow window);
 
 // ---- The whole platform -------------------------------------------------------
 

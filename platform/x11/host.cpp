@@ -233,6 +233,7 @@ WindowHandle X11Host::CreateForm(StringView caption, WindowKind kind, WindowHand
       }
     }
   }
+  SetProgramIcon(x_, w);
   XFlush(dpy);
   return handle;
 }

@@ -316,6 +316,42 @@ TEST_F(X11Display, WindowKindsTellTheWindowManagerTheirTypeAndOwner) {
   host.DestroyForm(owner);
 }
 
+// The window manager shows the program icon of a form: both sizes, ARGB.
+TEST_F(X11Display, FormCarriesTheProgramIconInBothSizes) {
+  const WindowHandle form = platform_->host().CreateForm(u"icon");
+  ASSERT_NE(form, 0u);
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long after = 0;
+  unsigned char* data = nullptr;
+  ASSERT_EQ(XGetWindowProperty(Dpy(), static_cast<Window>(form), XInternAtom(Dpy(), "_NET_WM_ICON", False), 0, 4096,
+                               False, XA_CARDINAL, &type, &format, &count, &after, &data),
+            Success);
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(format, 32);
+  // Format 32 comes as longs, sign-extended where long is wider.
+  const auto* values = reinterpret_cast<const unsigned long*>(data);
+  std::vector<unsigned long> icon(values, values + count);
+  for (auto& v : icon) v &= 0xFFFFFFFFUL;
+  XFree(data);
+  ASSERT_EQ(icon.size(), 2u + 16 * 16 + 2u + 32 * 32);
+  EXPECT_EQ(icon[0], 16u);
+  EXPECT_EQ(icon[1], 16u);
+  EXPECT_EQ(icon[2 + 16 * 16], 32u);
+  EXPECT_EQ(icon[3 + 16 * 16], 32u);
+  // The program icon's 16-pixel picture, moved from 0xAABBGGRR to 0xAARRGGBB.
+  const auto picture = platform_->resources().LoadPicture(platform::res::kProgramIcon, 16);
+  ASSERT_NE(picture, nullptr);
+  const auto px = picture->Pixels();
+  for (std::size_t i : {std::size_t{0}, std::size_t{8 * 16 + 8}}) {
+    const unsigned long c = px[i];
+    EXPECT_EQ(icon[2 + i], (c & 0xFF00FF00UL) | ((c & 0xFFUL) << 16) | ((c >> 16) & 0xFFUL)) << i;
+  }
+  EXPECT_EQ(icon[2 + 8 * 16 + 8] >> 24, 0xFFu);
+  platform_->host().DestroyForm(form);
+}
+
 // A form's surface: drawing stays off-screen until Present puts the whole
 // frame on the window.
 TEST_F(X11Display, FormSurfaceReachesTheWindowOnlyWhenPresented) {
