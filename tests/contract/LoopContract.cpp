@@ -189,7 +189,7 @@ TEST_P(LoopContract, DoEventsDeliversOnlyWhatIsPendingAndSleepNothing) {
   EXPECT_EQ(ticks, 0) << "not due yet";
   loop.Sleep(450);
   EXPECT_EQ(ticks, 0) << "Sleep delivers nothing";
-  EXPECT_GE(Elapsed(), 450U);
+  EXPECT_GE(Elapsed(), Exact() ? 450U : 400U);  // the system tick may lag the sleep
   loop.DoEvents();
   EXPECT_EQ(ticks, 1) << "a timer that fell behind fires once";
   loop.DoEvents();
