@@ -3,6 +3,8 @@
 // contract/LoopContract.cpp, run here on the virtual clock.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,46 @@ TEST(SimLoop, AdvanceFiresAtDueTimesWithTiesInCreationOrder) {
   EXPECT_TRUE(order.empty());
   loop.Advance(1);
   EXPECT_EQ(order, (std::vector<std::string>{"a85"}));
+}
+
+TEST(SimLoop, RandomTimersFireAtEveryDueTimeInOrder) {
+  std::mt19937 rng(20240611);
+  for (int round = 0; round < 20; ++round) {
+    SimLoop loop;
+    struct Fired {
+      std::uint64_t at;
+      std::size_t id;
+    };
+    std::vector<Fired> fired;
+    std::vector<int> intervals;
+    std::vector<std::unique_ptr<platform::Timer>> timers;
+    const std::size_t n = 1 + rng() % 8;
+    for (std::size_t id = 0; id < n; ++id) {
+      intervals.push_back(static_cast<int>(rng() % 120));
+      timers.push_back(Started(loop, intervals.back(), [&, id] { fired.push_back({loop.Now(), id}); }));
+    }
+    std::uint64_t end = 0;
+    for (int step = 0; step < 10; ++step) {
+      const std::uint64_t ms = rng() % 200;
+      loop.Advance(ms);
+      end += ms;
+    }
+    for (std::size_t i = 1; i < fired.size(); ++i) {
+      const bool ordered = fired[i - 1].at < fired[i].at || (fired[i - 1].at == fired[i].at && fired[i - 1].id < fired[i].id);
+      EXPECT_TRUE(ordered) << "round " << round << " tick " << i;
+    }
+    for (std::size_t id = 0; id < n; ++id) {
+      const int every = intervals[id] == 0 ? 0 : std::max(intervals[id], platform::kMinTimerIntervalMs);
+      const auto count = static_cast<std::uint64_t>(
+          std::count_if(fired.begin(), fired.end(), [&](const Fired& f) { return f.id == id; }));
+      EXPECT_EQ(count, every == 0 ? 0 : end / static_cast<std::uint64_t>(every)) << "round " << round << " timer " << id;
+      for (const Fired& f : fired) {
+        if (f.id == id && every > 0) {
+          EXPECT_EQ(f.at % static_cast<std::uint64_t>(every), 0U);
+        }
+      }
+    }
+  }
 }
 
 TEST(SimLoop, PostedWorkRunsAtTheNextPassAndRunEndsWhenNothingCanHappen) {
