@@ -42,9 +42,10 @@ void HotKeys::AddHotKey(std::int32_t key1, std::int32_t key2, std::int32_t key3,
 void HotKeys::ChangeHotKey(std::int32_t index, std::int32_t key1, std::int32_t key2, std::int32_t key3,
                            std::int32_t key4) {
   RequireIndex(index);
+  // An index past the end is ignored before the codes are looked at.
+  if (index >= HKCount()) return;
   // All four are checked before any is stored, so a bad code changes nothing.
   const std::uint8_t k1 = KeyCode(key1), k2 = KeyCode(key2), k3 = KeyCode(key3), k4 = KeyCode(key4);
-  if (index >= HKCount()) return;
   HotKeyEntry& e = entries_[static_cast<std::size_t>(index)];
   e.Key1 = k1;
   e.Key2 = k2;
@@ -74,9 +75,10 @@ std::int16_t HotKeys::GetHotKeyStatus(std::int32_t index) {
   RequireIndex(index);
   if (index >= HKCount()) return 0;
   const HotKeyEntry e = entries_[static_cast<std::size_t>(index)];
-  if (e.Key1 == 0) return 0;
   auto& input = platform_.input();
-  std::uint16_t s = static_cast<std::uint16_t>(input.GetAsyncKeyState(e.Key1));
+  // Without Key1 the word stays 0, but the other keys are still queried
+  // (and their pressed-since bits consumed).
+  std::uint16_t s = e.Key1 != 0 ? static_cast<std::uint16_t>(input.GetAsyncKeyState(e.Key1)) : 0;
   for (std::uint8_t key : {e.Key2, e.Key3, e.Key4}) {
     if (key != 0) s &= static_cast<std::uint16_t>(input.GetAsyncKeyState(key));
   }

@@ -64,7 +64,8 @@ class HotKeys {
 
   std::int16_t GetKeyStatus(std::int32_t keyCode);
   // The combined key-state word: the AND of the words of the nonzero keys,
-  // each queried once in order Key1 to Key4; 0 for an index >= HKCount.
+  // each queried once in order Key1 to Key4; 0 when Key1 is 0 (Key2 to Key4
+  // are queried all the same) and for an index >= HKCount.
   std::int16_t GetHotKeyStatus(std::int32_t index);
 
   [[nodiscard]] std::int32_t HKCount() const { return static_cast<std::int32_t>(entries_.size()); }

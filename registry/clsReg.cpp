@@ -66,7 +66,7 @@ bool clsReg::ParsePath(StringView keyPath, KeyPath& out) {
   const std::size_t slash = keyPath.find(u'\\');
   if (slash == StringView::npos) return false;
   const StringView rootName = keyPath.substr(0, slash);
-  const StringView sub = keyPath.substr(slash + 1);
+  StringView sub = keyPath.substr(slash + 1);
   bool known = false;
   for (const auto& [name, root] : kRoots) {
     if (rootName == name) {
@@ -74,6 +74,8 @@ bool clsReg::ParsePath(StringView keyPath, KeyPath& out) {
       known = true;
     }
   }
+  // One backslash at the end still names the key; an empty component does not.
+  if (!sub.empty() && sub.back() == u'\\') sub.remove_suffix(1);
   if (!known || sub.empty() || sub.front() == u'\\' || sub.back() == u'\\') return false;
   if (sub.find(u"\\\\") != StringView::npos || sub.find(u'\0') != StringView::npos) return false;
   out.subKey = text::ToAnsi(sub);
@@ -106,22 +108,12 @@ String clsReg::DataToText(std::uint32_t registryType, std::string_view data) {
       return text::FromAscii(std::to_string(static_cast<std::int32_t>(u)));
     }
     case platform::kRegSz:
-    case platform::kRegExpandSz: return text::FromAnsi(data.substr(0, data.find('\0')));
-    case platform::kRegMultiSz: {
-      // Lines end in NUL and the list in one more; tolerate a missing one.
+    case platform::kRegExpandSz:
+    case platform::kRegMultiSz:
+      // Everything but the terminating NUL: an inner NUL stays, and a
+      // multi-string keeps its parts NUL-separated with one NUL at the end.
       if (data.back() == '\0') data.remove_suffix(1);
-      if (!data.empty() && data.back() == '\0') data.remove_suffix(1);
-      String out;
-      std::size_t start = 0;
-      while (true) {
-        const std::size_t end = data.find('\0', start);
-        out += text::FromAnsi(data.substr(start, end == std::string_view::npos ? end : end - start));
-        if (end == std::string_view::npos) break;
-        out += u"\r\n";
-        start = end + 1;
-      }
-      return out;
-    }
+      return text::FromAnsi(data);
     default: return text::FromAnsi(data);
   }
 }

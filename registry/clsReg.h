@@ -66,7 +66,10 @@ class clsReg {
   clsReg& operator=(const clsReg&) = delete;
 
   // The value as text; "" when the key or value does not exist or is empty.
-  // An empty value name reads the key's default value.
+  // An empty value name reads the key's default value. A string comes back
+  // without its terminating NUL but with any inner one; a multi-string keeps
+  // its parts NUL-separated, with one NUL after the last; a DWORD reads as
+  // signed decimal; other data one character per byte.
   String Read(StringView keyPath, StringView valueName);
 
   // The value's data and its type code. An empty array, with valueType left
@@ -123,6 +126,8 @@ class clsReg {
     platform::RegRoot root = platform::RegRoot::CurrentUser;
     std::string subKey;  // in the code page
   };
+  // ROOT\sub\key, with one optional backslash at the end; false for an
+  // unknown root (exact case), no subkey, an empty component or a NUL.
   static bool ParsePath(StringView keyPath, KeyPath& out);
   // One query of a value by its whole name (case ignored; "" is the default
   // value). False when the path, the name, the key or the value is missing.

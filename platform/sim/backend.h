@@ -17,6 +17,7 @@
 #include "platform/platform.h"
 #include "platform/registry_hive.h"
 #include "platform/site.h"
+#include "platform/timer_queue.h"
 #include "platform/soft/SoftGraphics.h"
 
 namespace pd::sim {
@@ -25,34 +26,20 @@ using platform::ProcessEntry;
 
 // ---- Clock, timers and the event loop ---------------------------------------
 
-class SimLoop;
-
-class SimTimer final : public platform::Timer {
- public:
-  SimTimer(SimLoop& loop, Tick tick, std::uint64_t order);
-  ~SimTimer() override;
-
-  void SetInterval(int ms) override;
-  [[nodiscard]] int Interval() const override { return interval_; }
-  void SetEnabled(bool enabled) override;
-  [[nodiscard]] bool Enabled() const override { return enabled_; }
-
- private:
-  friend class SimLoop;
-  [[nodiscard]] bool Running() const { return enabled_ && interval_ > 0; }
-  void Reschedule();
-
-  SimLoop& loop_;
-  std::uint64_t order_;
-  int interval_ = 0;
-  bool enabled_ = false;
-  std::uint64_t due_ = 0;
-};
-
+// The virtual clock starts at 0 and moves only by Advance, Sleep and the
+// loops waiting for the next due timer (Run, RunModal); timers run on the
+// shared timer queue.
 class SimLoop final : public platform::EventLoop {
  public:
+  SimLoop();
+
   std::unique_ptr<platform::Timer> CreateTimer(platform::Timer::Tick tick) override;
+  // Runs the work posted before the pass (work a handler posts runs at the
+  // next one), then fires each timer due now once.
   void DoEvents() override;
+  // Delivers posted work and moves the clock from one due timer to the next
+  // until Quit; returns when nothing could ever happen again (no work, no
+  // running timer).
   void Run() override;
   void Quit() override { quit_ = true; }
   // Delivers what is posted, then lets the user act (SetUser), then moves
@@ -60,6 +47,7 @@ class SimLoop final : public platform::EventLoop {
   // could never end (no work, no user, no timer, or an hour of simulated
   // time without an end) returns false.
   bool RunModal(const std::function<bool()>& ended) override;
+  // Moves the clock without delivering anything.
   void Sleep(int ms) override;
   std::uint64_t TickCount() override { return now_; }
 
@@ -81,13 +69,12 @@ class SimLoop final : public platform::EventLoop {
   [[nodiscard]] int DoEventsCalls() const { return doEventsCalls_; }
 
  private:
-  friend class SimTimer;
-  SimTimer* NextDue(std::uint64_t limit) const;
-  void FireTimer(SimTimer& t);
+  // Moves the clock to the next due timer (not back when it is overdue) and
+  // fires it; false when no timer runs or it is due after limit.
+  bool FireNext(std::uint64_t limit);
 
   std::uint64_t now_ = 0;
-  std::uint64_t nextOrder_ = 0;
-  std::vector<SimTimer*> timers_;
+  platform::TimerQueue timers_;
   std::deque<std::function<void()>> posted_;
   bool quit_ = false;
   int doEventsCalls_ = 0;

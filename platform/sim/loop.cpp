@@ -4,50 +4,23 @@
 
 namespace pd::sim {
 
-SimTimer::SimTimer(SimLoop& loop, Tick tick, std::uint64_t order)
-    : Timer(std::move(tick)), loop_(loop), order_(order) {
-  loop_.timers_.push_back(this);
-}
-
-SimTimer::~SimTimer() { std::erase(loop_.timers_, this); }
-
-void SimTimer::Reschedule() { due_ = loop_.now_ + static_cast<std::uint64_t>(EffectiveInterval(interval_)); }
-
-void SimTimer::SetInterval(int ms) {
-  interval_ = ms < 0 ? 0 : ms;
-  if (Running()) Reschedule();
-}
-
-void SimTimer::SetEnabled(bool enabled) {
-  enabled_ = enabled;
-  if (Running()) Reschedule();
-}
+SimLoop::SimLoop() : timers_([this] { return static_cast<std::int64_t>(now_); }, 1) {}
 
 std::unique_ptr<platform::Timer> SimLoop::CreateTimer(platform::Timer::Tick tick) {
-  return std::make_unique<SimTimer>(*this, std::move(tick), nextOrder_++);
+  return timers_.Create(std::move(tick));
 }
 
-SimTimer* SimLoop::NextDue(std::uint64_t limit) const {
-  SimTimer* best = nullptr;
-  for (SimTimer* t : timers_) {
-    if (!t->Running() || t->InTick() || t->due_ > limit) continue;
-    if (best == nullptr || t->due_ < best->due_ || (t->due_ == best->due_ && t->order_ < best->order_)) {
-      best = t;
-    }
-  }
-  return best;
-}
-
-void SimLoop::FireTimer(SimTimer& t) {
-  t.Reschedule();
-  t.Fire();
+bool SimLoop::FireNext(std::uint64_t limit) {
+  const std::int64_t next = timers_.NextDue();
+  if (next == platform::TimerQueue::kNever || static_cast<std::uint64_t>(next) > limit) return false;
+  now_ = std::max(now_, static_cast<std::uint64_t>(next));
+  timers_.FireOne();
+  return true;
 }
 
 void SimLoop::Advance(std::uint64_t ms) {
   const std::uint64_t target = now_ + ms;
-  while (SimTimer* t = NextDue(target)) {
-    now_ = std::max(now_, t->due_);
-    FireTimer(*t);
+  while (FireNext(target)) {
   }
   now_ = std::max(now_, target);
 }
@@ -60,19 +33,7 @@ void SimLoop::DoEvents() {
     posted_.pop_front();
     work();
   }
-  // Timers already due; each fires at most once per pass.
-  std::vector<SimTimer*> due;
-  for (SimTimer* t : timers_) {
-    if (t->Running() && !t->InTick() && t->due_ <= now_) due.push_back(t);
-  }
-  std::sort(due.begin(), due.end(), [](const SimTimer* a, const SimTimer* b) {
-    return a->due_ != b->due_ ? a->due_ < b->due_ : a->order_ < b->order_;
-  });
-  for (SimTimer* t : due) {
-    // A handler of an earlier timer may have stopped or destroyed this one.
-    if (std::find(timers_.begin(), timers_.end(), t) == timers_.end()) continue;
-    if (t->Running() && !t->InTick() && t->due_ <= now_) FireTimer(*t);
-  }
+  timers_.FireDue();
 }
 
 void SimLoop::Run() {
@@ -81,9 +42,7 @@ void SimLoop::Run() {
       DoEvents();
       continue;
     }
-    SimTimer* next = NextDue(UINT64_MAX);
-    if (next == nullptr) break;  // nothing could ever happen again
-    Advance(next->due_ > now_ ? next->due_ - now_ : 0);
+    if (!FireNext(UINT64_MAX)) break;  // nothing could ever happen again
   }
   quit_ = false;
 }
@@ -105,11 +64,10 @@ bool SimLoop::RunModal(const std::function<bool()>& ended) {
       const std::size_t before = posted_.size();
       const std::uint64_t at = now_;
       user_(modalDepth_);
-      if (ended() || posted_.size() != before || now_ != at) continue;
+      if (ended() || quit_ || posted_.size() != before || now_ != at) continue;
     }
-    SimTimer* next = NextDue(UINT64_MAX);
-    if (next == nullptr || next->due_ - start > kModalLimitMs) break;
-    Advance(next->due_ > now_ ? next->due_ - now_ : 0);
+    // One timer at a time, so that ended() is seen after each tick.
+    if (!FireNext(start + kModalLimitMs)) break;
   }
   --modalDepth_;
   return result;

@@ -101,6 +101,9 @@ class Win32Loop final : public platform::EventLoop {
   // GetMessage loop until Quit (PostQuitMessage).
   void Run() override;
   void Quit() override;
+  // A nested GetMessage loop; ended() is checked before each wait, that is
+  // after each dispatched message. A WM_QUIT met inside is posted again
+  // (PostQuitMessage) so that the loops outside end too.
   bool RunModal(const std::function<bool()>& ended) override;
   void Sleep(int ms) override;
   std::uint64_t TickCount() override;

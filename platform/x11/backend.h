@@ -21,6 +21,7 @@
 
 #include "platform/platform.h"
 #include "platform/soft/SoftGraphics.h"
+#include "platform/timer_queue.h"
 
 // Xlib's types, declared here so that includers do not get Xlib's macros
 // (None, Bool, Status...).
@@ -216,38 +217,13 @@ class X11Input final : public platform::Input {
 
 // ---- Timers and the event loop ---------------------------------------------------
 
-class X11Loop;
-
-class X11Timer final : public platform::Timer {
- public:
-  X11Timer(X11Loop& loop, Tick tick, std::uint64_t order);
-  ~X11Timer() override;
-
-  void SetInterval(int ms) override;
-  [[nodiscard]] int Interval() const override { return interval_; }
-  void SetEnabled(bool enabled) override;
-  [[nodiscard]] bool Enabled() const override { return enabled_; }
-
- private:
-  friend class X11Loop;
-  [[nodiscard]] bool Running() const { return enabled_ && interval_ > 0; }
-  void Reschedule(std::int64_t nowNs);
-
-  X11Loop& loop_;
-  std::uint64_t order_;
-  int interval_ = 0;
-  bool enabled_ = false;
-  std::int64_t dueNs_ = 0;
-};
-
-// Timers on CLOCK_MONOTONIC; the loop waits in poll() on the X connection
-// (when there is one) with the timeout of the nearest due timer. A timer
-// that fell behind (the thread slept or a tick ran long) fires once and is
-// rescheduled from then, as system timers do.
+// Timers on CLOCK_MONOTONIC (the shared timer queue); the loop waits in
+// poll() on the X connection (when there is one) with the timeout of the
+// nearest due timer.
 class X11Loop final : public platform::EventLoop {
  public:
   // x may be nullptr: then the loop runs timers only.
-  explicit X11Loop(XConnection* x = nullptr) : x_(x) {}
+  explicit X11Loop(XConnection* x = nullptr);
 
   std::unique_ptr<platform::Timer> CreateTimer(platform::Timer::Tick tick) override;
   // Drains the pending X events, then fires every timer already due once.
@@ -256,6 +232,8 @@ class X11Loop final : public platform::EventLoop {
   // ever happen, and Run returns.
   void Run() override;
   void Quit() override { quit_ = true; }
+  // As Run, until ended() (checked after the X events of a pass and after
+  // each tick); without a display and a running timer it returns false.
   bool RunModal(const std::function<bool()>& ended) override;
   void Sleep(int ms) override;
   std::uint64_t TickCount() override;
@@ -263,14 +241,12 @@ class X11Loop final : public platform::EventLoop {
   static std::int64_t NowNs();
 
  private:
-  friend class X11Timer;
-  void FireDue();
-  [[nodiscard]] std::int64_t NextDueNs() const;
-  [[nodiscard]] bool Registered(const X11Timer* t, std::uint64_t order) const;
+  // Passes and waits until quit_ or ended(); true when ended() ended it.
+  bool Loop(const std::function<bool()>& ended);
+  void Wait();
 
   XConnection* x_;
-  std::vector<X11Timer*> timers_;
-  std::uint64_t nextOrder_ = 0;
+  platform::TimerQueue timers_;
   bool quit_ = false;
 };
 

@@ -118,13 +118,23 @@ TEST_F(HotKeysTest, TapOfOneKeyCountsOnlyUntilTheNextPoll) {
   EXPECT_EQ(Kinds('U').size(), 1U);
 }
 
-TEST_F(HotKeysTest, EntryWithoutFirstKeyNeverCounts) {
+TEST_F(HotKeysTest, EntryWithoutFirstKeyNeverCountsButStillQueriesItsOtherKeys) {
   keys_.AddHotKey(0, vk::kControl, vk::kMenu);
   keys_.StartHK();
   Hold({vk::kControl, vk::kMenu});
   p_.loop().Advance(500);
   EXPECT_TRUE(log_.empty());
   EXPECT_EQ(keys_.GetHotKeyStatus(0), 0);
+
+  // Key2 to Key4 are queried anyway: a tap's pressed-since bit is consumed.
+  keys_.StopHK();
+  Release({vk::kControl, vk::kMenu});
+  p_.input().Tap(vk::kInsert);
+  keys_.ChangeHotKey(0, 0, vk::kInsert, 0);
+  const int before = p_.input().QueryCount();
+  EXPECT_EQ(keys_.GetHotKeyStatus(0), 0);
+  EXPECT_EQ(p_.input().QueryCount(), before + 1);
+  EXPECT_EQ(keys_.GetKeyStatus(vk::kInsert), 0) << "the pressed-since bit was taken by the entry's query";
 }
 
 TEST_F(HotKeysTest, CombinedStateIsTheAndOfTheKeyWords) {
@@ -298,6 +308,7 @@ TEST_F(HotKeysTest, BadKeyCodesAndIndexesAreRefusedWithoutChange) {
   EXPECT_EQ(keys_.HKCount(), 1);
 
   keys_.ChangeHotKey(3, 65, 0, 0);  // beyond the end: ignored
+  keys_.ChangeHotKey(1, 65, 300, -1);  // ignored before the codes are checked
   keys_.ChangeHotKey(0, 65, 66, 0, 67);
   const HotKeyEntry& e = keys_.Entry(0);
   EXPECT_EQ((std::vector<int>{e.Key1, e.Key2, e.Key3, e.Key4}), (std::vector<int>{65, 66, 0, 67}));

@@ -145,7 +145,7 @@ TEST_F(RegistryTest, CyrillicNamesAndTextRoundTrip) {
 TEST_F(RegistryTest, InvalidPathsDoNothing) {
   for (StringView path : {StringView(u"hkey_current_user\\Software\\X"), StringView(u"HKEY_CURRENT_USER"),
                           StringView(u"HKEY_CURRENT_USER\\"), StringView(u"HKEY_CURRENT_USER\\\\Software"),
-                          StringView(u"HKEY_CURRENT_USER\\Software\\"), StringView(u"HKEY_CURRENT_USER\\A\\\\B"),
+                          StringView(u"HKEY_CURRENT_USER\\Software\\\\"), StringView(u"HKEY_CURRENT_USER\\A\\\\B"),
                           StringView(u"HKEY_CURRENT_CONFIG\\Software\\X"), StringView(u"\\Software\\X"),
                           StringView(u""), StringView(u"Software\\X"), StringView(u"HKEY_USERS\\A\0B", 12)}) {
     SCOPED_TRACE(text::ToUtf8(path));
@@ -165,6 +165,24 @@ TEST_F(RegistryTest, InvalidPathsDoNothing) {
   reg_.EnumStart(u"HKEY_CURRENT_USER");
   EXPECT_EQ(reg_.Enum_GetCountValue(), 1);
   EXPECT_NE(reg_.EnumKey(), 0U);
+}
+
+TEST_F(RegistryTest, OneTrailingBackslashAddressesTheKey) {
+  const String slashed = String(kKey) + u"\\";
+  reg_.WriteValue(slashed, u"v", u"x", 1);
+  EXPECT_TRUE(KeyExists("Software\\Drovak\\Test"));
+  EXPECT_EQ(reg_.Read(kKey, u"v"), u"x");
+  EXPECT_EQ(reg_.Read(slashed, u"v"), u"x");
+  reg_.CreateKey(slashed + u"Sub\\");
+  reg_.EnumStart(slashed);
+  EXPECT_EQ(reg_.Enum_GetCountValue(), 1);
+  EXPECT_EQ(reg_.Enum_GetKey(0), u"Sub");
+  reg_.EnumEnd();
+  reg_.DeleteValue(slashed, u"v");
+  EXPECT_EQ(reg_.Read(kKey, u"v"), u"");
+  reg_.DeleteKey(slashed);
+  EXPECT_FALSE(KeyExists("Software\\Drovak\\Test"));
+  EXPECT_EQ(sim_.OpenHandles(), 0U);
 }
 
 TEST_F(RegistryTest, ValueNameWithNulIsRefused) {
@@ -240,12 +258,13 @@ TEST_F(RegistryTest, BinaryAndMultiStringRoundTripWithoutLoss) {
 
   reg_.WriteValue(kKey, u"multi", u"one\r\nдва\r\n\r\nfour", 5);
   EXPECT_EQ(RawData("multi"), std::string("one\0\xE4\xE2\xE0\0\0four\0\0", 15));
-  EXPECT_EQ(reg_.Read(kKey, u"multi"), u"one\r\nдва\r\n\r\nfour");
+  // The parts stay NUL-separated, with one NUL after the last.
+  EXPECT_EQ(reg_.Read(kKey, u"multi"), String(u"one\0два\0\0four\0", 14));
   EXPECT_EQ(reg_.Read_Buf(kKey, u"multi", type), std::string("one\0\xE4\xE2\xE0\0\0four\0", 14));
   EXPECT_EQ(type, 5);
   reg_.WriteValue(kKey, u"multi", u"", 5);
   EXPECT_EQ(RawData("multi"), std::string("\0\0", 2));
-  EXPECT_EQ(reg_.Read(kKey, u"multi"), u"");
+  EXPECT_EQ(reg_.Read(kKey, u"multi"), String(1, u'\0'));
 
   reg_.WriteValue(kKey, u"expand", u"%TEMP%\\x", 4);
   EXPECT_EQ(reg_.Read(kKey, u"expand"), u"%TEMP%\\x");
@@ -257,11 +276,13 @@ TEST_F(RegistryTest, StringsWrittenByOthersReadSafely) {
   const auto key = sim_.CreateKey(RegRoot::CurrentUser, "Software\\Drovak\\Test");
   sim_.SetValue(key, "noNul", platform::kRegSz, "abc");
   sim_.SetValue(key, "twoNuls", platform::kRegSz, std::string("ab\0\0", 4));
+  sim_.SetValue(key, "innerNul", platform::kRegSz, std::string("a\0b\0", 4));
   sim_.SetValue(key, "qword", platform::kRegQword, std::string("\1\0\0\0\0\0\0\0", 8));
   sim_.SetValue(key, "", platform::kRegSz, std::string("default\0", 8));
   sim_.CloseKey(key);
   EXPECT_EQ(reg_.Read(kKey, u"noNul"), u"abc");  // no character lost
-  EXPECT_EQ(reg_.Read(kKey, u"twoNuls"), u"ab");
+  EXPECT_EQ(reg_.Read(kKey, u"twoNuls"), String(u"ab\0", 3));  // all but the last byte
+  EXPECT_EQ(reg_.Read(kKey, u"innerNul"), String(u"a\0b", 3));
   int type = 0;
   EXPECT_EQ(reg_.Read_Buf(kKey, u"qword", type).size(), 8U);
   EXPECT_EQ(type, -1);
@@ -370,7 +391,7 @@ TEST_F(RegistryTest, EnumerationListsKeysSortedAndValuesInCreationOrder) {
   EXPECT_EQ(value, u"2");
   EXPECT_EQ(type, 3);
   reg_.Enum_GetValue(2, name, value, type);
-  EXPECT_EQ(value, u"a\r\nb");
+  EXPECT_EQ(value, String(u"a\0b\0", 4));
   EXPECT_EQ(type, 5);
   reg_.Enum_GetValue(3, name, value, type);
   EXPECT_EQ(name, u"");

@@ -107,7 +107,7 @@ TEST_F(RegistryWin32, TypesAreStoredAsTheSystemStoresThem) {
   RegCloseKey(k);
 
   EXPECT_EQ(reg_.Read(key_, u"dw"), u"-2");
-  EXPECT_EQ(reg_.Read(key_, u"multi"), u"a\r\nb");
+  EXPECT_EQ(reg_.Read(key_, u"multi"), String(u"a\0b\0", 4));
   EXPECT_EQ(reg_.Read(key_, u"exp"), u"%TEMP%");
   EXPECT_EQ(reg_.Read(key_, u"bin"), all);
   int code = 0;

@@ -179,7 +179,7 @@ TEST_F(RegistryX11, StoreSurvivesAReloadWithEveryType) {
   EXPECT_EQ(other.Read(kKey, u"bin"), all);
   EXPECT_EQ(other.Read(kKey, u"dw"), u"-5");
   EXPECT_EQ(other.Read(kKey, u"exp"), u"$HOME/x");
-  EXPECT_EQ(other.Read(kKey, u"multi"), u"a\r\n\r\nb");
+  EXPECT_EQ(other.Read(kKey, u"multi"), String(u"a\0\0b\0", 5));
   EXPECT_EQ(other.Read(u"HKEY_CURRENT_USER\\software\\drovak\\КЛЮЧ", u"имя"), u"значение");
   other.EnumStart(kKey);
   EXPECT_EQ(other.Enum_GetCountKey(), 2);

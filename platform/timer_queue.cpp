@@ -1,0 +1,108 @@
+#include "platform/timer_queue.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace pd::platform {
+
+class TimerQueue::QueueTimer final : public Timer {
+ public:
+  QueueTimer(const std::shared_ptr<State>& state, Tick tick)
+      : Timer(std::move(tick)), state_(state), serial_(state->nextSerial++) {
+    state->timers.emplace(serial_, this);
+  }
+  ~QueueTimer() override {
+    if (auto state = state_.lock()) state->timers.erase(serial_);
+  }
+
+  void SetInterval(int ms) override {
+    interval_ = ms < 0 ? 0 : ms;
+    Reschedule();
+  }
+  [[nodiscard]] int Interval() const override { return interval_; }
+  void SetEnabled(bool enabled) override {
+    enabled_ = enabled;
+    Reschedule();
+  }
+  [[nodiscard]] bool Enabled() const override { return enabled_; }
+
+  // Running and not inside its own tick.
+  [[nodiscard]] bool Waiting() const { return enabled_ && interval_ > 0 && !InTick(); }
+  [[nodiscard]] std::int64_t Due() const { return due_; }
+  [[nodiscard]] std::uint64_t Serial() const { return serial_; }
+
+  // Reschedules from now, then runs the tick (which may destroy this).
+  void FireNow() {
+    Reschedule();
+    Fire();
+  }
+
+ private:
+  void Reschedule() {
+    auto state = state_.lock();
+    if (!state || !enabled_ || interval_ <= 0) return;
+    due_ = state->clock() + static_cast<std::int64_t>(EffectiveInterval(interval_)) * state->unitsPerMs;
+  }
+
+  std::weak_ptr<State> state_;
+  std::uint64_t serial_;
+  int interval_ = 0;
+  bool enabled_ = false;
+  std::int64_t due_ = 0;
+};
+
+TimerQueue::TimerQueue(Clock clock, std::int64_t unitsPerMs) : state_(std::make_shared<State>()) {
+  state_->clock = std::move(clock);
+  state_->unitsPerMs = unitsPerMs > 0 ? unitsPerMs : 1;
+}
+
+TimerQueue::~TimerQueue() = default;
+
+std::unique_ptr<Timer> TimerQueue::Create(Timer::Tick tick) {
+  return std::make_unique<QueueTimer>(state_, std::move(tick));
+}
+
+TimerQueue::QueueTimer* TimerQueue::DueAt(std::int64_t limit) const {
+  QueueTimer* best = nullptr;
+  // The map runs in creation order, so the first of equal due times wins.
+  for (const auto& [serial, t] : state_->timers) {
+    if (t->Waiting() && t->Due() <= limit && (best == nullptr || t->Due() < best->Due())) best = t;
+  }
+  return best;
+}
+
+std::int64_t TimerQueue::NextDue() const {
+  const QueueTimer* next = DueAt(kNever);
+  return next != nullptr ? next->Due() : kNever;
+}
+
+bool TimerQueue::FireOne() {
+  QueueTimer* t = DueAt(state_->clock());
+  if (t == nullptr) return false;
+  t->FireNow();
+  return true;
+}
+
+int TimerQueue::FireDue(const std::function<bool()>& stop) {
+  const std::int64_t now = state_->clock();
+  std::vector<std::pair<std::int64_t, std::uint64_t>> due;  // (due time, serial)
+  for (const auto& [serial, t] : state_->timers) {
+    if (t->Waiting() && t->Due() <= now) due.emplace_back(t->Due(), serial);
+  }
+  std::sort(due.begin(), due.end());
+  int fired = 0;
+  for (const auto& [at, serial] : due) {
+    // An earlier tick may have stopped, changed or destroyed this timer.
+    auto it = state_->timers.find(serial);
+    if (it == state_->timers.end()) continue;
+    QueueTimer* t = it->second;
+    if (!t->Waiting() || t->Due() > now) continue;
+    t->FireNow();
+    ++fired;
+    if (stop && stop()) break;
+  }
+  return fired;
+}
+
+}  // namespace pd::platform
