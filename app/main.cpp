@@ -8,6 +8,8 @@
 #include <string>
 
 #include "app/modMain.h"
+#include "forms/ControlHost.h"
+#include "forms/Form.h"
 #include "hotkeys/HotKeys.h"
 #include "platform/platform.h"
 #include "platform/text.h"
@@ -36,10 +38,9 @@ int main() {
   std::printf("%d processes. Ctrl+Alt+WIN twice terminates the foreground application.\n", count);
   std::fflush(stdout);
 
-  auto& host = platform->host();
-  const pd::WindowHandle form = host.CreateForm(u"ProcessDrovak");
-  auto site = std::make_unique<pd::platform::FormSite>(form);
-  pd::hotkeys::HotKeys keys(*platform, *site);
+  pd::forms::ControlHost host(*platform);
+  pd::forms::Form form(host, u"frmMain", u"ProcessDrovak");
+  pd::hotkeys::HotKeys keys(form);
   keys.AddHotKey(pd::platform::vk::kControl, pd::platform::vk::kMenu, pd::platform::vk::kLWin);
 
   int presses = 0;

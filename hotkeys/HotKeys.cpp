@@ -5,15 +5,19 @@
 
 namespace pd::hotkeys {
 
-HotKeys::HotKeys(platform::Platform& platform, platform::ComponentSite& site)
-    : platform_(platform),
-      site_(site),
-      tmrHKCheck_(platform.loop().CreateTimer([this] { CheckTick(); })),
-      tmrHKEvents_(platform.loop().CreateTimer([this] { RepeatTick(); })) {
+HotKeys::HotKeys(forms::Container& parent, StringView name, int index)
+    : Control(parent, name, index),
+      platform_(GetSite().GetPlatform()),
+      tmrHKCheck_(platform_.loop().CreateTimer([this] { CheckTick(); })),
+      tmrHKEvents_(platform_.loop().CreateTimer([this] { RepeatTick(); })) {
   tmrHKCheck_->SetInterval(kCheckIntervalMs);
   tmrHKEvents_->SetInterval(kRepeatIntervalMs);
-  ReadProperties(site_.Properties());
-  Resize();
+  ReadProperties(GetSite().Properties());
+  OnResize();
+}
+
+void HotKeys::OnResize() {
+  if (Width() != kExtentTwips || Height() != kExtentTwips) Move(Left(), Top(), kExtentTwips, kExtentTwips);
 }
 
 HotKeys::~HotKeys() {
@@ -86,28 +90,28 @@ std::int16_t HotKeys::GetHotKeyStatus(std::int32_t index) {
 }
 
 void HotKeys::SetEnabled(bool enabled) {
-  enabled_ = enabled;
-  site_.PropertyChanged(u"Enabled");
+  SetEnabledState(enabled);
+  GetSite().PropertyChanged(u"Enabled");
 }
 
 void HotKeys::SetOnlyOnFocus(bool onlyOnFocus) {
   onlyOnFocus_ = onlyOnFocus;
-  site_.PropertyChanged(u"OnlyOnFocus");
+  GetSite().PropertyChanged(u"OnlyOnFocus");
 }
 
 void HotKeys::ReadProperties(platform::PropertyStore& store) {
-  enabled_ = store.ReadBool(u"Enabled", true);
+  SetEnabledState(store.ReadBool(u"Enabled", true));
   onlyOnFocus_ = store.ReadBool(u"OnlyOnFocus", false);
 }
 
 void HotKeys::WriteProperties(platform::PropertyStore& store) const {
-  store.WriteBool(u"Enabled", enabled_, true);
+  store.WriteBool(u"Enabled", Enabled(), true);
   store.WriteBool(u"OnlyOnFocus", onlyOnFocus_, false);
 }
 
 bool HotKeys::Idle() {
-  if (entries_.empty() || !enabled_) return true;
-  return onlyOnFocus_ && platform_.input().ForegroundWindow() != site_.HostWindow();
+  if (entries_.empty() || !Enabled()) return true;
+  return onlyOnFocus_ && platform_.input().ForegroundWindow() != GetSite().HostWindow();
 }
 
 void HotKeys::Raise(const Event<std::int32_t>& event, std::int32_t index) {

@@ -21,9 +21,9 @@
 #include <memory>
 #include <vector>
 
+#include "forms/Control.h"
 #include "platform/event.h"
 #include "platform/platform.h"
-#include "platform/site.h"
 
 namespace pd::hotkeys {
 
@@ -37,7 +37,8 @@ struct HotKeyEntry {
   std::int32_t RepeatTicks = 0;  // 0 to 5, counted by the repeat clock
 };
 
-class HotKeys {
+// A component of the form it sits on, invisible at run time.
+class HotKeys : public forms::Control {
  public:
   static constexpr int kExtentTwips = 450;
   static constexpr int kCheckIntervalMs = 1;
@@ -45,10 +46,8 @@ class HotKeys {
   static constexpr std::int32_t kRepeatSteady = 5;
 
   // Reads its design properties from the site's store and sets its size.
-  HotKeys(platform::Platform& platform, platform::ComponentSite& site);
-  ~HotKeys();
-  HotKeys(const HotKeys&) = delete;
-  HotKeys& operator=(const HotKeys&) = delete;
+  explicit HotKeys(forms::Container& parent, StringView name = u"HotKeys", int index = -1);
+  ~HotKeys() override;
 
   void AddHotKey(std::int32_t key1, std::int32_t key2, std::int32_t key3, std::int32_t key4 = 0);
   void ChangeHotKey(std::int32_t index, std::int32_t key1, std::int32_t key2, std::int32_t key3,
@@ -71,13 +70,12 @@ class HotKeys {
   [[nodiscard]] std::int32_t HKCount() const { return static_cast<std::int32_t>(entries_.size()); }
   [[nodiscard]] const HotKeyEntry& Entry(std::int32_t index) const { return entries_.at(static_cast<std::size_t>(index)); }
 
-  [[nodiscard]] bool Enabled() const { return enabled_; }
-  void SetEnabled(bool enabled);
+  // Enabled is the control's; false stops polling as StopHK does.
+  void SetEnabled(bool enabled) override;
   [[nodiscard]] bool OnlyOnFocus() const { return onlyOnFocus_; }
   void SetOnlyOnFocus(bool onlyOnFocus);
 
-  // The host resized the component: it keeps its 30 x 30 pixel square.
-  void Resize() { site_.SetExtent(kExtentTwips, kExtentTwips); }
+  [[nodiscard]] bool HasWindow() const override { return false; }
 
   void ReadProperties(platform::PropertyStore& store);
   void WriteProperties(platform::PropertyStore& store) const;
@@ -85,6 +83,10 @@ class HotKeys {
   Event<std::int32_t> HKPress;
   Event<std::int32_t> HKDown;
   Event<std::int32_t> HKUp;
+
+ protected:
+  // The host resized the component: it keeps its 30 x 30 pixel square.
+  void OnResize() override;
 
  private:
   void CheckTick();
@@ -95,9 +97,7 @@ class HotKeys {
   void Raise(const Event<std::int32_t>& event, std::int32_t index);
 
   platform::Platform& platform_;
-  platform::ComponentSite& site_;
   std::vector<HotKeyEntry> entries_;
-  bool enabled_ = true;
   bool onlyOnFocus_ = false;
   std::unique_ptr<platform::Timer> tmrHKCheck_;
   std::unique_ptr<platform::Timer> tmrHKEvents_;

@@ -16,7 +16,6 @@
 
 #include "platform/platform.h"
 #include "platform/registry_hive.h"
-#include "platform/site.h"
 #include "platform/timer_queue.h"
 #include "platform/soft/SoftGraphics.h"
 
@@ -285,8 +284,6 @@ class SimHost final : public platform::Host {
   Rect workArea_{0, 0, 1280, 984};
   String clipboard_;
 };
-
-using SimSite = platform::FormSite;
 
 // ---- Dialogs ---------------------------------------------------------------------
 

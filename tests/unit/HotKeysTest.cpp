@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "forms/ControlHost.h"
+#include "forms/Form.h"
 #include "platform/sim/backend.h"
 
 namespace pd::hotkeys {
@@ -27,7 +29,7 @@ std::ostream& operator<<(std::ostream& os, const Raised& r) {
 
 class HotKeysTest : public ::testing::Test {
  protected:
-  HotKeysTest() : form_(p_.host().CreateForm(u"frmMain")), site_(form_), keys_(p_, site_) {
+  HotKeysTest() {
     keys_.HKPress.Connect([this](std::int32_t i) { Log('P', i); });
     keys_.HKDown.Connect([this](std::int32_t i) { Log('D', i); });
     keys_.HKUp.Connect([this](std::int32_t i) { Log('U', i); });
@@ -49,9 +51,9 @@ class HotKeysTest : public ::testing::Test {
   }
 
   sim::SimPlatform p_;
-  WindowHandle form_;
-  sim::SimSite site_;
-  HotKeys keys_;
+  forms::ControlHost host_{p_};
+  forms::Form form_{host_, u"frmMain", u"frmMain"};
+  HotKeys keys_{form_};
   std::vector<Raised> log_;
 };
 
@@ -198,7 +200,7 @@ TEST_F(HotKeysTest, OnlyOnFocusIgnoresCombosWhileAnotherWindowIsInFront) {
   p_.loop().Advance(300);
   EXPECT_TRUE(log_.empty());
 
-  p_.input().SetForegroundWindow(form_);
+  p_.input().SetForegroundWindow(form_.Window());
   p_.loop().Advance(10);
   EXPECT_EQ(Kinds('P').size(), 1U);
   // Held when the guard begins: the release is seen only once it ends.
@@ -206,7 +208,7 @@ TEST_F(HotKeysTest, OnlyOnFocusIgnoresCombosWhileAnotherWindowIsInFront) {
   Release({vk::kControl, vk::kMenu});
   p_.loop().Advance(100);
   EXPECT_TRUE(Kinds('U').empty());
-  p_.input().SetForegroundWindow(form_);
+  p_.input().SetForegroundWindow(form_.Window());
   p_.loop().Advance(10);
   EXPECT_EQ(Kinds('U').size(), 1U);
 }
@@ -327,30 +329,35 @@ TEST_F(HotKeysTest, ChangeKeepsTheHeldState) {
 
 TEST(HotKeysDesign, PropertiesPersistAndSizeStaysSquare) {
   sim::SimPlatform p;
-  sim::SimSite site(p.host().CreateForm(u"frmMain"));
-  site.Bag().WriteBool(u"OnlyOnFocus", true, false);
+  forms::ControlHost host(p);
+  forms::Form form(host, u"frmMain", u"frmMain");
+  platform::PropertyBag& stored = form.StoredProperties(u"HotKeys");
+  stored.WriteBool(u"OnlyOnFocus", true, false);
   {
-    HotKeys keys(p, site);
+    HotKeys keys(form);
     EXPECT_TRUE(keys.Enabled());
     EXPECT_TRUE(keys.OnlyOnFocus());
-    EXPECT_EQ(site.Extent(), (Point{450, 450}));
+    EXPECT_EQ((Point{keys.Width(), keys.Height()}), (Point{450, 450}));
+    keys.Move(0, 0, 900, 30);
+    EXPECT_EQ((Point{keys.Width(), keys.Height()}), (Point{450, 450})) << "the square stays";
 
     keys.SetEnabled(false);
     keys.SetOnlyOnFocus(false);
-    EXPECT_EQ(site.ChangedProperties(), (std::vector<String>{u"Enabled", u"OnlyOnFocus"}));
-    keys.WriteProperties(site.Bag());
+    EXPECT_EQ(keys.GetSite().ChangedProperties(), (std::vector<String>{u"Enabled", u"OnlyOnFocus"}));
+    keys.WriteProperties(stored);
   }
-  EXPECT_FALSE(site.Bag().ReadBool(u"Enabled", true));
-  EXPECT_FALSE(site.Bag().Contains(u"OnlyOnFocus"));  // back at its default
-  HotKeys again(p, site);
+  EXPECT_FALSE(stored.ReadBool(u"Enabled", true));
+  EXPECT_FALSE(stored.Contains(u"OnlyOnFocus"));  // back at its default
+  HotKeys again(form);
   EXPECT_FALSE(again.Enabled());
 }
 
 TEST(HotKeysDesign, DestructionStopsTheTimers) {
   sim::SimPlatform p;
-  sim::SimSite site(p.host().CreateForm(u"frmMain"));
+  forms::ControlHost host(p);
+  forms::Form form(host, u"frmMain", u"frmMain");
   {
-    HotKeys keys(p, site);
+    HotKeys keys(form);
     keys.AddHotKey('A', 0, 0);
     keys.StartHK();
   }
@@ -363,8 +370,9 @@ TEST(HotKeysDesign, HostMayDestroyTheComponentFromItsHandlerOrDuringTheYield) {
   // The program ends from a handler (the tray menu's "Выход" runs inside a
   // tick's yield): the component goes while its own tick is on the stack.
   sim::SimPlatform p;
-  sim::SimSite site(p.host().CreateForm(u"frmMain"));
-  auto keys = std::make_unique<HotKeys>(p, site);
+  forms::ControlHost host(p);
+  forms::Form form(host, u"frmMain", u"frmMain");
+  auto keys = std::make_unique<HotKeys>(form);
   keys->AddHotKey('A', 0, 0);
   keys->AddHotKey('B', 0, 0);
   keys->HKPress.Connect([&](std::int32_t) { keys.reset(); });
@@ -373,7 +381,7 @@ TEST(HotKeysDesign, HostMayDestroyTheComponentFromItsHandlerOrDuringTheYield) {
   EXPECT_NO_THROW(p.loop().Advance(100));
   EXPECT_EQ(keys, nullptr);
 
-  keys = std::make_unique<HotKeys>(p, site);
+  keys = std::make_unique<HotKeys>(form);
   keys->AddHotKey('A', 0, 0);
   keys->AddHotKey('B', 0, 0);
   keys->StartHK();
@@ -382,7 +390,7 @@ TEST(HotKeysDesign, HostMayDestroyTheComponentFromItsHandlerOrDuringTheYield) {
   EXPECT_EQ(keys, nullptr);
 
   // The repeat clock's tick as well.
-  keys = std::make_unique<HotKeys>(p, site);
+  keys = std::make_unique<HotKeys>(form);
   keys->AddHotKey('A', 0, 0);
   keys->AddHotKey('B', 0, 0);
   keys->HKDown.Connect([&](std::int32_t) { keys.reset(); });

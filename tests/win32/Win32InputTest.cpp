@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "Win32TestUtil.h"
+#include "forms/ControlHost.h"
+#include "forms/Form.h"
 #include "hotkeys/HotKeys.h"
 #include "platform/win32/backend.h"
 
@@ -128,8 +130,9 @@ TEST_F(Win32InputTest, KeyHeldWithXdotoolIsDownUntilReleased) {
 
 TEST_F(Win32InputTest, HotKeysOnTheWindowsPlatformSeePressAndRelease) {
   Win32Platform platform;
-  auto site = std::make_unique<platform::FormSite>(form_);
-  hotkeys::HotKeys keys(platform, *site);
+  forms::ControlHost host(platform);
+  forms::Form form(host, u"frmMain", u"frmMain");
+  hotkeys::HotKeys keys(form);
   keys.AddHotKey(kInsert, 0, 0);
   int presses = 0, ups = 0;
   keys.HKPress.Connect([&](std::int32_t) { ++presses; });
