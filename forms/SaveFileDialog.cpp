@@ -385,6 +385,7 @@ void SaveForm::Save() {
                                          mb::kYesNo | mb::kIconExclamation);
     if (answer != mb::kIdYes) {
       txtFileName_->SetFocus();
+      txtFileName_->SelectAll();
       return;
     }
   }
