@@ -112,7 +112,8 @@ struct OpenFileNameV4 {
   LPOFNHOOKPROC lpfnHook;
   LPCSTR lpTemplateName;
 };
-static_assert(sizeof(OpenFileNameV4) == OPENFILENAME_SIZE_VERSION_400A);
+// OPENFILENAME_SIZE_VERSION_400A, which the headers compute with a cast.
+static_assert(sizeof(OpenFileNameV4) == offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR));
 static_assert(sizeof(void*) == 8 || sizeof(OpenFileNameV4) == platform::ofn::kRecordSize);
 static_assert(offsetof(OpenFileNameV4, lpTemplateName) + sizeof(LPCSTR) == sizeof(OpenFileNameV4));
 
