@@ -141,7 +141,8 @@ TEST_F(X11SaveDialog, DesktopPortalChooserReturnsThePathOrACancel) {
     GTEST_SKIP() << "xdg-desktop-portal-gtk is not installed (scripts/install-deps installs it)";
   }
   Start(true);
-  // The chooser's name field has the focus and holds current_name.
+  // The chooser's name field has the focus and holds current_name; the
+  // chooser needs a moment after typing before Return saves.
   const std::string title = "PD portal";
   const bool chosen = ShowWhile(title, FocusWindow(title) + Shot("portal-dialog") +
                                            "xdotool key ctrl+a; xdotool type --delay 30 'список.txt'; sleep 0.5; " + Shot("portal-typed") +
