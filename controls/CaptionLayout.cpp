@@ -95,16 +95,23 @@ String WrapCaption(platform::Surface& surface, StringView text, int max) {
 
 CaptionPlacement PlaceCaption(platform::Surface& surface, int width, int height, StringView caption,
                               std::int32_t alignPicture, int iconWidth, int iconHeight) {
+  const MeasureWidth textWidth = [&surface](StringView s) { return surface.TextWidth(s); };
+  const MeasureWidth textHeight = [&surface](StringView s) { return surface.TextHeight(s); };
+  return PlaceCaption(textWidth, textHeight, width, height, caption, alignPicture, iconWidth, iconHeight);
+}
+
+CaptionPlacement PlaceCaption(const MeasureWidth& textWidth, const MeasureWidth& textHeight, int width, int height,
+                              StringView caption, std::int32_t alignPicture, int iconWidth, int iconHeight) {
   const bool hasIcon = iconWidth > 0 && iconHeight > 0;
   CaptionPlacement p;
   p.icon = Point{(width - iconWidth) / 2, (height - iconHeight) / 2};
   const bool beside = hasIcon && (alignPicture == 0 || alignPicture == 1);
-  p.text = WrapCaption(surface, caption, beside ? width - iconWidth - 10 : width - 10);
-  const int th = surface.TextHeight(p.text);
+  p.text = WrapCaption(caption, beside ? width - iconWidth - 10 : width - 10, textWidth);
+  const int th = textHeight(p.text);
   p.textRect = Rect{5, (height - th) / 2, width - 5, height - 3};
   if (caption.empty() || !hasIcon) return p;
 
-  const int tw = surface.TextWidth(p.text);
+  const int tw = textWidth(p.text);
   const int u = (width - (tw + iconWidth + 3)) / 2;
   const int v = (height - (th + iconHeight + 3)) / 2;
   const int a = alignPicture;

@@ -45,9 +45,12 @@ struct CaptionPlacement {
 // centred as a block with 3 pixels between icon and text; with any other
 // alignPicture both are centred and may overlap. The caption wraps to
 // width - iconWidth - 10 beside an icon, else to width - 10. The surface
-// measures in its current font (styled as drawn).
+// measures in its current font (styled as drawn); textWidth and textHeight
+// measure multi-line text as the surface does (widest line, sum of lines).
 CaptionPlacement PlaceCaption(platform::Surface& surface, int width, int height, StringView caption,
                               std::int32_t alignPicture, int iconWidth, int iconHeight);
+CaptionPlacement PlaceCaption(const MeasureWidth& textWidth, const MeasureWidth& textHeight, int width, int height,
+                              StringView caption, std::int32_t alignPicture, int iconWidth, int iconHeight);
 
 // Flags of BlendPicture.
 namespace blend {
