@@ -51,10 +51,11 @@
 //   is ignored until Space comes up, which gives Click, Activate, then the
 //   look that follows the pointer. A Space up that went down elsewhere does
 //   nothing. While the left button is held, keys are ignored.
-// - Focus: arriving clears MouseEntered and (with Options::focusLook)
-//   repaints, forced; leaving cancels any press (LeftHeld and SpaceHeld
-//   clear, so nothing stays held once Space comes up elsewhere) and clears
-//   MouseEntered.
+// - Focus: with Options::focusLook, arriving clears MouseEntered and
+//   repaints, forced (unless a press is held); without it, arriving only
+//   sets HasFocus. Leaving cancels any press (LeftHeld and SpaceHeld clear,
+//   so nothing stays held once Space comes up elsewhere), clears
+//   MouseEntered and repaints, forced.
 // - Hover: the watch runs while the pointer is over and no capture is held.
 //   A tick that finds the pointer gone, or a refresh after the capture ends
 //   with the pointer gone, paints Up and raises MouseOut once when the
