@@ -33,8 +33,8 @@ class PropertyTable {
  public:
   using PicturePtr = std::shared_ptr<const platform::Picture>;
   using Value = std::variant<std::int32_t, bool, String, Colour, platform::Font, PicturePtr>;
-  using Member = std::variant<std::monostate, std::int32_t C::*, std::int16_t C::*, bool C::*, String C::*,
-                              Colour C::*>;
+  using Member =
+      std::variant<std::monostate, std::int32_t C::*, std::int16_t C::*, bool C::*, String C::*, Colour C::*>;
 
   struct Entry {
     StringView name;

@@ -29,15 +29,30 @@ const Table_t& XP_Button::Table() {
       {u"FontUnderlineMove", false, &XP_Button::fontUnderlineMove_},
       {u"Group", std::int32_t{0}, &XP_Button::group_},
       {u"Value", false, &XP_Button::value_},
-      {u"MouseIcon", PicturePtr{}, {}, [](const XP_Button& b) -> V { return b.MouseIcon(); },
+      {u"MouseIcon",
+       PicturePtr{},
+       {},
+       [](const XP_Button& b) -> V { return b.MouseIcon(); },
        [](XP_Button& b, V v) { b.Control::SetMouseIcon(std::get<PicturePtr>(std::move(v))); }},
-      {u"Picture", PicturePtr{}, {}, [](const XP_Button& b) -> V { return b.picture_; },
+      {u"Picture",
+       PicturePtr{},
+       {},
+       [](const XP_Button& b) -> V { return b.picture_; },
        [](XP_Button& b, V v) { b.picture_ = std::get<PicturePtr>(std::move(v)); }},
-      {u"Font", platform::Font{}, {}, [](const XP_Button& b) -> V { return b.Font(); },
+      {u"Font",
+       platform::Font{},
+       {},
+       [](const XP_Button& b) -> V { return b.Font(); },
        [](XP_Button& b, V v) { b.Control::SetFont(std::get<platform::Font>(v)); }},
-      {u"Enabled", true, {}, [](const XP_Button& b) -> V { return b.Enabled(); },
+      {u"Enabled",
+       true,
+       {},
+       [](const XP_Button& b) -> V { return b.Enabled(); },
        [](XP_Button& b, V v) { b.SetEnabledState(std::get<bool>(v)); }},
-      {u"MousePointer", std::int32_t{0}, {}, [](const XP_Button& b) -> V { return b.MousePointer(); },
+      {u"MousePointer",
+       std::int32_t{0},
+       {},
+       [](const XP_Button& b) -> V { return b.MousePointer(); },
        [](XP_Button& b, V v) { b.Control::SetMousePointer(std::get<std::int32_t>(v)); }},
       {u"OLEDropMode", std::int32_t{0}, &XP_Button::oleDropMode_},
   };
@@ -230,8 +245,8 @@ void XP_Button::OnPaint(platform::Surface& surface) {
 
 // ---- Methods and properties -------------------------------------------------------
 
-void XP_Button::SetButtonPicture(PicturePtr NewPic, std::int32_t SizeLeft, std::int32_t SizeRight,
-                                 std::int32_t SizeTop, std::int32_t SizeBottom, bool NoFocus) {
+void XP_Button::SetButtonPicture(PicturePtr NewPic, std::int32_t SizeLeft, std::int32_t SizeRight, std::int32_t SizeTop,
+                                 std::int32_t SizeBottom, bool NoFocus) {
   if (NewPic) skin_ = std::move(NewPic);
   if (SizeLeft >= 0) margins_.left = SizeLeft;
   if (SizeRight >= 0) margins_.right = SizeRight;

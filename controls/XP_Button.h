@@ -141,21 +141,21 @@ class XP_Button : public forms::Control {
   Event<> Check;
   Event<> Click;
   Event<> DblClick;
-  Event<std::int16_t&, std::int16_t&> KeyDown;  // KeyCode, Shift
-  Event<std::int16_t&> KeyPress;                // KeyAscii
-  Event<std::int16_t&, std::int16_t&> KeyUp;    // KeyCode, Shift
+  Event<std::int16_t&, std::int16_t&> KeyDown;                    // KeyCode, Shift
+  Event<std::int16_t&> KeyPress;                                  // KeyAscii
+  Event<std::int16_t&, std::int16_t&> KeyUp;                      // KeyCode, Shift
   Event<std::int16_t&, std::int16_t&, float&, float&> MouseDown;  // Button, Shift, X, Y (twips)
   Event<std::int16_t&, std::int16_t&, float&, float&> MouseMove;
   Event<> MouseOut;
   Event<std::int16_t&, std::int16_t&, float&, float&> MouseUp;
   // Drag and drop (the host has none: never raised).
-  Event<DataObject&, std::int32_t&> OLEStartDrag;                    // Data, AllowedEffects
-  Event<DataObject&, std::int16_t&> OLESetData;                      // Data, DataFormat
-  Event<std::int32_t&, bool&> OLEGiveFeedback;                       // Effect, DefaultCursors
+  Event<DataObject&, std::int32_t&> OLEStartDrag;  // Data, AllowedEffects
+  Event<DataObject&, std::int16_t&> OLESetData;    // Data, DataFormat
+  Event<std::int32_t&, bool&> OLEGiveFeedback;     // Effect, DefaultCursors
   Event<DataObject&, std::int32_t&, std::int16_t&, std::int16_t&, float&, float&, std::int16_t&>
-      OLEDragOver;                                                   // Data, Effect, Button, Shift, X, Y, State
+      OLEDragOver;  // Data, Effect, Button, Shift, X, Y, State
   Event<DataObject&, std::int32_t&, std::int16_t&, std::int16_t&, float&, float&> OLEDragDrop;
-  Event<std::int32_t&> OLECompleteDrag;                              // Effect
+  Event<std::int32_t&> OLECompleteDrag;  // Effect
 
  protected:
   void OnPaint(platform::Surface& surface) override;
@@ -183,8 +183,7 @@ class XP_Button : public forms::Control {
   void Paint(Look state, bool force);
   void ToggleValue();
   [[nodiscard]] int FrameTop(int frameHeight) const;
-  static void RaiseMouse(const Event<std::int16_t&, std::int16_t&, float&, float&>& event,
-                         const forms::MouseEvent& e);
+  static void RaiseMouse(const Event<std::int16_t&, std::int16_t&, float&, float&>& event, const forms::MouseEvent& e);
 
   PressTracker tracker_;
   std::unique_ptr<platform::Timer> tmrUnMover_;

@@ -115,13 +115,13 @@ class XP_CheckBox : public forms::Control {
   Event<std::int16_t&, std::int16_t&, float&, float&> MouseUp;
   Event<> MouseOut;
   // Drag and drop (the host has none: never raised).
-  Event<DataObject&, std::int32_t&> OLEStartDrag;                    // Data, AllowedEffects
-  Event<DataObject&, std::int16_t&> OLESetData;                      // Data, DataFormat
-  Event<std::int32_t&, bool&> OLEGiveFeedback;                       // Effect, DefaultCursors
+  Event<DataObject&, std::int32_t&> OLEStartDrag;  // Data, AllowedEffects
+  Event<DataObject&, std::int16_t&> OLESetData;    // Data, DataFormat
+  Event<std::int32_t&, bool&> OLEGiveFeedback;     // Effect, DefaultCursors
   Event<DataObject&, std::int32_t&, std::int16_t&, std::int16_t&, float&, float&, std::int16_t&>
-      OLEDragOver;                                                   // Data, Effect, Button, Shift, X, Y, State
+      OLEDragOver;  // Data, Effect, Button, Shift, X, Y, State
   Event<DataObject&, std::int32_t&, std::int16_t&, std::int16_t&, float&, float&> OLEDragDrop;
-  Event<std::int32_t&> OLECompleteDrag;                              // Effect
+  Event<std::int32_t&> OLECompleteDrag;  // Effect
   Event<> Uncheck;
 
  protected:
@@ -152,8 +152,7 @@ class XP_CheckBox : public forms::Control {
   void AdvanceValue();
   [[nodiscard]] int BoxWidth() const;
   [[nodiscard]] int FrameHeight() const;
-  static void RaiseMouse(const Event<std::int16_t&, std::int16_t&, float&, float&>& event,
-                         const forms::MouseEvent& e);
+  static void RaiseMouse(const Event<std::int16_t&, std::int16_t&, float&, float&>& event, const forms::MouseEvent& e);
 
   PressTracker tracker_{PressTracker::Options{.focusLook = false}};
   std::unique_ptr<platform::Timer> tmrUnMover_;

@@ -40,12 +40,12 @@ TEST(WrapCaption, TheWorkedExamples) {
     int max;
     std::vector<String> lines;
   } cases[] = {
-      {u"abcde", 100, {u"abcde"}},                                // 30 px fits unchanged
-      {u"abcd efgh", 30, {u"abcd", u"efgh"}},                     // the second word measured again alone
-      {u"abcdefghab", 30, {u"abcde", u"fghab"}},                  // twice as wide: longest fitting prefixes
+      {u"abcde", 100, {u"abcde"}},                                    // 30 px fits unchanged
+      {u"abcd efgh", 30, {u"abcd", u"efgh"}},                         // the second word measured again alone
+      {u"abcdefghab", 30, {u"abcde", u"fghab"}},                      // twice as wide: longest fitting prefixes
       {u"ab cdefghabcd ef", 30, {u"ab", u"cdefg", u"habcd", u"ef"}},  // only the middle word too wide
       {u"ab cd ef", 28, {u"ab cd", u"ef"}},
-      {u"mmm", 10, {u"m", u"m", u"m"}},                           // a character wider than max stands alone
+      {u"mmm", 10, {u"m", u"m", u"m"}},  // a character wider than max stands alone
       {u"ab  cd", 100, {u"ab  cd"}},
   };
   for (const Case& c : cases) {
@@ -126,8 +126,8 @@ TEST(Blend, KeyColourGreyAndOpacityOnTheSurface) {
   EXPECT_PIXEL(*s, 0, 0, grey);      // pure red greyed: 255 / 3 + 30
   EXPECT_PIXEL(*s, 1, 0, 0x102030);  // the key colour is not drawn
   // white greyed to 255 at alpha 128 over (0x30, 0x20, 0x10)
-  const Colour half = BlendChannel(0x30, 255, 128) | (BlendChannel(0x20, 255, 128) << 8) |
-                      (BlendChannel(0x10, 255, 128) << 16);
+  const Colour half =
+      BlendChannel(0x30, 255, 128) | (BlendChannel(0x20, 255, 128) << 8) | (BlendChannel(0x10, 255, 128) << 16);
   EXPECT_PIXEL(*s, 2, 0, half);
   EXPECT_PIXEL(*s, 3, 0, 0x102030);
 

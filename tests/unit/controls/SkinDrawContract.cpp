@@ -61,8 +61,8 @@ TEST_F(SkinDrawContract, TheIconBlendGreysSkipsTheKeyAndMixes) {
   BlendPicture(*s, 0, 0, 3, 1, *pic, 0, 0, blend::kKeyColour | blend::kGrey, kIconKeyColour, 0);
   EXPECT_EQ(PixelAt(*s, 0, 0), 0x737373u);
   EXPECT_EQ(PixelAt(*s, 1, 0), 0x204060u);
-  const Colour mixed = BlendChannel(0x60, 255, 128) | (BlendChannel(0x40, 255, 128) << 8) |
-                       (BlendChannel(0x20, 255, 128) << 16);
+  const Colour mixed =
+      BlendChannel(0x60, 255, 128) | (BlendChannel(0x40, 255, 128) << 8) | (BlendChannel(0x20, 255, 128) << 16);
   EXPECT_EQ(PixelAt(*s, 2, 0), mixed);
 }
 

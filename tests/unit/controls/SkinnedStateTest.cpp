@@ -42,14 +42,30 @@ class SkinnedState : public SkinnedForm {
     const std::string target = c.target;
     for (const Act& a : c.acts) {
       switch (a.kind) {
-        case Act::Move: sim_.MouseMove(W(), a.at); break;
-        case Act::Down: sim_.MouseDown(W(), a.at); break;
-        case Act::Up: sim_.MouseUp(W(), a.at); break;
-        case Act::RightClick: sim_.Click(W(), a.at, platform::button::kRight); break;
-        case Act::SpaceDown: sim_.KeyDown(W(), vk::kSpace); break;
-        case Act::SpaceUp: sim_.KeyUp(W(), vk::kSpace); break;
-        case Act::Tab: sim_.PressKey(W(), vk::kTab); break;
-        case Act::Wait: sim_.loop().Advance(20); break;
+        case Act::Move:
+          sim_.MouseMove(W(), a.at);
+          break;
+        case Act::Down:
+          sim_.MouseDown(W(), a.at);
+          break;
+        case Act::Up:
+          sim_.MouseUp(W(), a.at);
+          break;
+        case Act::RightClick:
+          sim_.Click(W(), a.at, platform::button::kRight);
+          break;
+        case Act::SpaceDown:
+          sim_.KeyDown(W(), vk::kSpace);
+          break;
+        case Act::SpaceUp:
+          sim_.KeyUp(W(), vk::kSpace);
+          break;
+        case Act::Tab:
+          sim_.PressKey(W(), vk::kTab);
+          break;
+        case Act::Wait:
+          sim_.loop().Advance(20);
+          break;
         case Act::Frame:
           log_.push_back("frame " + std::to_string(target == "chk" ? chk_.LastFrame() : Button(target).LastFrame()));
           continue;
@@ -58,7 +74,8 @@ class SkinnedState : public SkinnedForm {
                          std::to_string(b3_.Value()) + std::to_string(chk_.Value()));
           continue;
       }
-      const int look = target == "chk" ? static_cast<int>(chk_.LastLook()) : static_cast<int>(Button(target).LastState());
+      const int look =
+          target == "chk" ? static_cast<int>(chk_.LastLook()) : static_cast<int>(Button(target).LastState());
       log_.push_back(target + "=" + "UMD"[look]);
     }
     EXPECT_EQ(Take(), c.log) << c.name;
@@ -77,49 +94,67 @@ void Options(SkinnedForm& t) {
 
 }  // namespace
 
-
 TEST(SkinnedStateCases, ButtonSequences) {
   const Case cases[] = {
       // The first button has the focus from the start: a press does not clear MouseEntered.
-      {"push click, then the pointer leaves", "b1", nullptr, {M(kB1), D(kB1), U(kB1), M(kOff), {Act::Wait}},
+      {"push click, then the pointer leaves",
+       "b1",
+       nullptr,
+       {M(kB1), D(kB1), U(kB1), M(kOff), {Act::Wait}},
        {"b1=M", "b1 MouseDown", "b1=D", "b1 MouseUp", "b1 Click", "b1=M", "b1=M", "b1 MouseOut", "b1=U"}},
-      {"a press that brings the focus clears MouseEntered", "b2", nullptr,
+      {"a press that brings the focus clears MouseEntered",
+       "b2",
+       nullptr,
        {M({20, 50}), D({20, 50}), U({20, 50}), M(kOff), {Act::Wait}},
        {"b2=M", "b2 MouseDown", "b2=D", "b2 MouseUp", "b2 Click", "b2=M", "b2=M", "b2=U"}},
-      {"press, drag out, release outside: no click", "b1", nullptr,
+      {"press, drag out, release outside: no click",
+       "b1",
+       nullptr,
        {M(kB1), D(kB1), M(kOff), U(kOff), {Act::Wait}},
        {"b1=M", "b1 MouseDown", "b1=D", "b1=M", "b1 MouseUp", "b1 MouseOut", "b1=U", "b1=U"}},
-      {"a toggle clicked twice shows Down while on", "b1", [](SkinnedForm& t) { t.b1_.SetControlType(1); },
-       {M(kB1), D(kB1), U(kB1), M(kOff), {Act::Wait}, {Act::Frame}, D(kB1), U(kB1), M(kOff), {Act::Wait},
-        {Act::Frame}},
-       {"b1=M", "b1 MouseDown", "b1=D", "b1 MouseUp", "b1 Change", "b1 Check", "b1 Click", "b1=M", "b1=M",
-        "b1 MouseOut", "b1=U", "frame 2", "b1 MouseDown", "b1=D", "b1 MouseUp", "b1 Change", "b1 Uncheck", "b1 Click",
-        "b1=M", "b1=M", "b1 MouseOut", "b1=U", "frame 4"}},
-      {"space on a toggle: the mouse is ignored, Click before the value", "b1",
+      {"a toggle clicked twice shows Down while on",
+       "b1",
+       [](SkinnedForm& t) { t.b1_.SetControlType(1); },
+       {M(kB1), D(kB1), U(kB1), M(kOff), {Act::Wait}, {Act::Frame}, D(kB1), U(kB1), M(kOff), {Act::Wait}, {Act::Frame}},
+       {"b1=M",       "b1 MouseDown", "b1=D", "b1 MouseUp", "b1 Change",    "b1 Check", "b1 Click",   "b1=M",
+        "b1=M",       "b1 MouseOut",  "b1=U", "frame 2",    "b1 MouseDown", "b1=D",     "b1 MouseUp", "b1 Change",
+        "b1 Uncheck", "b1 Click",     "b1=M", "b1=M",       "b1 MouseOut",  "b1=U",     "frame 4"}},
+      {"space on a toggle: the mouse is ignored, Click before the value",
+       "b1",
        [](SkinnedForm& t) {
          t.b1_.SetControlType(1);
          t.b1_.SetFocus();
        },
        {{Act::SpaceDown}, D(kB1), U(kB1), {Act::SpaceUp}, M(kOff), {Act::Wait}},
-       {"b1 KeyDown", "b1=D", "b1=D", "b1=D", "b1 KeyUp", "b1 Click", "b1 Change", "b1 Check", "b1=M", "b1=M",
-        "b1=U"}},
-      {"the focus leaves while the left button is held: no click", "b1", nullptr,
+       {"b1 KeyDown", "b1=D", "b1=D", "b1=D", "b1 KeyUp", "b1 Click", "b1 Change", "b1 Check", "b1=M", "b1=M", "b1=U"}},
+      {"the focus leaves while the left button is held: no click",
+       "b1",
+       nullptr,
        {M(kB1), D(kB1), {Act::Tab}, U(kB1), M(kOff), {Act::Wait}},
        {"b1=M", "b1 MouseDown", "b1=D", "b2 KeyUp", "b1=M", "b1 MouseUp", "b1=M", "b1=M", "b1=U"}},
-      {"the focus leaves while space is held: the press is cancelled", "b1", [](SkinnedForm& t) { t.b1_.SetFocus(); },
+      {"the focus leaves while space is held: the press is cancelled",
+       "b1",
+       [](SkinnedForm& t) { t.b1_.SetFocus(); },
        {{Act::SpaceDown}, {Act::Tab}, {Act::SpaceUp}, M(kB1), D(kB1), U(kB1)},
-       {"b1 KeyDown", "b1=D", "b2 KeyUp", "b1=U", "b2 KeyUp", "b1=U", "b1=M", "b1 MouseDown", "b1=D", "b1 MouseUp", "b1 Click",
-        "b1=M"}},
-      {"a right click presses nothing", "b1", nullptr, {M(kB1), {Act::RightClick, kB1}},
+       {"b1 KeyDown", "b1=D", "b2 KeyUp", "b1=U", "b2 KeyUp", "b1=U", "b1=M", "b1 MouseDown", "b1=D", "b1 MouseUp",
+        "b1 Click", "b1=M"}},
+      {"a right click presses nothing",
+       "b1",
+       nullptr,
+       {M(kB1), {Act::RightClick, kB1}},
        {"b1=M", "b1 MouseDown", "b1 MouseUp", "b1=M"}},
-      {"disabled: nothing reaches it, the disabled frame", "b1", [](SkinnedForm& t) { t.b1_.SetEnabled(false); },
+      {"disabled: nothing reaches it, the disabled frame",
+       "b1",
+       [](SkinnedForm& t) { t.b1_.SetEnabled(false); },
        {M(kB1), D(kB1), U(kB1), {Act::SpaceDown}, {Act::SpaceUp}, {Act::Frame}},
        {"b1=U", "b1=U", "b1=U", "b1=U", "b1=U", "frame 3"}},
-      {"option group: every member changes, the clicked one twice", "b3", Options,
+      {"option group: every member changes, the clicked one twice",
+       "b3",
+       Options,
        {M(kB3), D(kB3), U(kB3), {Act::Values}, D(kB3), U(kB3), {Act::Values}},
-       {"b3=M", "b3 MouseDown", "b3=D", "b3 MouseUp", "b1 Change", "b2 Change", "b3 Change", "b3 Change", "b3 Check",
-        "b3 Click", "b3=M", "values 0010", "b3 MouseDown", "b3=D", "b3 MouseUp", "b1 Change", "b2 Change",
-        "b3 Change", "b3 Change", "b3 Check", "b3 Click", "b3=M", "values 0010"}},
+       {"b3=M",      "b3 MouseDown", "b3=D",      "b3 MouseUp",  "b1 Change",    "b2 Change", "b3 Change",  "b3 Change",
+        "b3 Check",  "b3 Click",     "b3=M",      "values 0010", "b3 MouseDown", "b3=D",      "b3 MouseUp", "b1 Change",
+        "b2 Change", "b3 Change",    "b3 Change", "b3 Check",    "b3 Click",     "b3=M",      "values 0010"}},
   };
   for (const Case& c : cases) {
     SkinnedState fresh;
@@ -129,18 +164,28 @@ TEST(SkinnedStateCases, ButtonSequences) {
 
 TEST(SkinnedStateCases, CheckBoxSequences) {
   const Case cases[] = {
-      {"two states: click on, click off", "chk", nullptr,
+      {"two states: click on, click off",
+       "chk",
+       nullptr,
        {M(kChk), D(kChk), U(kChk), D(kChk), U(kChk), {Act::Values}},
        {"chk=M", "chk MouseDown", "chk=D", "chk MouseUp", "chk Check", "chk Change", "chk Click", "chk=M",
         "chk MouseDown", "chk=D", "chk MouseUp", "chk Uncheck", "chk Change", "chk Click", "chk=M", "values 0000"}},
-      {"three states: 1, 2, 0", "chk", [](SkinnedForm& t) { t.chk_.SetNumStates(1); },
+      {"three states: 1, 2, 0",
+       "chk",
+       [](SkinnedForm& t) { t.chk_.SetNumStates(1); },
        {D(kChk), U(kChk), D(kChk), U(kChk), {Act::Frame}, D(kChk), U(kChk)},
-       {"chk MouseDown", "chk=D", "chk MouseUp", "chk Check", "chk Change", "chk Click", "chk=M", "chk MouseDown",
-        "chk=D", "chk MouseUp", "chk Gray", "chk Change", "chk Click", "chk=M", "frame 9", "chk MouseDown", "chk=D",
-        "chk MouseUp", "chk Uncheck", "chk Change", "chk Click", "chk=M"}},
-      {"released outside: no change", "chk", nullptr, {M(kChk), D(kChk), U(kOff), {Act::Values}},
+       {"chk MouseDown", "chk=D",         "chk MouseUp", "chk Check",     "chk Change", "chk Click",
+        "chk=M",         "chk MouseDown", "chk=D",       "chk MouseUp",   "chk Gray",   "chk Change",
+        "chk Click",     "chk=M",         "frame 9",     "chk MouseDown", "chk=D",      "chk MouseUp",
+        "chk Uncheck",   "chk Change",    "chk Click",   "chk=M"}},
+      {"released outside: no change",
+       "chk",
+       nullptr,
+       {M(kChk), D(kChk), U(kOff), {Act::Values}},
        {"chk=M", "chk MouseDown", "chk=D", "chk MouseUp", "chk MouseOut", "chk=U", "values 0000"}},
-      {"space: Click first, then the value", "chk", [](SkinnedForm& t) { t.chk_.SetFocus(); },
+      {"space: Click first, then the value",
+       "chk",
+       [](SkinnedForm& t) { t.chk_.SetFocus(); },
        {{Act::SpaceDown}, D(kChk), U(kChk), {Act::SpaceUp}},
        {"chk KeyDown", "chk=D", "chk=D", "chk=D", "chk KeyUp", "chk Click", "chk Check", "chk Change", "chk=M"}},
   };
