@@ -1,8 +1,9 @@
 // A test form of the control host used as a person would, run unchanged on
 // every backend through its host driver: a label, a text box, a white page
-// container holding the rich list with 1,000 items, a popup menu, message
-// boxes nested in one another, the close button reaching query-unload, and
-// a timer that keeps firing through every modal loop.
+// container holding the rich list with 1,000 items, a skinned button and
+// check box below it, a popup menu, message boxes nested in one another,
+// the close button reaching query-unload, and a timer that keeps firing
+// through every modal loop.
 //
 // While a modal loop runs the test is inside it, so the user's later steps
 // are played from a timer tick: the driver's input reaches the program
@@ -16,6 +17,8 @@
 #include <string>
 
 #include "contract/HostContract.h"
+#include "controls/XP_Button.h"
+#include "controls/XP_CheckBox.h"
 #include "controls/XP_ListBox.h"
 #include "forms/ControlHost.h"
 #include "forms/Form.h"
@@ -50,6 +53,10 @@ struct TestForm {
                    nullptr, false);
     }
     list.Refresh();
+    button.Move(150, 6540, 1365, 315);  // 91 x 21 pixels at (10, 436)
+    button.SetCaption(u"Обновить");
+    check.Move(1800, 6570, 2250, 255);  // at (120, 438)
+    check.SetCaption(u"Автозапуск");
   }
 
   forms::Form form;
@@ -57,6 +64,8 @@ struct TestForm {
   forms::TextBox text{form, u"txtBlock"};
   forms::PictureBox page{form, u"picPage"};
   controls::XP_ListBox list{page, u"lstProc"};
+  controls::XP_Button button{form, u"cmdProc_Refresh"};
+  controls::XP_CheckBox check{form, u"chkAutoRun"};
 };
 
 class FormScenario : public testing::Test {
@@ -211,6 +220,43 @@ TEST_F(FormScenario, HidingAndShowingAgainPutsTheFrameBackWithoutPainting) {
   f_->list.SetListIndex(3);
   EXPECT_EQ(f_->list.ListIndex(), 3);
   EXPECT_EQ(f_->list.RepaintCount(), listPaints + 2);
+}
+
+TEST_F(FormScenario, TheSkinnedButtonAndCheckBoxFollowThePointerAndClick) {
+  using controls::Look;
+  int clicks = 0;
+  int outs = 0;
+  f_->button.Click.Connect([&] { ++clicks; });
+  f_->check.Click.Connect([&] { ++clicks; });
+  f_->check.MouseOut.Connect([&] { ++outs; });
+  const Point away{300, 450};  // the form itself, below the page
+  // Over the button: the hover look; a click; away: the look goes with the watch.
+  driver_->MoveTo(f_->form.Window(), Point{40, 446});
+  ASSERT_TRUE(driver_->Pump([&] { return f_->button.LastState() == Look::Move; })) << "no hover look";
+  driver_->ButtonDown(platform::button::kLeft);
+  ASSERT_TRUE(driver_->Pump([&] { return f_->button.LastState() == Look::Down; }));
+  driver_->ButtonUp(platform::button::kLeft);
+  ASSERT_TRUE(driver_->Pump([&] { return clicks == 1; })) << "Click never came";
+  driver_->MoveTo(f_->form.Window(), away);
+  const std::uint64_t left = loop().TickCount();
+  ASSERT_TRUE(driver_->Pump([&] { return f_->button.LastState() == Look::Up; })) << "the hover look stayed";
+  const std::uint64_t gone = loop().TickCount() - left;
+  RecordProperty("hover_look_gone_ms", std::to_string(gone));
+  EXPECT_LE(gone, 1000u);
+  EXPECT_TRUE(driver_->Pump([&] { return !f_->button.WatchRunning(); }));
+
+  // The check box: hover, click on, leave with MouseOut.
+  driver_->MoveTo(f_->form.Window(), Point{125, 446});
+  driver_->MoveTo(f_->form.Window(), Point{128, 446});
+  ASSERT_TRUE(driver_->Pump([&] { return f_->check.LastLook() == Look::Move; })) << "no hover look";
+  driver_->ButtonDown(platform::button::kLeft);
+  driver_->ButtonUp(platform::button::kLeft);
+  ASSERT_TRUE(driver_->Pump([&] { return clicks == 2; }));
+  EXPECT_EQ(f_->check.Value(), 1);
+  driver_->MoveTo(f_->form.Window(), Point{129, 447});  // a move after the click's focus
+  driver_->MoveTo(f_->form.Window(), away);
+  EXPECT_TRUE(driver_->Pump([&] { return f_->check.LastLook() == Look::Up && outs == 1; }));
+  EXPECT_TRUE(driver_->Pump([&] { return !f_->check.WatchRunning(); }));
 }
 
 }  // namespace
