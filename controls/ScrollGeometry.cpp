@@ -11,9 +11,11 @@ Rect TrackRect(int listWidth, int listHeight) {
 }
 
 int ThumbHeight(int room, std::int32_t min, std::int32_t max, std::int32_t largeChange, int current) {
-  if ((min == 0 && max == 0) || largeChange == 0) return current;
+  // Without a range or a page the thumb keeps its size, within the room.
   const double range = static_cast<double>(max) - min;
-  if (largeChange + range <= 0) return current;
+  if ((min == 0 && max == 0) || largeChange == 0 || largeChange + range <= 0) {
+    return std::max(0, std::min(current, room));
+  }
   const double h = std::round(room * static_cast<double>(largeChange) / (largeChange + range));
   return std::max(0, std::min(room, static_cast<int>(std::max<double>(h, kMinThumb))));
 }

@@ -10,7 +10,8 @@
 //
 // Thumb size: the room between the arrows times LargeChange / (LargeChange +
 // range), rounded, at least 11 pixels and at most the room; unchanged when
-// the range is empty (Min = Max = 0) or LargeChange is 0. Thumb top: the up
+// the range is empty (Min = Max = 0) or LargeChange is 0, except that it
+// never outgrows the room. Thumb top: the up
 // arrow's height plus the free room (room - thumb) times (Value - Min) /
 // range, rounded. A dragged thumb's top maps back to a value the same way, so
 // the thumb at the bottom end is the value Max: the last row in view.
@@ -45,8 +46,8 @@ Rect TrackRect(int listWidth, int listHeight);
 // The free room of a track between its arrows.
 constexpr int Room(int trackHeight, int arrowHeight) { return trackHeight - 2 * arrowHeight; }
 
-// The thumb's height for the model's range; `current` when it is left as
-// it is (empty range or no LargeChange).
+// The thumb's height for the model's range; `current` (at most the room)
+// when it is left as it is (empty range or no LargeChange).
 int ThumbHeight(int room, std::int32_t min, std::int32_t max, std::int32_t largeChange, int current);
 
 // The thumb's top in the track for a value.
