@@ -1,0 +1,323 @@
+#include "controls/XP_Button.h"
+
+#include "controls/CaptionLayout.h"
+#include "forms/ControlHost.h"
+#include "forms/Form.h"
+
+namespace pd::controls {
+
+using Table_t = PropertyTable<XP_Button>;
+
+const Table_t& XP_Button::Table() {
+  using V = Table_t::Value;
+  static const Table_t table{
+      {u"AlignPicture", std::int32_t{0}, &XP_Button::alignPicture_},
+      {u"Caption", String(u"XP Button"), &XP_Button::caption_},
+      {u"ControlType", std::int32_t{0}, &XP_Button::controlType_},
+      {u"ForeColor", Colour{0}, &XP_Button::foreColor_},
+      {u"ForeColorDisabled", Colour{kDefaultForeColorDisabled}, &XP_Button::foreColorDisabled_},
+      {u"ForeColorDown", Colour{0}, &XP_Button::foreColorDown_},
+      {u"ForeColorMove", Colour{0}, &XP_Button::foreColorMove_},
+      {u"FontBoldUp", false, &XP_Button::fontBoldUp_},
+      {u"FontBoldDown", false, &XP_Button::fontBoldDown_},
+      {u"FontBoldMove", false, &XP_Button::fontBoldMove_},
+      {u"FontItalicUp", false, &XP_Button::fontItalicUp_},
+      {u"FontItalicDown", false, &XP_Button::fontItalicDown_},
+      {u"FontItalicMove", false, &XP_Button::fontItalicMove_},
+      {u"FontUnderlineUp", false, &XP_Button::fontUnderlineUp_},
+      {u"FontUnderlineDown", false, &XP_Button::fontUnderlineDown_},
+      {u"FontUnderlineMove", false, &XP_Button::fontUnderlineMove_},
+      {u"Group", std::int32_t{0}, &XP_Button::group_},
+      {u"Value", false, &XP_Button::value_},
+      {u"MouseIcon", PicturePtr{}, {}, [](const XP_Button& b) -> V { return b.MouseIcon(); },
+       [](XP_Button& b, V v) { b.Control::SetMouseIcon(std::get<PicturePtr>(std::move(v))); }},
+      {u"Picture", PicturePtr{}, {}, [](const XP_Button& b) -> V { return b.picture_; },
+       [](XP_Button& b, V v) { b.picture_ = std::get<PicturePtr>(std::move(v)); }},
+      {u"Font", platform::Font{}, {}, [](const XP_Button& b) -> V { return b.Font(); },
+       [](XP_Button& b, V v) { b.Control::SetFont(std::get<platform::Font>(v)); }},
+      {u"Enabled", true, {}, [](const XP_Button& b) -> V { return b.Enabled(); },
+       [](XP_Button& b, V v) { b.SetEnabledState(std::get<bool>(v)); }},
+      {u"MousePointer", std::int32_t{0}, {}, [](const XP_Button& b) -> V { return b.MousePointer(); },
+       [](XP_Button& b, V v) { b.Control::SetMousePointer(std::get<std::int32_t>(v)); }},
+      {u"OLEDropMode", std::int32_t{0}, &XP_Button::oleDropMode_},
+  };
+  return table;
+}
+
+XP_Button::XP_Button(forms::Container& parent, StringView name, int index)
+    : Control(parent, name, index),
+      tmrUnMover_(GetSite().GetPlatform().loop().CreateTimer([this] { Apply(tracker_.Watch(Where())); })),
+      skin_(GetSite().GetPlatform().resources().LoadPicture(platform::res::kButtonSkin)) {
+  tmrUnMover_->SetInterval(kWatchIntervalMs);
+  ReadProperties(GetSite().Properties());
+}
+
+XP_Button::~XP_Button() = default;
+
+// ---- State machine ---------------------------------------------------------------
+
+PressTracker::Pointer XP_Button::Where() const {
+  const forms::ControlHost& host = GetSite().Host();
+  const Point cursor = GetSite().GetPlatform().input().CursorPos();
+  return PressTracker::Pointer{host.WindowFromPoint(cursor) == hWnd(), host.GetCapture() == hWnd()};
+}
+
+void XP_Button::Apply(const PressTracker::Reaction& r) {
+  for (PressTracker::Step step : r) {
+    switch (step) {
+      case PressTracker::Step::Paint:
+        Paint(r.look, r.force);
+        break;
+      case PressTracker::Step::Activate:
+        if (controlType_ >= 1) ToggleValue();
+        break;
+      case PressTracker::Step::Click:
+        Click.Raise();
+        break;
+      case PressTracker::Step::MouseOut:
+        MouseOut.Raise();
+        break;
+    }
+  }
+  if (r.releaseCapture) ReleaseCapture();
+  tmrUnMover_->SetEnabled(tracker_.Watching());
+}
+
+bool XP_Button::WatchRunning() const { return tmrUnMover_->Enabled(); }
+
+void XP_Button::RaiseMouse(const Event<std::int16_t&, std::int16_t&, float&, float&>& event,
+                           const forms::MouseEvent& e) {
+  auto button = static_cast<std::int16_t>(e.button);
+  auto shift = static_cast<std::int16_t>(e.shift);
+  auto x = static_cast<float>(e.x * kTwipsPerPixel);
+  auto y = static_cast<float>(e.y * kTwipsPerPixel);
+  event.Raise(button, shift, x, y);
+}
+
+void XP_Button::OnMouseDown(const forms::MouseEvent& e) {
+  if (!tracker_.TakesMouse()) return;
+  RaiseMouse(MouseDown, e);
+  Apply(tracker_.Press(e.button, Where()));
+}
+
+void XP_Button::OnMouseMove(const forms::MouseEvent& e) {
+  if (!tracker_.TakesMouse()) return;
+  RaiseMouse(MouseMove, e);
+  Apply(tracker_.Move(e.button, Where()));
+}
+
+void XP_Button::OnMouseUp(const forms::MouseEvent& e) {
+  if (!tracker_.TakesMouse()) return;
+  RaiseMouse(MouseUp, e);
+  const PressTracker::Pointer where = Where();
+  Apply(tracker_.Release(e.button, where, where.over));
+}
+
+void XP_Button::OnDblClick(const forms::MouseEvent& /*e*/) {
+  if (!tracker_.TakesMouse()) return;
+  tracker_.DoubleClick();
+  DblClick.Raise();
+}
+
+void XP_Button::OnKeyDown(int& keyCode, int shift) {
+  if (!tracker_.TakesKeys()) return;
+  auto code = static_cast<std::int16_t>(keyCode);
+  auto sh = static_cast<std::int16_t>(shift);
+  KeyDown.Raise(code, sh);
+  keyCode = code;
+  Apply(tracker_.KeyDown(code));
+}
+
+void XP_Button::OnKeyPress(char16_t& keyAscii) {
+  if (!tracker_.TakesKeys()) return;
+  auto ascii = static_cast<std::int16_t>(keyAscii);
+  KeyPress.Raise(ascii);
+  keyAscii = static_cast<char16_t>(ascii);
+}
+
+void XP_Button::OnKeyUp(int& keyCode, int shift) {
+  if (!tracker_.TakesKeys()) return;
+  auto code = static_cast<std::int16_t>(keyCode);
+  auto sh = static_cast<std::int16_t>(shift);
+  KeyUp.Raise(code, sh);
+  keyCode = code;
+  Apply(tracker_.KeyUp(code, Where()));
+}
+
+void XP_Button::OnGotFocus() { Apply(tracker_.FocusIn(Where())); }
+void XP_Button::OnLostFocus() { Apply(tracker_.FocusOut(Where())); }
+void XP_Button::OnCaptureLost() { Apply(tracker_.CaptureLost(Where())); }
+
+// The move that resized the button repaints it.
+void XP_Button::OnResize() { lastState_ = Look::Up; }
+
+void XP_Button::OnShow(bool shown) {
+  if (shown) Paint(Look::Up, false);
+}
+
+void XP_Button::ToggleValue() {
+  SetValue(controlType_ == 1 ? !value_ : true);
+  if (value_) {
+    Check.Raise();
+  } else {
+    Uncheck.Raise();
+  }
+}
+
+// ---- Painting --------------------------------------------------------------------
+
+void XP_Button::Paint(Look state, bool force) {
+  if (state == lastState_ && !force) return;
+  lastState_ = state;
+  Refresh();
+}
+
+int XP_Button::FrameTop(int fh) const {
+  // A disabled button shows the disabled frame whatever its look or value.
+  if (!Enabled()) return 3 * fh;
+  if (value_) return 2 * fh;
+  int t = static_cast<int>(lastState_) * fh;
+  if (lastState_ == Look::Up && !noFocus_ && tracker_.HasFocus()) t += 4 * fh;
+  return t;
+}
+
+void XP_Button::OnPaint(platform::Surface& surface) {
+  const int W = PixelWidth();
+  const int H = PixelHeight();
+  surface.SetBackColor(BackColor());
+  surface.Clear();
+  if (skin_) {
+    const int fh = skin_->Height() / (noFocus_ ? 4 : 5);
+    const int t = FrameTop(fh);
+    lastFrame_ = fh > 0 ? t / fh : 0;
+    DrawNineSlice(surface, *skin_, t, fh, margins_, W, H);
+  }
+
+  platform::Font font = Font();
+  Colour colour = 0;
+  switch (lastState_) {
+    case Look::Move:
+      colour = foreColorMove_;
+      font.underline = fontUnderlineMove_;
+      font.bold = fontBoldMove_;
+      font.italic = fontItalicMove_;
+      break;
+    case Look::Down:
+      colour = foreColorDown_;
+      font.underline = fontUnderlineDown_;
+      font.bold = fontBoldDown_;
+      font.italic = fontItalicDown_;
+      break;
+    case Look::Up:
+      colour = Enabled() ? foreColor_ : foreColorDisabled_;
+      font.underline = fontUnderlineUp_;
+      font.bold = fontBoldUp_;
+      font.italic = fontItalicUp_;
+      break;
+  }
+  surface.SetFont(font);
+  surface.SetTextColor(colour);
+
+  const int iw = picture_ ? picture_->Width() : 0;
+  const int ih = picture_ ? picture_->Height() : 0;
+  const CaptionPlacement place = PlaceCaption(surface, W, H, caption_, alignPicture_, iw, ih);
+  if (picture_) {
+    BlendPicture(surface, place.icon.x, place.icon.y, iw, ih, *picture_, 0, 0,
+                 Enabled() ? blend::kKeyColour : blend::kKeyColour | blend::kGrey, kIconKeyColour, 0);
+  }
+  if (!place.text.empty()) surface.TextIn(place.textRect, place.text, platform::dt::kCenter);
+}
+
+// ---- Methods and properties -------------------------------------------------------
+
+void XP_Button::SetButtonPicture(PicturePtr NewPic, std::int32_t SizeLeft, std::int32_t SizeRight,
+                                 std::int32_t SizeTop, std::int32_t SizeBottom, bool NoFocus) {
+  if (NewPic) skin_ = std::move(NewPic);
+  if (SizeLeft >= 0) margins_.left = SizeLeft;
+  if (SizeRight >= 0) margins_.right = SizeRight;
+  if (SizeTop >= 0) margins_.top = SizeTop;
+  if (SizeBottom >= 0) margins_.bottom = SizeBottom;
+  noFocus_ = NoFocus;
+  Paint(Look::Up, true);
+}
+
+template <typename T>
+void XP_Button::Store(T XP_Button::*member, T value, bool repaint) {
+  this->*member = std::move(value);
+  GetSite().PropertyChanged(Table().NameOf(member));
+  if (repaint) Paint(Look::Up, true);
+}
+
+void XP_Button::SetCaption(StringView value) { Store(&XP_Button::caption_, String(value), true); }
+void XP_Button::SetAlignPicture(std::int32_t value) { Store(&XP_Button::alignPicture_, value, true); }
+void XP_Button::SetControlType(std::int32_t value) { Store(&XP_Button::controlType_, value, true); }
+void XP_Button::SetGroup(std::int16_t value) { Store(&XP_Button::group_, value, false); }
+void XP_Button::SetForeColor(Colour value) { Store(&XP_Button::foreColor_, value, true); }
+void XP_Button::SetForeColorDisabled(Colour value) { Store(&XP_Button::foreColorDisabled_, value, true); }
+void XP_Button::SetForeColorMove(Colour value) { Store(&XP_Button::foreColorMove_, value, false); }
+void XP_Button::SetForeColorDown(Colour value) { Store(&XP_Button::foreColorDown_, value, false); }
+void XP_Button::SetFontBoldUp(bool value) { Store(&XP_Button::fontBoldUp_, value, true); }
+void XP_Button::SetFontBoldMove(bool value) { Store(&XP_Button::fontBoldMove_, value, true); }
+void XP_Button::SetFontBoldDown(bool value) { Store(&XP_Button::fontBoldDown_, value, true); }
+void XP_Button::SetFontItalicUp(bool value) { Store(&XP_Button::fontItalicUp_, value, true); }
+void XP_Button::SetFontItalicMove(bool value) { Store(&XP_Button::fontItalicMove_, value, true); }
+void XP_Button::SetFontItalicDown(bool value) { Store(&XP_Button::fontItalicDown_, value, true); }
+void XP_Button::SetFontUnderlineUp(bool value) { Store(&XP_Button::fontUnderlineUp_, value, true); }
+void XP_Button::SetFontUnderlineMove(bool value) { Store(&XP_Button::fontUnderlineMove_, value, true); }
+void XP_Button::SetFontUnderlineDown(bool value) { Store(&XP_Button::fontUnderlineDown_, value, true); }
+void XP_Button::SetOLEDropMode(std::int32_t value) { Store(&XP_Button::oleDropMode_, value, false); }
+
+void XP_Button::SetPicture(PicturePtr value) {
+  picture_ = std::move(value);
+  GetSite().PropertyChanged(u"Picture");
+  Paint(Look::Up, true);
+}
+
+void XP_Button::SetValue(bool value) {
+  if (controlType_ == 2 && value) {
+    for (forms::Control* c : GetForm().Controls()) {
+      auto* other = dynamic_cast<XP_Button*>(c);
+      if (other != nullptr && other->controlType_ == 2 && other->group_ == group_) other->SetValue(false);
+    }
+  }
+  value_ = value;
+  GetSite().PropertyChanged(Table().NameOf(&XP_Button::value_));
+  Apply(tracker_.Refresh(Where(), true));
+  Change.Raise();
+}
+
+void XP_Button::SetEnabled(bool value) {
+  if (value == Enabled()) return;
+  SetEnabledState(value);
+  GetSite().PropertyChanged(u"Enabled");
+  Apply(tracker_.Enabled(value));
+}
+
+void XP_Button::SetFont(const platform::Font& value) {
+  lastState_ = Look::Up;
+  Control::SetFont(value);  // repaints
+  GetSite().PropertyChanged(u"Font");
+}
+
+void XP_Button::SetMousePointer(std::int32_t value) {
+  Control::SetMousePointer(value);
+  GetSite().PropertyChanged(u"MousePointer");
+}
+
+void XP_Button::SetMouseIcon(PicturePtr value) {
+  Control::SetMouseIcon(std::move(value));
+  GetSite().PropertyChanged(u"MouseIcon");
+}
+
+// ---- Host ------------------------------------------------------------------------
+
+void XP_Button::ReadProperties(platform::PropertyStore& store) {
+  Table().Read(*this, store, GetSite().AmbientFont());
+  Paint(Look::Up, true);
+}
+
+void XP_Button::WriteProperties(platform::PropertyStore& store) const {
+  Table().Write(*this, store, GetSite().AmbientFont());
+}
+
+}  // namespace pd::controls

@@ -1,0 +1,302 @@
+#include "controls/XP_CheckBox.h"
+
+#include <algorithm>
+
+#include "controls/CaptionLayout.h"
+#include "forms/ControlHost.h"
+#include "forms/Form.h"
+
+namespace pd::controls {
+
+using Table_t = PropertyTable<XP_CheckBox>;
+
+const Table_t& XP_CheckBox::Table() {
+  using V = Table_t::Value;
+  static const Table_t table{
+      {u"Aligment", std::int32_t{0}, &XP_CheckBox::aligment_},
+      {u"AutoSizeH", false, &XP_CheckBox::autoSizeH_},
+      {u"AutoSizeV", false, &XP_CheckBox::autoSizeV_},
+      {u"Caption", String(u"XP CheckBox"), &XP_CheckBox::caption_},
+      {u"ForeColor", Colour{0}, &XP_CheckBox::foreColor_},
+      {u"ForeColorDisabled", Colour{kDefaultForeColorDisabled}, &XP_CheckBox::foreColorDisabled_},
+      {u"ForeColorDown", Colour{0}, &XP_CheckBox::foreColorDown_},
+      {u"ForeColorMove", Colour{0}, &XP_CheckBox::foreColorMove_},
+      {u"NumStates", std::int32_t{0}, &XP_CheckBox::numStates_},
+      {u"Value", std::int32_t{0}, &XP_CheckBox::value_},
+      {u"BackPicture", PicturePtr{}, {}, [](const XP_CheckBox& c) -> V { return c.backPicture_; },
+       [](XP_CheckBox& c, V v) { c.backPicture_ = std::get<PicturePtr>(std::move(v)); }},
+      {u"Font", platform::Font{}, {}, [](const XP_CheckBox& c) -> V { return c.Font(); },
+       [](XP_CheckBox& c, V v) { c.Control::SetFont(std::get<platform::Font>(v)); }},
+      {u"MouseIcon", PicturePtr{}, {}, [](const XP_CheckBox& c) -> V { return c.MouseIcon(); },
+       [](XP_CheckBox& c, V v) { c.Control::SetMouseIcon(std::get<PicturePtr>(std::move(v))); }},
+      {u"Enabled", true, {}, [](const XP_CheckBox& c) -> V { return c.Enabled(); },
+       [](XP_CheckBox& c, V v) { c.SetEnabledState(std::get<bool>(v)); }},
+      {u"BackColor", Colour{kDefaultBackColor}, {}, [](const XP_CheckBox& c) -> V { return c.BackColor(); },
+       [](XP_CheckBox& c, V v) { c.Control::SetBackColor(std::get<Colour>(v)); }},
+      {u"MousePointer", std::int32_t{0}, {}, [](const XP_CheckBox& c) -> V { return c.MousePointer(); },
+       [](XP_CheckBox& c, V v) { c.Control::SetMousePointer(std::get<std::int32_t>(v)); }},
+      {u"OLEDropMode", std::int32_t{0}, &XP_CheckBox::oleDropMode_},
+  };
+  return table;
+}
+
+XP_CheckBox::XP_CheckBox(forms::Container& parent, StringView name, int index)
+    : Control(parent, name, index),
+      tmrUnMover_(GetSite().GetPlatform().loop().CreateTimer([this] { Apply(tracker_.Watch(Where())); })),
+      skin_(GetSite().GetPlatform().resources().LoadPicture(platform::res::kCheckBoxSkin)),
+      measure_(GetSite().GetPlatform().graphics().CreateSurface(1, 1)) {
+  tmrUnMover_->SetInterval(kWatchIntervalMs);
+  ReadProperties(GetSite().Properties());
+}
+
+XP_CheckBox::~XP_CheckBox() = default;
+
+// ---- State machine ---------------------------------------------------------------
+
+PressTracker::Pointer XP_CheckBox::Where() const {
+  const forms::ControlHost& host = GetSite().Host();
+  const Point cursor = GetSite().GetPlatform().input().CursorPos();
+  return PressTracker::Pointer{host.WindowFromPoint(cursor) == hWnd(), host.GetCapture() == hWnd()};
+}
+
+void XP_CheckBox::Apply(const PressTracker::Reaction& r) {
+  for (PressTracker::Step step : r) {
+    switch (step) {
+      case PressTracker::Step::Paint:
+        Paint(r.look, r.force);
+        break;
+      case PressTracker::Step::Activate:
+        AdvanceValue();
+        break;
+      case PressTracker::Step::Click:
+        Click.Raise();
+        break;
+      case PressTracker::Step::MouseOut:
+        MouseOut.Raise();
+        break;
+    }
+  }
+  if (r.releaseCapture) ReleaseCapture();
+  tmrUnMover_->SetEnabled(tracker_.Watching());
+}
+
+bool XP_CheckBox::WatchRunning() const { return tmrUnMover_->Enabled(); }
+
+void XP_CheckBox::RaiseMouse(const Event<std::int16_t&, std::int16_t&, float&, float&>& event,
+                             const forms::MouseEvent& e) {
+  auto button = static_cast<std::int16_t>(e.button);
+  auto shift = static_cast<std::int16_t>(e.shift);
+  auto x = static_cast<float>(e.x * kTwipsPerPixel);
+  auto y = static_cast<float>(e.y * kTwipsPerPixel);
+  event.Raise(button, shift, x, y);
+}
+
+void XP_CheckBox::OnMouseDown(const forms::MouseEvent& e) {
+  if (!tracker_.TakesMouse()) return;
+  RaiseMouse(MouseDown, e);
+  Apply(tracker_.Press(e.button, Where()));
+}
+
+void XP_CheckBox::OnMouseMove(const forms::MouseEvent& e) {
+  if (!tracker_.TakesMouse()) return;
+  RaiseMouse(MouseMove, e);
+  Apply(tracker_.Move(e.button, Where()));
+}
+
+void XP_CheckBox::OnMouseUp(const forms::MouseEvent& e) {
+  if (!tracker_.TakesMouse()) return;
+  RaiseMouse(MouseUp, e);
+  const bool inside = e.x >= 0 && e.y >= 0 && e.x < PixelWidth() && e.y < PixelHeight();
+  Apply(tracker_.Release(e.button, Where(), inside));
+}
+
+void XP_CheckBox::OnDblClick(const forms::MouseEvent& /*e*/) {
+  if (!tracker_.TakesMouse()) return;
+  tracker_.DoubleClick();
+  DblClick.Raise();
+}
+
+void XP_CheckBox::OnKeyDown(int& keyCode, int shift) {
+  if (!tracker_.TakesKeys()) return;
+  auto code = static_cast<std::int16_t>(keyCode);
+  auto sh = static_cast<std::int16_t>(shift);
+  KeyDown.Raise(code, sh);
+  keyCode = code;
+  Apply(tracker_.KeyDown(code));
+}
+
+void XP_CheckBox::OnKeyPress(char16_t& keyAscii) {
+  if (!tracker_.TakesKeys()) return;
+  auto ascii = static_cast<std::int16_t>(keyAscii);
+  KeyPress.Raise(ascii);
+  keyAscii = static_cast<char16_t>(ascii);
+}
+
+void XP_CheckBox::OnKeyUp(int& keyCode, int shift) {
+  if (!tracker_.TakesKeys()) return;
+  auto code = static_cast<std::int16_t>(keyCode);
+  auto sh = static_cast<std::int16_t>(shift);
+  KeyUp.Raise(code, sh);
+  keyCode = code;
+  Apply(tracker_.KeyUp(code, Where()));
+}
+
+void XP_CheckBox::OnGotFocus() { Apply(tracker_.FocusIn(Where())); }
+void XP_CheckBox::OnLostFocus() { Apply(tracker_.FocusOut(Where())); }
+void XP_CheckBox::OnCaptureLost() { Apply(tracker_.CaptureLost(Where())); }
+
+// The move that resized the box repaints it.
+void XP_CheckBox::OnResize() {
+  lastLook_ = Look::Up;
+  Fit();
+}
+
+void XP_CheckBox::OnShow(bool shown) {
+  if (shown) Paint(Look::Up, false);
+}
+
+void XP_CheckBox::AdvanceValue() {
+  const std::int32_t states = numStates_ + 2 > 0 ? numStates_ + 2 : 2;
+  SetValue((value_ + 1) % states);
+  if (value_ == 0) Uncheck.Raise();
+  if (value_ == 1) Check.Raise();
+  if (value_ == 2) Gray.Raise();
+  Change.Raise();
+}
+
+// ---- Painting --------------------------------------------------------------------
+
+int XP_CheckBox::BoxWidth() const { return skin_ ? skin_->Width() : 13; }
+int XP_CheckBox::FrameHeight() const { return skin_ ? skin_->Height() / 12 : 13; }
+
+void XP_CheckBox::Paint(Look look, bool force) {
+  if (look == lastLook_ && !force) return;
+  lastLook_ = look;
+  Fit();
+  Refresh();
+}
+
+void XP_CheckBox::Fit() {
+  if (fitting_ || (!autoSizeH_ && !autoSizeV_)) return;
+  fitting_ = true;
+  measure_->SetFont(Font());
+  const int bw = BoxWidth();
+  int w = PixelWidth();
+  int h = PixelHeight();
+  String text;
+  if (autoSizeH_) {
+    text = caption_;
+    w = caption_.empty() ? bw : measure_->TextWidth(caption_) + bw + 4;
+  } else {
+    text = WrapCaption(*measure_, caption_, w - (bw + 4));
+  }
+  if (autoSizeV_) h = std::max(measure_->TextHeight(text), FrameHeight());
+  if (w != PixelWidth() || h != PixelHeight()) Move(Left(), Top(), w * kTwipsPerPixel, h * kTwipsPerPixel);
+  fitting_ = false;
+}
+
+void XP_CheckBox::OnPaint(platform::Surface& surface) {
+  const int W = PixelWidth();
+  const int H = PixelHeight();
+  const int bw = BoxWidth();
+  const int fh = FrameHeight();
+  surface.SetBackColor(BackColor());
+  surface.Clear();
+
+  const String text = autoSizeH_ ? caption_ : WrapCaption(surface, caption_, W - (bw + 4));
+  const int th = surface.TextHeight(text);
+  const Point box{(W - bw) * aligment_, (H - fh) / 2};
+  const Rect textRect{(bw + 2) * (1 - aligment_), (H - th) / 2, W - (bw + 2) * aligment_, H};
+
+  Colour colour = Enabled() ? foreColor_ : foreColorDisabled_;
+  if (lastLook_ == Look::Move) colour = foreColorMove_;
+  if (lastLook_ == Look::Down) colour = foreColorDown_;
+  surface.SetTextColor(colour);
+
+  if (backPicture_) {
+    surface.CopyPicture(*backPicture_, Point{}, Rect{0, 0, backPicture_->Width(), backPicture_->Height()});
+  }
+  if (skin_) {
+    const int value = value_ >= 0 && value_ <= 2 ? value_ : 0;
+    const int look = Enabled() ? static_cast<int>(lastLook_) : 3;
+    lastFrame_ = 4 * value + look;
+    surface.CopyPicture(*skin_, box, Rect{0, lastFrame_ * fh, bw, lastFrame_ * fh + fh});
+  }
+  surface.TextIn(textRect, text, aligment_ == 1 ? platform::dt::kRight : platform::dt::kLeft);
+}
+
+// ---- Properties -------------------------------------------------------------------
+
+template <typename T>
+void XP_CheckBox::Store(T XP_CheckBox::*member, T value, bool repaint) {
+  this->*member = std::move(value);
+  GetSite().PropertyChanged(Table().NameOf(member));
+  if (repaint) Paint(Look::Up, true);
+}
+
+void XP_CheckBox::SetCaption(StringView value) { Store(&XP_CheckBox::caption_, String(value), true); }
+void XP_CheckBox::SetAligment(std::int32_t value) { Store(&XP_CheckBox::aligment_, value, true); }
+void XP_CheckBox::SetAutoSizeH(bool value) { Store(&XP_CheckBox::autoSizeH_, value, true); }
+void XP_CheckBox::SetAutoSizeV(bool value) { Store(&XP_CheckBox::autoSizeV_, value, true); }
+void XP_CheckBox::SetForeColor(Colour value) { Store(&XP_CheckBox::foreColor_, value, true); }
+void XP_CheckBox::SetForeColorDisabled(Colour value) { Store(&XP_CheckBox::foreColorDisabled_, value, true); }
+void XP_CheckBox::SetForeColorMove(Colour value) { Store(&XP_CheckBox::foreColorMove_, value, false); }
+void XP_CheckBox::SetForeColorDown(Colour value) { Store(&XP_CheckBox::foreColorDown_, value, false); }
+void XP_CheckBox::SetOLEDropMode(std::int32_t value) { Store(&XP_CheckBox::oleDropMode_, value, false); }
+
+void XP_CheckBox::SetValue(std::int32_t value) {
+  Store(&XP_CheckBox::value_, value, true);
+  if (numStates_ == 0 && value_ == 2) SetValue(1);
+}
+
+void XP_CheckBox::SetNumStates(std::int32_t value) {
+  Store(&XP_CheckBox::numStates_, value, false);
+  if (value_ == 2) SetValue(1);
+}
+
+void XP_CheckBox::SetBackPicture(PicturePtr value) {
+  backPicture_ = std::move(value);
+  GetSite().PropertyChanged(u"BackPicture");
+  Paint(Look::Up, true);
+}
+
+void XP_CheckBox::SetBackColor(Colour value) {
+  lastLook_ = Look::Up;
+  Control::SetBackColor(value);  // repaints
+  GetSite().PropertyChanged(u"BackColor");
+}
+
+void XP_CheckBox::SetEnabled(bool value) {
+  SetEnabledState(value);
+  GetSite().PropertyChanged(u"Enabled");
+  Apply(tracker_.Enabled(value));
+}
+
+void XP_CheckBox::SetFont(const platform::Font& value) {
+  Control::SetFont(value);
+  GetSite().PropertyChanged(u"Font");
+  Paint(Look::Up, true);  // the size may follow the new font
+}
+
+void XP_CheckBox::SetMousePointer(std::int32_t value) {
+  Control::SetMousePointer(value);
+  GetSite().PropertyChanged(u"MousePointer");
+}
+
+void XP_CheckBox::SetMouseIcon(PicturePtr value) {
+  Control::SetMouseIcon(std::move(value));
+  GetSite().PropertyChanged(u"MouseIcon");
+}
+
+// ---- Host ------------------------------------------------------------------------
+
+void XP_CheckBox::ReadProperties(platform::PropertyStore& store) {
+  Table().Read(*this, store, GetSite().AmbientFont());
+  Paint(Look::Up, true);
+}
+
+void XP_CheckBox::WriteProperties(platform::PropertyStore& store) const {
+  Table().Write(*this, store, GetSite().AmbientFont());
+}
+
+}  // namespace pd::controls
