@@ -75,12 +75,10 @@ void ListScrollBar::SetTrackShown(bool shown) { track_->SetVisible(shown); }
 
 void ListScrollBar::EnabledChanged(bool enabled) {
   if (!enabled) {
-    unMover_->SetEnabled(false);
-    hover_ = {};
-    state_ = {};
     StopRepeat();
     pressedButton_ = 0;
   }
+  for (ScrollPart* part : parts_) Apply(*part, Tracker(*part).Enabled(enabled));
   if (track_->Shown()) track_->Refresh();
 }
 
@@ -116,18 +114,25 @@ void ListScrollBar::Paint(const ScrollPart& part, platform::Surface& surface) {
   }
 }
 
-void ListScrollBar::SetState(ScrollPart& part, int state) {
+void ListScrollBar::SetState(ScrollPart& part, int state, bool force) {
   int& now = state_[Index(part.PartKind())];
-  if (now == state) return;
+  if (now == state && !force) return;
   now = state;
-  part.Refresh();
+  if (part.Shown()) part.Refresh();
 }
 
-void ListScrollBar::Hover(ScrollPart& part, const forms::MouseEvent& e) {
-  const bool over = part.Over(e.x, e.y);
-  hover_[Index(part.PartKind())] = true;
-  if (!part.HasCapture()) unMover_->SetEnabled(true);
-  SetState(part, scroll::PartState(over, e.button, pressedButton_));
+void ListScrollBar::Apply(ScrollPart& part, const PressTracker::Reaction& r) {
+  if (r.releaseCapture) part.ReleaseCapture();
+  // Activate and Click are not the parts' business: a scroll part acts on
+  // the press and the list raises its own Click.
+  if (r.Has(PressTracker::Step::Paint)) SetState(part, static_cast<int>(r.look), r.force);
+  bool watch = false;
+  for (const PressTracker& t : trackers_) watch = watch || t.Watching();
+  unMover_->SetEnabled(watch && list_.EffectivelyEnabled());
+}
+
+PressTracker::Pointer ListScrollBar::Where(const ScrollPart& part, const forms::MouseEvent& e) {
+  return PressTracker::Pointer{.over = part.Over(e.x, e.y), .captured = part.HasCapture()};
 }
 
 bool ListScrollBar::PointerOn(const ScrollPart& part) const {
@@ -136,21 +141,11 @@ bool ListScrollBar::PointerOn(const ScrollPart& part) const {
 }
 
 void ListScrollBar::OnUnMover() {
-  bool hot = false;
   for (ScrollPart* part : parts_) {
-    const std::size_t i = Index(part->PartKind());
-    if (!hover_[i] || part->HasCapture()) {
-      hot = hot || hover_[i];
-      continue;
-    }
-    if (!PointerOn(*part) || !list_.EffectivelyEnabled()) {
-      hover_[i] = false;
-      SetState(*part, 0);
-    } else {
-      hot = true;
-    }
+    PressTracker& t = Tracker(*part);
+    if (!t.Watching()) continue;
+    Apply(*part, t.Watch(PressTracker::Pointer{.over = PointerOn(*part) && list_.EffectivelyEnabled()}));
   }
-  if (!hot) unMover_->SetEnabled(false);
 }
 
 // ---- Mouse -------------------------------------------------------------------------------
@@ -180,15 +175,12 @@ void ListScrollBar::MouseDown(ScrollPart& part, const forms::MouseEvent& e) {
   const Kind kind = part.PartKind();
   if (kind != Kind::kThumb) RaiseMouse(kDown, e);
   list_.SetFocus();
-  if (e.button != platform::button::kLeft) {
-    if (pressedButton_ != 1) part.ReleaseCapture();
-    return;
-  }
+  Apply(part, Tracker(part).Press(e.button, Where(part, e)));
+  if (e.button != platform::button::kLeft) return;
   switch (kind) {
     case Kind::kUp:
     case Kind::kDown: {
       pressedButton_ = 1;
-      Hover(part, e);
       const bool up = kind == Kind::kUp;
       if (up ? model_.ScrollValue() > model_.ScrollMin() : model_.ScrollValue() < model_.ScrollMax()) {
         model_.SetPosition(model_.ScrollValue() + (up ? -model_.SmallChange() : model_.SmallChange()));
@@ -207,7 +199,6 @@ void ListScrollBar::MouseDown(ScrollPart& part, const forms::MouseEvent& e) {
       }
       pressedButton_ = 1;
       pressY_ = static_cast<float>(y);
-      Hover(part, e);
       part.Refresh();
       break;
     }
@@ -215,7 +206,6 @@ void ListScrollBar::MouseDown(ScrollPart& part, const forms::MouseEvent& e) {
       dragStart_ = model_.ScrollValue();
       pressedButton_ = 1;
       pressY_ = static_cast<float>(e.y);
-      Hover(part, e);
       break;
   }
 }
@@ -225,7 +215,7 @@ void ListScrollBar::MouseMove(ScrollPart& part, const forms::MouseEvent& e) {
   if (kind != Kind::kThumb) RaiseMouse(kMove, e);
   if (kind == Kind::kTrack) pressY_ = static_cast<float>(e.y);
   if (kind == Kind::kThumb && (e.button & platform::button::kLeft) != 0 && pressedButton_ == 1) Drag(e);
-  Hover(part, e);
+  Apply(part, Tracker(part).Move(e.button, Where(part, e)));
 }
 
 void ListScrollBar::Drag(const forms::MouseEvent& e) {
@@ -244,21 +234,26 @@ void ListScrollBar::Drag(const forms::MouseEvent& e) {
 
 void ListScrollBar::MouseUp(ScrollPart& part, const forms::MouseEvent& e) {
   RaiseMouse(kUp, e);
-  if (e.button != platform::button::kLeft) return;
+  Apply(part, Tracker(part).Release(e.button, Where(part, e), part.Over(e.x, e.y)));
+  if (e.button == platform::button::kLeft) EndPress(part);
+}
+
+void ListScrollBar::CaptureLost(ScrollPart& part) {
+  // Also at the end of every press: the watch takes over from the capture.
+  if (pressedButton_ != 0 && Tracker(part).LeftHeld()) EndPress(part);
+  Apply(part, Tracker(part).CaptureLost(PressTracker::Pointer{.over = PointerOn(part)}));
+}
+
+void ListScrollBar::EndPress(ScrollPart& part) {
   pressedButton_ = 0;
   StopRepeat();
-  if (part.PartKind() == Kind::kThumb && thumbTop_ != scroll::ThumbTop(arrow_, Room(), thumbHeight_,
-                                                                        model_.ScrollMin(), model_.ScrollMax(),
-                                                                        model_.ScrollValue())) {
+  if (part.PartKind() == Kind::kThumb &&
+      thumbTop_ != scroll::ThumbTop(arrow_, Room(), thumbHeight_, model_.ScrollMin(), model_.ScrollMax(),
+                                    model_.ScrollValue())) {
     // Dropped between two values: the thumb goes to its value's place.
     PlaceThumb();
   }
-  const bool over = part.Over(e.x, e.y);
-  hover_[Index(part.PartKind())] = over;
-  // The capture ends with this release: the watch takes over at once.
-  if (over) unMover_->SetEnabled(true);
-  SetState(part, over ? 1 : 0);
-  if (part.PartKind() == Kind::kTrack) part.Refresh();
+  if (part.PartKind() == Kind::kTrack && part.Shown()) part.Refresh();
 }
 
 // ---- Auto-repeat -------------------------------------------------------------------------
@@ -302,5 +297,6 @@ void ScrollPart::OnPaint(platform::Surface& surface) { bar_.Paint(*this, surface
 void ScrollPart::OnMouseDown(const forms::MouseEvent& e) { bar_.MouseDown(*this, e); }
 void ScrollPart::OnMouseMove(const forms::MouseEvent& e) { bar_.MouseMove(*this, e); }
 void ScrollPart::OnMouseUp(const forms::MouseEvent& e) { bar_.MouseUp(*this, e); }
+void ScrollPart::OnCaptureLost() { bar_.CaptureLost(*this); }
 
 }  // namespace pd::controls

@@ -21,17 +21,20 @@
 // track, MouseUp for every part, with coordinates in the part's pixels. A
 // press on a part gives the list the keyboard focus.
 //
-// Looks: each part is drawn normal, hot (under the pointer, or the pressed
-// part while the pointer is away) or pressed (ScrollGeometry's PartState);
-// a hot part is watched every 10 ms (tmrUnMover) until the pointer leaves
-// it, then drawn normal again. The watch runs only while a part is hot and
-// does not hold the capture.
+// Looks: each part follows the pointer and the left button with a press
+// tracker of its own (PressTracker.h): normal, hot (under the pointer, or
+// the pressed part while the pointer is away) or pressed. A hot part is
+// watched every 10 ms (tmrUnMover) until the window under the pointer is no
+// longer that part, then drawn normal again; the watch runs only while a
+// part is hot and does not hold the capture. A capture lost in mid-press
+// ends the press as a release would.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <memory>
 
+#include "controls/PressTracker.h"
 #include "controls/ScrollPart.h"
 #include "platform/loop.h"
 #include "platform/surface.h"
@@ -80,14 +83,18 @@ class ListScrollBar {
   void MouseDown(ScrollPart& part, const forms::MouseEvent& e);
   void MouseMove(ScrollPart& part, const forms::MouseEvent& e);
   void MouseUp(ScrollPart& part, const forms::MouseEvent& e);
+  void CaptureLost(ScrollPart& part);
 
  private:
   static constexpr std::size_t Index(ScrollPart::Kind kind) { return static_cast<std::size_t>(kind); }
   void RaiseMouse(int which, const forms::MouseEvent& e);
-  // The part's look after a press or move: its hover flag, the watch, its
-  // state, redrawn when it changed.
-  void Hover(ScrollPart& part, const forms::MouseEvent& e);
-  void SetState(ScrollPart& part, int state);
+  // Carries out a tracker's reaction for a part, then runs the watch
+  // exactly while some part wants it.
+  void Apply(ScrollPart& part, const PressTracker::Reaction& r);
+  void SetState(ScrollPart& part, int state, bool force);
+  [[nodiscard]] PressTracker& Tracker(const ScrollPart& part) { return trackers_[Index(part.PartKind())]; }
+  [[nodiscard]] static PressTracker::Pointer Where(const ScrollPart& part, const forms::MouseEvent& e);
+  void EndPress(ScrollPart& part);
   void StartRepeat(Repeat mode);
   void StopRepeat();
   void PlaceThumb();
@@ -104,8 +111,11 @@ class ListScrollBar {
   std::unique_ptr<ScrollPart> down_;
   std::unique_ptr<ScrollPart> thumb_;
   std::array<ScrollPart*, 4> parts_{};
-  std::array<int, 4> state_{};
-  std::array<bool, 4> hover_{};
+  std::array<int, 4> state_{};  // the look each part was drawn in
+  std::array<PressTracker, 4> trackers_{PressTracker(PressTracker::Options{.focusLook = false}),
+                                        PressTracker(PressTracker::Options{.focusLook = false}),
+                                        PressTracker(PressTracker::Options{.focusLook = false}),
+                                        PressTracker(PressTracker::Options{.focusLook = false})};
   std::unique_ptr<platform::Timer> changer_;  // tmrChanger
   std::unique_ptr<platform::Timer> unMover_;  // tmrUnMover
 

@@ -15,8 +15,6 @@
 // arrow's height plus the free room (room - thumb) times (Value - Min) /
 // range, rounded. A dragged thumb's top maps back to a value the same way, so
 // the thumb at the bottom end is the value Max: the last row in view.
-//
-// Part states: 0 normal, 1 hot, 2 pressed (PartState).
 #pragma once
 
 #include <cstdint>
@@ -62,15 +60,6 @@ std::int32_t ValueAt(int top, int arrowHeight, int room, int thumbHeight, std::i
 
 // The part under a point y of a track (its own pixels).
 Part HitTest(int y, int trackHeight, int arrowHeight, int thumbTop, int thumbHeight);
-
-// A part's state from the pointer: 2 when over it with the left button held
-// on a scroll part (button 1 or 3 and PressedButton 1), 1 when over it
-// otherwise or outside with the left button held, else 0.
-constexpr int PartState(bool over, int button, int pressedButton) {
-  const bool leftHeld = (button == 1 || button == 3) && pressedButton == 1;
-  if (over) return leftHeld ? 2 : 1;
-  return leftHeld ? 1 : 0;
-}
 
 }  // namespace scroll
 }  // namespace pd::controls

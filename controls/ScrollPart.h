@@ -33,6 +33,7 @@ class ScrollPart final : public forms::Container {
   void OnMouseDown(const forms::MouseEvent& e) override;
   void OnMouseMove(const forms::MouseEvent& e) override;
   void OnMouseUp(const forms::MouseEvent& e) override;
+  void OnCaptureLost() override;
 
   Kind kind_;
   ListScrollBar& bar_;

@@ -81,16 +81,5 @@ TEST(ScrollGeometry, HitTestFindsEveryPartInOrder) {
   EXPECT_EQ(HitTest(20, 30, 15, 15, 20), Part::kDown) << "no thumb in a short track";
 }
 
-TEST(ScrollGeometry, PartStateFromPointerAndButtons) {
-  // over, button, PressedButton -> state
-  EXPECT_EQ(PartState(true, 1, 1), 2);
-  EXPECT_EQ(PartState(true, 3, 1), 2);
-  EXPECT_EQ(PartState(true, 0, 0), 1);
-  EXPECT_EQ(PartState(true, 2, 1), 1);
-  EXPECT_EQ(PartState(false, 1, 1), 1);
-  EXPECT_EQ(PartState(false, 0, 0), 0);
-  EXPECT_EQ(PartState(false, 1, 0), 0);
-}
-
 }  // namespace
 }  // namespace pd::controls::scroll
