@@ -59,10 +59,9 @@ void ListPainter::PaintRow(const ListItem& item, std::int64_t row, const ListLoo
     if (pw > 0 && ph > 0) surface_.CopyPicture(*item.Picture, {2, Coord(y0)}, {0, 0, pw, ph});
   }
 
-  if (look.style == 2) {
+  if (look.style == 2 && skin_ != nullptr) {
     const int cell = ListSkin::kCheckCell;
-    const int sy = ListSkin::CheckCellTop(item.Checked, item.Enabled);
-    surface_.CopyPicture(checkStrip_, {3, Coord(y0 + (rowHeight - cell) / 2)}, {0, sy, cell, sy + cell});
+    surface_.CopyPicture(*skin_, {3, Coord(y0 + (rowHeight - cell) / 2)}, ListSkin::CheckCell(item.Checked, item.Enabled));
   }
 
   surface_.SetTextColor(text);

@@ -42,9 +42,10 @@ struct ListLook {
 
 class ListPainter {
  public:
-  ListPainter(platform::Surface& surface, const platform::Picture& checkStrip, const PictureTable& pictures,
-              int width, int height)
-      : surface_(surface), checkStrip_(checkStrip), pictures_(pictures), width_(width), height_(height) {}
+  // skin: the list's skin picture (ListSkin.h), nullptr for none.
+  ListPainter(platform::Surface& surface, const platform::Picture* skin, const PictureTable& pictures, int width,
+              int height)
+      : surface_(surface), skin_(skin), pictures_(pictures), width_(width), height_(height) {}
 
   // Background, rows, frame. Presenting is the caller's.
   void Paint(std::span<const ListItem> items, const ListLook& look);
@@ -57,7 +58,7 @@ class ListPainter {
   void PaintFrame(Colour colour);
 
   platform::Surface& surface_;
-  const platform::Picture& checkStrip_;
+  const platform::Picture* skin_;
   const PictureTable& pictures_;
   int width_;
   int height_;

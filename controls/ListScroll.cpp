@@ -6,19 +6,19 @@ void ListScroll::SetMax(std::int32_t v) {
   if (v < 0) return;
   max_ = v;
   if (value_ > v) SetPosition(v);
-  // The thumb is resized here once the bar's parts exist.
+  ThumbChanged();
 }
 
 void ListScroll::SetMin(std::int32_t v) {
   if (v < 0) return;
   min_ = v;
-  // The thumb is resized here once the bar's parts exist.
+  ThumbChanged();
 }
 
 void ListScroll::SetLargeChange(std::int32_t v) {
   if (v < 0) return;
   largeChange_ = v;
-  // The thumb is resized here once the bar's parts exist.
+  ThumbChanged();
 }
 
 void ListScroll::SetPosition(std::int32_t v) {
@@ -28,7 +28,7 @@ void ListScroll::SetPosition(std::int32_t v) {
     v = max_;
   }
   value_ = v;
-  // The thumb is resized and placed here once the bar's parts exist.
+  ThumbChanged();
   if (onPosition_) onPosition_(value_);
 }
 

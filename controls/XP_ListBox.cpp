@@ -7,8 +7,10 @@
 
 #include "controls/ColorText.h"
 #include "controls/ListPainter.h"
+#include "controls/ListScrollBar.h"
 #include "controls/ListSkin.h"
 #include "forms/Form.h"
+#include "platform/input.h"
 
 namespace pd::controls {
 namespace {
@@ -21,13 +23,17 @@ std::int32_t ClampToInt32(std::int64_t v) {
 }  // namespace
 
 XP_ListBox::XP_ListBox(forms::Container& parent, StringView name, int index)
-    : Control(parent, name, index),
+    : Container(parent, name, index),
       graphics_(GetSite().GetPlatform().graphics()),
       measure_(graphics_.CreateSurface(1, 1)),
-      checkStrip_(ListSkin::CheckStrip(graphics_)),
+      skin_(ListSkin::Load(GetSite().GetPlatform())),
       scroll_([this](std::int32_t position) { ApplyScrollPosition(position); }) {
+  bar_ = std::make_unique<ListScrollBar>(*this, scroll_);
+  scroll_.SetThumbSink([this] { bar_->SizeThumb(); });
   ReadProperties(GetSite().Properties());
 }
+
+XP_ListBox::~XP_ListBox() = default;
 
 // ---- Helpers -------------------------------------------------------------------
 
@@ -59,6 +65,13 @@ void XP_ListBox::ClearSelection() {
   for (ListItem& item : items_) item.Selected = false;
 }
 
+void XP_ListBox::ClearAll() {
+  ClearSelection();
+  listIndex_ = -1;
+}
+
+std::int16_t XP_ListBox::PressedButton() const { return bar_->PressedButton(); }
+
 void XP_ListBox::ApplyScrollPosition(std::int32_t value) {
   topIndex_ = value;
   Repaint();
@@ -73,14 +86,13 @@ std::int32_t XP_ListBox::VisibleRows() const { return std::max(0, (PixelHeight()
 
 void XP_ListBox::Repaint() {
   trackVisible_ = VisibleRows() < ListCount();
-  // The scroll bar's track is shown or hidden here by trackVisible_ once the
-  // bar's parts exist.
+  if (bar_) bar_->SetTrackShown(trackVisible_);
   Control::Refresh();
 }
 
 void XP_ListBox::OnResize() {
   Repaint();
-  // The scroll bar is laid out along the right edge here.
+  bar_->Layout(PixelWidth(), PixelHeight());
 }
 
 void XP_ListBox::OnPaint(platform::Surface& surface) {
@@ -100,7 +112,7 @@ void XP_ListBox::OnPaint(platform::Surface& surface) {
   // beyond the surface: it never stops a visible row.
   look.textWidthLimit = ClampToInt32(std::int64_t{Width()});
   surface.SetFont(Font());
-  ListPainter(surface, *checkStrip_, pictures_, PixelWidth(), PixelHeight()).Paint(items_, look);
+  ListPainter(surface, skin_.get(), pictures_, PixelWidth(), PixelHeight()).Paint(items_, look);
   ++repaints_;
 }
 
@@ -181,7 +193,9 @@ void XP_ListBox::SetBorderColor(Colour value) {
 void XP_ListBox::SetEnabled(bool value) {
   SetEnabledState(value);
   Changed(u"Enabled");
-  // The scroll bar's parts show their disabled cells from here on.
+  // The list keeps its look; the scroll bar's parts show their disabled
+  // cells.
+  bar_->EnabledChanged(value);
 }
 
 void XP_ListBox::SetFont(const platform::Font& value) {

@@ -23,10 +23,30 @@
 // height is ItemHeight when it is 1 or more, else one line of the current
 // font; VisibleRows = (height - 2) / RowHeight.
 //
-// Still to come, with the scroll bar and input: the four scroll-bar parts
-// drawn from their skins over the right edge, mouse and keyboard handling
-// (the sources of DblClick, KeyDown, KeyPress, KeyUp, MouseDown, MouseMove,
-// MouseUp and Scroll, and of Click from the host's click).
+// The scroll bar (ListScrollBar.h) lies over the right edge inside the
+// frame while there are more items than visible rows.
+//
+// Mouse (left button; other buttons only raise MouseDown): a click on a row
+// selects by MultiSelect: 0 the row alone; 1 toggles the row; 2 the row
+// alone, Shift the range from the anchor, Ctrl toggles the row. In Style 2
+// a click on the check box (1 < x < 17) also ticks or unticks an enabled
+// row (a Shift range ticks every enabled row in it) and raises Check or
+// Uncheck. A click on the partly visible last row scrolls it into view; a
+// click below the last item clears the selection when MultiSelect is 0 or
+// 2 and CleanOnClick is set (with MultiSelect 1 only then). Events come in
+// the order MouseDown, Check/Uncheck, MouseUp, Click; the second press of a
+// double click raises DblClick after its MouseDown. X and Y are pixels of
+// the list (of the scroll-bar part for the bar's events).
+// The wheel scrolls three rows a notch (in the range that shows the last
+// row at the bottom) and raises nothing.
+//
+// Keys (KeyDown first; a handler that sets KeyCode to 0 stops them): arrows
+// step one item, Page Up/Down VisibleRows - 1 items, Home and End to the
+// ends, each limited to the list, selecting the item alone (Shift with
+// MultiSelect 2: the range from the anchor) through ListIndex, which
+// scrolls it into view and raises Click. Ignored while the left button is
+// held on the scroll bar. Space (after KeyPress) inverts ListChecked of the
+// current item in Style 2 when it is enabled.
 #pragma once
 
 #include <cstdint>
@@ -42,7 +62,9 @@
 
 namespace pd::controls {
 
-class XP_ListBox : public forms::Control {
+class ListScrollBar;
+
+class XP_ListBox : public forms::Container {
  public:
   using PicturePtr = std::shared_ptr<const platform::Picture>;
 
@@ -53,6 +75,7 @@ class XP_ListBox : public forms::Control {
 
   // Reads the design properties from the site's store.
   explicit XP_ListBox(forms::Container& parent, StringView name = u"XP_ListBox", int index = -1);
+  ~XP_ListBox() override;
 
   // ---- Methods ----
   // Inserts at Index when 0 <= Index < ListCount (the current item moves
@@ -127,7 +150,8 @@ class XP_ListBox : public forms::Control {
   [[nodiscard]] std::int32_t VisibleRows() const;
   [[nodiscard]] std::int32_t SelectionAnchor() const { return selectionAnchor_; }
   [[nodiscard]] const ListScroll& ScrollModel() const { return scroll_; }
-  [[nodiscard]] std::int16_t PressedButton() const { return pressedButton_; }
+  [[nodiscard]] std::int16_t PressedButton() const;
+  [[nodiscard]] const ListScrollBar& ScrollBar() const { return *bar_; }
   // Whether the scroll bar's track shows (more items than visible rows), as
   // of the latest repaint.
   [[nodiscard]] bool TrackVisible() const { return trackVisible_; }
@@ -156,8 +180,25 @@ class XP_ListBox : public forms::Control {
   Event<> Scroll;
 
  private:
+  friend class ListScrollBar;
+
+  [[nodiscard]] bool CanFocus() const override { return true; }
   void OnPaint(platform::Surface& surface) override;
   void OnResize() override;
+  void OnMouseDown(const forms::MouseEvent& e) override;
+  void OnMouseMove(const forms::MouseEvent& e) override;
+  void OnMouseUp(const forms::MouseEvent& e) override;
+  void OnDblClick(const forms::MouseEvent& e) override;
+  bool OnMouseWheel(const forms::MouseEvent& e, int delta) override;
+  void OnKeyDown(int& keyCode, int shift) override;
+  void OnKeyPress(char16_t& keyAscii) override;
+  void OnKeyUp(int& keyCode, int shift) override;
+
+  void ClickRow(float x, float y, int shift);
+  void Navigate(int keyCode, int shift);
+  // Selects from the anchor towards `to` (excluded); ticks the enabled ones
+  // when `check`.
+  void SelectRange(std::int32_t to, bool check);
 
   static void RequireIndex(std::int32_t index, const char* what);
   ListItem* At(std::int32_t index, const char* what);
@@ -165,12 +206,14 @@ class XP_ListBox : public forms::Control {
   void Changed(StringView name);
   void Repaint();
   void ClearSelection();
+  // Every item unselected and ListIndex -1.
+  void ClearAll();
   void ApplyScrollPosition(std::int32_t value);
 
   platform::Graphics& graphics_;
   // Measures text in the list's font while the form has no frame.
   std::unique_ptr<platform::Surface> measure_;
-  std::unique_ptr<platform::Picture> checkStrip_;
+  std::shared_ptr<const platform::Picture> skin_;
   PictureTable pictures_;
   std::vector<ListItem> items_;
 
@@ -188,9 +231,11 @@ class XP_ListBox : public forms::Control {
   std::int32_t multiSelect_ = 0;
   std::int32_t style_ = 0;
   ListScroll scroll_;
-  std::int16_t pressedButton_ = 0;
   bool trackVisible_ = false;
+  bool leftPressed_ = false;  // a left press on the list, for its Click
+  int wheel_ = 0;             // wheel turns not yet scrolled, 120ths of a notch
   int repaints_ = 0;
+  std::unique_ptr<ListScrollBar> bar_;  // last: its parts go before the list
 };
 
 }  // namespace pd::controls

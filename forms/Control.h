@@ -177,6 +177,9 @@ class Control {
   virtual void OnMouseMove(const MouseEvent& /*e*/) {}
   virtual void OnMouseUp(const MouseEvent& /*e*/) {}
   virtual void OnDblClick(const MouseEvent& /*e*/) {}
+  // The wheel turned over the control by delta 120ths of a notch (positive
+  // away from the user); false passes it on to the container.
+  virtual bool OnMouseWheel(const MouseEvent& /*e*/, int /*delta*/) { return false; }
   // keyCode may be set to 0 to swallow the key.
   virtual void OnKeyDown(int& /*keyCode*/, int /*shift*/) {}
   // A character typed (after the keyboard layout), or 8, 13, 27 for

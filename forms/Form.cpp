@@ -352,6 +352,15 @@ void Form::Dispatch(const HostEvent& event) {
       MouseEventFor(target, event);
       break;
     }
+    case HostEventKind::kMouseWheel:
+      // To the control under the pointer, else to its containers in turn.
+      for (Control* c = ControlAt(event.pos); c != nullptr && c != this; c = c->parent_) {
+        if (!c->EffectivelyEnabled()) continue;
+        const Point origin = OriginOf(*c);
+        const MouseEvent e{0, event.shift, event.pos.x - origin.x, event.pos.y - origin.y};
+        if (c->OnMouseWheel(e, event.wheel)) break;
+      }
+      break;
     case HostEventKind::kKeyDown:
       KeyDown(event);
       break;

@@ -61,6 +61,7 @@ enum class HostEventKind {
   kHidden,        // unmapped / hidden
   kResized,       // the client area changed size (area is the new client rectangle on the screen)
   kCaptureLost,   // the pointer capture ended without ReleaseCapture (another window took it)
+  kMouseWheel,    // wheel turned by `wheel`; pos (client pixels of the window under the pointer), shift
 };
 
 struct HostEvent {
@@ -73,6 +74,7 @@ struct HostEvent {
   String text;         // Text
   Rect area;           // Expose: client pixels; Resized: client area on the screen
   int unloadMode = 0;  // CloseRequest
+  int wheel = 0;       // MouseWheel: 120ths of a notch, positive turned away from the user (up)
 };
 
 class HostEventSink {

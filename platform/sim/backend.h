@@ -394,6 +394,9 @@ class SimPlatform final : public platform::Platform {
   void MouseMove(WindowHandle window, Point pos, int shift = 0);
   void MouseDown(WindowHandle window, Point pos, int button = platform::button::kLeft, int shift = 0);
   void MouseUp(WindowHandle window, Point pos, int button = platform::button::kLeft, int shift = 0);
+  // The wheel turned by delta 120ths of a notch (positive: away from the
+  // user) with the pointer at pos.
+  void MouseWheel(WindowHandle window, Point pos, int delta, int shift = 0);
   // Down and up at pos.
   void Click(WindowHandle window, Point pos, int button = platform::button::kLeft, int shift = 0);
   // A key goes down (with its typed text, if any) and comes up; the shift

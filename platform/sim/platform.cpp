@@ -48,6 +48,13 @@ void SimPlatform::MouseUp(WindowHandle window, Point pos, int button, int shift)
       HostEvent{.kind = HostEventKind::kMouseUp, .window = window, .pos = pos, .button = button, .shift = shift});
 }
 
+void SimPlatform::MouseWheel(WindowHandle window, Point pos, int delta, int shift) {
+  const Rect b = host_.Bounds(window);
+  input_.MoveCursor(Point{b.left + pos.x, b.top + pos.y});
+  host_.Deliver(HostEvent{.kind = HostEventKind::kMouseWheel, .window = window, .pos = pos, .shift = shift,
+                          .wheel = delta});
+}
+
 void SimPlatform::Click(WindowHandle window, Point pos, int button, int shift) {
   MouseDown(window, pos, button, shift);
   MouseUp(window, pos, button, shift);

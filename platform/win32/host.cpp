@@ -334,6 +334,15 @@ std::intptr_t Win32Host::OnMessage(WindowHandle form, unsigned msg, std::uintptr
       Report(HostEvent{.kind = HostEventKind::kMouseMove, .window = form, .pos = MousePos(lParam),
                        .button = HeldButtons(wParam), .shift = MouseShift(wParam)});
       return 0;
+    case WM_MOUSEWHEEL: {
+      // Sent to the focused window with the pointer in screen pixels.
+      POINT at{static_cast<short>(LOWORD(static_cast<DWORD>(lParam))),
+               static_cast<short>(HIWORD(static_cast<DWORD>(lParam)))};
+      ScreenToClient(hwnd, &at);
+      Report(HostEvent{.kind = HostEventKind::kMouseWheel, .window = form, .pos = Point{at.x, at.y},
+                       .shift = MouseShift(LOWORD(wParam)), .wheel = GET_WHEEL_DELTA_WPARAM(wParam)});
+      return 0;
+    }
     case WM_MOUSEACTIVATE: {
       // A click on a menu or a tool tip leaves the focus where it was.
       auto it = forms_.find(form);

@@ -497,11 +497,17 @@ void X11Host::OnEvent(XEvent& ev) {
 
 void X11Host::OnButton(XEvent& ev) {
   const XButtonEvent& e = ev.xbutton;
-  const int button = ButtonOf(e.button);
-  if (button == 0) return;
   const auto window = static_cast<WindowHandle>(e.window);
   const Point pos{e.x, e.y};
   const int shift = ShiftOf(e.state);
+  // The wheel: each notch a press (and release) of button 4 (up) or 5 (down).
+  if ((e.button == Button4 || e.button == Button5) && ev.type == ButtonPress) {
+    Report(HostEvent{.kind = HostEventKind::kMouseWheel, .window = window, .pos = pos, .shift = shift,
+                     .wheel = e.button == Button4 ? 120 : -120});
+    return;
+  }
+  const int button = ButtonOf(e.button);
+  if (button == 0) return;
   if (ev.type == ButtonRelease) {
     Report(HostEvent{.kind = HostEventKind::kMouseUp, .window = window, .pos = pos, .button = button, .shift = shift});
     return;

@@ -3,7 +3,8 @@
 // container holding the rich list with 1,000 items, a skinned button and
 // check box below it, a popup menu, message boxes nested in one another,
 // the close button reaching query-unload, and a timer that keeps firing
-// through every modal loop.
+// through every modal loop; the list scrolled and selected with its
+// scroll bar, the wheel, keys and its check boxes.
 //
 // While a modal loop runs the test is inside it, so the user's later steps
 // are played from a timer tick: the driver's input reaches the program
@@ -17,6 +18,7 @@
 #include <string>
 
 #include "contract/HostContract.h"
+#include "controls/ListScrollBar.h"
 #include "controls/XP_Button.h"
 #include "controls/XP_CheckBox.h"
 #include "controls/XP_ListBox.h"
@@ -257,6 +259,80 @@ TEST_F(FormScenario, TheSkinnedButtonAndCheckBoxFollowThePointerAndClick) {
   driver_->MoveTo(f_->form.Window(), away);
   EXPECT_TRUE(driver_->Pump([&] { return f_->check.LastLook() == Look::Up && outs == 1; }));
   EXPECT_TRUE(driver_->Pump([&] { return !f_->check.WatchRunning(); }));
+
+TEST_F(FormScenario, TheListScrollsAndSelectsWithItsBarTheWheelKeysAndCheckBoxes) {
+  using Kind = controls::ScrollPart::Kind;
+  controls::XP_ListBox& list = f_->list;
+  list.SetItemHeight(16);
+  list.SetStyle(2);
+  list.SetMultiSelect(2);
+  list.Refresh();
+  std::vector<std::string> events;
+  list.Check.Connect([&](std::int32_t& i) { events.push_back("Check " + std::to_string(i)); });
+  list.Scroll.Connect([&] { events.push_back("Scroll"); });
+  const WindowHandle w = f_->form.Window();
+  auto centre = [&](Kind kind) {
+    const Rect r = list.ScrollBar().PartOf(kind).FormRect();
+    return Point{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  };
+  const Rect at = list.FormRect();
+  const int last = list.ListCount() - list.VisibleRows();
+  auto settle = [&] {
+    const int ticks = ticks_;
+    driver_->Pump([&] { return ticks_ >= ticks + 3; });
+  };
+
+  // A click on the down arrow: one row.
+  ClickAt(centre(Kind::kDown));
+  ASSERT_TRUE(driver_->Pump([&] { return list.TopIndex() == 1; }));
+  settle();
+  EXPECT_EQ(list.TopIndex(), 1) << "a click steps once";
+
+  // Held: the repeat starts after half a second.
+  driver_->MoveTo(w, centre(Kind::kDown));
+  const std::uint64_t pressed = loop().TickCount();
+  driver_->ButtonDown(platform::button::kLeft);
+  ASSERT_TRUE(driver_->Pump([&] { return list.TopIndex() >= 3; }));
+  EXPECT_GE(loop().TickCount() - pressed, 500U);
+  driver_->ButtonUp(platform::button::kLeft);
+  settle();
+  const std::int32_t afterHold = list.TopIndex();
+  settle();
+  EXPECT_EQ(list.TopIndex(), afterHold) << "the release stops the repeat";
+
+  // The thumb dragged to the bottom of the track shows the last row.
+  driver_->MoveTo(w, centre(Kind::kThumb));
+  driver_->ButtonDown(platform::button::kLeft);
+  driver_->MoveTo(w, Point{centre(Kind::kThumb).x, at.top + at.Height() / 2});
+  driver_->MoveTo(w, Point{centre(Kind::kThumb).x, at.bottom + 40});
+  driver_->ButtonUp(platform::button::kLeft);
+  ASSERT_TRUE(driver_->Pump([&] { return list.TopIndex() == last; })) << list.TopIndex();
+  EXPECT_NE(std::find(events.begin(), events.end(), "Scroll"), events.end());
+
+  // The wheel over the rows: three rows a notch.
+  driver_->MoveTo(w, Point{at.left + 100, at.top + 50});
+  driver_->Wheel(2);
+  ASSERT_TRUE(driver_->Pump([&] { return list.TopIndex() == last - 6; })) << list.TopIndex();
+
+  // A click on the third row's check box ticks it; Shift+click and keys select.
+  const std::int32_t row = list.TopIndex() + 2;
+  events.clear();
+  ClickAt(Point{at.left + 10, at.top + 1 + 2 * 16 + 8});
+  ASSERT_TRUE(driver_->Pump([&] { return list.ListChecked(row); }));
+  EXPECT_EQ(events, (std::vector<std::string>{"Check " + std::to_string(row)}));
+  EXPECT_EQ(list.ListIndex(), row);
+  driver_->HoldShift(platform::shift::kShift, true);
+  ClickAt(Point{at.left + 100, at.top + 1 + 4 * 16 + 8});
+  driver_->HoldShift(platform::shift::kShift, false);
+  ASSERT_TRUE(driver_->Pump([&] { return list.ListIndex() == row + 2; }));
+  EXPECT_TRUE(list.Selected(row) && list.Selected(row + 1) && list.Selected(row + 2));
+  driver_->PressKey(vk::kUp, 0);
+  ASSERT_TRUE(driver_->Pump([&] { return list.ListIndex() == row + 1; }));
+  EXPECT_FALSE(list.Selected(row)) << "a plain key selects one item";
+  driver_->PressKey(vk::kHome, 0);
+  ASSERT_TRUE(driver_->Pump([&] { return list.ListIndex() == 0 && list.TopIndex() == 0; }));
+  driver_->Type(u" ");
+  ASSERT_TRUE(driver_->Pump([&] { return list.ListChecked(0); })) << "Space ticks the current item";
 }
 
 }  // namespace

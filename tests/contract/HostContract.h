@@ -28,6 +28,9 @@ class HostDriver {
   virtual void MoveToScreen(Point screen) = 0;
   virtual void ButtonDown(int button) = 0;
   virtual void ButtonUp(int button) = 0;
+  // The wheel turned by notches where the pointer is (positive: away from
+  // the user, up).
+  virtual void Wheel(int notches) = 0;
   // Shift, Ctrl (shift:: bits) held down or let go.
   virtual void HoldShift(int shift, bool down) = 0;
   // A key pressed and let go in the focused window, with shift bits held

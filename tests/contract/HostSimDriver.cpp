@@ -47,6 +47,9 @@ class SimHostDriver final : public HostDriver {
   void ButtonUp(int button) override {
     if (const WindowHandle w = Target()) p_.MouseUp(w, Client(w), button, shift_);
   }
+  void Wheel(int notches) override {
+    if (const WindowHandle w = Target()) p_.MouseWheel(w, Client(w), notches * 120, shift_);
+  }
   void HoldShift(int shift, bool down) override { shift_ = down ? shift_ | shift : shift_ & ~shift; }
   void PressKey(int virtualKey, int shift) override {
     if (const WindowHandle w = p_.host().Active()) p_.PressKey(w, virtualKey, shift_ | shift);

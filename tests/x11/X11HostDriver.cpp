@@ -109,6 +109,11 @@ class X11HostDriver final : public HostDriver {
   }
   void ButtonDown(int button) override { Xdo({"mousedown", std::to_string(XButton(button))}); }
   void ButtonUp(int button) override { Xdo({"mouseup", std::to_string(XButton(button))}); }
+  // Buttons 4 (up) and 5 (down), one click a notch.
+  void Wheel(int notches) override {
+    if (notches == 0) return;
+    Xdo({"click", "--repeat", std::to_string(notches > 0 ? notches : -notches), notches > 0 ? "4" : "5"});
+  }
   void HoldShift(int shift, bool down) override {
     std::vector<std::string> args{down ? "keydown" : "keyup"};
     if ((shift & platform::shift::kShift) != 0) args.emplace_back("shift");

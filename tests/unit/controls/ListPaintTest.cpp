@@ -24,9 +24,19 @@ class ListPaint : public ListFixture {
   }
   // Whether the 13 x 13 pixels at (x, y) are check-box cell `cell`.
   bool IsCheckCell(int x, int y, int cell) {
-    const auto strip = ListSkin::CheckStripPixels();
+    const auto skin = ListSkin::Load(sim_);
+    const Rect src = ListSkin::CheckCell(cell % 2 == 1, cell < 2);
+    const auto want = SkinPixels(*skin, src);
     const auto px = Shown().ReadPixels({x, y, x + 13, y + 13});
-    return std::equal(px.begin(), px.end(), strip.begin() + cell * 13 * 13);
+    return px == want;
+  }
+  static std::vector<Colour> SkinPixels(const platform::Picture& pic, const Rect& r) {
+    const auto all = pic.Pixels();
+    std::vector<Colour> out;
+    for (int y = r.top; y < r.bottom; ++y) {
+      for (int x = r.left; x < r.right; ++x) out.push_back(all[static_cast<std::size_t>(y * pic.Width() + x)] & 0xFFFFFF);
+    }
+    return out;
   }
 };
 

@@ -13,6 +13,8 @@
 #include "controls/XP_ListBox.h"
 #include "forms/ControlHost.h"
 #include "forms/Form.h"
+#include "platform/host.h"
+#include "platform/input.h"
 #include "platform/sim/backend.h"
 #include "platform/surface.h"
 
@@ -61,6 +63,35 @@ class ListFixture : public ::testing::Test {
     l.Click.Connect([this] { log_.push_back("Click"); });
     l.OnAddItem.Connect([this] { log_.push_back("OnAddItem"); });
     l.OnRemoveItem.Connect([this] { log_.push_back("OnRemoveItem"); });
+    l.DblClick.Connect([this] { log_.push_back("DblClick"); });
+    l.Scroll.Connect([this] { log_.push_back("Scroll"); });
+    l.MouseDown.Connect([this](std::int16_t&, std::int16_t&, float&, float&) { log_.push_back("MouseDown"); });
+    l.MouseUp.Connect([this](std::int16_t&, std::int16_t&, float&, float&) { log_.push_back("MouseUp"); });
+    l.KeyDown.Connect([this](std::int16_t& k, std::int16_t&) { log_.push_back("KeyDown " + std::to_string(k)); });
+    l.KeyPress.Connect([this](std::int16_t& k) { log_.push_back("KeyPress " + std::to_string(k)); });
+    l.KeyUp.Connect([this](std::int16_t k, std::int16_t) { log_.push_back("KeyUp " + std::to_string(k)); });
+  }
+
+  // The user, on the list's form (client pixels).
+  void Press(Point p, int shift = 0, int button = platform::button::kLeft) {
+    sim_.MouseDown(form_.Window(), p, button, shift);
+  }
+  void Release(Point p, int shift = 0, int button = platform::button::kLeft) {
+    sim_.MouseUp(form_.Window(), p, button, shift);
+  }
+  void ClickAt(Point p, int shift = 0) {
+    Press(p, shift);
+    Release(p, shift);
+  }
+  void MoveTo(Point p) { sim_.MouseMove(form_.Window(), p); }
+  void Key(int vk, int shift = 0) { sim_.PressKey(form_.Window(), vk, shift); }
+  void Advance(int ms) { sim_.loop().Advance(static_cast<std::uint64_t>(ms)); }
+  std::vector<std::int32_t> SelectedItems() {
+    std::vector<std::int32_t> out;
+    for (std::int32_t i = 0; i < List().ListCount(); ++i) {
+      if (List().Selected(i)) out.push_back(i);
+    }
+    return out;
   }
 
   void Add(std::initializer_list<const char16_t*> items) {
