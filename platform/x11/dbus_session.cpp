@@ -234,29 +234,29 @@ void DBusSession::RunDeferred() {
 
 void DBusWriter::String(const std::string& s) {
   const char* p = s.c_str();
-  dbus_message_iter_append_basic(&it_, DBUS_TYPE_STRING, &p);
+  dbus_message_iter_append_basic(it_, DBUS_TYPE_STRING, &p);
 }
 
 void DBusWriter::ObjectPath(const std::string& s) {
   const char* p = s.c_str();
-  dbus_message_iter_append_basic(&it_, DBUS_TYPE_OBJECT_PATH, &p);
+  dbus_message_iter_append_basic(it_, DBUS_TYPE_OBJECT_PATH, &p);
 }
 
 void DBusWriter::Uint32(std::uint32_t v) {
   const dbus_uint32_t x = v;
-  dbus_message_iter_append_basic(&it_, DBUS_TYPE_UINT32, &x);
+  dbus_message_iter_append_basic(it_, DBUS_TYPE_UINT32, &x);
 }
 
 void DBusWriter::Int32(std::int32_t v) {
   const dbus_int32_t x = v;
-  dbus_message_iter_append_basic(&it_, DBUS_TYPE_INT32, &x);
+  dbus_message_iter_append_basic(it_, DBUS_TYPE_INT32, &x);
 }
 
 void DBusWriter::Boolean(bool v) {
   const dbus_bool_t x = v ? TRUE : FALSE;
-  dbus_message_iter_append_basic(&it_, DBUS_TYPE_BOOLEAN, &x);
+  dbus_message_iter_append_basic(it_, DBUS_TYPE_BOOLEAN, &x);
 }
 
-void DBusWriter::Byte(unsigned char v) { dbus_message_iter_append_basic(&it_, DBUS_TYPE_BYTE, &v); }
+void DBusWriter::Byte(unsigned char v) { dbus_message_iter_append_basic(it_, DBUS_TYPE_BYTE, &v); }
 
 }  // namespace pd::x11

@@ -91,9 +91,12 @@ class DBusSession final : public LoopSource {
 // tray needs).
 class DBusWriter {
  public:
-  explicit DBusWriter(DBusMessage* message) { dbus_message_iter_init_append(message, &it_); }
-  explicit DBusWriter(DBusMessageIter& parent) : it_(parent) {}
-  DBusMessageIter& Iter() { return it_; }
+  explicit DBusWriter(DBusMessage* message) : it_(&own_) { dbus_message_iter_init_append(message, &own_); }
+  // Appends through an open container's iterator (never a copy of it).
+  explicit DBusWriter(DBusMessageIter& open) : it_(&open) {}
+  DBusWriter(const DBusWriter&) = delete;
+  DBusWriter& operator=(const DBusWriter&) = delete;
+  DBusMessageIter& Iter() { return *it_; }
   void String(const std::string& s);
   void ObjectPath(const std::string& s);
   void Uint32(std::uint32_t v);
@@ -102,7 +105,8 @@ class DBusWriter {
   void Byte(unsigned char v);
 
  private:
-  DBusMessageIter it_;
+  DBusMessageIter own_{};
+  DBusMessageIter* it_;
 };
 
 }  // namespace pd::x11

@@ -136,7 +136,10 @@ void TrayWindows::ShowTooltip(StringView tip, Point pointer) {
   surface->SetTextColor(0);
   surface->TextAt(Point{4, 2}, tip);
   if (tooltip_ == 0) tooltip_ = MakeWindow();
-  Show(tooltip_, surface->ReadPixels(Rect{0, 0, width, height}), width, height, Point{pointer.x, pointer.y + 20});
+  // Below the pointer, or above it where a tray at the bottom leaves no room.
+  Point at{pointer.x, pointer.y + 20};
+  if (at.y + height > DisplayHeight(x_.Dpy(), DefaultScreen(x_.Dpy()))) at.y = pointer.y - height - 4;
+  Show(tooltip_, surface->ReadPixels(Rect{0, 0, width, height}), width, height, at);
   tooltipShown_ = true;
 }
 

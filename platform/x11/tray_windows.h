@@ -25,7 +25,7 @@ class TrayWindows {
   // for others; transparent (or grey) without a picture.
   void PaintIcon(XWindow window, Visual* visual, int depth, Point size, const platform::Picture* picture);
 
-  // A one-line tip below the pointer (kept on the screen).
+  // A one-line tip below the pointer, or above it near the bottom edge.
   void ShowTooltip(StringView tip, Point pointer);
   void HideTooltip();
   [[nodiscard]] XWindow Tooltip() const { return tooltipShown_ ? tooltip_ : 0; }
