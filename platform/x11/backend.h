@@ -539,6 +539,8 @@ class X11Tray final : public platform::Tray {
   // The id of the notification shown now (0: none); whether our own popup
   // shows the balloon; our tooltip window (0 while none is shown).
   [[nodiscard]] std::uint32_t NotificationId() const;
+  // A Notify sent whose answer has not come yet.
+  [[nodiscard]] bool NotifyInFlight() const;
   [[nodiscard]] bool PopupShown() const;
   [[nodiscard]] XWindow TooltipWindow() const;
   [[nodiscard]] bool HasBus();

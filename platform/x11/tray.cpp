@@ -665,6 +665,7 @@ X11Tray::Mode X11Tray::IconMode() const { return impl_->mode_; }
 XWindow X11Tray::IconWindow() const { return impl_->icon_; }
 std::string X11Tray::ItemName() const { return impl_->itemName_; }
 std::uint32_t X11Tray::NotificationId() const { return impl_->notificationId_; }
+bool X11Tray::NotifyInFlight() const { return impl_->inFlight_; }
 bool X11Tray::PopupShown() const { return impl_->windows_.PopupShown(); }
 XWindow X11Tray::TooltipWindow() const { return impl_->windows_.Tooltip(); }
 bool X11Tray::HasBus() {
