@@ -14,6 +14,7 @@
 #include "platform/registry.h"
 #include "platform/resources.h"
 #include "platform/surface.h"
+#include "platform/tray.h"
 
 namespace pd::platform {
 
@@ -31,6 +32,7 @@ class Platform {
   virtual Graphics& graphics() = 0;
   virtual Dialogs& dialogs() = 0;
   virtual Resources& resources() = 0;
+  virtual Tray& tray() = 0;
 };
 
 // The backend of the build: win32 on Windows, x11 on Linux, or the

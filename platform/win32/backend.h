@@ -284,6 +284,48 @@ class Win32Resources final : public platform::Resources {
   std::map<std::pair<int, int>, std::shared_ptr<const platform::Picture>> cache_;
 };
 
+// ---- Notification area -----------------------------------------------------------
+
+// Shell_NotifyIconA. The record's fields go into the system's NOTIFYICONDATAA
+// with the size of its same fields (488 bytes in a 32-bit program; 504 in a
+// 64-bit one, whose handles are 64 bits: a 64-bit shell takes a 488-byte
+// record for the oldest form and drops the balloon). The report windows are
+// hidden top-level windows (a message-only window misses the broadcast
+// TaskbarCreated); the callback message arrives there with the mouse
+// message in lParam (the version-0 form). The shell is present while its
+// desktop window ("Progman", "Program Manager") or its task bar window
+// ("Shell_TrayWnd") exists: not every shell has the first (Wine has only
+// the second). Each TaskbarCreated (the task bar came, again) raises the
+// generation. Icons are made from the pictures with CreateIconIndirect.
+class Win32Tray final : public platform::Tray {
+ public:
+  Win32Tray() = default;
+  ~Win32Tray() override;
+  Win32Tray(const Win32Tray&) = delete;
+  Win32Tray& operator=(const Win32Tray&) = delete;
+
+  std::uint32_t CreateReportWindow(Report report) override;
+  void DestroyReportWindow(std::uint32_t window) override;
+  std::uint32_t IconHandle(const std::shared_ptr<const platform::Picture>& picture) override;
+  bool Notify(std::uint32_t message, const platform::NotifyIconRecord& record) override;
+  bool ShellPresent() override;
+  std::uint64_t ShellGeneration() override { return generation_; }
+
+  // Called by the report windows' procedure.
+  std::intptr_t OnMessage(WindowHandle window, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
+
+ private:
+  struct Icon {
+    void* hicon = nullptr;
+    std::shared_ptr<const platform::Picture> picture;
+  };
+  std::map<std::uint32_t, Report> reports_;
+  std::map<std::uint32_t, std::uint32_t> callbackMessages_;  // window -> its record's callback message
+  std::map<std::uint32_t, Icon> icons_;
+  std::uint32_t nextIcon_ = 1;
+  std::uint64_t generation_ = 1;
+};
+
 // ---- The whole platform -------------------------------------------------------
 
 class Win32Platform final : public platform::Platform {
@@ -298,6 +340,7 @@ class Win32Platform final : public platform::Platform {
   platform::Graphics& graphics() override { return *graphics_; }
   platform::Dialogs& dialogs() override { return dialogs_; }
   platform::Resources& resources() override { return resources_; }
+  Win32Tray& tray() override { return tray_; }
 
  private:
   Win32Processes procs_;
@@ -310,6 +353,7 @@ class Win32Platform final : public platform::Platform {
   std::unique_ptr<platform::Registry> registry_ = platform::CreateRegistry();
   Win32Dialogs dialogs_;
   Win32Resources resources_{*graphics_};
+  Win32Tray tray_;
 };
 
 }  // namespace pd::win32

@@ -217,9 +217,27 @@ class X11Input final : public platform::Input {
 
 // ---- Timers and the event loop ---------------------------------------------------
 
+// A source of events the loop serves besides the X connection (the D-Bus
+// connection of the tray): before each wait it adds the descriptors it
+// waits for (fd, events) and says whether it holds work already (the loop
+// then does not sleep); after the wait it gets what poll() returned for
+// them (revents 0 when nothing happened) and does its work. DoEvents serves
+// it too, without waiting.
+class LoopSource {
+ public:
+  struct Fd {
+    int fd = -1;
+    short events = 0;
+    short revents = 0;
+  };
+  virtual ~LoopSource() = default;
+  virtual bool Prepare(std::vector<Fd>& fds) = 0;
+  virtual void Dispatch(const std::vector<Fd>& fds) = 0;
+};
+
 // Timers on CLOCK_MONOTONIC (the shared timer queue); the loop waits in
-// poll() on the X connection (when there is one) with the timeout of the
-// nearest due timer.
+// poll() on the X connection (when there is one) and the sources' fds, with
+// the timeout of the nearest due timer.
 class X11Loop final : public platform::EventLoop {
  public:
   // x may be nullptr: then the loop runs timers only.
@@ -240,13 +258,20 @@ class X11Loop final : public platform::EventLoop {
 
   static std::int64_t NowNs();
 
+  // The source stays registered until removed; it must outlive that.
+  void AddSource(LoopSource* source) { sources_.push_back(source); }
+  void RemoveSource(LoopSource* source) { std::erase(sources_, source); }
+
  private:
   // Passes and waits until quit_ or ended(); true when ended() ended it.
   bool Loop(const std::function<bool()>& ended);
-  void Wait();
+  // Waits for the X connection, the sources or the next timer (not at all
+  // when wait is false), then serves the sources.
+  void Wait(bool wait = true);
 
   XConnection* x_;
   platform::TimerQueue timers_;
+  std::vector<LoopSource*> sources_;
   bool quit_ = false;
 };
 
@@ -507,6 +532,69 @@ class X11Resources final : public platform::Resources {
 // pictures, ARGB).
 void SetProgramIcon(XConnection& x, XWindow window);
 
+// ---- Notification area -----------------------------------------------------------
+
+// The tray: a StatusNotifierItem on the session bus while a watcher
+// (org.kde.StatusNotifierWatcher) has an owner, else an XEmbed icon docked
+// in the freedesktop system tray (_NET_SYSTEM_TRAY_S<screen>, created with
+// the tray's visual, with a tooltip window of our own). "The shell" is the
+// watcher or the tray manager: its generation grows when either comes,
+// changes or goes (NameOwnerChanged; a MANAGER message on the root window,
+// the manager window's destruction), all known from events, so that
+// ShellPresent costs no request.
+//
+// Balloons are desktop notifications (org.freedesktop.Notifications) sent
+// over one long-lived private connection served by the loop (LoopSource):
+// a later balloon replaces the earlier one (replaces_id), a record without
+// one withdraws it (CloseNotification), a warning (2) is sent with urgency
+// critical. Nothing waits for a reply: a balloon asked for while the id of
+// the previous one is still on its way is sent when the id comes. Where no
+// notification server answers (or there is no session bus) a small popup
+// of our own shows the balloon near the icon for kPopupMs.
+//
+// Without $DBUS_SESSION_BUS_ADDRESS no bus is used at all (libdbus would
+// start a bus daemon of its own that outlives the program).
+class X11Tray final : public platform::Tray {
+ public:
+  X11Tray(XConnection& x, X11Loop& loop, soft::SoftGraphics& graphics);
+  ~X11Tray() override;
+  X11Tray(const X11Tray&) = delete;
+  X11Tray& operator=(const X11Tray&) = delete;
+
+  std::uint32_t CreateReportWindow(Report report) override;
+  void DestroyReportWindow(std::uint32_t window) override;
+  std::uint32_t IconHandle(const std::shared_ptr<const platform::Picture>& picture) override;
+  bool Notify(std::uint32_t message, const platform::NotifyIconRecord& record) override;
+  bool ShellPresent() override;
+  std::uint64_t ShellGeneration() override;
+
+  // ---- What the icon and balloon are now (tests) ----
+  enum class Mode { kNone, kStatusNotifier, kXEmbed };
+  [[nodiscard]] Mode IconMode() const;
+  // The XEmbed icon window (0 in the other modes).
+  [[nodiscard]] XWindow IconWindow() const;
+  // The bus name the StatusNotifierItem owns ("" in the other modes).
+  [[nodiscard]] std::string ItemName() const;
+  // The id of the notification shown now (0: none); whether our own popup
+  // shows the balloon; our tooltip window (0 while none is shown).
+  [[nodiscard]] std::uint32_t NotificationId() const;
+  // A Notify sent whose answer has not come yet.
+  [[nodiscard]] bool NotifyInFlight() const;
+  [[nodiscard]] bool PopupShown() const;
+  [[nodiscard]] XWindow TooltipWindow() const;
+  [[nodiscard]] bool HasBus();
+
+  static constexpr int kTooltipDelayMs = 500;
+  static constexpr int kPopupMs = 10'000;
+  static constexpr int kDoubleClickMs = 500;
+  static constexpr int kCallTimeoutMs = 5000;
+
+  struct Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
 // ---- The whole platform -------------------------------------------------------
 
 class X11Platform final : public platform::Platform {
@@ -523,6 +611,7 @@ class X11Platform final : public platform::Platform {
   platform::Graphics& graphics() override { return graphics_; }
   platform::Dialogs& dialogs() override { return dialogs_; }
   platform::Resources& resources() override { return resources_; }
+  X11Tray& tray() override { return tray_; }
 
   XConnection& Connection() { return *x_; }
 
@@ -538,6 +627,7 @@ class X11Platform final : public platform::Platform {
   std::unique_ptr<platform::Registry> registry_ = platform::CreateRegistry();
   X11Dialogs dialogs_{loop_};
   X11Resources resources_{graphics_};
+  X11Tray tray_{*x_, loop_, graphics_};
 };
 
 // Monotonic milliseconds (CLOCK_MONOTONIC).

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <utility>
+#include <vector>
 
 #include "platform/x11/backend.h"
 
@@ -32,6 +33,7 @@ std::unique_ptr<platform::Timer> X11Loop::CreateTimer(platform::Timer::Tick tick
 
 void X11Loop::DoEvents() {
   if (x_ != nullptr) x_->DispatchPending();
+  if (!sources_.empty()) Wait(false);
   timers_.FireDue();
 }
 
@@ -50,31 +52,46 @@ bool X11Loop::Loop(const std::function<bool()>& ended) {
     if (done()) continue;
     timers_.FireDue(done);
     if (done()) continue;
-    if (x_ == nullptr && timers_.NextDue() == platform::TimerQueue::kNever) break;  // nothing could ever happen
+    if (x_ == nullptr && sources_.empty() && timers_.NextDue() == platform::TimerQueue::kNever) {
+      break;  // nothing could ever happen
+    }
     Wait();
   }
   return false;
 }
 
-void X11Loop::Wait() {
+void X11Loop::Wait(bool wait) {
   // Xlib may hold events already read from the socket: poll would not see
   // them.
-  if (x_ != nullptr && XPending(x_->Dpy()) > 0) return;
+  if (x_ != nullptr && XPending(x_->Dpy()) > 0) wait = false;
+  std::vector<pollfd> pfds;
+  if (x_ != nullptr) pfds.push_back(pollfd{x_->Fd(), POLLIN, 0});
+  // Each source's descriptors, in order, after the X connection's.
+  std::vector<std::vector<LoopSource::Fd>> fds(sources_.size());
+  for (std::size_t i = 0; i < sources_.size(); ++i) {
+    if (sources_[i]->Prepare(fds[i])) wait = false;
+    for (const auto& f : fds[i]) pfds.push_back(pollfd{f.fd, f.events, 0});
+  }
   const std::int64_t next = timers_.NextDue();
   timespec timeout{};
-  timespec* wait = nullptr;
-  if (next != platform::TimerQueue::kNever) {
+  timespec* until = nullptr;
+  if (!wait) {
+    until = &timeout;
+  } else if (next != platform::TimerQueue::kNever) {
     const std::int64_t ns = std::max<std::int64_t>(0, next - NowNs());
     timeout.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
     timeout.tv_nsec = static_cast<long>(ns % 1'000'000'000);
-    wait = &timeout;
+    until = &timeout;
   }
-  pollfd pfd{};
-  if (x_ != nullptr) {
-    pfd.fd = x_->Fd();
-    pfd.events = POLLIN;
+  if (pfds.empty() && !wait) return;
+  ppoll(pfds.empty() ? nullptr : pfds.data(), pfds.size(), until, nullptr);
+  std::size_t at = x_ != nullptr ? 1 : 0;
+  // A source may remove itself (or another) while dispatching.
+  const std::vector<LoopSource*> sources = sources_;
+  for (std::size_t i = 0; i < sources.size(); ++i) {
+    for (auto& f : fds[i]) f.revents = pfds[at++].revents;
+    if (std::find(sources_.begin(), sources_.end(), sources[i]) != sources_.end()) sources[i]->Dispatch(fds[i]);
   }
-  ppoll(x_ != nullptr ? &pfd : nullptr, x_ != nullptr ? 1 : 0, wait, nullptr);
 }
 
 void X11Loop::Sleep(int ms) {

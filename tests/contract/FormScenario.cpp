@@ -259,6 +259,7 @@ TEST_F(FormScenario, TheSkinnedButtonAndCheckBoxFollowThePointerAndClick) {
   driver_->MoveTo(f_->form.Window(), away);
   EXPECT_TRUE(driver_->Pump([&] { return f_->check.LastLook() == Look::Up && outs == 1; }));
   EXPECT_TRUE(driver_->Pump([&] { return !f_->check.WatchRunning(); }));
+}
 
 TEST_F(FormScenario, TheListScrollsAndSelectsWithItsBarTheWheelKeysAndCheckBoxes) {
   using Kind = controls::ScrollPart::Kind;

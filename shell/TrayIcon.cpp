@@ -1,0 +1,187 @@
+#include "shell/TrayIcon.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "platform/text.h"
+
+namespace pd::shell {
+
+namespace {
+
+// The stored properties, each name with its default (a picture's default is
+// always none).
+struct StoredProperties {
+  StringView icon = u"Icon";
+  StringView tipText = u"TipText";
+  StringView tipTextDefault = u"";
+  StringView restoreOnShellFail = u"RestoreOnShellFail";
+  bool restoreOnShellFailDefault = false;
+};
+constexpr StoredProperties kStored;
+
+// The first `chars` characters of s, in the ANSI code page, NUL-ended, the
+// rest of the field NUL.
+template <std::size_t N>
+void PutText(char (&field)[N], StringView s, std::size_t chars) {
+  static_assert(N > 0);
+  const std::string bytes = text::ToAnsi(s.substr(0, std::min(chars, N - 1)));
+  std::memset(field, 0, N);
+  std::memcpy(field, bytes.data(), std::min(bytes.size(), N - 1));
+}
+
+}  // namespace
+
+TrayIcon::TrayIcon(forms::Container& parent, StringView name, int index)
+    : Control(parent, name, index),
+      tray_(GetSite().GetPlatform().tray()),
+      tmrRestore_(GetSite().GetPlatform().loop().CreateTimer([this] { RestoreTick(); })) {
+  tmrRestore_->SetInterval(kRestoreIntervalMs);
+  window_ = tray_.CreateReportWindow([this](std::uint32_t code, int buttons) { OnShellReport(code, buttons); });
+  ReadProperties(GetSite().Properties());
+  OnResize();
+}
+
+TrayIcon::~TrayIcon() {
+  tmrRestore_->SetEnabled(false);
+  RemoveIcon();
+  tray_.DestroyReportWindow(window_);
+}
+
+void TrayIcon::OnResize() {
+  if (Width() != kExtentTwips || Height() != kExtentTwips) Move(Left(), Top(), kExtentTwips, kExtentTwips);
+}
+
+// ---- Properties ----
+
+void TrayIcon::SetIcon(std::shared_ptr<const platform::Picture> icon) {
+  icon_ = std::move(icon);
+  GetSite().PropertyChanged(kStored.icon);
+  ModifyIcon();
+  OnChangeIcon.Raise();
+}
+
+void TrayIcon::SetTipText(StringView tipText) {
+  tipText_ = String(tipText);
+  GetSite().PropertyChanged(kStored.tipText);
+  ModifyIcon();
+  OnChangeTip.Raise();
+}
+
+void TrayIcon::SetRestoreOnShellFail(bool restore) {
+  restoreOnShellFail_ = restore;
+  GetSite().PropertyChanged(kStored.restoreOnShellFail);
+  tmrRestore_->SetEnabled(restore);
+}
+
+void TrayIcon::ReadProperties(platform::PropertyStore& store) {
+  icon_ = store.ReadPicture(kStored.icon);
+  tipText_ = store.ReadString(kStored.tipText, kStored.tipTextDefault);
+  // Only a write at run time starts the timer.
+  restoreOnShellFail_ = store.ReadBool(kStored.restoreOnShellFail, kStored.restoreOnShellFailDefault);
+}
+
+void TrayIcon::WriteProperties(platform::PropertyStore& store) const {
+  store.WritePicture(kStored.icon, icon_);
+  store.WriteString(kStored.tipText, tipText_, kStored.tipTextDefault);
+  store.WriteBool(kStored.restoreOnShellFail, restoreOnShellFail_, kStored.restoreOnShellFailDefault);
+}
+
+// ---- Methods ----
+
+void TrayIcon::FillTipAndIcon() {
+  if (icon_) record_.hIcon = tray_.IconHandle(icon_);
+  PutText(record_.szTip, tipText_, kTipChars);
+}
+
+void TrayIcon::ClearBalloon() {
+  std::memset(record_.szInfoTitle, 0, sizeof record_.szInfoTitle);
+  std::memset(record_.szInfo, 0, sizeof record_.szInfo);
+}
+
+void TrayIcon::AddIcon() {
+  if (added_) return;
+  record_.cbSize = kRecordSize;
+  record_.hWnd = window_;
+  record_.uID = kIconId;
+  record_.uFlags = kFlags;
+  record_.uCallbackMessage = kCallbackMessage;
+  FillTipAndIcon();
+  ClearBalloon();
+  addedGeneration_ = tray_.ShellGeneration();
+  tray_.Notify(platform::nim::kAdd, record_);
+  record_.uTimeout = 0;
+  tray_.Notify(platform::nim::kSetVersion, record_);
+  added_ = true;
+  wanted_ = true;
+}
+
+void TrayIcon::ModifyIcon() {
+  if (!added_) return;
+  FillTipAndIcon();
+  ClearBalloon();
+  tray_.Notify(platform::nim::kModify, record_);
+  OnChange.Raise();
+}
+
+void TrayIcon::RemoveIcon() {
+  tray_.Notify(platform::nim::kDelete, record_);
+  added_ = false;
+  wanted_ = false;
+}
+
+void TrayIcon::ShowBallon(StringView title, StringView text, std::uint32_t infoFlags) {
+  if (!added_) return;
+  record_.dwInfoFlags = infoFlags;
+  PutText(record_.szInfoTitle, title, kTitleChars);
+  PutText(record_.szInfo, text, kTextChars);
+  tray_.Notify(platform::nim::kModify, record_);
+}
+
+// ---- The shell ----
+
+void TrayIcon::OnShellReport(std::uint32_t code, int buttons) {
+  namespace msg = platform::traymsg;
+  switch (code) {
+    case msg::kMouseMove:
+      MouseMove.Raise(static_cast<std::int16_t>(buttons));
+      break;
+    case msg::kLButtonDown:
+      MouseDown.Raise(1);
+      break;
+    case msg::kLButtonUp:
+      MouseUp.Raise(1);
+      break;
+    case msg::kLButtonDblClk:
+      MouseDblClick.Raise(1);
+      break;
+    case msg::kRButtonDown:
+      MouseDown.Raise(2);
+      break;
+    case msg::kRButtonUp:
+      MouseUp.Raise(2);
+      break;
+    case msg::kRButtonDblClk:
+      MouseDblClick.Raise(2);
+      break;
+    default:
+      break;
+  }
+}
+
+// A shell that is gone, or one that came after the icon was added, has lost
+// the icon: it is removed from our side (keeping Wanted) and added again as
+// soon as a shell is there.
+void TrayIcon::RestoreTick() {
+  const bool present = tray_.ShellPresent();
+  const bool replaced = added_ && tray_.ShellGeneration() != addedGeneration_;
+  if (!present || replaced) {
+    const bool wanted = wanted_;
+    RemoveIcon();
+    wanted_ = wanted;
+  }
+  if (present && wanted_) AddIcon();
+}
+
+}  // namespace pd::shell
