@@ -1,0 +1,244 @@
+// The host contract on Windows under Wine. Wine's windows are X windows of
+// the private X session of scripts/wine-run, so the user is played there:
+// xdotool moves the pointer, clicks and presses keys (the Russian layout
+// switched on with setxkbmap for the Cyrillic letters), activates windows
+// through the window manager, which also closes them on Alt+F4, and xclip is
+// the other program on the clipboard.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "Win32TestUtil.h"
+#include "Win32XSession.h"
+#include "contract/HostContract.h"
+#include "platform/text.h"
+#include "platform/win32/backend.h"
+
+namespace pd::test {
+namespace {
+
+namespace vk = platform::vk;
+
+constexpr DWORD kWaitMs = 5000;
+// Wine reads a new key map, and turns keys already queued into characters
+// with the key map of that moment: each layout switch waits this long.
+constexpr DWORD kLayoutSettleMs = 300;
+
+std::string KeyName(int virtualKey) {
+  if ((virtualKey >= 'A' && virtualKey <= 'Z') || (virtualKey >= '0' && virtualKey <= '9')) {
+    return std::string(1, static_cast<char>(virtualKey >= 'A' ? virtualKey - 'A' + 'a' : virtualKey));
+  }
+  if (virtualKey >= vk::kF1 && virtualKey < vk::kF1 + 12) {
+    std::string name = "F";  // appended: GCC 12 -O3 warns of "F" + a string (-Wrestrict)
+    name += std::to_string(virtualKey - vk::kF1 + 1);
+    return name;
+  }
+  switch (virtualKey) {
+    case vk::kTab: return "Tab";
+    case vk::kReturn: return "Return";
+    case vk::kEscape: return "Escape";
+    case vk::kBack: return "BackSpace";
+    case vk::kSpace: return "space";
+    case vk::kLeft: return "Left";
+    case vk::kUp: return "Up";
+    case vk::kRight: return "Right";
+    case vk::kDown: return "Down";
+    case vk::kDelete: return "Delete";
+    default: return "";
+  }
+}
+
+std::string Chord(int shift) {
+  std::string chord;
+  if ((shift & platform::shift::kCtrl) != 0) chord += "ctrl+";
+  if ((shift & platform::shift::kShift) != 0) chord += "shift+";
+  return chord;
+}
+
+int XButton(int button) {
+  return button == platform::button::kRight ? 3 : button == platform::button::kMiddle ? 2 : 1;
+}
+
+bool IsCyrillic(char16_t c) { return c >= 0x400 && c < 0x500; }
+
+// The X key symbol of a character, as xdotool takes it ("0x6f0"); "" for
+// none. Printable ASCII is its own symbol; the Cyrillic symbols follow KOI8-R.
+std::string KeySym(char16_t c) {
+  static const StringView kKoi8 = u"юабцдефгхийклмнопярстужвьызшэщчъ";
+  static const StringView kKoi8Capitals = u"ЮАБЦДЕФГХИЙКЛМНОПЯРСТУЖВЬЫЗШЭЩЧЪ";
+  unsigned sym = 0;
+  if (c >= 0x20 && c < 0x7F) {
+    sym = c;
+  } else if (c == u'ё') {
+    sym = 0x6A3;
+  } else if (c == u'Ё') {
+    sym = 0x6B3;
+  } else if (const auto i = kKoi8.find(c); i != StringView::npos) {
+    sym = 0x6C0 + static_cast<unsigned>(i);
+  } else if (const auto j = kKoi8Capitals.find(c); j != StringView::npos) {
+    sym = 0x6E0 + static_cast<unsigned>(j);
+  } else {
+    return "";
+  }
+  char buf[16];
+  std::snprintf(buf, sizeof(buf), "0x%x", sym);
+  return buf;
+}
+
+// Bytes as printf escapes: the command line stays ASCII (Wine passes it on
+// through the ANSI code page).
+std::string OctalEscaped(const std::string& bytes) {
+  std::string out;
+  for (unsigned char c : bytes) {
+    char esc[8];
+    std::snprintf(esc, sizeof(esc), "\\%03o", c);
+    out += esc;
+  }
+  return out;
+}
+
+// What the Windows clipboard holds as text, read past the host port.
+String WindowsClipboard() {
+  String text;
+  if (IsClipboardFormatAvailable(CF_UNICODETEXT) == FALSE || OpenClipboard(nullptr) == FALSE) return text;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT); data != nullptr) {
+    if (const auto* chars = static_cast<const char16_t*>(GlobalLock(data)); chars != nullptr) {
+      text = chars;
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return text;
+}
+
+class Win32HostDriver final : public HostDriver {
+ public:
+  explicit Win32HostDriver(std::unique_ptr<platform::Platform> p) : p_(std::move(p)) {}
+  ~Win32HostDriver() override {
+    if (held_ != 0) HoldShift(held_, false);
+  }
+
+  platform::Platform& Platform() override { return *p_; }
+  bool Pump(const std::function<bool()>& done) override {
+    bool last = false;
+    WaitFor(
+        [&] {
+          p_->loop().DoEvents();
+          return last = done();
+        },
+        [] {}, kWaitMs);
+    return last;
+  }
+
+  void MoveToScreen(Point screen) override {
+    Xdo("mousemove " + std::to_string(screen.x) + " " + std::to_string(screen.y));
+  }
+  void ButtonDown(int button) override { Xdo("mousedown " + std::to_string(XButton(button))); }
+  void ButtonUp(int button) override { Xdo("mouseup " + std::to_string(XButton(button))); }
+  void HoldShift(int shift, bool down) override {
+    std::string keys;
+    if ((shift & platform::shift::kShift) != 0) keys += " shift";
+    if ((shift & platform::shift::kCtrl) != 0) keys += " ctrl";
+    if (keys.empty()) return;
+    held_ = down ? held_ | shift : held_ & ~shift;
+    Xdo((down ? "keydown" : "keyup") + keys);
+  }
+  void PressKey(int virtualKey, int shift) override {
+    const std::string name = KeyName(virtualKey);
+    ASSERT_FALSE(name.empty()) << "no key name for " << virtualKey;
+    Xdo("key " + Chord(shift) + name);
+  }
+  void Type(StringView text) override {
+    // As the user types: the Russian layout for the Cyrillic letters, the
+    // English one for the rest (a space goes with either). Wine keeps no
+    // second layout group, so the layout itself is switched.
+    std::size_t start = 0;
+    while (start < text.size()) {
+      const bool cyrillic = IsCyrillic(text[start]);
+      std::string keys;
+      std::size_t end = start;
+      for (; end < text.size() && (text[end] == u' ' || IsCyrillic(text[end]) == cyrillic); ++end) {
+        const std::string sym = KeySym(text[end]);
+        ASSERT_FALSE(sym.empty()) << "no key for U+" << std::hex << static_cast<unsigned>(text[end]);
+        keys += " " + sym;
+      }
+      if (cyrillic) SetLayout("ru");
+      Xdo("key --delay 20" + keys);
+      Settle();
+      if (cyrillic) SetLayout("us");
+      start = end;
+    }
+  }
+  void Activate(WindowHandle window) override {
+    EXPECT_TRUE(ActivateWindow(reinterpret_cast<HWND>(window), PumpFn())) << "window " << window << " not in front";
+  }
+  void Close(WindowHandle window) override {
+    // A window that is gone has no frame to close.
+    if (IsWindow(reinterpret_cast<HWND>(window)) == FALSE) return;
+    Activate(window);
+    Xdo("key alt+F4");
+  }
+  void SetOutsideClipboard(StringView text) override {
+    // xclip stays behind to serve the selection until another owner takes it.
+    EXPECT_TRUE(RunUnix("printf '" + OctalEscaped(text::ToUtf8(text)) +
+                            "' | xclip -selection clipboard -i >/dev/null 2>&1",
+                        PumpFn()));
+  }
+  String OutsideClipboard() override {
+    // Wine hands a new clipboard to X a moment after the change (its
+    // clipboard manager takes the selection): the other program reads
+    // again until it sees what Windows holds, for a few seconds at most.
+    const std::string file = "/tmp/pd-host-clip-" + std::to_string(GetCurrentProcessId());
+    String seen = u"<failed>";
+    WaitFor(
+        [&] {
+          if (!RunUnix("timeout 5 xclip -o -selection clipboard > " + file, PumpFn())) return false;
+          seen = text::FromUtf8(ReadUnixFile(file));
+          return seen == WindowsClipboard();
+        },
+        PumpFn(), kWaitMs);
+    DeleteFileA(("Z:" + file).c_str());
+    return seen;
+  }
+
+ private:
+  std::function<void()> PumpFn() {
+    return [this] { p_->loop().DoEvents(); };
+  }
+  void Xdo(const std::string& args) { EXPECT_TRUE(RunUnix("timeout 5 xdotool " + args, PumpFn())) << args; }
+  // Lets the loop take what has arrived before anything else changes.
+  void Settle() {
+    WaitFor([] { return false; }, PumpFn(), kLayoutSettleMs);
+  }
+  void SetLayout(const std::string& layout) {
+    EXPECT_TRUE(RunUnix("setxkbmap " + layout, PumpFn())) << layout;
+    Settle();
+  }
+
+  std::unique_ptr<platform::Platform> p_;
+  int held_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<HostDriver> MakeHostDriver(std::string& skipReason) {
+  skipReason = WindowTestsUnavailable();
+  if (!skipReason.empty()) return nullptr;
+  for (const char* tool : {"/usr/bin/xclip", "/usr/bin/setxkbmap"}) {
+    if (!UnixProgramExists(tool)) {
+      skipReason = std::string(tool) + " is not installed (scripts/install-deps)";
+      return nullptr;
+    }
+  }
+  String error;
+  auto p = platform::CreatePlatform(error);
+  if (!p) {
+    skipReason = text::ToUtf8(error);
+    return nullptr;
+  }
+  return std::make_unique<Win32HostDriver>(std::move(p));
+}
+
+}  // namespace pd::test
