@@ -182,9 +182,15 @@ class Win32HostDriver final : public HostDriver {
   }
   void SetOutsideClipboard(StringView text) override {
     // xclip stays behind to serve the selection until another owner takes it.
+    const DWORD before = GetClipboardSequenceNumber();
     EXPECT_TRUE(RunUnix("printf '" + OctalEscaped(text::ToUtf8(text)) +
                             "' | xclip -selection clipboard -i >/dev/null 2>&1",
                         PumpFn()));
+    // Wine copies the new selection into the Windows clipboard once, as it
+    // learns of it, and drops the copy when the clipboard is open at that
+    // moment (a program reading it): the copy is let arrive first.
+    EXPECT_TRUE(WaitFor([&] { return GetClipboardSequenceNumber() != before; }, PumpFn(), kWaitMs))
+        << "Wine never took the X clipboard";
   }
   String OutsideClipboard() override {
     // Wine hands a new clipboard to X a moment after the change (its
