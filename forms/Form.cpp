@@ -378,14 +378,11 @@ void Form::Dispatch(const HostEvent& event) {
       Activate.Raise(false);
       break;
     case HostEventKind::kShown:
-      if (!visible_) {
-        visible_ = true;
-        RepaintAll();
-        ShowChanged(*this, true);
-      }
-      break;
     case HostEventKind::kHidden:
-      break;  // a window the manager iconified keeps its state
+      // Whether the form is shown is the program's to say: a report of an
+      // earlier map may arrive after Hide, and a window the manager
+      // iconified keeps its state. What the screen needs comes as exposes.
+      break;
     case HostEventKind::kResized:
       break;  // the size is ours to set; the window manager cannot resize a form
     case HostEventKind::kCaptureLost:

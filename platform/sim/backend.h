@@ -245,6 +245,12 @@ class SimHost final : public platform::Host {
   // ---- For tests ----
   // Delivers a raw event to the sink, as a backend reports one.
   void Deliver(const platform::HostEvent& event);
+  // The window with the keyboard focus, as a window manager keeps it: a
+  // shown Form or Dialog takes it; when the active window is hidden or
+  // destroyed, the window active before it (still shown) gets it back. Activate moves it as the user does
+  // (FocusOut to the old window, FocusIn to the new one).
+  void Activate(WindowHandle form);
+  [[nodiscard]] WindowHandle Active() const { return active_; }
   [[nodiscard]] String Caption(WindowHandle form) const;
   [[nodiscard]] platform::WindowKind Kind(WindowHandle form) const;
   [[nodiscard]] WindowHandle Owner(WindowHandle form) const;
@@ -273,6 +279,7 @@ class SimHost final : public platform::Host {
   };
   Window* Find(WindowHandle form);
   const Window* Find(WindowHandle form) const;
+  void ActivateLast();
 
   SimProcesses& procs_;
   soft::SoftGraphics& graphics_;
@@ -280,6 +287,8 @@ class SimHost final : public platform::Host {
   std::map<WindowHandle, Window> windows_;
   std::vector<WindowHandle> order_;
   WindowHandle capture_ = 0;
+  WindowHandle active_ = 0;
+  std::vector<WindowHandle> activeHistory_;
   Rect screen_{0, 0, 1280, 1024};
   Rect workArea_{0, 0, 1280, 984};
   String clipboard_;

@@ -28,8 +28,23 @@ WindowHandle SimHost::CreateForm(StringView caption, platform::WindowKind kind, 
   return form;
 }
 
+void SimHost::Activate(WindowHandle form) {
+  if (form == active_ || (form != 0 && Find(form) == nullptr)) return;
+  const WindowHandle old = active_;
+  active_ = form;
+  std::erase(activeHistory_, form);
+  if (form != 0) activeHistory_.push_back(form);
+  if (old != 0) Deliver(HostEvent{.kind = HostEventKind::kFocusOut, .window = old});
+  if (form != 0) Deliver(HostEvent{.kind = HostEventKind::kFocusIn, .window = form});
+}
+
 void SimHost::DestroyForm(WindowHandle form) {
   if (windows_.erase(form) == 0) return;
+  std::erase(activeHistory_, form);
+  if (active_ == form) {
+    active_ = 0;
+    ActivateLast();
+  }
   std::erase(order_, form);
   if (capture_ == form) capture_ = 0;
   procs_.CloseWindow(form);
@@ -61,7 +76,21 @@ void SimHost::ShowForm(WindowHandle form, bool visible) {
   if (visible) {
     const Rect client{0, 0, w->bounds.Width(), w->bounds.Height()};
     Deliver(HostEvent{.kind = HostEventKind::kExpose, .window = form, .area = client});
+    if (w->kind != platform::WindowKind::Popup) Activate(form);
+  } else if (active_ == form) {
+    ActivateLast();
   }
+}
+
+void SimHost::ActivateLast() {
+  // As window managers do: the window active before, if still shown.
+  for (auto it = activeHistory_.rbegin(); it != activeHistory_.rend(); ++it) {
+    if (*it != active_ && IsVisible(*it)) {
+      Activate(*it);
+      return;
+    }
+  }
+  Activate(0);
 }
 
 bool SimHost::IsVisible(WindowHandle form) {

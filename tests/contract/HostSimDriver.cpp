@@ -16,8 +16,13 @@ using platform::HostEventKind;
 class SimHostDriver final : public HostDriver {
  public:
   platform::Platform& Platform() override { return p_; }
+  // Up to five seconds of simulated time, in steps of 10 ms.
   bool Pump(const std::function<bool()>& done) override {
-    p_.loop().DoEvents();
+    for (int step = 0; step < 500; ++step) {
+      p_.loop().DoEvents();
+      if (done()) return true;
+      p_.loop().Advance(10);
+    }
     return done();
   }
 
@@ -44,17 +49,12 @@ class SimHostDriver final : public HostDriver {
   }
   void HoldShift(int shift, bool down) override { shift_ = down ? shift_ | shift : shift_ & ~shift; }
   void PressKey(int virtualKey, int shift) override {
-    if (focus_ != 0) p_.PressKey(focus_, virtualKey, shift_ | shift);
+    if (const WindowHandle w = p_.host().Active()) p_.PressKey(w, virtualKey, shift_ | shift);
   }
   void Type(StringView text) override {
-    if (focus_ != 0) p_.Type(focus_, text);
+    if (const WindowHandle w = p_.host().Active()) p_.Type(w, text);
   }
-  void Activate(WindowHandle window) override {
-    if (window == focus_ || !p_.host().IsForm(window)) return;
-    if (focus_ != 0) p_.host().Deliver(HostEvent{.kind = HostEventKind::kFocusOut, .window = focus_});
-    focus_ = window;
-    p_.host().Deliver(HostEvent{.kind = HostEventKind::kFocusIn, .window = window});
-  }
+  void Activate(WindowHandle window) override { p_.host().Activate(window); }
   void Close(WindowHandle window) override {
     p_.host().Deliver(
         HostEvent{.kind = HostEventKind::kCloseRequest, .window = window, .unloadMode = platform::unload::kUser});
@@ -92,7 +92,6 @@ class SimHostDriver final : public HostDriver {
   sim::SimPlatform p_;
   Point pointer_;
   int shift_ = 0;
-  WindowHandle focus_ = 0;
   Press last_;
 };
 

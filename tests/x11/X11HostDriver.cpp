@@ -66,6 +66,11 @@ std::string KeyName(int virtualKey) {
     case vk::kRight: return "Right";
     case vk::kDown: return "Down";
     case vk::kDelete: return "Delete";
+    case vk::kInsert: return "Insert";
+    case vk::kHome: return "Home";
+    case vk::kEnd: return "End";
+    case vk::kPrior: return "Prior";
+    case vk::kNext: return "Next";
     default: return "";
   }
 }

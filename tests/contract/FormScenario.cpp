@@ -1,0 +1,214 @@
+// A test form of the control host used as a person would, run unchanged on
+// every backend through its host driver: a label, a text box, a white page
+// container holding the rich list with 1,000 items, a popup menu, message
+// boxes nested in one another, the close button reaching query-unload, and
+// a timer that keeps firing through every modal loop.
+//
+// While a modal loop runs the test is inside it, so the user's later steps
+// are played from a timer tick: the driver's input reaches the program
+// through the very loop that is waiting for it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "contract/HostContract.h"
+#include "controls/XP_ListBox.h"
+#include "forms/ControlHost.h"
+#include "forms/Form.h"
+#include "forms/Label.h"
+#include "forms/PictureBox.h"
+#include "forms/TextBox.h"
+#include "platform/text.h"
+
+namespace pd {
+namespace {
+
+namespace vk = platform::vk;
+namespace mb = platform::mb;
+constexpr int kT = kTwipsPerPixel;
+
+// The form: 436 x 466 pixels, as the main window.
+struct TestForm {
+  explicit TestForm(forms::ControlHost& host) : form(host, u"frmTest", u"Проверка форм") {
+    platform::Font verdana;
+    verdana.face = u"Verdana";
+    form.SetFont(verdana);
+    form.Move(120 * kT, 90 * kT, 436 * kT, 466 * kT);
+    label.Move(150, 150, 2880, 195);
+    label.SetCaption(u"Список исключений:");
+    text.Move(3375, 120, 2865, 315);
+    page.Move(90, 450, 6360, 6000);
+    page.SetBackColor(0xFFFFFF);
+    list.Move(90, 90, 6180, 5310);
+    for (int i = 0; i < 1000; ++i) {
+      const std::string n = std::to_string(i);
+      list.AddItem(text::FromAscii("process" + n + ".exe<left=100>C:\\Program Files\\process" + n + ".exe"), -1,
+                   nullptr, false);
+    }
+    list.Refresh();
+  }
+
+  forms::Form form;
+  forms::Label label{form, u"lblList"};
+  forms::TextBox text{form, u"txtBlock"};
+  forms::PictureBox page{form, u"picPage"};
+  controls::XP_ListBox list{page, u"lstProc"};
+};
+
+class FormScenario : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::string reason;
+    driver_ = test::MakeHostDriver(reason);
+    if (!driver_) GTEST_SKIP() << reason;
+    host_ = std::make_unique<forms::ControlHost>(driver_->Platform());
+    f_ = std::make_unique<TestForm>(*host_);
+    ticker_ = loop().CreateTimer([this] { Tick(); });
+    ticker_->SetInterval(30);
+    ticker_->SetEnabled(true);
+    f_->form.Show();
+    driver_->Activate(f_->form.Window());
+    ASSERT_TRUE(driver_->Pump([&] { return f_->form.ActiveControl() != nullptr || f_->form.PaintCount() > 0; }));
+  }
+  void TearDown() override {
+    steps_.clear();
+    ticker_.reset();
+    f_.reset();
+    host_.reset();
+  }
+
+  platform::EventLoop& loop() { return driver_->Platform().loop(); }
+
+  // The user's next step, a moment after the steps already waiting. Each
+  // step has a timer of its own: a step that opens a modal loop holds its
+  // own tick, not the steps after it.
+  void Then(std::function<void()> step) {
+    const auto waiting =
+        std::count_if(steps_.begin(), steps_.end(), [](const auto& timer) { return timer->Enabled(); });
+    auto self = std::make_shared<platform::Timer*>(nullptr);
+    auto timer = loop().CreateTimer([self, step = std::move(step)] {
+      (*self)->SetEnabled(false);
+      step();
+    });
+    *self = timer.get();
+    timer->SetInterval(kStepMs * static_cast<int>(waiting + 1));
+    timer->SetEnabled(true);
+    steps_.push_back(std::move(timer));
+  }
+  void Tick() {
+    ++ticks_;
+    if (ticks_ == kGiveUpTicks) {
+      // A window that never answered: every modal loop ends, the test fails
+      // instead of hanging.
+      ADD_FAILURE() << "the scenario did not finish";
+      loop().Quit();
+    }
+  }
+
+  // Clicks at a point of the form's client area.
+  void ClickAt(Point client, int button = platform::button::kLeft) {
+    driver_->MoveTo(f_->form.Window(), client);
+    driver_->ButtonDown(button);
+    driver_->ButtonUp(button);
+  }
+
+  std::unique_ptr<test::HostDriver> driver_;
+  std::unique_ptr<forms::ControlHost> host_;
+  std::unique_ptr<TestForm> f_;
+  std::unique_ptr<platform::Timer> ticker_;
+  static constexpr int kGiveUpTicks = 700;  // about 20 s
+  static constexpr int kStepMs = 400;
+  std::vector<std::unique_ptr<platform::Timer>> steps_;
+  int ticks_ = 0;
+};
+
+TEST_F(FormScenario, TypingIntoTheTextBoxAfterAClick) {
+  ClickAt(Point{240, 15});
+  ASSERT_TRUE(driver_->Pump([&] { return f_->text.HasFocus(); })) << "the click gives the text box the focus";
+  driver_->Type(u"calc.exe Калькулятор");
+  EXPECT_TRUE(driver_->Pump([&] { return f_->text.Text() == u"calc.exe Калькулятор"; }))
+      << text::ToUtf8(f_->text.Text());
+  driver_->PressKey(vk::kHome, 0);
+  driver_->PressKey(vk::kEnd, platform::shift::kShift);
+  driver_->PressKey(vk::kDelete, 0);
+  EXPECT_TRUE(driver_->Pump([&] { return f_->text.Text().empty(); }));
+}
+
+TEST_F(FormScenario, AMenuFromTheMouseThenNestedMessageBoxesWhileTheTimerRuns) {
+  const Point onPage{300, 410};  // the page container, below the list
+  std::vector<std::string> seen;
+  int answerInner = 0;
+  f_->page.MouseUp.Connect([&](std::int16_t& button, std::int16_t&, float&, float&) {
+    if (button != platform::button::kRight) return;
+    const platform::MenuItem items[] = {{.id = 1, .caption = u"Выбрать 500"},
+                                        {.separator = true},
+                                        {.id = 2, .caption = u"Включен", .checked = true},
+                                        {.id = 3, .caption = u"Выход"}};
+    const Rect at = driver_->Platform().host().Bounds(f_->form.Window());
+    const int before = ticks_;
+    // The first item lies just below and right of the point.
+    Then([&] { ClickAt(Point{onPage.x + 16, onPage.y + 8}); });
+    const int chosen = host_->PopupMenu(&f_->form, items, Point{at.left + onPage.x, at.top + onPage.y});
+    seen.push_back("menu " + std::to_string(chosen) + (ticks_ > before ? " ticking" : " stalled"));
+    if (chosen != 1) return;
+    // The question; while it waits, a timer step opens a second box inside it.
+    Then([&] {
+      answerInner = host_->MessageBox(&f_->form, u"Элемент 500 будет выбран.", u"Сведения", mb::kOk);
+      seen.push_back("inner " + std::to_string(answerInner));
+    });
+    Then([&] { driver_->PressKey(vk::kReturn, 0); });  // answers the inner box, the newest
+    Then([&] { driver_->PressKey(vk::kReturn, 0); });  // then the outer one: Yes, its default
+    const int answer =
+        host_->MessageBox(&f_->form, u"Выбрать элемент 500?", u"Внимание!", mb::kYesNo | mb::kIconExclamation);
+    seen.push_back("outer " + std::to_string(answer));
+    if (answer == mb::kIdYes) f_->list.SetListIndex(500);
+  });
+  ClickAt(onPage, platform::button::kRight);
+  ASSERT_TRUE(driver_->Pump([&] { return seen.size() >= 3; })) << testing::PrintToString(seen);
+  EXPECT_EQ(seen, (std::vector<std::string>{"menu 1 ticking", "inner 1", "outer 6"}));
+  EXPECT_EQ(f_->list.ListIndex(), 500);
+  EXPECT_LE(f_->list.TopIndex(), 500);
+  EXPECT_GT(f_->list.TopIndex() + f_->list.VisibleRows(), 500) << "scrolled into view";
+}
+
+TEST_F(FormScenario, TheCloseButtonReachesQueryUnloadWhichDecides) {
+  std::vector<int> modes;
+  bool allow = false;
+  f_->form.QueryUnload.Connect([&](bool& cancel, int mode) {
+    modes.push_back(mode);
+    cancel = !allow;
+  });
+  const WindowHandle w = f_->form.Window();
+  driver_->Close(w);
+  ASSERT_TRUE(driver_->Pump([&] { return !modes.empty(); }));
+  const int ticks = ticks_;
+  driver_->Pump([&] { return ticks_ >= ticks + 3; });
+  EXPECT_TRUE(driver_->Platform().host().IsVisible(w)) << "a cancelled close leaves the window";
+  allow = true;
+  driver_->Close(w);
+  ASSERT_TRUE(driver_->Pump([&] { return f_->form.Unloaded(); }));
+  EXPECT_FALSE(driver_->Platform().host().IsVisible(w));
+  EXPECT_EQ(modes, (std::vector<int>{platform::unload::kUser, platform::unload::kUser}));
+}
+
+TEST_F(FormScenario, HidingAndShowingAgainPutsTheFrameBackWithoutPainting) {
+  ASSERT_TRUE(driver_->Pump([&] { return f_->form.Frame() != nullptr; }));
+  f_->form.Hide();
+  const int ticks = ticks_;
+  driver_->Pump([&] { return ticks_ >= ticks + 2; });
+  const int listPaints = f_->list.RepaintCount();
+  f_->form.Show();
+  driver_->Pump([&] { return ticks_ >= ticks + 6; });
+  EXPECT_EQ(f_->list.RepaintCount(), listPaints + 1) << "painted once on show; exposes only present the frame";
+  // A change paints only the list's part.
+  f_->list.SetListIndex(3);
+  EXPECT_EQ(f_->list.ListIndex(), 3);
+  EXPECT_EQ(f_->list.RepaintCount(), listPaints + 2);
+}
+
+}  // namespace
+}  // namespace pd
