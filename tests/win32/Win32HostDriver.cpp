@@ -1,9 +1,9 @@
 // The host contract on Windows under Wine. Wine's windows are X windows of
 // the private X session of scripts/wine-run, so the user is played there:
 // xdotool moves the pointer, clicks and presses keys (the Russian layout
-// switched on with setxkbmap for the Cyrillic letters), activates windows
-// through the window manager, which also closes them on Alt+F4, and xclip is
-// the other program on the clipboard.
+// switched on with setxkbmap for the Cyrillic letters) and activates windows
+// through the window manager, wmctrl asks the window manager to close a
+// window, and xclip is the other program on the clipboard.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -46,6 +46,11 @@ std::string KeyName(int virtualKey) {
     case vk::kRight: return "Right";
     case vk::kDown: return "Down";
     case vk::kDelete: return "Delete";
+    case vk::kInsert: return "Insert";
+    case vk::kHome: return "Home";
+    case vk::kEnd: return "End";
+    case vk::kPrior: return "Prior";
+    case vk::kNext: return "Next";
     default: return "";
   }
 }
@@ -153,7 +158,8 @@ class Win32HostDriver final : public HostDriver {
   void Type(StringView text) override {
     // As the user types: the Russian layout for the Cyrillic letters, the
     // English one for the rest (a space goes with either). Wine keeps no
-    // second layout group, so the layout itself is switched.
+    // second layout group, so the layout itself is switched, and the loop
+    // runs to take the keys before each switch (not from a modal loop).
     std::size_t start = 0;
     while (start < text.size()) {
       const bool cyrillic = IsCyrillic(text[start]);
@@ -175,21 +181,25 @@ class Win32HostDriver final : public HostDriver {
     EXPECT_TRUE(ActivateWindow(reinterpret_cast<HWND>(window), PumpFn())) << "window " << window << " not in front";
   }
   void Close(WindowHandle window) override {
-    // A window that is gone has no frame to close.
+    // What the close button does: the window manager is asked
+    // (_NET_CLOSE_WINDOW), and it asks the window (WM_DELETE_WINDOW). No
+    // Alt+F4: the window may go before Wine sees Alt let go, and Wine would
+    // then read Alt as held. A window that is gone has no frame to close.
     if (IsWindow(reinterpret_cast<HWND>(window)) == FALSE) return;
-    Activate(window);
-    Xdo("key alt+F4");
+    const std::uintptr_t xid = XWindowOf(reinterpret_cast<HWND>(window), AnswerSent);
+    ASSERT_NE(xid, 0u) << "window " << window << " has no X window";
+    EXPECT_TRUE(RunUnix("timeout 5 wmctrl -i -c " + std::to_string(xid), AnswerSent));
   }
   void SetOutsideClipboard(StringView text) override {
     // xclip stays behind to serve the selection until another owner takes it.
     const DWORD before = GetClipboardSequenceNumber();
     EXPECT_TRUE(RunUnix("printf '" + OctalEscaped(text::ToUtf8(text)) +
                             "' | xclip -selection clipboard -i >/dev/null 2>&1",
-                        PumpFn()));
+                        AnswerSent));
     // Wine copies the new selection into the Windows clipboard once, as it
     // learns of it, and drops the copy when the clipboard is open at that
     // moment (a program reading it): the copy is let arrive first.
-    EXPECT_TRUE(WaitFor([&] { return GetClipboardSequenceNumber() != before; }, PumpFn(), kWaitMs))
+    EXPECT_TRUE(WaitFor([&] { return GetClipboardSequenceNumber() != before; }, AnswerSent, kWaitMs))
         << "Wine never took the X clipboard";
   }
   String OutsideClipboard() override {
@@ -200,11 +210,11 @@ class Win32HostDriver final : public HostDriver {
     String seen = u"<failed>";
     WaitFor(
         [&] {
-          if (!RunUnix("timeout 5 xclip -o -selection clipboard > " + file, PumpFn())) return false;
+          if (!RunUnix("timeout 5 xclip -o -selection clipboard > " + file, AnswerSent)) return false;
           seen = text::FromUtf8(ReadUnixFile(file));
           return seen == WindowsClipboard();
         },
-        PumpFn(), kWaitMs);
+        AnswerSent, kWaitMs);
     DeleteFileA(("Z:" + file).c_str());
     return seen;
   }
@@ -213,7 +223,16 @@ class Win32HostDriver final : public HostDriver {
   std::function<void()> PumpFn() {
     return [this] { p_->loop().DoEvents(); };
   }
-  void Xdo(const std::string& args) { EXPECT_TRUE(RunUnix("timeout 5 xdotool " + args, PumpFn())) << args; }
+  // Input goes to the X server only, and the program takes it when it next
+  // asks for messages: meanwhile only messages sent to our windows by other
+  // threads are answered (Wine's clipboard waits for those). The driver may
+  // be called from inside a modal loop (a menu's, a message box's), whose
+  // input a loop of ours would take from it.
+  static void AnswerSent() {
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+  static void Xdo(const std::string& args) { EXPECT_TRUE(RunUnix("timeout 5 xdotool " + args, AnswerSent)) << args; }
   // Lets the loop take what has arrived before anything else changes.
   void Settle() {
     WaitFor([] { return false; }, PumpFn(), kLayoutSettleMs);
@@ -232,7 +251,7 @@ class Win32HostDriver final : public HostDriver {
 std::unique_ptr<HostDriver> MakeHostDriver(std::string& skipReason) {
   skipReason = WindowTestsUnavailable();
   if (!skipReason.empty()) return nullptr;
-  for (const char* tool : {"/usr/bin/xclip", "/usr/bin/setxkbmap"}) {
+  for (const char* tool : {"/usr/bin/xclip", "/usr/bin/setxkbmap", "/usr/bin/wmctrl"}) {
     if (!UnixProgramExists(tool)) {
       skipReason = std::string(tool) + " is not installed (scripts/install-deps)";
       return nullptr;
