@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -138,6 +139,7 @@ class Win32HostDriver final : public HostDriver {
   }
 
   void MoveToScreen(Point screen) override {
+    WaitUntilOnScreen();
     Xdo("mousemove " + std::to_string(screen.x) + " " + std::to_string(screen.y));
   }
   void ButtonDown(int button) override { Xdo("mousedown " + std::to_string(XButton(button))); }
@@ -242,8 +244,35 @@ class Win32HostDriver final : public HostDriver {
     Settle();
   }
 
+  // The pointer reaches only windows the window manager has put on the
+  // screen; a form's first paint may come before that (Wine paints a window
+  // it has only asked to be mapped). Each visible window of ours is waited
+  // for once per showing: mapped, and framed unless the manager leaves it
+  // alone (menus, tool tips).
+  void WaitUntilOnScreen() {
+    std::set<std::uintptr_t> visible;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM out) {
+          const auto xid = reinterpret_cast<std::uintptr_t>(GetPropA(hwnd, "__wine_x11_whole_window"));
+          if (xid != 0 && IsWindowVisible(hwnd) != FALSE) reinterpret_cast<std::set<std::uintptr_t>*>(out)->insert(xid);
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&visible));
+    for (std::uintptr_t xid : visible) {
+      if (onScreen_.count(xid) != 0) continue;
+      const std::string id = std::to_string(xid);
+      EXPECT_TRUE(RunUnix("timeout 3 sh -c 'until xwininfo -id " + id + " | grep -q IsViewable && { xwininfo -id " +
+                              id + " | grep -q Redirect.State:.yes || xprop -id " + id +
+                              " _NET_FRAME_EXTENTS | grep -q =; }; do sleep 0.01; done'",
+                          AnswerSent));
+    }
+    onScreen_ = std::move(visible);
+  }
+
   std::unique_ptr<platform::Platform> p_;
   int held_ = 0;
+  std::set<std::uintptr_t> onScreen_;  // X windows of ours known to be on the screen
 };
 
 }  // namespace
