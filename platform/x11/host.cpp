@@ -198,6 +198,18 @@ WindowHandle X11Host::CreateForm(StringView caption, WindowKind kind, WindowHand
   const long typeAtom[] = {static_cast<long>(x_.GetAtom(type))};
   XChangeProperty(dpy, w, x_.GetAtom("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(typeAtom), 1);
+  if (!popup) {
+    // The frame offers what a fixed-size window can do: move and close, and
+    // minimise for a form (Motif hints, read by every window manager).
+    constexpr long kFunctions = 1, kDecorations = 2;                      // flags
+    constexpr long kMove = 4, kMinimizeFunc = 8, kClose = 32;             // functions
+    constexpr long kBorder = 2, kTitle = 8, kMenu = 16, kMinimizeBox = 32;  // decorations
+    const bool framedForm = kind == WindowKind::Form;
+    const long motif[] = {kFunctions | kDecorations, kMove | kClose | (framedForm ? kMinimizeFunc : 0),
+                          kBorder | kTitle | kMenu | (framedForm ? kMinimizeBox : 0), 0, 0};
+    XChangeProperty(dpy, w, x_.GetAtom("_MOTIF_WM_HINTS"), x_.GetAtom("_MOTIF_WM_HINTS"), 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(motif), 5);
+  }
   // Out of the task list; set before the window is first mapped.
   const long skip[] = {static_cast<long>(x_.GetAtom("_NET_WM_STATE_SKIP_TASKBAR"))};
   XChangeProperty(dpy, w, x_.GetAtom("_NET_WM_STATE"), XA_ATOM, 32, PropModeReplace,

@@ -70,9 +70,11 @@ class FormScenario : public testing::Test {
     ticker_ = loop().CreateTimer([this] { Tick(); });
     ticker_->SetInterval(30);
     ticker_->SetEnabled(true);
+    f_->form.Activate.Connect([this](bool active) { active_ = active; });
     f_->form.Show();
     driver_->Activate(f_->form.Window());
-    ASSERT_TRUE(driver_->Pump([&] { return f_->form.ActiveControl() != nullptr || f_->form.PaintCount() > 0; }));
+    // Mapped, placed and given the focus by the window manager.
+    ASSERT_TRUE(driver_->Pump([&] { return active_; })) << "the form never got the focus";
   }
   void TearDown() override {
     steps_.clear();
@@ -124,6 +126,7 @@ class FormScenario : public testing::Test {
   static constexpr int kStepMs = 400;
   std::vector<std::unique_ptr<platform::Timer>> steps_;
   int ticks_ = 0;
+  bool active_ = false;
 };
 
 TEST_F(FormScenario, TypingIntoTheTextBoxAfterAClick) {

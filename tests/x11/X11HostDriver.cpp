@@ -54,7 +54,7 @@ std::string KeyName(int virtualKey) {
   if ((virtualKey >= 'A' && virtualKey <= 'Z') || (virtualKey >= '0' && virtualKey <= '9')) {
     return std::string(1, static_cast<char>(virtualKey >= 'A' ? virtualKey - 'A' + 'a' : virtualKey));
   }
-  if (virtualKey >= vk::kF1 && virtualKey < vk::kF1 + 12) return "F" + std::to_string(virtualKey - vk::kF1 + 1);
+  if (virtualKey >= vk::kF1 && virtualKey < vk::kF1 + 12) return std::string("F").append(std::to_string(virtualKey - vk::kF1 + 1));
   switch (virtualKey) {
     case vk::kTab: return "Tab";
     case vk::kReturn: return "Return";
