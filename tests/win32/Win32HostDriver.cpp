@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -26,6 +27,8 @@ constexpr DWORD kWaitMs = 5000;
 // Wine reads a new key map, and turns keys already queued into characters
 // with the key map of that moment: each layout switch waits this long.
 constexpr DWORD kLayoutSettleMs = 300;
+// A window newly on the screen that has kept its place this long has settled.
+constexpr ULONGLONG kSettleMs = 150;
 
 std::string KeyName(int virtualKey) {
   if ((virtualKey >= 'A' && virtualKey <= 'Z') || (virtualKey >= '0' && virtualKey <= '9')) {
@@ -135,11 +138,12 @@ class Win32HostDriver final : public HostDriver {
           return last = done();
         },
         [] {}, kWaitMs);
+    if (last) WaitUntilOnScreen(true);
     return last;
   }
 
   void MoveToScreen(Point screen) override {
-    WaitUntilOnScreen();
+    WaitUntilOnScreen(false);
     Xdo("mousemove " + std::to_string(screen.x) + " " + std::to_string(screen.y));
   }
   void ButtonDown(int button) override { Xdo("mousedown " + std::to_string(XButton(button))); }
@@ -248,31 +252,56 @@ class Win32HostDriver final : public HostDriver {
   // screen; a form's first paint may come before that (Wine paints a window
   // it has only asked to be mapped). Each visible window of ours is waited
   // for once per showing: mapped, and framed unless the manager leaves it
-  // alone (menus, tool tips).
-  void WaitUntilOnScreen() {
-    std::set<std::uintptr_t> visible;
+  // alone (menus, tool tips). Where the loop may run (not from inside a
+  // modal loop), also until Wine has taken the window manager's last word
+  // on its place: on a busy machine Wine reads late reports of the X server
+  // against the new frame and moves the window for a moment.
+  void WaitUntilOnScreen(bool runLoop) {
+    std::map<std::uintptr_t, HWND> visible;
     EnumThreadWindows(
         GetCurrentThreadId(),
         [](HWND hwnd, LPARAM out) {
           const auto xid = reinterpret_cast<std::uintptr_t>(GetPropA(hwnd, "__wine_x11_whole_window"));
-          if (xid != 0 && IsWindowVisible(hwnd) != FALSE) reinterpret_cast<std::set<std::uintptr_t>*>(out)->insert(xid);
+          if (xid != 0 && IsWindowVisible(hwnd) != FALSE) {
+            (*reinterpret_cast<std::map<std::uintptr_t, HWND>*>(out))[xid] = hwnd;
+          }
           return TRUE;
         },
         reinterpret_cast<LPARAM>(&visible));
-    for (std::uintptr_t xid : visible) {
-      if (onScreen_.count(xid) != 0) continue;
-      const std::string id = std::to_string(xid);
-      EXPECT_TRUE(RunUnix("timeout 3 sh -c 'until xwininfo -id " + id + " | grep -q IsViewable && { xwininfo -id " +
-                              id + " | grep -q Redirect.State:.yes || xprop -id " + id +
-                              " _NET_FRAME_EXTENTS | grep -q =; }; do sleep 0.01; done'",
-                          AnswerSent));
+    const std::function<void()> pump = runLoop ? PumpFn() : std::function<void()>(AnswerSent);
+    for (const auto& [xid, hwnd] : visible) {
+      if (onScreen_.insert(xid).second) {
+        const std::string id = std::to_string(xid);
+        EXPECT_TRUE(RunUnix("timeout 3 sh -c 'until xwininfo -id " + id + " | grep -q IsViewable && { xwininfo -id " +
+                                id + " | grep -q Redirect.State:.yes || xprop -id " + id +
+                                " _NET_FRAME_EXTENTS | grep -q =; }; do sleep 0.01; done'",
+                            pump));
+      }
+      if (!runLoop || !settled_.insert(xid).second) continue;
+      RECT last{};
+      ULONGLONG since = GetTickCount64();
+      WaitFor(
+          [&, window = hwnd] {
+            RECT now{};
+            GetWindowRect(window, &now);
+            if (EqualRect(&now, &last) == FALSE) {
+              last = now;
+              since = GetTickCount64();
+            }
+            return GetTickCount64() - since >= kSettleMs;
+          },
+          pump, kWaitMs);
     }
-    onScreen_ = std::move(visible);
+    // A window hidden since is waited for again when it is shown again.
+    for (auto* known : {&onScreen_, &settled_}) {
+      std::erase_if(*known, [&](std::uintptr_t xid) { return visible.count(xid) == 0; });
+    }
   }
 
   std::unique_ptr<platform::Platform> p_;
   int held_ = 0;
   std::set<std::uintptr_t> onScreen_;  // X windows of ours known to be on the screen
+  std::set<std::uintptr_t> settled_;   // and known to have kept their place
 };
 
 }  // namespace
