@@ -24,6 +24,8 @@ namespace {
 namespace vk = platform::vk;
 
 constexpr DWORD kWaitMs = 5000;
+// Another program's side of the clipboard, which a busy machine slows most.
+constexpr DWORD kClipboardWaitMs = 10000;
 // Wine reads a new key map, and turns keys already queued into characters
 // with the key map of that moment: each layout switch waits this long.
 constexpr DWORD kLayoutSettleMs = 300;
@@ -205,7 +207,7 @@ class Win32HostDriver final : public HostDriver {
     // Wine copies the new selection into the Windows clipboard once, as it
     // learns of it, and drops the copy when the clipboard is open at that
     // moment (a program reading it): the copy is let arrive first.
-    EXPECT_TRUE(WaitFor([&] { return GetClipboardSequenceNumber() != before; }, AnswerSent, kWaitMs))
+    EXPECT_TRUE(WaitFor([&] { return GetClipboardSequenceNumber() != before; }, AnswerSent, kClipboardWaitMs))
         << "Wine never took the X clipboard";
   }
   String OutsideClipboard() override {
@@ -220,7 +222,7 @@ class Win32HostDriver final : public HostDriver {
           seen = text::FromUtf8(ReadUnixFile(file));
           return seen == WindowsClipboard();
         },
-        AnswerSent, kWaitMs);
+        AnswerSent, kClipboardWaitMs);
     DeleteFileA(("Z:" + file).c_str());
     return seen;
   }
