@@ -5,6 +5,7 @@
 #include "forms/Form.h"
 #include "forms/MessageBox.h"
 #include "forms/PopupMenu.h"
+#include "forms/SaveFileDialog.h"
 
 namespace pd::forms {
 
@@ -20,7 +21,8 @@ bool Contains(const Rect& r, Point p) { return p.x >= r.left && p.x < r.right &&
 }  // namespace
 
 ControlHost::ControlHost(platform::Platform& platform)
-    : platform_(platform), nextHandle_(kFirstControlHandle), ownMenu_(ShowPopupMenu), ownBox_(ShowMessageBox) {
+    : platform_(platform), nextHandle_(kFirstControlHandle), ownMenu_(ShowPopupMenu), ownBox_(ShowMessageBox),
+      ownSave_(ShowSaveFileDialog) {
   platform_.host().SetEventSink(this);
 }
 
@@ -105,6 +107,11 @@ int ControlHost::MessageBox(Form* owner, StringView text, StringView title, unsi
   if (auto answer = platform_.dialogs().MessageBox(window, text, title, flags)) return *answer;
   if (ownBox_) return ownBox_(*this, owner, text, title, flags);
   return (flags & 0xF) == platform::mb::kYesNo ? platform::mb::kIdNo : platform::mb::kIdOk;
+}
+
+std::int32_t ControlHost::GetSaveFileName(platform::OpenFileName& record) {
+  if (auto result = platform_.dialogs().GetSaveFileName(record)) return *result;
+  return ownSave_ ? ownSave_(*this, FormOf(record.hwndOwner), record) : 0;
 }
 
 void ControlHost::SetOwnDialogs(MenuRunner menu, BoxRunner box) {

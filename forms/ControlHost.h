@@ -4,8 +4,9 @@
 // port reports and hands it to the form of that window, keeps the list of
 // forms, answers "which control is under this point of the screen" and
 // "which control holds the capture" (the questions the hover watches of
-// the skinned controls ask), runs modal loops, and shows popup menus and
-// message boxes: the platform's own where it has them, else its own.
+// the skinned controls ask), runs modal loops, and shows popup menus,
+// message boxes and the save dialog: the platform's own where it has them,
+// else its own.
 #pragma once
 
 #include <functional>
@@ -54,6 +55,9 @@ class ControlHost final : public platform::HostEventSink {
   int PopupMenu(Form* owner, std::span<const platform::MenuItem> items, Point screen);
   // A message box (platform::mb flags); the mb::kId answer.
   int MessageBox(Form* owner, StringView text, StringView title, unsigned flags);
+  // The save dialog with the record (its hwndOwner names the owner form):
+  // nonzero when a file was chosen and written into the record.
+  std::int32_t GetSaveFileName(platform::OpenFileName& record);
 
   // The screen and its work area, in twips.
   [[nodiscard]] int ScreenWidth() const;
@@ -73,6 +77,9 @@ class ControlHost final : public platform::HostEventSink {
   using MenuRunner = std::function<int(ControlHost&, Form*, std::span<const platform::MenuItem>, Point)>;
   using BoxRunner = std::function<int(ControlHost&, Form*, StringView, StringView, unsigned)>;
   void SetOwnDialogs(MenuRunner menu, BoxRunner box);
+  // How the host shows its own save dialog (forms/SaveFileDialog.cpp).
+  using SaveRunner = std::function<std::int32_t(ControlHost&, Form*, platform::OpenFileName&)>;
+  void SetOwnSaveDialog(SaveRunner save) { ownSave_ = std::move(save); }
 
  private:
   platform::Platform& platform_;
@@ -82,6 +89,7 @@ class ControlHost final : public platform::HostEventSink {
   Form* captureForm_ = nullptr;
   MenuRunner ownMenu_;
   BoxRunner ownBox_;
+  SaveRunner ownSave_;
 };
 
 }  // namespace pd::forms

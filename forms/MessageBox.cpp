@@ -9,6 +9,7 @@
 
 #include "forms/ControlHost.h"
 #include "forms/Form.h"
+#include "forms/PushButton.h"
 
 namespace pd::forms {
 
@@ -17,15 +18,8 @@ namespace vk = platform::vk;
 
 namespace {
 
-// System colours of dialogs and buttons.
-constexpr Colour kFace = 0x8000000F;
-constexpr Colour kShadow = 0x80000010;
-constexpr Colour kGreyText = 0x80000011;
+// The text colour of dialogs.
 constexpr Colour kButtonText = 0x80000012;
-constexpr Colour kLight = 0x80000014;
-constexpr Colour kDarkShadow = 0x80000015;
-constexpr Colour k3DLight = 0x80000016;
-constexpr Colour kFrameColour = 0x80000006;
 
 // Layout in pixels.
 constexpr int kMargin = 12;
@@ -42,30 +36,6 @@ constexpr int kTitleRoom = 64;  // the caption bar's icon and close button besid
 constexpr char16_t kOk[] = u"\u041E\u041A";        // "ОК"
 constexpr char16_t kYes[] = u"\u0414\u0430";       // "Да"
 constexpr char16_t kNo[] = u"\u041D\u0435\u0442";  // "Нет"
-
-void FrameRect(platform::Surface& s, const Rect& r, Colour topLeft, Colour bottomRight) {
-  s.FillRect(Rect{r.left, r.top, r.right, r.top + 1}, topLeft);
-  s.FillRect(Rect{r.left, r.top, r.left + 1, r.bottom}, topLeft);
-  s.FillRect(Rect{r.left, r.bottom - 1, r.right, r.bottom}, bottomRight);
-  s.FillRect(Rect{r.right - 1, r.top, r.right, r.bottom}, bottomRight);
-}
-
-Rect Inset(const Rect& r, int by) { return Rect{r.left + by, r.top + by, r.right - by, r.bottom - by}; }
-
-// The dotted rectangle of the focus.
-void FocusRect(platform::Surface& s, const Rect& r, Colour colour) {
-  auto dot = [&](int x, int y) {
-    if ((x + y) % 2 == 0) s.FillRect(Rect{x, y, x + 1, y + 1}, colour);
-  };
-  for (int x = r.left; x < r.right; ++x) {
-    dot(x, r.top);
-    dot(x, r.bottom - 1);
-  }
-  for (int y = r.top; y < r.bottom; ++y) {
-    dot(r.left, y);
-    dot(r.right - 1, y);
-  }
-}
 
 // ---- The icons -------------------------------------------------------------------------
 
@@ -187,100 +157,6 @@ std::vector<Colour> IconPixels(Icon icon, Colour back) {
   return pixels;
 }
 
-// ---- The buttons -----------------------------------------------------------------------
-
-// A plain push button of the box: pressed by a click or Space; the focused
-// one wears the heavy frame of the default button.
-class PushButton final : public Control {
- public:
-  PushButton(Form& form, int index, StringView caption, std::function<void()> click)
-      : Control(form, u"cmdButton", index), caption_(caption), click_(std::move(click)) {}
-
-  [[nodiscard]] bool CanFocus() const override { return true; }
-  void Press() const {
-    if (click_) click_();
-  }
-
- protected:
-  void OnPaint(platform::Surface& s) override;
-  void OnMouseDown(const MouseEvent& e) override {
-    if (e.button != platform::button::kLeft) return;
-    held_ = true;
-    SetInside(e);
-  }
-  void OnMouseMove(const MouseEvent& e) override {
-    if (held_) SetInside(e);
-  }
-  void OnMouseUp(const MouseEvent& e) override {
-    if (!held_ || e.button != platform::button::kLeft) return;
-    held_ = false;
-    const bool wasInside = inside_;
-    inside_ = false;
-    Refresh();
-    if (wasInside) Press();
-  }
-  void OnKeyDown(int& key, int /*shift*/) override {
-    if (key != vk::kSpace) return;
-    key = 0;
-    if (!spaceDown_) {
-      spaceDown_ = true;
-      Refresh();
-    }
-  }
-  void OnKeyUp(int& key, int /*shift*/) override {
-    if (key != vk::kSpace || !spaceDown_) return;
-    spaceDown_ = false;
-    Refresh();
-    Press();
-  }
-  void OnGotFocus() override { Refresh(); }
-  void OnLostFocus() override {
-    spaceDown_ = false;
-    Refresh();
-  }
-  void OnCaptureLost() override {
-    held_ = false;
-    inside_ = false;
-    Refresh();
-  }
-
- private:
-  void SetInside(const MouseEvent& e) {
-    const bool inside = e.x >= 0 && e.y >= 0 && e.x < PixelWidth() && e.y < PixelHeight();
-    if (inside == inside_) return;
-    inside_ = inside;
-    Refresh();
-  }
-
-  String caption_;
-  std::function<void()> click_;
-  bool held_ = false;
-  bool inside_ = false;
-  bool spaceDown_ = false;
-};
-
-void PushButton::OnPaint(platform::Surface& s) {
-  Rect r{0, 0, PixelWidth(), PixelHeight()};
-  s.FillRect(r, kFace);
-  const bool focused = HasFocus();
-  const bool pressed = (held_ && inside_) || spaceDown_;
-  if (focused) {
-    FrameRect(s, r, kFrameColour, kFrameColour);
-    r = Inset(r, 1);
-  }
-  if (pressed) {
-    FrameRect(s, r, kShadow, kShadow);
-  } else {
-    FrameRect(s, r, kLight, kDarkShadow);
-    FrameRect(s, Inset(r, 1), k3DLight, kShadow);
-  }
-  const int shift = pressed ? 1 : 0;
-  const Rect text{r.left + shift, r.top + shift, r.right + shift, r.bottom + shift};
-  s.SetTextColor(EffectivelyEnabled() ? kButtonText : kGreyText);
-  s.TextIn(text, caption_, platform::dt::kCenter | platform::dt::kVCenter | platform::dt::kSingleLine);
-  if (focused) FocusRect(s, Inset(Rect{0, 0, PixelWidth(), PixelHeight()}, 4), kButtonText);
-}
-
 // ---- The box ---------------------------------------------------------------------------
 
 class BoxForm final : public Form {
@@ -338,7 +214,7 @@ BoxForm::BoxForm(ControlHost& host, Form* owner, StringView text, StringView tit
   for (std::size_t i = 0; i < captions.size(); ++i) {
     const int id = ids_[i];
     buttons_.push_back(
-        std::make_unique<PushButton>(*this, static_cast<int>(i), captions[i], [this, id] { Answer(id); }));
+        std::make_unique<PushButton>(*this, u"cmdButton", static_cast<int>(i), captions[i], [this, id] { Answer(id); }));
   }
 
   // Sizes from the measured text and title.

@@ -1,4 +1,8 @@
+#include <filesystem>
+#include <system_error>
+
 #include "platform/sim/backend.h"
+#include "platform/text.h"
 
 namespace pd::sim {
 
@@ -23,6 +27,28 @@ std::optional<int> SimDialogs::MessageBox(WindowHandle /*owner*/, StringView tex
   const int id = boxAnswers_.front();
   boxAnswers_.pop_front();
   return id;
+}
+
+std::optional<std::int32_t> SimDialogs::GetSaveFileName(platform::OpenFileName& record) {
+  saveRequests_.push_back(record);
+  if (saveAnswers_.empty()) return std::nullopt;
+  const std::optional<String> path = saveAnswers_.front();
+  saveAnswers_.pop_front();
+  if (!path) return 0;
+  return platform::StoreChosenFile(record, *path, u"/\\") ? 1 : 0;
+}
+
+std::optional<std::vector<platform::FolderEntry>> SimDialogs::ListFolder(StringView folder) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::directory_iterator it(fs::path(text::ToUtf8(folder)), error);
+  if (error) return std::nullopt;
+  std::vector<platform::FolderEntry> entries;
+  for (; it != fs::directory_iterator(); it.increment(error)) {
+    if (error) break;
+    entries.push_back({.name = text::FromUtf8(it->path().filename().string()), .folder = it->is_directory(error)});
+  }
+  return entries;
 }
 
 }  // namespace pd::sim

@@ -255,6 +255,15 @@ class Win32Dialogs final : public platform::Dialogs {
   // MessageBoxA with the mb:: flags (plus MB_SETFOREGROUND); std::nullopt
   // when the box could not be shown.
   std::optional<int> MessageBox(WindowHandle owner, StringView text, StringView title, unsigned flags) override;
+  // GetSaveFileNameA with the record in the system's OPENFILENAME layout
+  // of the ANSI version-4 form (76 bytes in a 32-bit build, 136 with the
+  // 8-byte pointers of a 64-bit one), strings in CP_ACP; hInstance is the
+  // executable's module. Always answers: the system's dialog exists.
+  std::optional<std::int32_t> GetSaveFileName(platform::OpenFileName& record) override;
+  // FindFirstFileW / FindNextFileW.
+  std::optional<std::vector<platform::FolderEntry>> ListFolder(StringView folder) override;
+  // %USERPROFILE%.
+  String HomeFolder() override;
 
  private:
   WindowHandle MenuOwner();

@@ -1,10 +1,17 @@
-// The system's popup menu and message box. Both run the system's own modal
-// loop, which dispatches the thread's other messages (timers) meanwhile.
+// The system's popup menu, message box and save dialog. Each runs the
+// system's own modal loop, which dispatches the thread's other messages
+// (timers) meanwhile.
 #include <windows.h>
 // <windows.h> names MessageBoxA MessageBox; here MessageBox is the port's.
 #undef MessageBox
+#include <commdlg.h>
+#undef GetSaveFileName
 
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/text.h"
 #include "platform/win32/backend.h"
@@ -76,6 +83,114 @@ std::optional<int> Win32Dialogs::MessageBox(WindowHandle owner, StringView text,
   if (answer == IDCANCEL && (flags & MB_TYPEMASK) == platform::mb::kYesNo) return platform::mb::kIdNo;
   if (answer == IDCANCEL && (flags & MB_TYPEMASK) == platform::mb::kOk) return platform::mb::kIdOk;
   return answer;
+}
+
+namespace {
+
+// The record as GetSaveFileNameA takes it: OPENFILENAMEA up to
+// lpTemplateName, the version-4 form (its size is
+// OPENFILENAME_SIZE_VERSION_400A).
+struct OpenFileNameV4 {
+  DWORD lStructSize;
+  HWND hwndOwner;
+  HINSTANCE hInstance;
+  LPCSTR lpstrFilter;
+  LPSTR lpstrCustomFilter;
+  DWORD nMaxCustFilter;
+  DWORD nFilterIndex;
+  LPSTR lpstrFile;
+  DWORD nMaxFile;
+  LPSTR lpstrFileTitle;
+  DWORD nMaxFileTitle;
+  LPCSTR lpstrInitialDir;
+  LPCSTR lpstrTitle;
+  DWORD Flags;
+  WORD nFileOffset;
+  WORD nFileExtension;
+  LPCSTR lpstrDefExt;
+  LPARAM lCustData;
+  LPOFNHOOKPROC lpfnHook;
+  LPCSTR lpTemplateName;
+};
+// OPENFILENAME_SIZE_VERSION_400A, which the headers compute with a cast.
+static_assert(sizeof(OpenFileNameV4) == offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR));
+static_assert(sizeof(void*) == 8 || sizeof(OpenFileNameV4) == platform::ofn::kRecordSize);
+static_assert(offsetof(OpenFileNameV4, lpTemplateName) + sizeof(LPCSTR) == sizeof(OpenFileNameV4));
+
+// A string as a NUL-terminated ANSI buffer of exactly size bytes (cut when
+// longer; the last byte stays NUL).
+std::vector<char> AnsiBuffer(StringView s, std::size_t size) {
+  std::vector<char> buf(size, '\0');
+  const std::string ansi = text::ToAnsi(s);
+  std::copy_n(ansi.begin(), std::min(ansi.size(), size > 0 ? size - 1 : 0), buf.begin());
+  return buf;
+}
+
+}  // namespace
+
+std::optional<std::int32_t> Win32Dialogs::GetSaveFileName(platform::OpenFileName& record) {
+  // The filter holds NULs of its own: converted whole, with its two ending NULs.
+  const std::string filter = text::ToAnsi(record.lpstrFilter);
+  std::vector<char> file = AnsiBuffer(record.lpstrFile, record.nMaxFile);
+  std::vector<char> title = AnsiBuffer(record.lpstrFileTitle, record.nMaxFileTitle);
+  const std::string initialDir = text::ToAnsi(platform::CutAtNul(record.lpstrInitialDir));
+  const std::string dialogTitle = text::ToAnsi(platform::CutAtNul(record.lpstrTitle));
+  const std::string defExt = text::ToAnsi(platform::CutAtNul(record.lpstrDefExt));
+
+  OpenFileNameV4 ofn{};
+  ofn.lStructSize = sizeof(ofn);
+  ofn.hwndOwner = record.hwndOwner != 0 && IsWindow(Hwnd(record.hwndOwner)) != FALSE ? Hwnd(record.hwndOwner) : nullptr;
+  ofn.hInstance = GetModuleHandleW(nullptr);
+  ofn.lpstrFilter = filter.c_str();
+  ofn.nMaxCustFilter = record.nMaxCustFilter;
+  ofn.nFilterIndex = record.nFilterIndex;
+  ofn.lpstrFile = file.data();
+  ofn.nMaxFile = static_cast<DWORD>(file.size());
+  ofn.lpstrFileTitle = title.empty() ? nullptr : title.data();
+  ofn.nMaxFileTitle = static_cast<DWORD>(title.size());
+  ofn.lpstrInitialDir = initialDir.empty() ? nullptr : initialDir.c_str();
+  ofn.lpstrTitle = dialogTitle.empty() ? nullptr : dialogTitle.c_str();
+  ofn.Flags = record.Flags;
+  ofn.lpstrDefExt = defExt.empty() ? nullptr : defExt.c_str();
+  ofn.lCustData = static_cast<LPARAM>(record.lCustData);
+  const BOOL chosen = ::GetSaveFileNameA(reinterpret_cast<OPENFILENAMEA*>(&ofn));
+  if (chosen == FALSE) return 0;
+  const String path = text::FromAnsi(std::string_view(file.data(), std::strlen(file.data())));
+  if (!platform::StoreChosenFile(record, path, u"\\/")) return 0;
+  if (!title.empty()) {
+    record.lpstrFileTitle = text::FromAnsi(std::string_view(title.data(), std::strlen(title.data())));
+    record.lpstrFileTitle.resize(record.nMaxFileTitle, u'\0');
+  }
+  record.nFileOffset = ofn.nFileOffset;
+  record.nFileExtension = ofn.nFileExtension;
+  return static_cast<std::int32_t>(chosen);
+}
+
+std::optional<std::vector<platform::FolderEntry>> Win32Dialogs::ListFolder(StringView folder) {
+  std::wstring pattern(folder.begin(), folder.end());
+  if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
+  pattern += L'*';
+  WIN32_FIND_DATAW found{};
+  HANDLE find = FindFirstFileW(pattern.c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) {
+    return GetLastError() == ERROR_FILE_NOT_FOUND ? std::optional(std::vector<platform::FolderEntry>{}) : std::nullopt;
+  }
+  std::vector<platform::FolderEntry> entries;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    entries.push_back({.name = String(name.begin(), name.end()),
+                       .folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+  } while (FindNextFileW(find, &found) != FALSE);
+  FindClose(find);
+  return entries;
+}
+
+String Win32Dialogs::HomeFolder() {
+  wchar_t buf[MAX_PATH] = {};
+  const DWORD n = GetEnvironmentVariableW(L"USERPROFILE", buf, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return {};
+  return String(buf, buf + n);
 }
 
 }  // namespace pd::win32
