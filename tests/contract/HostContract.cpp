@@ -190,8 +190,12 @@ TEST_F(HostContract, KeysReportVirtualKeyCodesAndShiftToTheFocusedWindow) {
 }
 
 TEST_F(HostContract, TypedTextArrivesAfterTheKeyboardLayout) {
+  const std::size_t before = events_.size();
   const WindowHandle form = Show(Rect{100, 100, 300, 250});
   driver_->Activate(form);
+  // The focus came with the activation, or already with the showing (a
+  // shown form is activated at once on Windows, before it is painted).
+  cursor_ = before;
   ASSERT_TRUE(Next(HostEventKind::kFocusIn, form));
   const String typed = u"Hi, Процессы ёЖ 42!";
   driver_->Type(typed);
