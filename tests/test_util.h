@@ -33,7 +33,10 @@ class TempFolder {
 
   [[nodiscard]] const std::filesystem::path& Path() const { return path_; }
   [[nodiscard]] String Str() const { return path_.generic_u16string(); }
-  [[nodiscard]] String File(const std::string& name) const { return (path_ / name).generic_u16string(); }
+  // name in UTF-8 on every platform (a narrow path is in the ANSI code page on Windows).
+  [[nodiscard]] String File(const std::string& name) const {
+    return (path_ / std::filesystem::path(std::u8string(name.begin(), name.end()))).generic_u16string();
+  }
 
  private:
   std::filesystem::path path_;

@@ -41,12 +41,12 @@ std::optional<std::int32_t> SimDialogs::GetSaveFileName(platform::OpenFileName& 
 std::optional<std::vector<platform::FolderEntry>> SimDialogs::ListFolder(StringView folder) {
   namespace fs = std::filesystem;
   std::error_code error;
-  fs::directory_iterator it(fs::path(text::ToUtf8(folder)), error);
+  fs::directory_iterator it(fs::path(String(folder)), error);
   if (error) return std::nullopt;
   std::vector<platform::FolderEntry> entries;
   for (; it != fs::directory_iterator(); it.increment(error)) {
     if (error) break;
-    entries.push_back({.name = text::FromUtf8(it->path().filename().string()), .folder = it->is_directory(error)});
+    entries.push_back({.name = it->path().filename().u16string(), .folder = it->is_directory(error)});
   }
   return entries;
 }

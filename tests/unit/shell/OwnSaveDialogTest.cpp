@@ -30,7 +30,7 @@ class OwnSaveDialogTest : public ::testing::Test {
   OwnSaveDialogTest() {
     for (const char* name : {"a.txt", "b.log", "Zeta.TXT", ".hidden.txt"}) std::ofstream(folder_.Path() / name) << "x";
     std::filesystem::create_directory(folder_.Path() / "sub");
-    std::filesystem::create_directory(folder_.Path() / "Альфа");
+    std::filesystem::create_directory(folder_.Path() / std::filesystem::path(u8"Альфа"));
     owner_.SetFont(platform::Font{.face = platform::kFixedFace});
     owner_.Move(100 * kTwipsPerPixel, 100 * kTwipsPerPixel, 300 * kTwipsPerPixel, 200 * kTwipsPerPixel);
     owner_.Show();
