@@ -1,0 +1,247 @@
+// frmMain: the program's one window and everything it does.
+//
+// The window spends most of its life hidden; the program lives as a tray
+// icon with a popup menu ("Включен", "Основное окно", "Выход"). Three pages
+// under a tab row: "Опции" (options and the exceptions list), "Процессы"
+// (the process page, its own class) and "Запреты" (the block list).
+//
+// Load runs the start-up sequence in its fixed order: placement; the
+// single-instance check (a second copy ends here, before any file,
+// registry value or tray icon is touched); pages and tab skins; options,
+// exceptions, blocks; the tray icon; the introductory balloon on the first
+// run; the three hot keys; hot keys and block timer when enabled; hide.
+//
+// Files, in the data folder: Options.cfg (six keys), Exclamations.txt and
+// Blocks.txt (name=1 or name=0 per line). Closing the window hides it and
+// writes all three; "Выход" writes only Options.cfg, removes the icon and
+// quits the loop. A write that fails keeps the old file whole, keeps the
+// edits in the controls and says so in a warning balloon naming the file.
+// Leftover temporary files of interrupted saves of these three files are
+// removed at start and at every save.
+//
+// Hot keys: Ctrl+Alt+WIN twice within a second kills the foreground
+// application (the one-second window starts at the first press); the
+// success balloon comes only when the process really ended, else a
+// warning. Nothing to kill (the desktop in the foreground) shows the
+// refusal icon. Ctrl+Alt+Left click adds the foreground application to the
+// exceptions list while the window is shown; Ctrl+Alt+Insert shows the
+// window when its option is on.
+//
+// Block timer: while enabled, terminates every process whose name is on in
+// the block list (never the program's own executable, never the shell). A
+// tick with no entry on walks nothing. A blocked process is reported once
+// per process instance: "Было заблокировано." when it really ended, one
+// warning when it could not be ended.
+#pragma once
+
+#include <array>
+#include <map>
+#include <memory>
+
+#include "app/modMain.h"
+#include "controls/XP_Button.h"
+#include "controls/XP_CheckBox.h"
+#include "controls/XP_ListBox.h"
+#include "forms/ControlHost.h"
+#include "forms/Form.h"
+#include "forms/Label.h"
+#include "forms/PictureBox.h"
+#include "forms/Shape.h"
+#include "forms/TextBox.h"
+#include "hotkeys/HotKeys.h"
+#include "ini/clsINI.h"
+#include "registry/clsReg.h"
+#include "shell/SaveDialog.h"
+#include "shell/TrayIcon.h"
+
+namespace pd::app {
+
+// The texts the window shows and reports.
+namespace msg {
+inline constexpr char16_t kCaption[] = u"Process Drovak 1.3";
+inline constexpr char16_t kIntroTitleSuffix[] = u" - Что это?";
+inline constexpr char16_t kIntroText[] =
+    u"Программа поможет в тех случаях, когда зависшее полноэкранное приложение не сворачивается, конечно же если "
+    u"сам компьютер не повис.\r\n\r\nПрограмма завершает активное приложение при нажатии горячих клавиш Ctrl+Alt+WIN "
+    u"дважды.";
+inline constexpr char16_t kKilled[] = u"Было закрыто.";
+inline constexpr char16_t kKillRefused[] = u"Не может быть закрыто, так как добавлено в список исключений.";
+inline constexpr char16_t kKillFailed[] = u"Закрыть не удалось: приложение продолжает работать.";
+inline constexpr char16_t kBlocked[] = u"Было заблокировано.";
+inline constexpr char16_t kBlockFailed[] = u"Заблокировать не удалось: приложение продолжает работать.";
+inline constexpr char16_t kInBlocks[] = u"Присутствует в списке запретов, добавить в список исключений нельзя.";
+inline constexpr char16_t kAddedException[] = u"Добавлено в список исключений.";
+inline constexpr char16_t kInExceptions[] = u"Присутствует в списке исключений, добавить в список запретов нельзя.";
+inline constexpr char16_t kAlreadyListed[] = u"Уже присутствует в списке.";
+inline constexpr char16_t kAddedBlock[] = u"Добавлен в список запрета.";
+inline constexpr char16_t kAddHelpTitle[] = u"Информация о добавлении приложения в список";
+inline constexpr char16_t kAddHelpText[] =
+    u"Когда окно опций активно, то активируется режим добавления приложений в список исключений.\r\n\r\nДля "
+    u"добавления приложения в список, нужно сделать его активным и нажать горячую клавишу Ctrl+Alt+Левый щелчок.";
+inline constexpr char16_t kSaveFailed[] =
+    u"Не удалось сохранить файл. Изменения остаются в программе и будут записаны при следующем сохранении.";
+}  // namespace msg
+
+// Tray menu item ids.
+namespace menu {
+inline constexpr int kState = 1;
+inline constexpr int kShow = 2;
+inline constexpr int kExit = 3;
+}  // namespace menu
+
+// Hot-key indexes, in registration order.
+namespace hk {
+inline constexpr int kKill = 0;
+inline constexpr int kAddException = 1;
+inline constexpr int kShow = 2;
+}  // namespace hk
+
+class frmMain final : public forms::Form {
+ public:
+  static constexpr int kClientWidth = 6540;
+  static constexpr int kClientHeight = 6990;
+  static constexpr int kIconChangerMs = 3500;
+  static constexpr int kUnPresserMs = 1000;
+  static constexpr int kBlockMs = 1;
+  static constexpr int kKillWaitMs = 300;
+
+  explicit frmMain(forms::ControlHost& host);
+  ~frmMain() override;
+
+  // The start-up sequence. False when another instance runs: nothing was
+  // touched and the caller ends the program.
+  bool Load();
+
+  // ---- Part of the options (Options.cfg and the Run value) ----
+  void LoadOptions();
+  void SaveOptions();
+  void ApplyAutoStart();
+  static bool TextToBool(StringView text);
+  static String BoolToText(bool value);
+  [[nodiscard]] bool FirstRun() const { return firstRun_; }
+  // The Run value's data: the quoted path of the executable.
+  [[nodiscard]] String AutoStartCommand();
+
+  // ---- The two lists ----
+  void LoadExceptions();
+  void SaveExceptions();
+  void LoadBlocks();
+  void SaveBlocks();
+  bool IsException(StringView name, bool countDisabled) const;
+  bool IsBlocked(StringView name, bool countDisabled) const;
+
+  // ---- Window and tray ----
+  // Enabled: the check mark of "Включен".
+  [[nodiscard]] bool Enabled() const { return enabled_; }
+  void mnuState_Click();
+  void mnuShow_Click();
+  void mnuExit_Click();
+  void cmdOK_Click();
+  void tabPage_Click(int index);
+  // The normal tray icon of the current state (101 enabled, 104 disabled).
+  [[nodiscard]] int NormalIconId() const;
+  // The resource number of the icon the tray shows now.
+  [[nodiscard]] int TrayIconId() const { return trayIconId_; }
+  // The process page's refresh (empty until the page exists).
+  void RefreshProcessList();
+
+  // ---- Hot keys ----
+  void HKPress(std::int32_t index);
+  void KillActiveApp(WindowHandle hwnd);
+  [[nodiscard]] std::int32_t PressCount() const { return pressCount_; }
+
+  // ---- Block timer ----
+  void tmrBlock_Timer();
+  [[nodiscard]] bool BlockTimerRunning() const { return tmrBlock_->Enabled(); }
+  // Process walks the block timer made (ticks with no entry on make none).
+  [[nodiscard]] std::size_t BlockWalks() const { return blockWalks_; }
+
+  // ---- Shared with the process page ----
+  void ShowEntryBalloon(StringView title, StringView text, std::uint32_t icon, int trayIcon = 0);
+  void SetTrayIcon(int resourceId);
+  [[nodiscard]] modMain& Services() { return services_; }
+  [[nodiscard]] String DataPath(StringView name);
+  // Removes leftover temporary files of interrupted saves of the program's
+  // own files in the data folder; the number removed.
+  int RemoveLeftoverTemps();
+  // Whether a file name is a temporary file a save of target leaves when
+  // interrupted (".target.XXXXXX", "target.<pid>-<n>.tmp", "target.tmp~").
+  static bool IsLeftoverTemp(StringView name, StringView target);
+
+  // ---- Controls (the process page and tests reach them by name) ----
+  std::array<std::unique_ptr<controls::XP_Button>, 3> tabPage;
+  std::array<std::unique_ptr<forms::PictureBox>, 3> picPage;
+  std::unique_ptr<forms::Shape> shpShape1;
+  std::unique_ptr<controls::XP_Button> cmdOK;
+  // Page 0.
+  std::unique_ptr<controls::XP_CheckBox> chkAutoStart, chkHKShow, chkTip_Good, chkTip_Bad, chkTip_Block;
+  std::unique_ptr<forms::Label> lblLabel1, lblList;
+  std::unique_ptr<controls::XP_ListBox> lstEXEList;
+  std::unique_ptr<controls::XP_Button> cmdList_Add, cmdList_Delete;
+  std::array<std::unique_ptr<controls::XP_Button>, 2> cmdList_EnableAll;
+  // Page 1 (the process page works them).
+  std::unique_ptr<forms::Label> lblTitle, lblProc_Count;
+  std::unique_ptr<controls::XP_ListBox> lstProc;
+  std::unique_ptr<controls::XP_Button> cmdSaveLog, cmdProc_Refresh, cmdProc_AddBlock, cmdProc_Kill, cmdProc_KillFile;
+  std::unique_ptr<shell::SaveDialog> SaveDialog;
+  // Page 2.
+  std::unique_ptr<forms::Label> lblLabel2;
+  std::unique_ptr<controls::XP_ListBox> lstBlock;
+  std::unique_ptr<forms::TextBox> txtBlock;
+  std::unique_ptr<controls::XP_Button> cmdBlock_Add, cmdBlock_Delete;
+  std::unique_ptr<controls::XP_CheckBox> chkBlock_Active;
+  std::array<std::unique_ptr<controls::XP_Button>, 2> cmdBlock_EnableAll;
+  // Components.
+  std::unique_ptr<shell::TrayIcon> TrayIcon;
+  std::unique_ptr<hotkeys::HotKeys> HotKeys;
+
+  [[nodiscard]] platform::Timer& tmrIconChanger() { return *tmrIconChanger_; }
+  [[nodiscard]] platform::Timer& tmrUnPresser() { return *tmrUnPresser_; }
+
+ private:
+  void CreatePage0();
+  void CreatePage1();
+  void CreatePage2();
+  void Connect();
+  void TrayIcon_MouseDown();
+  void Form_QueryUnload(bool& cancel, int unloadMode);
+  void Form_Unload();
+  void tmrIconChanger_Timer();
+  void cmdList_Add_Click();
+  void cmdBlock_Add_Click();
+  static void DeleteSelected(controls::XP_ListBox& list);
+  static void EnableAll(controls::XP_ListBox& list, bool on);
+  void LoadList(controls::XP_ListBox& list, StringView file);
+  void SaveList(const controls::XP_ListBox& list, StringView file);
+  void ReportSaveFailure(StringView file);
+  void ShowWindowFromTray();
+  // Whether the process still runs as the same program: the id with the
+  // same name, and, when its path could be read before, still readable (an
+  // ended process waiting for its parent keeps its name, not its path).
+  bool StillRunning(ProcessId id, StringView name, StringView pathBefore);
+  [[nodiscard]] bool AnyBlockOn() const;
+
+  platform::Platform& platform_;
+  modMain services_;
+  ini::clsINI optionsDoc_;
+  std::unique_ptr<clsReg> registry_;
+  bool firstRun_ = false;
+  bool enabled_ = false;
+  bool loaded_ = false;
+  int trayIconId_ = 0;
+  std::int32_t pressCount_ = 0;
+  std::size_t blockWalks_ = 0;
+  // Blocked processes met by the block timer, by id: the name of the
+  // instance and whether it is settled (reported or given up on).
+  struct BlockedProcess {
+    String name;
+    String path;
+    std::uint64_t killedAt = 0;
+    bool settled = false;
+    bool seen = false;
+  };
+  std::map<ProcessId, BlockedProcess> blocked_;
+  std::unique_ptr<platform::Timer> tmrIconChanger_, tmrUnPresser_, tmrBlock_;
+};
+
+}  // namespace pd::app

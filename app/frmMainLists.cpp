@@ -1,0 +1,223 @@
+// frmMain: the exceptions and block lists, their files and page commands;
+// Options.cfg and the Run value; the sweep of leftover temporary files.
+#include <algorithm>
+
+#include "app/frmMain.h"
+#include "platform/text.h"
+
+namespace pd::app {
+
+namespace {
+
+constexpr char16_t kOptionsFile[] = u"Options.cfg";
+constexpr char16_t kExceptionsFile[] = u"Exclamations.txt";
+constexpr char16_t kBlocksFile[] = u"Blocks.txt";
+constexpr char16_t kRunKey[] = u"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr char16_t kRunValue[] = u"ProcessDrovak";
+
+bool InList(const controls::XP_ListBox& list, StringView name, bool countDisabled) {
+  const String lower = text::LowerCase(name);
+  for (std::int32_t i = 0; i < list.ListCount(); ++i) {
+    if (text::LowerCase(list.List(i)) == lower) return list.ListChecked(i) || countDisabled;
+  }
+  return false;
+}
+
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+
+String Trim(StringView s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return String(s);
+}
+
+bool AllOf(StringView s, bool (*pred)(char16_t)) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), pred);
+}
+bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool IsAlnum(char16_t c) { return IsDigit(c) || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+
+}  // namespace
+
+// ---- Membership ----
+
+bool frmMain::IsException(StringView name, bool countDisabled) const {
+  if (text::LowerCase(name) == u"explorer.exe") return true;
+  return InList(*lstEXEList, name, countDisabled);
+}
+
+bool frmMain::IsBlocked(StringView name, bool countDisabled) const { return InList(*lstBlock, name, countDisabled); }
+
+bool frmMain::AnyBlockOn() const {
+  for (std::int32_t i = 0; i < lstBlock->ListCount(); ++i) {
+    if (lstBlock->ListChecked(i)) return true;
+  }
+  return false;
+}
+
+// ---- Files ----
+
+String frmMain::DataPath(StringView name) {
+  auto& app = platform_.app();
+  return platform::JoinPath(app, app.DataFolder(), name);
+}
+
+void frmMain::LoadList(controls::XP_ListBox& list, StringView file) {
+  ini::clsINI doc;
+  doc.OpenFile(platform_.files(), DataPath(file));
+  std::int32_t i = 0;
+  for (std::int32_t j = 0; j < doc.Enum_GetKeyCount(0); ++j) {
+    const String name = doc.Enum_GetKeyName(0, j);
+    if (name.empty() || IsException(name, true)) continue;
+    list.AddItem(name);
+    list.SetListChecked(i, doc.Enum_GetKeyValue(0, j) == u"1");
+    ++i;
+  }
+  doc.Clean();
+}
+
+void frmMain::SaveList(const controls::XP_ListBox& list, StringView file) {
+  RemoveLeftoverTemps();
+  ini::clsINI doc;
+  for (std::int32_t i = 0; i < list.ListCount(); ++i) {
+    doc.SetKeyValue(u"", list.List(i), list.ListChecked(i) ? u"1" : u"0");
+  }
+  if (!doc.SaveFile(platform_.files(), DataPath(file))) ReportSaveFailure(file);
+  doc.Clean();
+}
+
+void frmMain::ReportSaveFailure(StringView file) {
+  // The old file stays whole and the edits stay in the controls: the next
+  // save writes them.
+  TrayIcon->ShowBallon(file, msg::kSaveFailed, platform::niif::kWarning);
+}
+
+void frmMain::LoadExceptions() { LoadList(*lstEXEList, kExceptionsFile); }
+void frmMain::SaveExceptions() { SaveList(*lstEXEList, kExceptionsFile); }
+void frmMain::LoadBlocks() { LoadList(*lstBlock, kBlocksFile); }
+void frmMain::SaveBlocks() { SaveList(*lstBlock, kBlocksFile); }
+
+bool frmMain::IsLeftoverTemp(StringView name, StringView target) {
+  const String t(target);
+  // ".Blocks.txt.AbC123" (mkstemp's six characters).
+  if (name.size() == t.size() + 8 && name.substr(0, t.size() + 2) == u"." + t + u"." &&
+      AllOf(name.substr(t.size() + 2), IsAlnum)) {
+    return true;
+  }
+  // "Blocks.txt.1234-5.tmp".
+  if (name.size() > t.size() + 5 && name.substr(0, t.size() + 1) == t + u"." &&
+      name.substr(name.size() - 4) == u".tmp") {
+    const StringView mid = name.substr(t.size() + 1, name.size() - t.size() - 5);
+    const auto dash = mid.find(u'-');
+    if (dash != StringView::npos && AllOf(mid.substr(0, dash), IsDigit) && AllOf(mid.substr(dash + 1), IsDigit)) {
+      return true;
+    }
+  }
+  // "Blocks.txt.tmp~".
+  return name == t + u".tmp~";
+}
+
+int frmMain::RemoveLeftoverTemps() {
+  const String folder = platform_.app().DataFolder();
+  const auto entries = platform_.dialogs().ListFolder(folder);
+  if (!entries) return 0;
+  int removed = 0;
+  for (const auto& e : *entries) {
+    if (e.folder) continue;
+    for (const StringView target : {StringView(kOptionsFile), StringView(kExceptionsFile), StringView(kBlocksFile)}) {
+      if (IsLeftoverTemp(e.name, target) && platform_.files().RemoveFile(DataPath(e.name))) {
+        ++removed;
+        break;
+      }
+    }
+  }
+  return removed;
+}
+
+// ---- Options ----
+
+bool frmMain::TextToBool(StringView text) { return text::LowerCase(text) == u"true"; }
+String frmMain::BoolToText(bool value) { return value ? u"True" : u"False"; }
+
+void frmMain::LoadOptions() {
+  optionsDoc_.OpenFile(platform_.files(), DataPath(kOptionsFile));
+  firstRun_ = optionsDoc_.Enum_GetSectionCount() == 0;
+  const std::pair<const char16_t*, controls::XP_CheckBox*> boxes[] = {
+      {u"AutoStart", chkAutoStart.get()}, {u"ShowOnHotKey", chkHKShow.get()}, {u"TipNormal", chkTip_Good.get()},
+      {u"TipIgnore", chkTip_Bad.get()},   {u"TipBlock", chkTip_Block.get()},
+  };
+  if (!firstRun_) {
+    for (const auto& [key, box] : boxes) {
+      if (TextToBool(optionsDoc_.GetKeyValue(u"", key))) box->SetValue(1);
+    }
+    enabled_ = TextToBool(optionsDoc_.GetKeyValue(u"", u"Enabled"));
+  } else {
+    for (const auto& [key, box] : boxes) box->SetValue(1);
+    enabled_ = true;
+    SaveOptions();
+  }
+  ApplyAutoStart();
+}
+
+void frmMain::SaveOptions() {
+  RemoveLeftoverTemps();
+  const std::pair<const char16_t*, bool> keys[] = {
+      {u"AutoStart", chkAutoStart->Value() == 1}, {u"ShowOnHotKey", chkHKShow->Value() == 1},
+      {u"Enabled", enabled_},                     {u"TipNormal", chkTip_Good->Value() == 1},
+      {u"TipIgnore", chkTip_Bad->Value() == 1},   {u"TipBlock", chkTip_Block->Value() == 1},
+  };
+  for (const auto& [key, on] : keys) optionsDoc_.SetKeyValue(u"", key, BoolToText(on));
+  if (!optionsDoc_.SaveFile(platform_.files(), DataPath(kOptionsFile))) ReportSaveFailure(kOptionsFile);
+  ApplyAutoStart();
+}
+
+String frmMain::AutoStartCommand() { return u"\"" + platform_.app().OwnPath() + u"\""; }
+
+void frmMain::ApplyAutoStart() {
+  if (!registry_) registry_ = std::make_unique<clsReg>(platform_.registry());
+  const String command = AutoStartCommand();
+  if (chkAutoStart->Value() == 1) {
+    registry_->WriteValue(kRunKey, kRunValue, command, 1);
+  } else if (registry_->Read(kRunKey, kRunValue) == command) {
+    registry_->DeleteValue(kRunKey, kRunValue);
+  }
+}
+
+// ---- Page commands ----
+
+void frmMain::DeleteSelected(controls::XP_ListBox& list) {
+  const std::int32_t remembered = list.ListIndex();
+  std::int32_t i = 0;
+  while (i < list.ListCount()) {
+    if (list.Selected(i)) {
+      list.RemoveItem(i);
+    } else {
+      ++i;
+    }
+  }
+  if (list.ListCount() > 0) list.SetListIndex(remembered >= list.ListCount() ? list.ListCount() - 1 : remembered);
+}
+
+void frmMain::EnableAll(controls::XP_ListBox& list, bool on) {
+  for (std::int32_t i = 0; i < list.ListCount(); ++i) list.SetListChecked(i, on);
+}
+
+void frmMain::cmdList_Add_Click() {
+  TrayIcon->ShowBallon(msg::kAddHelpTitle, msg::kAddHelpText, platform::niif::kInfo);
+}
+
+void frmMain::cmdBlock_Add_Click() {
+  const String name = Trim(txtBlock->Text());
+  if (IsException(name, true)) {
+    ShowEntryBalloon(name, msg::kInExceptions, platform::niif::kWarning);
+  } else if (IsBlocked(name, true)) {
+    ShowEntryBalloon(name, msg::kAlreadyListed, platform::niif::kWarning);
+  } else if (!name.empty()) {
+    tmrIconChanger().SetEnabled(false);
+    lstBlock->AddItem(name);
+    lstBlock->SetListChecked(lstBlock->ListCount() - 1, chkBlock_Active->Value() == 1);
+    ShowEntryBalloon(name, msg::kAddedBlock, platform::niif::kInfo, platform::res::kIconSuccess);
+  }
+}
+
+}  // namespace pd::app
