@@ -1,0 +1,168 @@
+// The hot-key actions and the block timer, driven by the keyboard and the
+// virtual clock.
+#include "unit/app/AppTestUtil.h"
+
+namespace pd::app::test {
+namespace {
+
+class HotKeyTest : public AppTest {
+ protected:
+  void SetUp() override {
+    WriteFile("Options.cfg", "ShowOnHotKey=False\r\nEnabled=True\r\nTipNormal=True\r\nTipIgnore=True\r\nTipBlock=True\r\n");
+    WriteFile("Exclamations.txt", "keep.exe=1\r\nloose.exe=0\r\n");
+    WriteFile("Blocks.txt", "game.exe=1\r\nNOTEPAD2.EXE=1\r\noff.exe=0\r\nProcessDrovak.exe=1\r\n");
+    ASSERT_TRUE(Start());
+  }
+  [[nodiscard]] bool Running(ProcessId id) const { return p_.processes().IsRunning(id); }
+};
+
+TEST_F(HotKeyTest, DoubleChordKillsTheForegroundUnlessProtected) {
+  struct Case {
+    const char16_t* path;
+    sim::SimProcessOptions options;
+    bool killed;
+    const char16_t* balloon;  // nullptr: none
+    int icon;
+  };
+  const Case cases[] = {
+      {u"C:/apps/notepad.exe", {}, true, msg::kKilled, 102},
+      {u"C:/apps/keep.exe", {}, false, msg::kKillRefused, 103},
+      {u"C:/apps/loose.exe", {}, true, msg::kKilled, 102},
+      {u"C:/Windows/Explorer.EXE", {}, false, nullptr, 103},
+      {u"C:/apps/stuck.exe", {.refusesTermination = true}, false, msg::kKillFailed, 103},
+  };
+  for (const Case& c : cases) {
+    const ProcessId id = RunInFront(c.path, c.options);
+    const std::size_t before = BalloonCount();
+    DoubleWin();
+    EXPECT_EQ(Running(id), !c.killed) << text::ToUtf8(c.path);
+    if (c.balloon == nullptr) {
+      EXPECT_EQ(BalloonCount(), before) << text::ToUtf8(c.path);
+    } else {
+      ASSERT_EQ(BalloonCount(), before + 1) << text::ToUtf8(c.path);
+      EXPECT_EQ(p_.tray().Balloons().back().text, c.balloon) << text::ToUtf8(c.path);
+      EXPECT_EQ(p_.tray().Balloons().back().title, String(c.path).substr(String(c.path).rfind(u'/') + 1));
+    }
+    EXPECT_EQ(F().TrayIconId(), c.icon) << text::ToUtf8(c.path);
+    p_.loop().Advance(3600);
+    EXPECT_EQ(F().TrayIconId(), 101) << "the normal icon returns";
+    p_.processes().End(id);
+  }
+}
+
+TEST_F(HotKeyTest, NothingInFrontShowsTheRefusalIconWithoutABalloon) {
+  p_.input().SetForegroundWindow(0);
+  const std::size_t before = BalloonCount();
+  DoubleWin();
+  EXPECT_EQ(F().TrayIconId(), 103);
+  EXPECT_EQ(BalloonCount(), before);
+}
+
+TEST_F(HotKeyTest, TwoPressesWithinASecondAlwaysCountWhereverTheyFall) {
+  // Presses 240 ms apart, the first at every phase of a second.
+  for (int offset = 0; offset < 1000; offset += 100) {
+    const ProcessId id = RunInFront(u"C:/apps/notepad.exe");
+    p_.loop().Advance(static_cast<std::uint64_t>(offset));
+    Chord(platform::vk::kLWin);
+    p_.loop().Advance(180);
+    Chord(platform::vk::kLWin);
+    EXPECT_FALSE(Running(id)) << "first press at +" << offset;
+    p_.loop().Advance(1500);
+  }
+  // A lone press is forgotten a second later.
+  const ProcessId id = RunInFront(u"C:/apps/notepad.exe");
+  Chord(platform::vk::kLWin);
+  p_.loop().Advance(1000);
+  Chord(platform::vk::kLWin);
+  EXPECT_TRUE(Running(id));
+  EXPECT_EQ(F().PressCount(), 1);
+  // A third press within the second kills again.
+  Chord(platform::vk::kLWin);
+  EXPECT_FALSE(Running(id));
+  const ProcessId next = RunInFront(u"C:/apps/other.exe");
+  Chord(platform::vk::kLWin);
+  EXPECT_FALSE(Running(next));
+}
+
+TEST_F(HotKeyTest, AddToExceptionsAndShowOnlyWhenAllowed) {
+  const ProcessId calc = RunInFront(u"C:/apps/calc.exe");
+  Chord(platform::vk::kLButton);
+  EXPECT_EQ(F().lstEXEList->ListCount(), 2) << "hidden window: nothing";
+  Chord(platform::vk::kInsert);
+  EXPECT_FALSE(F().Visible()) << "ShowOnHotKey off";
+
+  F().chkHKShow->SetValue(1);
+  Chord(platform::vk::kInsert);
+  EXPECT_TRUE(F().Visible());
+  p_.input().SetForegroundWindow(p_.processes().OpenWindow(calc));
+  Chord(platform::vk::kLButton);
+  ASSERT_EQ(F().lstEXEList->ListCount(), 3);
+  EXPECT_EQ(F().lstEXEList->List(2), u"calc.exe");
+  EXPECT_TRUE(F().lstEXEList->ListChecked(2));
+  EXPECT_EQ(LastBalloon(), String(u"calc.exe: ") + msg::kAddedException);
+
+  RunInFront(u"C:/apps/game.exe", {.refusesTermination = true});
+  Chord(platform::vk::kLButton);
+  EXPECT_EQ(F().lstEXEList->ListCount(), 3);
+  EXPECT_EQ(p_.tray().Balloons().back().text, msg::kInBlocks);
+}
+
+TEST_F(HotKeyTest, DisabledNothingWorks) {
+  F().mnuState_Click();
+  const ProcessId id = RunInFront(u"C:/apps/notepad.exe");
+  const ProcessId game = p_.processes().Start(u"C:/games/game.exe");
+  DoubleWin();
+  p_.loop().Advance(100);
+  EXPECT_TRUE(Running(id));
+  EXPECT_TRUE(Running(game));
+}
+
+TEST_F(HotKeyTest, BlockTimerEndsBlockedProgramsButNeverItself) {
+  struct Case {
+    const char16_t* path;
+    bool killed;
+  };
+  for (const Case c : {Case{u"D:/games/game.exe", true}, Case{u"C:/apps/notepad2.exe", true},
+                       Case{u"C:/apps/off.exe", false}}) {
+    const ProcessId id = p_.processes().Start(c.path);
+    const std::size_t before = BalloonCount();
+    p_.loop().Advance(30);
+    EXPECT_EQ(Running(id), !c.killed) << text::ToUtf8(c.path);
+    EXPECT_EQ(BalloonCount(), before + (c.killed ? 1 : 0)) << "reported once";
+    if (c.killed) {
+      EXPECT_EQ(p_.tray().Balloons().back().text, msg::kBlocked);
+      EXPECT_EQ(F().TrayIconId(), 103);
+    }
+  }
+  const ProcessId own = p_.processes().Start(p_.app().OwnPath());
+  const ProcessId copy = p_.processes().Start(u"E:/copy/ProcessDrovak.exe");
+  p_.loop().Advance(30);
+  EXPECT_TRUE(Running(own));
+  EXPECT_FALSE(Running(copy));
+}
+
+TEST_F(HotKeyTest, ARefusingBlockedProcessIsReportedOnceAsAFailure) {
+  const ProcessId id = p_.processes().Start(u"D:/games/game.exe", {.refusesTermination = true});
+  const std::size_t before = BalloonCount();
+  p_.loop().Advance(5000);
+  EXPECT_TRUE(Running(id));
+  ASSERT_EQ(BalloonCount(), before + 1);
+  EXPECT_EQ(p_.tray().Balloons().back().text, msg::kBlockFailed);
+  // A new instance of it counts anew.
+  p_.processes().End(id);
+  p_.processes().Start(u"D:/games/game.exe");
+  p_.loop().Advance(30);
+  EXPECT_EQ(p_.tray().Balloons().back().text, msg::kBlocked);
+}
+
+TEST_F(HotKeyTest, WithNoEntryOnTheTickWalksNothing) {
+  F().cmdBlock_EnableAll[1]->Click.Raise();
+  const std::size_t walks = F().BlockWalks();
+  const std::size_t simWalks = p_.processes().WalkCount();
+  p_.loop().Advance(1000);
+  EXPECT_EQ(F().BlockWalks(), walks);
+  EXPECT_EQ(p_.processes().WalkCount(), simWalks);
+}
+
+}  // namespace
+}  // namespace pd::app::test

@@ -1,0 +1,176 @@
+// Options.cfg, the Run value and the two lists on the simulation.
+#include "unit/app/AppTestUtil.h"
+
+namespace pd::app::test {
+namespace {
+
+using platform::niif::kWarning;
+
+TEST_F(AppTest, FirstRunWritesTheDefaultsTheRunValueAndIntroducesItselfOnce) {
+  ASSERT_TRUE(Start());
+  EXPECT_TRUE(F().FirstRun());
+  EXPECT_EQ(ReadFile("Options.cfg"),
+            "AutoStart=True\r\nShowOnHotKey=True\r\nEnabled=True\r\nTipNormal=True\r\nTipIgnore=True\r\n"
+            "TipBlock=True\r\n");
+  for (auto* box : {F().chkAutoStart.get(), F().chkHKShow.get(), F().chkTip_Good.get(), F().chkTip_Bad.get(),
+                    F().chkTip_Block.get()}) {
+    EXPECT_EQ(box->Value(), 1) << text::ToUtf8(box->Name());
+  }
+  EXPECT_TRUE(F().Enabled());
+  EXPECT_EQ(RunValue(), OwnCommand());
+  ASSERT_EQ(BalloonCount(), 1U);
+  EXPECT_EQ(LastBalloon(), String(u"Process Drovak 1.3 - Что это?: ") + msg::kIntroText);
+
+  form_.reset();
+  ASSERT_TRUE(Start());
+  EXPECT_FALSE(F().FirstRun());
+  EXPECT_EQ(BalloonCount(), 1U) << "no introduction on later starts";
+}
+
+TEST_F(AppTest, OptionsReadOnlyTrueAndAMissingEnabledStartsDisabled) {
+  struct Case {
+    const char* file;
+    int autoStart;
+    bool enabled;
+  };
+  for (const Case c : {Case{"AutoStart=TRUE\r\n", 1, false}, Case{"\r\n", 0, false},
+                       Case{"AutoStart = True\r\nEnabled=true\r\n", 0, true}}) {
+    WriteFile("Options.cfg", c.file);
+    ASSERT_TRUE(Start());
+    EXPECT_FALSE(F().FirstRun()) << c.file;
+    EXPECT_EQ(F().chkAutoStart->Value(), c.autoStart) << c.file;
+    EXPECT_EQ(F().chkTip_Good->Value(), 0) << c.file;
+    EXPECT_EQ(F().Enabled(), c.enabled) << c.file;
+    EXPECT_EQ(F().BlockTimerRunning(), c.enabled) << c.file;
+    EXPECT_EQ(F().TrayIconId(), c.enabled ? 101 : 104) << c.file;
+    form_.reset();
+  }
+  EXPECT_TRUE(frmMain::TextToBool(u"TRUE"));
+  EXPECT_FALSE(frmMain::TextToBool(u" True"));
+  EXPECT_EQ(frmMain::BoolToText(false), u"False");
+}
+
+TEST_F(AppTest, SavesKeepCommentsAndTheRunValueOfAnotherCopy) {
+  WriteFile("Options.cfg", "; mine\r\nAutoStart=True\r\n");
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(RunValue(), OwnCommand());
+  F().chkAutoStart->SetValue(0);
+  F().cmdOK_Click();
+  EXPECT_EQ(RunValue(), u"") << "our own value goes";
+  EXPECT_EQ(ReadFile("Options.cfg").rfind("; mine\r\nAutoStart=False\r\n", 0), 0U);
+
+  clsReg(p_.registry()).WriteValue(kRunKey, u"ProcessDrovak", u"\"C:\\elsewhere\\ProcessDrovak.exe\"", 1);
+  F().cmdOK_Click();
+  EXPECT_EQ(RunValue(), u"\"C:\\elsewhere\\ProcessDrovak.exe\"") << "another copy's value stays";
+}
+
+TEST_F(AppTest, AFailedSaveKeepsTheOldFileAndTheEditsAndSaysSo) {
+  WriteFile("Blocks.txt", "calc.exe=1\r\n");
+  WriteFile("Options.cfg", "Enabled=True\r\n");
+  ASSERT_TRUE(Start());
+  F().lstBlock->AddItem(u"game.exe");
+  p_.files().FailWrites(true);
+  F().cmdOK_Click();
+  EXPECT_EQ(ReadFile("Blocks.txt"), "calc.exe=1\r\n");
+  bool named = false;
+  for (const auto& b : p_.tray().Balloons()) {
+    if (b.title == u"Blocks.txt" && b.text == msg::kSaveFailed && b.flags == kWarning) named = true;
+  }
+  EXPECT_TRUE(named) << "a warning names the file";
+  p_.files().FailWrites(false);
+  F().cmdOK_Click();
+  EXPECT_EQ(ReadFile("Blocks.txt"), "calc.exe=1\r\ngame.exe=0\r\n") << "the edit was kept for the next save";
+}
+
+TEST_F(AppTest, ListsLoadFirstOccurrenceAndNeverBothListsNorTheShell) {
+  WriteFile("Exclamations.txt", "Notepad.exe=1\r\nnotepad.exe=0\r\n; note\r\nexplorer.exe=1\r\n");
+  WriteFile("Blocks.txt", "explorer.exe=1\r\nNOTEPAD.EXE=1\r\ncalc.exe=true\r\nfoo.exe=01\r\ngame.exe=1\r\n");
+  ASSERT_TRUE(Start());
+  ASSERT_EQ(F().lstEXEList->ListCount(), 1);
+  EXPECT_EQ(F().lstEXEList->List(0), u"Notepad.exe");
+  EXPECT_TRUE(F().lstEXEList->ListChecked(0));
+  ASSERT_EQ(F().lstBlock->ListCount(), 3);
+  EXPECT_EQ(F().lstBlock->List(0), u"calc.exe");
+  EXPECT_FALSE(F().lstBlock->ListChecked(0));
+  EXPECT_FALSE(F().lstBlock->ListChecked(1)) << "01 is off";
+  EXPECT_TRUE(F().lstBlock->ListChecked(2));
+
+  EXPECT_TRUE(F().IsException(u"EXPLORER.EXE", false));
+  F().lstEXEList->SetListChecked(0, false);
+  EXPECT_FALSE(F().IsException(u"notepad.exe", false));
+  EXPECT_TRUE(F().IsException(u"notepad.exe", true));
+  EXPECT_TRUE(F().IsBlocked(u"GAME.exe", false));
+}
+
+TEST_F(AppTest, BlockPageAddsDeletesAndSaves) {
+  WriteFile("Exclamations.txt", "notepad.exe=0\r\n");
+  WriteFile("Options.cfg", "Enabled=False\r\n");
+  ASSERT_TRUE(Start());
+  auto& list = *F().lstBlock;
+  struct Case {
+    const char16_t* typed;
+    const char16_t* balloon;  // nullptr: none
+  };
+  F().chkBlock_Active->SetValue(1);
+  for (const Case c : {Case{u"  calc.exe ", msg::kAddedBlock}, Case{u"CALC.EXE", msg::kAlreadyListed},
+                       Case{u"Notepad.exe", msg::kInExceptions}, Case{u"   ", nullptr}}) {
+    const std::size_t before = BalloonCount();
+    F().txtBlock->SetText(c.typed);
+    F().cmdBlock_Add->Click.Raise();
+    if (c.balloon == nullptr) {
+      EXPECT_EQ(BalloonCount(), before);
+    } else {
+      EXPECT_EQ(p_.tray().Balloons().back().text, c.balloon) << text::ToUtf8(c.typed);
+    }
+  }
+  ASSERT_EQ(list.ListCount(), 1);
+  EXPECT_EQ(list.List(0), u"calc.exe");
+  EXPECT_TRUE(list.ListChecked(0));
+  EXPECT_EQ(F().TrayIconId(), 102);
+  p_.loop().Advance(3500);
+  EXPECT_EQ(F().TrayIconId(), 104) << "the disabled icon comes back";
+
+  for (const char16_t* n : {u"a.exe", u"b.exe", u"c.exe", u"d.exe"}) list.AddItem(n);
+  list.SetListIndex(4);
+  list.SetSelected(3, true);
+  F().cmdBlock_Delete->Click.Raise();
+  EXPECT_EQ(list.ListCount(), 3);
+  EXPECT_EQ(list.ListIndex(), 2);
+  F().cmdBlock_EnableAll[1]->Click.Raise();
+  F().cmdOK_Click();
+  EXPECT_EQ(ReadFile("Blocks.txt"), "calc.exe=0\r\na.exe=0\r\nb.exe=0\r\n");
+
+  F().lstEXEList->Clear();
+  F().cmdOK_Click();
+  EXPECT_EQ(ReadFile("Exclamations.txt"), "") << "an empty list is a zero-length file";
+}
+
+TEST_F(AppTest, LeftoverTemporaryFilesOfOurOwnSavesAreSweptNothingElse) {
+  struct Case {
+    const char16_t* name;
+    const char16_t* target;
+    bool leftover;
+  };
+  for (const Case c : {Case{u".Blocks.txt.Ab3xYz", u"Blocks.txt", true},
+                       Case{u"Options.cfg.1234-7.tmp", u"Options.cfg", true},
+                       Case{u"Exclamations.txt.tmp~", u"Exclamations.txt", true},
+                       Case{u".Blocks.txt.Ab3xY", u"Blocks.txt", false},
+                       Case{u".Blocks.txt.Ab3xY!", u"Blocks.txt", false},
+                       Case{u"Options.cfg.12a4-7.tmp", u"Options.cfg", false},
+                       Case{u"Options.cfg.-7.tmp", u"Options.cfg", false},
+                       Case{u".Notes.txt.Ab3xYz", u"Blocks.txt", false}, Case{u"Blocks.txt", u"Blocks.txt", false}}) {
+    EXPECT_EQ(frmMain::IsLeftoverTemp(c.name, c.target), c.leftover) << text::ToUtf8(c.name);
+  }
+  WriteFile(".Blocks.txt.Ab3xYz", "x");
+  WriteFile("Options.cfg.1234-7.tmp", "x");
+  WriteFile(".Notes.txt.Ab3xYz", "x");
+  WriteFile("Blocks.txt.bak", "x");
+  ASSERT_TRUE(Start());
+  EXPECT_FALSE(Exists(".Blocks.txt.Ab3xYz"));
+  EXPECT_FALSE(Exists("Options.cfg.1234-7.tmp"));
+  EXPECT_TRUE(Exists(".Notes.txt.Ab3xYz"));
+  EXPECT_TRUE(Exists("Blocks.txt.bak"));
+}
+
+}  // namespace
+}  // namespace pd::app::test

@@ -1,0 +1,104 @@
+// The main window's layout and life: start-up, the tray menu, close and
+// exit, the temporary icons.
+#include "unit/app/AppTestUtil.h"
+
+namespace pd::app::test {
+namespace {
+
+TEST_F(AppTest, ASecondCopyEndsBeforeTouchingAnything) {
+  p_.app().SetOtherInstanceRunning(true);
+  EXPECT_FALSE(Start());
+  EXPECT_TRUE(std::filesystem::is_empty(dir_.Path()));
+  EXPECT_EQ(p_.tray().IconCount(), 0U);
+  EXPECT_EQ(RunValue(), u"");
+}
+
+TEST_F(AppTest, LayoutAndPlacement) {
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(F().Caption(), u"Process Drovak 1.3");
+  EXPECT_EQ(F().Width(), 6540);
+  EXPECT_EQ(F().Height(), 6990);
+  EXPECT_EQ(F().Left(), 1280 * 15 - 6540 - 300);
+  EXPECT_EQ(F().Top(), 1024 * 15 - 6990 - 1200);
+  EXPECT_FALSE(F().Visible()) << "start-up ends hidden";
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(F().tabPage[i]->Left(), 75 + 1275 * i);
+    EXPECT_EQ(F().picPage[i]->Left(), 90);
+    EXPECT_EQ(F().picPage[i]->Top(), 390);
+    EXPECT_EQ(F().picPage[i]->BackColor(), 0xFFFFFFU);
+    EXPECT_EQ(F().picPage[i]->Visible(), i == 0);
+  }
+  EXPECT_EQ(F().tabPage[1]->Caption(), u"Процессы");
+  EXPECT_EQ(F().shpShape1->BorderColor(), 0xB39B87U);
+  EXPECT_EQ(F().Font().face, u"Verdana");
+  EXPECT_EQ(F().chkTip_Bad->Font().face, u"Verdana");
+  EXPECT_TRUE(F().lblLabel1->Font().bold);
+  EXPECT_EQ(F().lstProc->Font().face, u"MS Sans Serif");
+  EXPECT_EQ(F().cmdProc_Kill->Font().face, u"MS Sans Serif");
+  EXPECT_EQ(F().cmdSaveLog->Font().face, u"Verdana");
+  EXPECT_EQ(F().cmdOK->Caption(), u"ОК");
+  EXPECT_EQ(F().TrayIcon->TipText(), u"Process Drovak 1.3");
+  EXPECT_TRUE(F().TrayIcon->RestoreOnShellFail());
+
+  F().tabPage[2]->SetValue(true);
+  F().tabPage_Click(2);
+  EXPECT_FALSE(F().picPage[0]->Visible());
+  EXPECT_TRUE(F().picPage[2]->Visible());
+}
+
+TEST_F(AppTest, TrayMenuTogglesShowsAndExits) {
+  ASSERT_TRUE(Start());
+  const auto trayWindow = static_cast<std::uint32_t>(F().TrayIcon->hWnd());
+  p_.dialogs().QueueMenuAnswer(menu::kState);
+  p_.tray().Click(trayWindow, platform::button::kRight);
+  p_.loop().Advance(10);
+  ASSERT_FALSE(p_.dialogs().History().empty());
+  EXPECT_EQ(p_.dialogs().History().back().text, u"Включен|-|Основное окно|Выход");
+  EXPECT_FALSE(F().Enabled());
+  EXPECT_FALSE(F().BlockTimerRunning());
+  EXPECT_EQ(F().TrayIconId(), 104);
+
+  p_.dialogs().QueueMenuAnswer(menu::kShow);
+  p_.tray().Click(trayWindow, platform::button::kLeft);
+  p_.loop().Advance(10);
+  EXPECT_TRUE(F().Visible());
+
+  // Closing hides and writes all three files; the program goes on.
+  WriteFile("Blocks.txt", "old.exe=1\r\n");
+  p_.host().Deliver(platform::HostEvent{.kind = platform::HostEventKind::kCloseRequest,
+                                        .window = F().Window(),
+                                        .unloadMode = platform::unload::kUser});
+  EXPECT_FALSE(F().Visible());
+  EXPECT_EQ(ReadFile("Blocks.txt"), "");
+  EXPECT_EQ(p_.tray().IconCount(), 1U);
+
+  // "Выход" writes only the options and removes the icon.
+  F().lstBlock->AddItem(u"new.exe");
+  std::filesystem::remove(dir_.Path() / "Options.cfg");
+  p_.dialogs().QueueMenuAnswer(menu::kExit);
+  p_.tray().Click(trayWindow, platform::button::kRight);
+  p_.loop().Advance(10);
+  EXPECT_EQ(ReadFile("Options.cfg").find("Enabled=False\r\n") != std::string::npos, true);
+  EXPECT_EQ(ReadFile("Blocks.txt"), "");
+  EXPECT_EQ(p_.tray().IconCount(), 0U);
+  EXPECT_FALSE(F().BlockTimerRunning());
+}
+
+TEST_F(AppTest, TheTemporaryIconStaysThreeAndAHalfSecondsAfterTheLastEvent) {
+  WriteFile("Options.cfg", "Enabled=True\r\n");
+  ASSERT_TRUE(Start());
+  F().txtBlock->SetText(u"a.exe");
+  F().cmdBlock_Add->Click.Raise();
+  EXPECT_EQ(F().TrayIconId(), 102);
+  p_.loop().Advance(2000);
+  F().txtBlock->SetText(u"b.exe");
+  F().cmdBlock_Add->Click.Raise();
+  p_.loop().Advance(3000);
+  EXPECT_EQ(F().TrayIconId(), 102) << "5 s after the first, 3 s after the second";
+  p_.loop().Advance(600);
+  EXPECT_EQ(F().TrayIconId(), 101);
+  EXPECT_FALSE(F().tmrIconChanger().Enabled());
+}
+
+}  // namespace
+}  // namespace pd::app::test
