@@ -11,7 +11,6 @@ namespace {
 platform::Font Verdana(bool bold = false) {
   return platform::Font{.face = u"Verdana", .size = 8.25, .bold = bold, .charset = 204};
 }
-platform::Font SansSerif() { return platform::Font{.face = u"MS Sans Serif", .size = 8.25, .charset = 204}; }
 
 constexpr Colour kWhite = 0xFFFFFF;
 constexpr Colour kFrameColour = 0xB39B87;
@@ -76,7 +75,16 @@ frmMain::frmMain(forms::ControlHost& host)
   shpShape1->SetBorderColor(kFrameColour);
   cmdOK = Button(*this, u"cmdOK", u"ОК", 5100, 6600, 1365, 315);
   CreatePage0();
-  CreatePage1();
+  page_ = std::make_unique<ProcessPage>(
+      platform_, services_, host, *picPage[1],
+      ProcessPage::Callbacks{.AddToBlockList =
+                                 [this](StringView name) {
+                                   chkBlock_Active->SetValue(0);
+                                   txtBlock->SetText(name);
+                                   cmdBlock_Add_Click();
+                                 },
+                             .Balloon = [this](StringView title, StringView text,
+                                               int icon) { TrayIcon->ShowBallon(title, text, static_cast<std::uint32_t>(icon)); }});
   CreatePage2();
   TrayIcon = std::make_unique<shell::TrayIcon>(*this, u"TrayIcon");
   HotKeys = std::make_unique<hotkeys::HotKeys>(*this, u"HotKeys");
@@ -110,26 +118,6 @@ void frmMain::CreatePage0() {
   cmdList_Delete = Button(p, u"cmdList_Delete", u"Удалить", 3450, 2475, 1365, 315);
   cmdList_EnableAll[0] = Button(p, u"cmdList_EnableAll", u"Вкл. все", 3450, 3000, 1365, 315, 0);
   cmdList_EnableAll[1] = Button(p, u"cmdList_EnableAll", u"Откл. все", 3450, 3375, 1365, 315, 1);
-}
-
-void frmMain::CreatePage1() {
-  auto& p = *picPage[1];
-  lblTitle = MakeLabel(p, u"lblTitle", u"Список запущенных процессов:", 90, 75, 2880, 195);
-  lblProc_Count = MakeLabel(p, u"lblProc_Count", u"", 3075, 75, 480, 195);
-  cmdSaveLog = Button(p, u"cmdSaveLog", u"сохр. отчет", 5070, 45, 1200, 240);
-  lstProc = List(p, u"lstProc", 90, 300, 6180, 5310, false);
-  lstProc->SetFont(SansSerif());
-  cmdProc_Refresh = Button(p, u"cmdProc_Refresh", u"Обновить", 75, 5700, 990, 315);
-  cmdProc_AddBlock = Button(p, u"cmdProc_AddBlock", u"Добавить в запреты", 1140, 5700, 1740, 315);
-  cmdProc_Kill = Button(p, u"cmdProc_Kill", u"Завершить выделенные", 2955, 5700, 1995, 315);
-  cmdProc_KillFile = Button(p, u"cmdProc_KillFile", u"Удалить файл", 5025, 5700, 1245, 315);
-  for (auto* b : {cmdProc_Refresh.get(), cmdProc_AddBlock.get(), cmdProc_Kill.get(), cmdProc_KillFile.get()}) {
-    b->SetFont(SansSerif());
-  }
-  SaveDialog = std::make_unique<shell::SaveDialog>(p, u"SaveDialog");
-  SaveDialog->SetFilter(u"Текстовый файл (*.txt)|*.txt");
-  SaveDialog->SetFilterIndex(1);
-  SaveDialog->SetFlags(2);
 }
 
 void frmMain::CreatePage2() {
@@ -274,9 +262,7 @@ void frmMain::tabPage_Click(int index) {
   if (index == 1) RefreshProcessList();
 }
 
-void frmMain::RefreshProcessList() {
-  // The process page fills lstProc; without it the page stays empty.
-}
+void frmMain::RefreshProcessList() { page_->RefreshProcessList(); }
 
 void frmMain::cmdOK_Click() {
   SaveOptions();

@@ -38,6 +38,7 @@
 #include <map>
 #include <memory>
 
+#include "app/ProcessPage.h"
 #include "app/modMain.h"
 #include "controls/XP_Button.h"
 #include "controls/XP_CheckBox.h"
@@ -179,11 +180,8 @@ class frmMain final : public forms::Form {
   std::unique_ptr<controls::XP_ListBox> lstEXEList;
   std::unique_ptr<controls::XP_Button> cmdList_Add, cmdList_Delete;
   std::array<std::unique_ptr<controls::XP_Button>, 2> cmdList_EnableAll;
-  // Page 1 (the process page works them).
-  std::unique_ptr<forms::Label> lblTitle, lblProc_Count;
-  std::unique_ptr<controls::XP_ListBox> lstProc;
-  std::unique_ptr<controls::XP_Button> cmdSaveLog, cmdProc_Refresh, cmdProc_AddBlock, cmdProc_Kill, cmdProc_KillFile;
-  std::unique_ptr<shell::SaveDialog> SaveDialog;
+  // Page 1: the process page builds and works its own controls.
+  [[nodiscard]] ProcessPage& Processes() { return *page_; }
   // Page 2.
   std::unique_ptr<forms::Label> lblLabel2;
   std::unique_ptr<controls::XP_ListBox> lstBlock;
@@ -200,7 +198,6 @@ class frmMain final : public forms::Form {
 
  private:
   void CreatePage0();
-  void CreatePage1();
   void CreatePage2();
   void Connect();
   void TrayIcon_MouseDown();
@@ -242,6 +239,7 @@ class frmMain final : public forms::Form {
   };
   std::map<ProcessId, BlockedProcess> blocked_;
   std::unique_ptr<platform::Timer> tmrIconChanger_, tmrUnPresser_, tmrBlock_;
+  std::unique_ptr<ProcessPage> page_;
 };
 
 }  // namespace pd::app

@@ -1,6 +1,8 @@
 // File port: whole-file input and output in bytes, written safely.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/types.h"
@@ -24,6 +26,15 @@ class Files {
   // one step. On any failure the old file stays whole, the temporary file is
   // removed and false is returned.
   virtual bool WriteFileAtomic(StringView path, std::string_view bytes) = 0;
+
+  // The length of a file in bytes; nullopt when no file (a directory, nothing)
+  // is there or it cannot be looked up. The backends ask the file system;
+  // this fallback reads the file.
+  virtual std::optional<std::uint64_t> FileLength(StringView path) {
+    std::string bytes;
+    if (!FileExists(path) || !ReadFile(path, bytes)) return std::nullopt;
+    return bytes.size();
+  }
 
   // Deletes a file; false when it could not be deleted.
   virtual bool RemoveFile(StringView path) = 0;

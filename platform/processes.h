@@ -50,6 +50,13 @@ class Processes {
   // terminated. Never signals id 0 or the program itself.
   virtual bool Terminate(ProcessId id) = 0;
 
+  // When the process started, in the platform's own units: comparable only
+  // with another answer for the same id, later for a process that got the
+  // id after an earlier one ended. 0 when the process is not running (gone,
+  // or ended and not yet reaped) or the time cannot be read. With the name,
+  // it tells whether an id still names the process an earlier walk listed.
+  virtual std::uint64_t StartTime(ProcessId id) = 0;
+
   // The process that created the window; 0 when the window is not valid.
   virtual ProcessId WindowOwner(WindowHandle window) = 0;
 

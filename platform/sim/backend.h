@@ -87,6 +87,13 @@ struct SimProcessOptions {
   bool pathUnreadable = false;      // ExecutablePath fails (protected process)
   bool refusesTermination = false;  // Terminate fails
   ProcessId parent = 0;
+  // A terminated process ends this long after the request on the virtual
+  // clock (Terminate succeeds at once), as a process that takes a while to
+  // unwind; its executable stays in use until then.
+  std::uint64_t exitDelayMs = 0;
+  // The process gets this id instead of the next one: the system reused the
+  // id of a process that ended. 0: the next id.
+  ProcessId id = 0;
 };
 
 class SimProcesses final : public platform::Processes {
@@ -98,6 +105,14 @@ class SimProcesses final : public platform::Processes {
   bool Terminate(ProcessId id) override;
   ProcessId WindowOwner(WindowHandle window) override;
   ProcessId CurrentProcess() override { return self_; }
+  // Increases with every start, never 0.
+  std::uint64_t StartTime(ProcessId id) override;
+
+  // The virtual clock for exitDelayMs (the platform's loop).
+  void SetClock(std::function<std::uint64_t()> clock) { clock_ = std::move(clock); }
+  // Whether a running process has its executable at path (the file is in
+  // use: the simulated files refuse to remove it, as Windows does).
+  [[nodiscard]] bool ImageInUse(StringView path) const;
 
   // Starts a process from a full path; its file name is the path's last
   // component (after '\\' or '/'). Ids are handed out in increasing order.
@@ -128,11 +143,19 @@ class SimProcesses final : public platform::Processes {
     SimProcessOptions options;
     bool endAfterWalk = false;
     bool endAtWalk = false;
+    std::uint64_t started = 0;
+    std::optional<std::uint64_t> endAt;  // terminated with an exit delay
   };
   Proc* Find(ProcessId id);
+  // Ends the terminated processes whose exit delay has passed.
+  void Reap();
+  [[nodiscard]] bool Alive(const Proc& p) const { return !p.endAt || *p.endAt > Now(); }
+  [[nodiscard]] std::uint64_t Now() const { return clock_ ? clock_() : 0; }
 
   ProcessId self_;
   ProcessId nextId_ = 4000;
+  std::uint64_t starts_ = 0;
+  std::function<std::uint64_t()> clock_;
   std::vector<Proc> procs_;  // in start order, which is the walk order
   std::map<WindowHandle, ProcessId> windows_;
   WindowHandle nextWindow_ = 0x10010;
@@ -176,6 +199,7 @@ class SimInput final : public platform::Input {
 
 class SimFiles final : public platform::Files {
  public:
+  std::optional<std::uint64_t> FileLength(StringView path) override;
   bool FileExists(StringView path) override;
   bool ReadFile(StringView path, std::string& bytes) override;
   bool WriteFileAtomic(StringView path, std::string_view bytes) override;
@@ -185,11 +209,14 @@ class SimFiles final : public platform::Files {
   // Faults: the next writes fail before the old file is touched (a folder
   // that refuses new files, a full disk).
   void FailWrites(bool fail) { failWrites_ = fail; }
+  // Files RemoveFile refuses while inUse says so (a running executable).
+  void SetInUse(std::function<bool(StringView)> inUse) { inUse_ = std::move(inUse); }
   [[nodiscard]] int Writes() const { return writes_; }
 
  private:
   bool Fail(std::string_view what);
   bool failWrites_ = false;
+  std::function<bool(StringView)> inUse_;
   int writes_ = 0;
   String lastError_;
 };

@@ -23,6 +23,14 @@ bool SimFiles::FileExists(StringView path) {
   return !ec && fs::exists(st) && !fs::is_directory(st);
 }
 
+std::optional<std::uint64_t> SimFiles::FileLength(StringView path) {
+  if (!FileExists(path)) return std::nullopt;
+  std::error_code ec;
+  const auto size = fs::file_size(fs::path(path), ec);
+  if (ec) return std::nullopt;
+  return static_cast<std::uint64_t>(size);
+}
+
 bool SimFiles::ReadFile(StringView path, std::string& bytes) {
   std::ifstream in(fs::path(path), std::ios::binary);
   if (!in) return Fail("ReadFile: cannot open");
@@ -61,6 +69,7 @@ bool SimFiles::WriteFileAtomic(StringView path, std::string_view bytes) {
 }
 
 bool SimFiles::RemoveFile(StringView path) {
+  if (inUse_ && inUse_(path)) return Fail("RemoveFile: the file is in use by a running process");
   std::error_code ec;
   if (!fs::remove(fs::path(path), ec) || ec) return Fail("RemoveFile: " + (ec ? ec.message() : "no such file"));
   return true;

@@ -5,14 +5,25 @@
 namespace pd::sim {
 
 SimProcesses::Proc* SimProcesses::Find(ProcessId id) {
+  Reap();
   auto it = std::find_if(procs_.begin(), procs_.end(), [id](const Proc& p) { return p.id == id; });
   return it == procs_.end() ? nullptr : &*it;
 }
 
+void SimProcesses::Reap() {
+  std::vector<ProcessId> ended;
+  for (const Proc& p : procs_) {
+    if (!Alive(p)) ended.push_back(p.id);
+  }
+  for (ProcessId id : ended) End(id);
+}
+
 ProcessId SimProcesses::Start(StringView path, SimProcessOptions options) {
   const auto cut = path.find_last_of(u"\\/");
-  Proc p{nextId_, String(cut == StringView::npos ? path : path.substr(cut + 1)), String(path), options};
-  nextId_ += 4;
+  const ProcessId id = options.id != 0 ? options.id : nextId_;
+  if (options.id == 0) nextId_ += 4;
+  Proc p{id, String(cut == StringView::npos ? path : path.substr(cut + 1)), String(path), options};
+  p.started = ++starts_;
   procs_.push_back(std::move(p));
   return procs_.back().id;
 }
@@ -31,11 +42,21 @@ void SimProcesses::EndAtNextWalk(ProcessId id) {
 }
 
 bool SimProcesses::IsRunning(ProcessId id) const {
-  return std::any_of(procs_.begin(), procs_.end(), [id](const Proc& p) { return p.id == id; });
+  return std::any_of(procs_.begin(), procs_.end(), [&](const Proc& p) { return p.id == id && Alive(p); });
+}
+
+bool SimProcesses::ImageInUse(StringView path) const {
+  return std::any_of(procs_.begin(), procs_.end(), [&](const Proc& p) { return p.path == path && Alive(p); });
+}
+
+std::uint64_t SimProcesses::StartTime(ProcessId id) {
+  const Proc* p = Find(id);
+  return p == nullptr ? 0 : p->started;
 }
 
 void SimProcesses::Walk(const Visitor& visit) {
   ++walks_;
+  Reap();
   std::erase_if(procs_, [](const Proc& p) { return p.endAtWalk; });
   // A point-in-time copy, as a system snapshot is: the visitor may end or
   // start processes without disturbing the walk.
@@ -70,7 +91,11 @@ bool SimProcesses::Terminate(ProcessId id) {
   if (id == 0 || id == self_) return false;
   Proc* p = Find(id);
   if (p == nullptr || p->options.refusesTermination) return false;
-  End(id);
+  if (p->options.exitDelayMs == 0) {
+    End(id);
+  } else if (!p->endAt) {
+    p->endAt = Now() + p->options.exitDelayMs;
+  }
   return true;
 }
 

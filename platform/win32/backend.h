@@ -37,6 +37,10 @@ class Win32Processes final : public platform::Processes {
   // GetWindowThreadProcessId; 0 for a window that is not valid.
   ProcessId WindowOwner(WindowHandle window) override;
   ProcessId CurrentProcess() override;
+  // The creation time of GetProcessTimes (OpenProcess with limited query
+  // rights, granted for nearly every process); 0 when the process cannot be
+  // opened or has exited (GetExitCodeProcess no longer STILL_ACTIVE).
+  std::uint64_t StartTime(ProcessId id) override;
 };
 
 // ---- Keyboard, pointer and the foreground ------------------------------------
@@ -120,6 +124,7 @@ class Win32Loop final : public platform::EventLoop {
 
 class Win32Files final : public platform::Files {
  public:
+  std::optional<std::uint64_t> FileLength(StringView path) override;
   // GetFileAttributesW: true for any file that is not a directory.
   bool FileExists(StringView path) override;
   bool ReadFile(StringView path, std::string& bytes) override;

@@ -37,6 +37,14 @@ bool Win32Files::FileExists(StringView path) {
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+std::optional<std::uint64_t> Win32Files::FileLength(StringView path) {
+  if (path.empty()) return std::nullopt;
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data) == FALSE) return std::nullopt;
+  if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return std::nullopt;
+  return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 bool Win32Files::ReadFile(StringView path, std::string& bytes) {
   HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -17,6 +17,7 @@ namespace {
 
 // Access masks of the process calls.
 constexpr DWORD kQueryAndRead = 0x410;  // PROCESS_QUERY_INFORMATION | PROCESS_VM_READ
+constexpr DWORD kQueryLimited = 0x1000;  // PROCESS_QUERY_LIMITED_INFORMATION
 constexpr DWORD kAllAccess = 0x1F0FFF;  // every right a process had before Vista; granted on all versions
 constexpr DWORD kPathBuffer = 260;
 constexpr DWORD kLongPathBuffer = 32768;
@@ -107,6 +108,20 @@ ProcessId Win32Processes::WindowOwner(WindowHandle window) {
   DWORD pid = 0;
   if (GetWindowThreadProcessId(hwnd, &pid) == 0) return 0;
   return pid;
+}
+
+std::uint64_t Win32Processes::StartTime(ProcessId id) {
+  if (id == 0) return 0;
+  Handle process(OpenProcess(kQueryLimited, FALSE, id));
+  if (!process.Valid()) return 0;
+  DWORD code = 0;
+  if (GetExitCodeProcess(process.Get(), &code) == FALSE || code != STILL_ACTIVE) return 0;
+  FILETIME created{};
+  FILETIME exited{};
+  FILETIME kernel{};
+  FILETIME user{};
+  if (GetProcessTimes(process.Get(), &created, &exited, &kernel, &user) == FALSE) return 0;
+  return (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
 }
 
 ProcessId Win32Processes::CurrentProcess() { return GetCurrentProcessId(); }

@@ -136,6 +136,9 @@ class X11Processes final : public platform::Processes {
   // that does not exist, or without a display.
   ProcessId WindowOwner(WindowHandle window) override;
   ProcessId CurrentProcess() override;
+  // Field 22 of /proc/<id>/stat (clock ticks after boot) plus 1, read afresh
+  // every time; 0 for a zombie (state Z or X) or a process that is gone.
+  std::uint64_t StartTime(ProcessId id) override;
 
   // Number of per-process reads so far (for tests and the benchmark).
   [[nodiscard]] std::uint64_t Reads() const { return reads_; }
@@ -298,6 +301,7 @@ FileFailure ReplaceFile(const std::string& target, std::string_view bytes, unsig
 
 class X11Files final : public platform::Files {
  public:
+  std::optional<std::uint64_t> FileLength(StringView path) override;
   // Regular files (after following links) count; directories, other kinds
   // and errors do not.
   bool FileExists(StringView path) override;

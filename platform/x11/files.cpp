@@ -131,6 +131,13 @@ bool X11Files::FileExists(StringView path) {
   return stat(text::ToUtf8(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+std::optional<std::uint64_t> X11Files::FileLength(StringView path) {
+  if (path.empty()) return std::nullopt;
+  struct stat st {};
+  if (stat(text::ToUtf8(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
 bool X11Files::ReadFile(StringView path, std::string& bytes) {
   const std::string p = text::ToUtf8(path);
   if (const FileFailure f = ReadWholeFile(p, bytes); f.step != nullptr) {

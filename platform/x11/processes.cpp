@@ -219,6 +219,27 @@ bool X11Processes::Terminate(ProcessId id) {
   return kill(pid, SIGKILL) == 0;
 }
 
+std::uint64_t X11Processes::StartTime(ProcessId id) {
+  if (id == 0) return 0;
+  std::string stat;
+  if (!ReadSmall(PidPath(id, "stat"), stat, 1024)) return 0;
+  const auto close = stat.rfind(')');
+  if (close == std::string::npos) return 0;
+  // After ") ": the state (field 3), then fields 4 to 22.
+  const char* p = stat.c_str() + close + 1;
+  while (*p == ' ') ++p;
+  if (*p == 'Z' || *p == 'X' || *p == 'x' || *p == '\0') return 0;
+  for (int field = 3; field < 22; ++field) {
+    while (*p != '\0' && *p != ' ') ++p;
+    while (*p == ' ') ++p;
+    if (*p == '\0') return 0;
+  }
+  char* end = nullptr;
+  const unsigned long long ticks = std::strtoull(p, &end, 10);
+  if (end == p) return 0;
+  return static_cast<std::uint64_t>(ticks) + 1;
+}
+
 ProcessId X11Processes::CurrentProcess() { return static_cast<ProcessId>(getpid()); }
 
 ProcessId X11Processes::WindowOwner(WindowHandle window) {

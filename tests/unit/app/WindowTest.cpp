@@ -33,9 +33,9 @@ TEST_F(AppTest, LayoutAndPlacement) {
   EXPECT_EQ(F().Font().face, u"Verdana");
   EXPECT_EQ(F().chkTip_Bad->Font().face, u"Verdana");
   EXPECT_TRUE(F().lblLabel1->Font().bold);
-  EXPECT_EQ(F().lstProc->Font().face, u"MS Sans Serif");
-  EXPECT_EQ(F().cmdProc_Kill->Font().face, u"MS Sans Serif");
-  EXPECT_EQ(F().cmdSaveLog->Font().face, u"Verdana");
+  EXPECT_EQ(F().Processes().lstProc().Font().face, u"MS Sans Serif");
+  EXPECT_EQ(F().Processes().cmdProc_Kill().Font().face, u"MS Sans Serif");
+  EXPECT_EQ(F().Processes().cmdSaveLog().Font().face, u"Verdana");
   EXPECT_EQ(F().cmdOK->Caption(), u"ОК");
   EXPECT_EQ(F().TrayIcon->TipText(), u"Process Drovak 1.3");
   EXPECT_TRUE(F().TrayIcon->RestoreOnShellFail());
@@ -98,6 +98,28 @@ TEST_F(AppTest, TheTemporaryIconStaysThreeAndAHalfSecondsAfterTheLastEvent) {
   p_.loop().Advance(600);
   EXPECT_EQ(F().TrayIconId(), 101);
   EXPECT_FALSE(F().tmrIconChanger().Enabled());
+}
+
+}  // namespace
+}  // namespace pd::app::test
+
+namespace pd::app::test {
+namespace {
+
+TEST_F(AppTest, TheProcessPageRefreshesWhenItBecomesCurrentOrTheWindowShows) {
+  ASSERT_TRUE(Start());
+  auto& list = F().Processes().lstProc();
+  p_.processes().Start(u"C:/apps/one.exe");
+  F().tabPage_Click(0);
+  EXPECT_EQ(list.ListCount(), 0) << "other pages do not refresh";
+  F().tabPage[1]->SetValue(true);
+  F().tabPage_Click(1);
+  EXPECT_TRUE(F().picPage[1]->Visible());
+  const int listed = list.ListCount();
+  EXPECT_GT(listed, 0);
+  p_.processes().Start(u"C:/apps/two.exe");
+  F().mnuShow_Click();
+  EXPECT_EQ(list.ListCount(), listed + 1);
 }
 
 }  // namespace
