@@ -30,8 +30,8 @@ std::unique_ptr<controls::XP_Button> Button(forms::Container& parent, StringView
   return b;
 }
 
-std::unique_ptr<controls::XP_CheckBox> CheckBox(forms::Container& parent, StringView name, StringView caption,
-                                                int left, int top, int width, int height) {
+std::unique_ptr<controls::XP_CheckBox> CheckBox(forms::Container& parent, StringView name, StringView caption, int left,
+                                                int top, int width, int height) {
   auto c = Make<controls::XP_CheckBox>(parent, name, left, top, width, height);
   c->SetBackColor(kWhite);
   c->SetAutoSizeH(true);
@@ -40,7 +40,7 @@ std::unique_ptr<controls::XP_CheckBox> CheckBox(forms::Container& parent, String
 }
 
 std::unique_ptr<forms::Label> MakeLabel(forms::Container& parent, StringView name, StringView caption, int left,
-                                      int top, int width, int height) {
+                                        int top, int width, int height) {
   auto l = Make<forms::Label>(parent, name, left, top, width, height);
   l->SetCaption(caption);
   return l;
@@ -77,14 +77,15 @@ frmMain::frmMain(forms::ControlHost& host)
   CreatePage0();
   page_ = std::make_unique<ProcessPage>(
       platform_, services_, host, *picPage[1],
-      ProcessPage::Callbacks{.AddToBlockList =
-                                 [this](StringView name) {
-                                   chkBlock_Active->SetValue(0);
-                                   txtBlock->SetText(name);
-                                   cmdBlock_Add_Click();
-                                 },
-                             .Balloon = [this](StringView title, StringView text,
-                                               int icon) { TrayIcon->ShowBallon(title, text, static_cast<std::uint32_t>(icon)); }});
+      ProcessPage::Callbacks{
+          .AddToBlockList =
+              [this](StringView name) {
+                chkBlock_Active->SetValue(0);
+                txtBlock->SetText(name);
+                cmdBlock_Add_Click();
+              },
+          .Balloon = [this](StringView title, StringView text,
+                            int icon) { TrayIcon->ShowBallon(title, text, static_cast<std::uint32_t>(icon)); }});
   CreatePage2();
   TrayIcon = std::make_unique<shell::TrayIcon>(*this, u"TrayIcon");
   HotKeys = std::make_unique<hotkeys::HotKeys>(*this, u"HotKeys");
@@ -190,9 +191,7 @@ bool frmMain::Load() {
   return true;
 }
 
-int frmMain::NormalIconId() const {
-  return enabled_ ? platform::res::kIconEnabled : platform::res::kIconDisabled;
-}
+int frmMain::NormalIconId() const { return enabled_ ? platform::res::kIconEnabled : platform::res::kIconDisabled; }
 
 void frmMain::SetTrayIcon(int resourceId) {
   trayIconId_ = resourceId;

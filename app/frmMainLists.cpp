@@ -31,9 +31,7 @@ String Trim(StringView s) {
   return String(s);
 }
 
-bool AllOf(StringView s, bool (*pred)(char16_t)) {
-  return !s.empty() && std::all_of(s.begin(), s.end(), pred);
-}
+bool AllOf(StringView s, bool (*pred)(char16_t)) { return !s.empty() && std::all_of(s.begin(), s.end(), pred); }
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 bool IsAlnum(char16_t c) { return IsDigit(c) || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
 
@@ -162,9 +160,12 @@ void frmMain::LoadOptions() {
 void frmMain::SaveOptions() {
   RemoveLeftoverTemps();
   const std::pair<const char16_t*, bool> keys[] = {
-      {u"AutoStart", chkAutoStart->Value() == 1}, {u"ShowOnHotKey", chkHKShow->Value() == 1},
-      {u"Enabled", enabled_},                     {u"TipNormal", chkTip_Good->Value() == 1},
-      {u"TipIgnore", chkTip_Bad->Value() == 1},   {u"TipBlock", chkTip_Block->Value() == 1},
+      {u"AutoStart", chkAutoStart->Value() == 1},
+      {u"ShowOnHotKey", chkHKShow->Value() == 1},
+      {u"Enabled", enabled_},
+      {u"TipNormal", chkTip_Good->Value() == 1},
+      {u"TipIgnore", chkTip_Bad->Value() == 1},
+      {u"TipBlock", chkTip_Block->Value() == 1},
   };
   for (const auto& [key, on] : keys) optionsDoc_.SetKeyValue(u"", key, BoolToText(on));
   if (!optionsDoc_.SaveFile(platform_.files(), DataPath(kOptionsFile))) ReportSaveFailure(kOptionsFile);

@@ -8,7 +8,8 @@ namespace {
 class HotKeyTest : public AppTest {
  protected:
   void SetUp() override {
-    WriteFile("Options.cfg", "ShowOnHotKey=False\r\nEnabled=True\r\nTipNormal=True\r\nTipIgnore=True\r\nTipBlock=True\r\n");
+    WriteFile("Options.cfg",
+              "ShowOnHotKey=False\r\nEnabled=True\r\nTipNormal=True\r\nTipIgnore=True\r\nTipBlock=True\r\n");
     WriteFile("Exclamations.txt", "keep.exe=1\r\nloose.exe=0\r\n");
     WriteFile("Blocks.txt", "game.exe=1\r\nNOTEPAD2.EXE=1\r\noff.exe=0\r\nProcessDrovak.exe=1\r\n");
     ASSERT_TRUE(Start());
@@ -122,8 +123,8 @@ TEST_F(HotKeyTest, BlockTimerEndsBlockedProgramsButNeverItself) {
     const char16_t* path;
     bool killed;
   };
-  for (const Case c : {Case{u"D:/games/game.exe", true}, Case{u"C:/apps/notepad2.exe", true},
-                       Case{u"C:/apps/off.exe", false}}) {
+  for (const Case c :
+       {Case{u"D:/games/game.exe", true}, Case{u"C:/apps/notepad2.exe", true}, Case{u"C:/apps/off.exe", false}}) {
     const ProcessId id = p_.processes().Start(c.path);
     const std::size_t before = BalloonCount();
     p_.loop().Advance(30);

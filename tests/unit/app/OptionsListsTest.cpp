@@ -151,14 +151,12 @@ TEST_F(AppTest, LeftoverTemporaryFilesOfOurOwnSavesAreSweptNothingElse) {
     const char16_t* target;
     bool leftover;
   };
-  for (const Case c : {Case{u".Blocks.txt.Ab3xYz", u"Blocks.txt", true},
-                       Case{u"Options.cfg.1234-7.tmp", u"Options.cfg", true},
-                       Case{u"Exclamations.txt.tmp~", u"Exclamations.txt", true},
-                       Case{u".Blocks.txt.Ab3xY", u"Blocks.txt", false},
-                       Case{u".Blocks.txt.Ab3xY!", u"Blocks.txt", false},
-                       Case{u"Options.cfg.12a4-7.tmp", u"Options.cfg", false},
-                       Case{u"Options.cfg.-7.tmp", u"Options.cfg", false},
-                       Case{u".Notes.txt.Ab3xYz", u"Blocks.txt", false}, Case{u"Blocks.txt", u"Blocks.txt", false}}) {
+  for (const Case c :
+       {Case{u".Blocks.txt.Ab3xYz", u"Blocks.txt", true}, Case{u"Options.cfg.1234-7.tmp", u"Options.cfg", true},
+        Case{u"Exclamations.txt.tmp~", u"Exclamations.txt", true}, Case{u".Blocks.txt.Ab3xY", u"Blocks.txt", false},
+        Case{u".Blocks.txt.Ab3xY!", u"Blocks.txt", false}, Case{u"Options.cfg.12a4-7.tmp", u"Options.cfg", false},
+        Case{u"Options.cfg.-7.tmp", u"Options.cfg", false}, Case{u".Notes.txt.Ab3xYz", u"Blocks.txt", false},
+        Case{u"Blocks.txt", u"Blocks.txt", false}}) {
     EXPECT_EQ(frmMain::IsLeftoverTemp(c.name, c.target), c.leftover) << text::ToUtf8(c.name);
   }
   WriteFile(".Blocks.txt.Ab3xYz", "x");

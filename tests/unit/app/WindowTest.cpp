@@ -65,9 +65,8 @@ TEST_F(AppTest, TrayMenuTogglesShowsAndExits) {
 
   // Closing hides and writes all three files; the program goes on.
   WriteFile("Blocks.txt", "old.exe=1\r\n");
-  p_.host().Deliver(platform::HostEvent{.kind = platform::HostEventKind::kCloseRequest,
-                                        .window = F().Window(),
-                                        .unloadMode = platform::unload::kUser});
+  p_.host().Deliver(platform::HostEvent{
+      .kind = platform::HostEventKind::kCloseRequest, .window = F().Window(), .unloadMode = platform::unload::kUser});
   EXPECT_FALSE(F().Visible());
   EXPECT_EQ(ReadFile("Blocks.txt"), "");
   EXPECT_EQ(p_.tray().IconCount(), 1U);
