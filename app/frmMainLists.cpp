@@ -172,7 +172,12 @@ void frmMain::SaveOptions() {
   ApplyAutoStart();
 }
 
-String frmMain::AutoStartCommand() { return u"\"" + platform_.app().OwnPath() + u"\""; }
+String frmMain::AutoStartCommand() {
+  // Appended, not concatenated: GCC 12 mistakes "x" + s for an overlapping copy.
+  String command(u"\"");
+  command.append(platform_.app().OwnPath()).push_back(u'"');
+  return command;
+}
 
 void frmMain::ApplyAutoStart() {
   if (!registry_) registry_ = std::make_unique<clsReg>(platform_.registry());
