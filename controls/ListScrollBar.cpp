@@ -1,5 +1,6 @@
 #include "controls/ListScrollBar.h"
 
+#include "controls/ControlInput.h"
 #include "controls/ListScroll.h"
 #include "controls/ScrollGeometry.h"
 #include "controls/ScrollPainter.h"
@@ -135,10 +136,7 @@ PressTracker::Pointer ListScrollBar::Where(const ScrollPart& part, const forms::
   return PressTracker::Pointer{.over = part.Over(e.x, e.y), .captured = part.HasCapture()};
 }
 
-bool ListScrollBar::PointerOn(const ScrollPart& part) const {
-  const forms::ControlHost& host = list_.GetSite().Host();
-  return host.WindowFromPoint(host.GetPlatform().input().CursorPos()) == part.hWnd();
-}
+bool ListScrollBar::PointerOn(const ScrollPart& part) const { return PointerOver(part).over; }
 
 void ListScrollBar::OnUnMover() {
   for (ScrollPart* part : parts_) {

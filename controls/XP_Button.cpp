@@ -1,6 +1,7 @@
 #include "controls/XP_Button.h"
 
 #include "controls/CaptionLayout.h"
+#include "controls/ControlInput.h"
 #include "forms/ControlHost.h"
 #include "forms/Form.h"
 
@@ -71,11 +72,7 @@ XP_Button::~XP_Button() = default;
 
 // ---- State machine ---------------------------------------------------------------
 
-PressTracker::Pointer XP_Button::Where() const {
-  const forms::ControlHost& host = GetSite().Host();
-  const Point cursor = GetSite().GetPlatform().input().CursorPos();
-  return PressTracker::Pointer{host.WindowFromPoint(cursor) == hWnd(), host.GetCapture() == hWnd()};
-}
+PressTracker::Pointer XP_Button::Where() const { return PointerOver(*this); }
 
 void XP_Button::Apply(const PressTracker::Reaction& r) {
   for (PressTracker::Step step : r) {
@@ -99,15 +96,6 @@ void XP_Button::Apply(const PressTracker::Reaction& r) {
 }
 
 bool XP_Button::WatchRunning() const { return tmrUnMover_->Enabled(); }
-
-void XP_Button::RaiseMouse(const Event<std::int16_t&, std::int16_t&, float&, float&>& event,
-                           const forms::MouseEvent& e) {
-  auto button = static_cast<std::int16_t>(e.button);
-  auto shift = static_cast<std::int16_t>(e.shift);
-  auto x = static_cast<float>(e.x * kTwipsPerPixel);
-  auto y = static_cast<float>(e.y * kTwipsPerPixel);
-  event.Raise(button, shift, x, y);
-}
 
 void XP_Button::OnMouseDown(const forms::MouseEvent& e) {
   if (!tracker_.TakesMouse()) return;

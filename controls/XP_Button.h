@@ -183,7 +183,6 @@ class XP_Button : public forms::Control {
   void Paint(Look state, bool force);
   void ToggleValue();
   [[nodiscard]] int FrameTop(int frameHeight) const;
-  static void RaiseMouse(const Event<std::int16_t&, std::int16_t&, float&, float&>& event, const forms::MouseEvent& e);
 
   PressTracker tracker_;
   std::unique_ptr<platform::Timer> tmrUnMover_;

@@ -152,7 +152,6 @@ class XP_CheckBox : public forms::Control {
   void AdvanceValue();
   [[nodiscard]] int BoxWidth() const;
   [[nodiscard]] int FrameHeight() const;
-  static void RaiseMouse(const Event<std::int16_t&, std::int16_t&, float&, float&>& event, const forms::MouseEvent& e);
 
   PressTracker tracker_{PressTracker::Options{.focusLook = false}};
   std::unique_ptr<platform::Timer> tmrUnMover_;
