@@ -217,6 +217,8 @@ class frmMain final : public forms::Form {
   // ended process waiting for its parent keeps its name, not its path).
   bool StillRunning(ProcessId id, StringView name, StringView pathBefore);
   [[nodiscard]] bool AnyBlockOn() const;
+  // The names switched on in the block list, in lower case, in list order.
+  void BlockedNames(std::vector<String>& out) const;
 
   platform::Platform& platform_;
   modMain services_;
@@ -238,6 +240,11 @@ class frmMain final : public forms::Form {
     bool seen = false;
   };
   std::map<ProcessId, BlockedProcess> blocked_;
+  // What the latest walk of the block timer looked for, and the process
+  // table's mark taken before it: a tick that finds both unchanged, and no
+  // ended process to wait for, has nothing new to see.
+  std::vector<String> blockNames_;
+  std::uint64_t blockMark_ = 0;
   std::unique_ptr<platform::Timer> tmrIconChanger_, tmrUnPresser_, tmrBlock_;
   std::unique_ptr<ProcessPage> page_;
 };

@@ -1,5 +1,6 @@
 // frmMain: the block timer, which ends every running process whose name is
 // on in the block list.
+#include <algorithm>
 #include <vector>
 
 #include "app/frmMain.h"
@@ -11,23 +12,46 @@ namespace {
 // How long a terminated blocked process may take to go before it counts as
 // one that could not be ended.
 constexpr std::uint64_t kBlockGiveUpMs = 1000;
+
+// Whether name, lower-cased, is lower.
+bool SameLowered(StringView name, StringView lower) {
+  return name.size() == lower.size() &&
+         std::equal(name.begin(), name.end(), lower.begin(), [](char16_t a, char16_t b) { return text::LowerChar(a) == b; });
+}
 }  // namespace
 
+// The timer fires as often as the platform's timers allow; a tick walks
+// the processes only when something may have changed since its last walk:
+// a process started or replaced its executable (the process table's mark),
+// the block list's switched-on names changed, or a process it ended has yet
+// to go.
 void frmMain::tmrBlock_Timer() {
+  thread_local std::vector<String> names;
+  BlockedNames(names);
   // With no entry on there is nothing to look for: no walk at all.
-  if (!AnyBlockOn()) {
+  if (names.empty()) {
     blocked_.clear();
+    blockNames_.clear();
     return;
   }
+  const std::uint64_t mark = platform_.processes().ChangeMark();
+  const bool waiting = std::any_of(blocked_.begin(), blocked_.end(), [](const auto& b) { return !b.second.settled; });
+  if (mark == blockMark_ && names == blockNames_ && !waiting) return;
+  blockMark_ = mark;
+  blockNames_.swap(names);
+
   ++blockWalks_;
   const std::uint64_t now = platform_.loop().TickCount();
   const String own = text::LowerCase(platform_.app().OwnPath());
   for (auto& entry : blocked_) entry.second.seen = false;
   std::vector<std::pair<ProcessId, String>> found;
   services_.ForEachProcess([&](const platform::ProcessEntry& e) {
-    String name = ProcessRecord(e).ExeFile();
-    if (!IsBlocked(name, false) || text::LowerCase(name) == u"explorer.exe") return;
-    found.emplace_back(e.th32ProcessID, std::move(name));
+    // Compared in place: a walk of a thousand processes allocates nothing
+    // for the names that are not blocked.
+    const StringView name(e.szExeFile.data(), std::char_traits<char16_t>::length(e.szExeFile.data()));
+    const auto blocked = [&](StringView lower) { return SameLowered(name, lower); };
+    if (std::none_of(blockNames_.begin(), blockNames_.end(), blocked) || SameLowered(name, u"explorer.exe")) return;
+    found.emplace_back(e.th32ProcessID, String(name));
   });
   for (const auto& [id, name] : found) {
     // The path is read only for a blocked name: the program never ends

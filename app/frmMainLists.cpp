@@ -46,6 +46,13 @@ bool frmMain::IsException(StringView name, bool countDisabled) const {
 
 bool frmMain::IsBlocked(StringView name, bool countDisabled) const { return InList(*lstBlock, name, countDisabled); }
 
+void frmMain::BlockedNames(std::vector<String>& out) const {
+  out.clear();
+  for (std::int32_t i = 0; i < lstBlock->ListCount(); ++i) {
+    if (lstBlock->ListChecked(i)) out.push_back(text::LowerCase(lstBlock->List(i)));
+  }
+}
+
 bool frmMain::AnyBlockOn() const {
   for (std::int32_t i = 0; i < lstBlock->ListCount(); ++i) {
     if (lstBlock->ListChecked(i)) return true;

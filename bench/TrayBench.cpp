@@ -10,6 +10,7 @@
 //
 //   cmake --preset release && cmake --build --preset release --target tray_bench
 //   scripts/with-xvfb --tray --notify -- build/release/bench/tray_bench
+#include <poll.h>
 #include <benchmark/benchmark.h>
 #include <time.h>
 
@@ -134,6 +135,20 @@ void BM_IdleCpu(benchmark::State& state) {
   p.icon->SetRestoreOnShellFail(false);
 }
 BENCHMARK(BM_IdleCpu)->Arg(0)->Arg(1)->Arg(2)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// What the machine charges for a bare wake-up every 100 ms (a ppoll with
+// nothing to watch), the floor under arg 2 above.
+void BM_BareWake(benchmark::State& state) {
+  double cpu = 0;
+  for (auto _ : state) {
+    const double c0 = CpuSeconds();
+    timespec to{0, 100'000'000};
+    for (int i = 0; i < 50; ++i) ppoll(nullptr, 0, &to, nullptr);
+    cpu += CpuSeconds() - c0;
+  }
+  state.counters["cpu_percent"] = 100.0 * cpu / 5;
+}
+BENCHMARK(BM_BareWake)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -57,6 +57,14 @@ class Processes {
   // it tells whether an id still names the process an earlier walk listed.
   virtual std::uint64_t StartTime(ProcessId id) = 0;
 
+  // A mark of the process table that differs from an earlier answer
+  // whenever a process may have started, or replaced its executable, in
+  // between: with equal marks a walk lists no process the earlier walk did
+  // not (processes may have ended). A backend that cannot tell cheaply
+  // answers a new mark every time, so a caller that walks on a new mark
+  // walks every time there.
+  virtual std::uint64_t ChangeMark() = 0;
+
   // The process that created the window; 0 when the window is not valid.
   virtual ProcessId WindowOwner(WindowHandle window) = 0;
 

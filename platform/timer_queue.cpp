@@ -32,17 +32,24 @@ class TimerQueue::QueueTimer final : public Timer {
   [[nodiscard]] std::int64_t Due() const { return due_; }
   [[nodiscard]] std::uint64_t Serial() const { return serial_; }
 
-  // Reschedules from now, then runs the tick (which may destroy this).
-  void FireNow() {
-    Reschedule();
+  // Reschedules from now, or from the start of the pass when that was
+  // within the slack, then runs the tick (which may destroy this).
+  void FireNow(std::int64_t passStart) {
+    if (auto state = state_.lock()) {
+      const std::int64_t now = state->clock();
+      Reschedule(now - passStart <= state->slack ? passStart : now);
+    }
     Fire();
   }
 
  private:
   void Reschedule() {
+    if (auto state = state_.lock()) Reschedule(state->clock());
+  }
+  void Reschedule(std::int64_t from) {
     auto state = state_.lock();
     if (!state || !enabled_ || interval_ <= 0) return;
-    due_ = state->clock() + static_cast<std::int64_t>(EffectiveInterval(interval_)) * state->unitsPerMs;
+    due_ = from + static_cast<std::int64_t>(EffectiveInterval(interval_)) * state->unitsPerMs;
   }
 
   std::weak_ptr<State> state_;
@@ -52,9 +59,10 @@ class TimerQueue::QueueTimer final : public Timer {
   std::int64_t due_ = 0;
 };
 
-TimerQueue::TimerQueue(Clock clock, std::int64_t unitsPerMs) : state_(std::make_shared<State>()) {
+TimerQueue::TimerQueue(Clock clock, std::int64_t unitsPerMs, std::int64_t slack) : state_(std::make_shared<State>()) {
   state_->clock = std::move(clock);
   state_->unitsPerMs = unitsPerMs > 0 ? unitsPerMs : 1;
+  state_->slack = slack > 0 ? slack : 0;
 }
 
 TimerQueue::~TimerQueue() = default;
@@ -78,17 +86,21 @@ std::int64_t TimerQueue::NextDue() const {
 }
 
 bool TimerQueue::FireOne() {
-  QueueTimer* t = DueAt(state_->clock());
+  const std::int64_t now = state_->clock();
+  QueueTimer* t = DueAt(now);
   if (t == nullptr) return false;
-  t->FireNow();
+  t->FireNow(now);
   return true;
 }
 
 int TimerQueue::FireDue(const std::function<bool()>& stop) {
   const std::int64_t now = state_->clock();
+  // Nothing fires early unless something is due now.
+  if (state_->slack > 0 && NextDue() > now) return 0;
+  const std::int64_t limit = now + state_->slack;
   std::vector<std::pair<std::int64_t, std::uint64_t>> due;  // (due time, serial)
   for (const auto& [serial, t] : state_->timers) {
-    if (t->Waiting() && t->Due() <= now) due.emplace_back(t->Due(), serial);
+    if (t->Waiting() && t->Due() <= limit) due.emplace_back(t->Due(), serial);
   }
   std::sort(due.begin(), due.end());
   int fired = 0;
@@ -97,8 +109,8 @@ int TimerQueue::FireDue(const std::function<bool()>& stop) {
     auto it = state_->timers.find(serial);
     if (it == state_->timers.end()) continue;
     QueueTimer* t = it->second;
-    if (!t->Waiting() || t->Due() > now) continue;
-    t->FireNow();
+    if (!t->Waiting() || t->Due() > limit) continue;
+    t->FireNow(now);
     ++fired;
     if (stop && stop()) break;
   }

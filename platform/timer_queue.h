@@ -5,7 +5,10 @@
 // it was started, changed, or last fired. Due timers fire in due order, ties
 // in creation order. A timer that fell behind (the thread slept, a tick ran
 // long) fires once and is rescheduled from the moment it fired, as system
-// timers do. A timer whose tick is still running (it yields to the loop) is
+// timers do. Timers due within the queue's slack of each other fire in one
+// pass, and those a pass fires are rescheduled from its start, so timers
+// that ran together once keep running together: a loop wakes once for all
+// of them (the simulation's queue has no slack). A timer whose tick is still running (it yields to the loop) is
 // not due: it never re-enters its own tick. A tick may stop, change or
 // destroy its own timer or any other. The queue may be destroyed before its
 // timers, which then never fire.
@@ -28,7 +31,9 @@ class TimerQueue {
   using Clock = std::function<std::int64_t()>;
   static constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
 
-  TimerQueue(Clock clock, std::int64_t unitsPerMs);
+  // slack: how early (in clock units) a timer may fire to share a pass
+  // with one that is due.
+  TimerQueue(Clock clock, std::int64_t unitsPerMs, std::int64_t slack = 0);
   TimerQueue(const TimerQueue&) = delete;
   TimerQueue& operator=(const TimerQueue&) = delete;
   ~TimerQueue();
@@ -44,7 +49,7 @@ class TimerQueue {
   // is due.
   bool FireOne();
   // One pass: fires each timer due at the clock's time now once, in due
-  // order. A timer that becomes due while the pass runs waits for the next
+  // order; when one is, those due within the slack after it fire too. A timer that becomes due while the pass runs waits for the next
   // pass. Stops early when stop (if given) is true after a tick. Returns how
   // many ticks ran.
   int FireDue(const std::function<bool()>& stop = nullptr);
@@ -54,6 +59,7 @@ class TimerQueue {
   struct State {
     Clock clock;
     std::int64_t unitsPerMs = 1;
+    std::int64_t slack = 0;
     std::uint64_t nextSerial = 0;
     // Registered timers by creation number: a destroyed timer's number is
     // never used again, so a stale number finds nothing.

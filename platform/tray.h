@@ -22,6 +22,12 @@
 //     (or changed): icons added before the counter last changed are gone
 //     and must be added again. Both cost no round trip: the restore timer
 //     reads them ten times a second.
+//   - WatchShell: where the backend hears of the shell's comings and goings
+//     (Linux: the tray manager's selection, the watcher's bus name), it
+//     calls the watcher from the event loop whenever either answer may have
+//     changed, and the restore timer need not run while nothing happens.
+//     Windows tells only of a new task bar, not of a shell that went, so
+//     there the watch is refused and the timer polls.
 //
 // Backends: Windows calls Shell_NotifyIconA; the shell's presence is its
 // desktop or task bar window, a restart is the TaskbarCreated message.
@@ -115,6 +121,11 @@ class Tray {
 
   [[nodiscard]] virtual bool ShellPresent() = 0;
   [[nodiscard]] virtual std::uint64_t ShellGeneration() = 0;
+
+  // A number for UnwatchShell, or 0 when the backend cannot tell (then
+  // nothing is ever called).
+  virtual int WatchShell(std::function<void()> changed) = 0;
+  virtual void UnwatchShell(int watch) = 0;
 };
 
 }  // namespace pd::platform

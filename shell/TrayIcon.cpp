@@ -39,11 +39,15 @@ TrayIcon::TrayIcon(forms::Container& parent, StringView name, int index)
       tmrRestore_(GetSite().GetPlatform().loop().CreateTimer([this] { RestoreTick(); })) {
   tmrRestore_->SetInterval(kRestoreIntervalMs);
   window_ = tray_.CreateReportWindow([this](std::uint32_t code, int buttons) { OnShellReport(code, buttons); });
+  shellWatch_ = tray_.WatchShell([this] {
+    if (restoreOnShellFail_) tmrRestore_->SetEnabled(true);
+  });
   ReadProperties(GetSite().Properties());
   OnResize();
 }
 
 TrayIcon::~TrayIcon() {
+  if (shellWatch_ != 0) tray_.UnwatchShell(shellWatch_);
   tmrRestore_->SetEnabled(false);
   RemoveIcon();
   tray_.DestroyReportWindow(window_);
@@ -182,6 +186,8 @@ void TrayIcon::RestoreTick() {
     wanted_ = wanted;
   }
   if (present && wanted_) AddIcon();
+  // Where the shell is watched, its next change starts the timer again.
+  if (shellWatch_ != 0) tmrRestore_->SetEnabled(false);
 }
 
 }  // namespace pd::shell

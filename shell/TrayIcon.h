@@ -16,7 +16,9 @@
 // true); a tick that finds a shell then adds the icon again, so it is back
 // within 100 ms of the shell's return without any call from the host. With
 // RestoreOnShellFail false it stays gone until the host calls RemoveIcon and
-// AddIcon.
+// AddIcon. Where the tray port tells of the shell's changes (Linux), the
+// timer does not tick while nothing happens: a change starts it, and a tick
+// that leaves nothing to do stops it, so an idle program never wakes for it.
 //
 // The shell's reports are decoded as the mouse messages they carry:
 // 0x200 MouseMove (buttons held), 0x201/0x202/0x203 MouseDown/MouseUp/
@@ -120,6 +122,7 @@ class TrayIcon : public forms::Control {
   bool wanted_ = false;
   bool restoreOnShellFail_ = false;
   std::unique_ptr<platform::Timer> tmrRestore_;
+  int shellWatch_ = 0;  // the tray port's watch of the shell; 0 when it polls
   std::uint32_t window_ = 0;
   std::uint64_t addedGeneration_ = 0;  // the shell's generation at the last AddIcon
 };

@@ -107,6 +107,8 @@ class SimProcesses final : public platform::Processes {
   ProcessId CurrentProcess() override { return self_; }
   // Increases with every start, never 0.
   std::uint64_t StartTime(ProcessId id) override;
+  // The number of starts.
+  std::uint64_t ChangeMark() override { return starts_; }
 
   // The virtual clock for exitDelayMs (the platform's loop).
   void SetClock(std::function<std::uint64_t()> clock) { clock_ = std::move(clock); }
@@ -408,6 +410,8 @@ class SimTray final : public platform::Tray {
   bool Notify(std::uint32_t message, const platform::NotifyIconRecord& record) override;
   bool ShellPresent() override { return present_; }
   std::uint64_t ShellGeneration() override { return generation_; }
+  int WatchShell(std::function<void()> changed) override;
+  void UnwatchShell(int watch) override { watchers_.erase(watch); }
 
   struct Call {
     std::uint32_t message = 0;
@@ -431,9 +435,12 @@ class SimTray final : public platform::Tray {
   [[nodiscard]] const std::vector<Balloon>& Balloons() const { return balloons_; }
   [[nodiscard]] const Balloon* ShownBalloon() const;
 
-  // The shell ends (every icon and balloon goes with it) / a new one starts.
+  // The shell ends (every icon and balloon goes with it) / a new one starts;
+  // watchers hear of both, unless the shell is one that cannot be watched
+  // (as on Windows, where components poll).
   void StopShell();
   void StartShell();
+  void SetShellWatchable(bool watchable) { watchable_ = watchable; }
   // The user acts on the icons of a window: a report as the shell sends it,
   // and a click (down and up) of a button::.
   void Report(std::uint32_t window, std::uint32_t code, int buttons = 0);
@@ -441,6 +448,7 @@ class SimTray final : public platform::Tray {
 
  private:
   void Withdraw(std::uint32_t window);
+  void NotifyWatchers();
 
   std::map<std::uint32_t, Tray::Report> windows_;
   std::uint32_t nextWindow_ = 0x20010;
@@ -451,6 +459,9 @@ class SimTray final : public platform::Tray {
   std::vector<Balloon> balloons_;
   bool present_ = true;
   std::uint64_t generation_ = 1;
+  bool watchable_ = true;
+  std::map<int, std::function<void()>> watchers_;
+  int nextWatch_ = 1;
 };
 
 // ---- The whole platform -------------------------------------------------------

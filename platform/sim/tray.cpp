@@ -92,15 +92,30 @@ void SimTray::Withdraw(std::uint32_t window) {
   }
 }
 
+int SimTray::WatchShell(std::function<void()> changed) {
+  if (!watchable_) return 0;
+  watchers_.emplace(nextWatch_, std::move(changed));
+  return nextWatch_++;
+}
+
 void SimTray::StopShell() {
   present_ = false;
   icons_.clear();
   for (auto& b : balloons_) b.withdrawn = true;
+  NotifyWatchers();
 }
 
 void SimTray::StartShell() {
   present_ = true;
   ++generation_;
+  NotifyWatchers();
+}
+
+void SimTray::NotifyWatchers() {
+  const auto watchers = watchers_;  // a watcher may unwatch
+  for (const auto& [watch, changed] : watchers) {
+    if (watchers_.count(watch) != 0) changed();
+  }
 }
 
 void SimTray::Report(std::uint32_t window, std::uint32_t code, int buttons) {

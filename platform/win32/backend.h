@@ -41,6 +41,12 @@ class Win32Processes final : public platform::Processes {
   // rights, granted for nearly every process); 0 when the process cannot be
   // opened or has exited (GetExitCodeProcess no longer STILL_ACTIVE).
   std::uint64_t StartTime(ProcessId id) override;
+  // Windows offers no cheap count of process creations: a new mark every
+  // time, so that callers walk as they always did.
+  std::uint64_t ChangeMark() override { return ++marks_; }
+
+ private:
+  std::uint64_t marks_ = 0;
 };
 
 // ---- Keyboard, pointer and the foreground ------------------------------------
@@ -315,6 +321,10 @@ class Win32Tray final : public platform::Tray {
   bool Notify(std::uint32_t message, const platform::NotifyIconRecord& record) override;
   bool ShellPresent() override;
   std::uint64_t ShellGeneration() override { return generation_; }
+  // Windows says when a task bar came, never when the shell went: refused,
+  // so the restore timer polls as it always did.
+  int WatchShell(std::function<void()> /*changed*/) override { return 0; }
+  void UnwatchShell(int /*watch*/) override {}
 
   // Called by the report windows' procedure.
   std::intptr_t OnMessage(WindowHandle window, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);

@@ -9,6 +9,8 @@
 // XConnection::LastError).
 #pragma once
 
+#include <poll.h>
+
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -63,6 +65,16 @@ class XConnection {
   // Reads what the server has sent and hands every queued event to the
   // listeners. Returns the number of events delivered.
   int DispatchPending();
+  // Hands the events Xlib has already read to the listeners, without
+  // reading the socket (no system call).
+  int DispatchQueued();
+
+  // Whether everything the server sent before the loop's latest wait ended
+  // has been taken off the socket: true only while the loop runs the work
+  // of a pass that follows such a wait (its timer ticks). State kept from
+  // events (keys) needs no read of its own then.
+  [[nodiscard]] bool Drained() const { return drained_; }
+  void SetDrained(bool drained) { drained_ = drained; }
 
   // Whether the server has X-Resource 1.2 (client ids).
   [[nodiscard]] bool HasXRes() const { return hasXRes_; }
@@ -95,6 +107,7 @@ class XConnection {
   Display* dpy_;
   XWindow root_;
   bool hasXRes_ = false;
+  bool drained_ = false;
   std::map<std::string, XAtom, std::less<>> atoms_;
   std::vector<Listener> listeners_;
 };
@@ -122,6 +135,9 @@ class X11Processes final : public platform::Processes {
   // procRoot is the /proc folder (tests point it at a fake tree); x is the
   // X connection for WindowOwner, or nullptr without a display.
   explicit X11Processes(std::string procRoot = "/proc", XConnection* x = nullptr);
+  ~X11Processes() override;
+  X11Processes(const X11Processes&) = delete;
+  X11Processes& operator=(const X11Processes&) = delete;
 
   void Walk(const Visitor& visit) override;
   // The exe link's target ("" when refused or absent; a deleted file keeps
@@ -139,6 +155,12 @@ class X11Processes final : public platform::Processes {
   // Field 22 of /proc/<id>/stat (clock ticks after boot) plus 1, read afresh
   // every time; 0 for a zombie (state Z or X) or a process that is gone.
   std::uint64_t StartTime(ProcessId id) override;
+  // The id the kernel handed out last (the fifth field of loadavg: it moves
+  // with every fork), with a count of the images the young processes of the
+  // latest walk were seen to change (their exe links are read again here,
+  // the fork-then-exec second). One read of a kept descriptor when no
+  // process is young; a new mark every time where loadavg cannot be read.
+  std::uint64_t ChangeMark() override;
 
   // Number of per-process reads so far (for tests and the benchmark).
   [[nodiscard]] std::uint64_t Reads() const { return reads_; }
@@ -147,6 +169,9 @@ class X11Processes final : public platform::Processes {
   static constexpr std::int64_t kYoungMs = 1000;
   static constexpr std::int64_t kRecheckMs = 2000;
   static constexpr std::int64_t kPathTrustMs = 500;
+  // Entries older than kRecheckMs re-read by one walk, oldest reads first
+  // beyond this: the first walk after a quiet spell stays short.
+  static constexpr std::size_t kMaxRechecksPerWalk = 16;
 
  private:
   struct Entry {
@@ -154,6 +179,7 @@ class X11Processes final : public platform::Processes {
     std::uint64_t inode = 0;
     unsigned long long startTime = 0;  // clock ticks after boot
     String path;
+    std::string link;  // the exe link as read ("" when refused or absent)
     std::uint32_t parent = 0;
     std::uint32_t threads = 0;
     std::int64_t readAtMs = 0;  // monotonic time of the read
@@ -161,15 +187,22 @@ class X11Processes final : public platform::Processes {
     std::uint64_t walk = 0;
   };
   bool Read(ProcessId id, Entry& e);
-  [[nodiscard]] bool Stale(const Entry& e, std::uint64_t inode, std::int64_t now, std::int64_t bootMs) const;
   std::string ReadLink(ProcessId id, int& err) const;
   [[nodiscard]] std::string PidPath(ProcessId id, const char* leaf) const;
+  [[nodiscard]] bool Young(const Entry& e, std::int64_t bootMs) const;
+  // The last id handed out, 0 when loadavg cannot be read.
+  std::uint32_t LastPid();
 
   std::string root_;
   XConnection* x_;
   std::map<ProcessId, Entry> cache_;
+  std::vector<ProcessId> young_;  // young at the latest walk
+  int walkDepth_ = 0;             // a visitor may walk again
   std::uint64_t walks_ = 0;
   std::uint64_t reads_ = 0;
+  std::uint64_t imageChanges_ = 0;
+  std::uint64_t unreadableMarks_ = 0;
+  int loadavg_ = -1;  // kept open: one pread per mark
   long clockTicks_;
 };
 
@@ -178,9 +211,13 @@ class X11Processes final : public platform::Processes {
 // The key-state word from XInput 2.2 raw events selected on the root window
 // (all master devices): a down bit per X key code and per mouse button, and
 // a pressed-since latch per virtual-key code, cleared by the query of that
-// code. The queue is drained at every query and by the loop; at most every
-// 50 ms the down bits are read again from the server (XQueryKeymap,
-// XQueryPointer) so that a missed release does not leave a key held.
+// code. A query inside a timer tick of the loop reads nothing: the loop has
+// just taken every event off the socket. Elsewhere a query takes the raw
+// events off the socket first. The down bits are read again from the server
+// (XQueryKeymap, XQueryPointer) at start, when the keyboard mapping or the
+// devices change, and, while a key or button is taken for held, at most
+// once a second, so that a release missed (a device unplugged mid-press)
+// does not leave it held; an idle poll never waits for the server.
 // Virtual-key codes map to X key codes through their keysyms, rebuilt when
 // the keyboard mapping changes.
 class X11Input final : public platform::Input {
@@ -198,7 +235,7 @@ class X11Input final : public platform::Input {
   [[nodiscard]] std::vector<int> KeyCodesOf(int virtualKey) const;
   [[nodiscard]] bool HasRawEvents() const { return xiOpcode_ >= 0; }
 
-  static constexpr std::int64_t kResyncMs = 50;
+  static constexpr std::int64_t kHeldResyncMs = 1000;
 
  private:
   void BuildKeyMap();
@@ -207,6 +244,7 @@ class X11Input final : public platform::Input {
   void Resync();
   void Press(int vkFromButton, int keycode);
   [[nodiscard]] bool IsDown(int virtualKey) const;
+  [[nodiscard]] bool AnyDown() const;
 
   XConnection& x_;
   int xiOpcode_ = -1;
@@ -275,6 +313,10 @@ class X11Loop final : public platform::EventLoop {
   XConnection* x_;
   platform::TimerQueue timers_;
   std::vector<LoopSource*> sources_;
+  // Kept between waits so that a pass allocates nothing.
+  std::vector<pollfd> pfds_;
+  std::vector<std::vector<LoopSource::Fd>> fds_;
+  unsigned long flushedBefore_ = 0;  // the X request number after the last flush
   bool quit_ = false;
 };
 
@@ -571,6 +613,10 @@ class X11Tray final : public platform::Tray {
   bool Notify(std::uint32_t message, const platform::NotifyIconRecord& record) override;
   bool ShellPresent() override;
   std::uint64_t ShellGeneration() override;
+  // Told from the MANAGER announcement, the manager window's end and the
+  // watcher's bus name.
+  int WatchShell(std::function<void()> changed) override;
+  void UnwatchShell(int watch) override;
 
   // ---- What the icon and balloon are now (tests) ----
   enum class Mode { kNone, kStatusNotifier, kXEmbed };

@@ -269,10 +269,16 @@ bool X11Input::IsDown(int virtualKey) const {
   return std::any_of(codes.begin(), codes.end(), [this](int c) { return codeDown_[static_cast<std::size_t>(c)]; });
 }
 
+bool X11Input::AnyDown() const {
+  const auto held = [](bool down) { return down; };
+  return std::any_of(codeDown_.begin(), codeDown_.end(), held) ||
+         std::any_of(buttonDown_.begin(), buttonDown_.end(), held);
+}
+
 std::int16_t X11Input::GetAsyncKeyState(int virtualKey) {
   if (virtualKey < 0 || virtualKey > 255) return 0;
-  DrainRaw();
-  if (xiOpcode_ < 0 || MonotonicMs() - lastResyncMs_ >= kResyncMs) Resync();
+  if (!x_.Drained()) DrainRaw();
+  if (xiOpcode_ < 0 || (AnyDown() && MonotonicMs() - lastResyncMs_ >= kHeldResyncMs)) Resync();
   const auto i = static_cast<std::size_t>(virtualKey);
   std::uint16_t word = IsDown(virtualKey) ? platform::kKeyDownNow : 0;
   if (latch_[i]) word |= platform::kKeyPressedSince;

@@ -15,9 +15,11 @@ namespace pd::x11 {
 
 namespace {
 constexpr std::int64_t kNsPerMs = 1'000'000;
+// Timers due within a millisecond of each other share a wake-up.
+constexpr std::int64_t kTimerSlackNs = kNsPerMs;
 }  // namespace
 
-X11Loop::X11Loop(XConnection* x) : x_(x), timers_(&X11Loop::NowNs, kNsPerMs) {}
+X11Loop::X11Loop(XConnection* x) : x_(x), timers_(&X11Loop::NowNs, kNsPerMs, kTimerSlackNs) {}
 
 std::int64_t X11Loop::NowNs() {
   timespec ts{};
@@ -32,9 +34,12 @@ std::unique_ptr<platform::Timer> X11Loop::CreateTimer(platform::Timer::Tick tick
 }
 
 void X11Loop::DoEvents() {
+  const bool drained = x_ != nullptr && x_->Drained();
   if (x_ != nullptr) x_->DispatchPending();
   if (!sources_.empty()) Wait(false);
+  if (x_ != nullptr) x_->SetDrained(true);
   timers_.FireDue();
+  if (x_ != nullptr) x_->SetDrained(drained);
 }
 
 void X11Loop::Run() {
@@ -46,9 +51,15 @@ bool X11Loop::RunModal(const std::function<bool()>& ended) { return Loop(ended);
 
 bool X11Loop::Loop(const std::function<bool()>& ended) {
   const auto done = [&] { return quit_ || (ended && ended()); };
+  // A loop inside a tick gives the tick back the state it found.
+  const bool drained = x_ != nullptr && x_->Drained();
+  bool result = false;
   while (!quit_) {
-    if (ended && ended()) return true;
-    if (x_ != nullptr) x_->DispatchPending();
+    if (ended && ended()) {
+      result = true;
+      break;
+    }
+    if (x_ != nullptr) x_->DispatchQueued();
     if (done()) continue;
     timers_.FireDue(done);
     if (done()) continue;
@@ -57,20 +68,33 @@ bool X11Loop::Loop(const std::function<bool()>& ended) {
     }
     Wait();
   }
-  return false;
+  if (x_ != nullptr) x_->SetDrained(drained);
+  return result;
 }
 
+// A pass that wakes for a timer with nothing arrived makes no system call
+// besides the wait itself: the X connection is read only when poll says it
+// has data, and only Xlib's own queue is looked at otherwise.
 void X11Loop::Wait(bool wait) {
-  // Xlib may hold events already read from the socket: poll would not see
-  // them.
-  if (x_ != nullptr && XPending(x_->Dpy()) > 0) wait = false;
-  std::vector<pollfd> pfds;
-  if (x_ != nullptr) pfds.push_back(pollfd{x_->Fd(), POLLIN, 0});
+  Display* dpy = x_ != nullptr ? x_->Dpy() : nullptr;
+  pfds_.clear();
+  if (dpy != nullptr) {
+    x_->SetDrained(false);
+    // XFlush also tries to read the socket: only when requests were made.
+    if (NextRequest(dpy) != flushedBefore_) {
+      XFlush(dpy);
+      flushedBefore_ = NextRequest(dpy);
+    }
+    // Events Xlib read along with a reply are in its queue, not the socket.
+    if (XEventsQueued(dpy, QueuedAlready) > 0) wait = false;
+    pfds_.push_back(pollfd{x_->Fd(), POLLIN, 0});
+  }
   // Each source's descriptors, in order, after the X connection's.
-  std::vector<std::vector<LoopSource::Fd>> fds(sources_.size());
+  fds_.resize(sources_.size());
   for (std::size_t i = 0; i < sources_.size(); ++i) {
-    if (sources_[i]->Prepare(fds[i])) wait = false;
-    for (const auto& f : fds[i]) pfds.push_back(pollfd{f.fd, f.events, 0});
+    fds_[i].clear();
+    if (sources_[i]->Prepare(fds_[i])) wait = false;
+    for (const auto& f : fds_[i]) pfds_.push_back(pollfd{f.fd, f.events, 0});
   }
   const std::int64_t next = timers_.NextDue();
   timespec timeout{};
@@ -83,15 +107,26 @@ void X11Loop::Wait(bool wait) {
     timeout.tv_nsec = static_cast<long>(ns % 1'000'000'000);
     until = &timeout;
   }
-  if (pfds.empty() && !wait) return;
-  ppoll(pfds.empty() ? nullptr : pfds.data(), pfds.size(), until, nullptr);
-  std::size_t at = x_ != nullptr ? 1 : 0;
+  if (pfds_.empty() && !wait) return;
+  ppoll(pfds_.empty() ? nullptr : pfds_.data(), pfds_.size(), until, nullptr);
+  std::size_t at = 0;
+  if (dpy != nullptr) {
+    if (pfds_[at++].revents != 0) XEventsQueued(dpy, QueuedAfterReading);
+    x_->SetDrained(true);
+  }
+  if (sources_.empty()) return;
+  // What poll said is copied out first: a source's work may run a loop of
+  // its own (a menu opened from a click), which waits with these members.
+  std::vector<std::vector<LoopSource::Fd>> fds = std::move(fds_);
+  for (auto& list : fds) {
+    for (auto& f : list) f.revents = pfds_[at++].revents;
+  }
   // A source may remove itself (or another) while dispatching.
   const std::vector<LoopSource*> sources = sources_;
   for (std::size_t i = 0; i < sources.size(); ++i) {
-    for (auto& f : fds[i]) f.revents = pfds[at++].revents;
     if (std::find(sources_.begin(), sources_.end(), sources[i]) != sources_.end()) sources[i]->Dispatch(fds[i]);
   }
+  fds_ = std::move(fds);
 }
 
 void X11Loop::Sleep(int ms) {

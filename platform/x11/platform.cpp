@@ -90,7 +90,13 @@ XAtom XConnection::GetAtom(const char* name) {
 
 int XConnection::DispatchPending() {
   int n = 0;
-  while (XPending(dpy_) > 0) {
+  while (XPending(dpy_) > 0) n += DispatchQueued();
+  return n;
+}
+
+int XConnection::DispatchQueued() {
+  int n = 0;
+  while (XEventsQueued(dpy_, QueuedAlready) > 0) {
     XEvent ev;
     XNextEvent(dpy_, &ev);
     const bool cookie = ev.type == GenericEvent && XGetEventData(dpy_, &ev.xcookie);

@@ -69,6 +69,11 @@ ProcessId ParsePid(const char* name) {
 X11Processes::X11Processes(std::string procRoot, XConnection* x)
     : root_(std::move(procRoot)), x_(x), clockTicks_(sysconf(_SC_CLK_TCK)) {
   if (clockTicks_ <= 0) clockTicks_ = 100;
+  loadavg_ = open((root_ + "/loadavg").c_str(), O_RDONLY | O_CLOEXEC);
+}
+
+X11Processes::~X11Processes() {
+  if (loadavg_ >= 0) close(loadavg_);
 }
 
 std::string X11Processes::PidPath(ProcessId id, const char* leaf) const {
@@ -150,6 +155,7 @@ bool X11Processes::Read(ProcessId id, Entry& e) {
     }
   }
   e.path = text::FromUtf8(target);
+  e.link = std::move(target);
   e.entry = platform::ProcessEntry{};
   e.entry.th32ProcessID = id;
   e.entry.th32ParentProcessID = e.parent;
@@ -158,9 +164,7 @@ bool X11Processes::Read(ProcessId id, Entry& e) {
   return true;
 }
 
-bool X11Processes::Stale(const Entry& e, std::uint64_t inode, std::int64_t now, std::int64_t bootMs) const {
-  if (inode == 0 || e.inode != inode) return true;
-  if (now - e.readAtMs >= kRecheckMs) return true;
+bool X11Processes::Young(const Entry& e, std::int64_t bootMs) const {
   const auto startMs = static_cast<std::int64_t>(e.startTime * 1000ULL / static_cast<unsigned long long>(clockTicks_));
   return bootMs - startMs < kYoungMs;
 }
@@ -171,35 +175,88 @@ void X11Processes::Walk(const Visitor& visit) {
   const std::int64_t boot = BootMs();
   DIR* dir = opendir(root_.c_str());
   if (dir == nullptr) return;
-  // A copy, so that the visitor may walk again or act on processes.
-  std::vector<platform::ProcessEntry> snapshot;
+  ++walkDepth_;
+  // Entries, not copies: a walk inside the visitor may re-read them in
+  // place but erases nothing (the outer walk does).
+  std::vector<const Entry*> snapshot;
   snapshot.reserve(cache_.size() + 16);
+  // Old entries due for a re-read, taken after the folder was listed.
+  std::vector<std::map<ProcessId, Entry>::iterator> due;
+  young_.clear();
   while (const dirent* de = readdir(dir)) {
     const ProcessId id = ParsePid(de->d_name);
     if (id == 0) continue;
     auto it = cache_.find(id);
-    if (it == cache_.end() || Stale(it->second, de->d_ino, now, boot)) {
+    const bool known = it != cache_.end() && de->d_ino != 0 && it->second.inode == de->d_ino;
+    if (!known || Young(it->second, boot)) {
       Entry e;
       if (!Read(id, e)) {  // ended meanwhile
-        if (it != cache_.end()) cache_.erase(it);
+        if (it != cache_.end() && walkDepth_ == 1) cache_.erase(it);
         continue;
       }
       e.inode = de->d_ino;
       e.readAtMs = now;
       it = cache_.insert_or_assign(id, std::move(e)).first;
+    } else if (now - it->second.readAtMs >= kRecheckMs) {
+      due.push_back(it);
     }
     it->second.walk = walk;
     it->second.seenAtMs = now;
-    snapshot.push_back(it->second.entry);
+    if (Young(it->second, boot)) young_.push_back(id);
+    snapshot.push_back(&it->second);
   }
   closedir(dir);
-  std::erase_if(cache_, [walk](const auto& kv) { return kv.second.walk != walk; });
+  if (due.size() > kMaxRechecksPerWalk) {
+    std::partial_sort(due.begin(), due.begin() + kMaxRechecksPerWalk, due.end(),
+                      [](const auto& a, const auto& b) { return a->second.readAtMs < b->second.readAtMs; });
+    due.resize(kMaxRechecksPerWalk);
+  }
+  for (auto it : due) {
+    Entry e;
+    if (!Read(it->first, e)) continue;  // ended: the next walk drops it
+    if (e.link != it->second.link) ++imageChanges_;
+    e.inode = it->second.inode;
+    e.readAtMs = now;
+    e.walk = walk;
+    e.seenAtMs = now;
+    it->second = std::move(e);
+  }
+  if (walkDepth_ == 1) std::erase_if(cache_, [walk](const auto& kv) { return kv.second.walk != walk; });
   // /proc lists ids in ascending order; other folders (tests) may not.
   std::sort(snapshot.begin(), snapshot.end(),
-            [](const auto& a, const auto& b) { return a.th32ProcessID < b.th32ProcessID; });
-  for (const auto& entry : snapshot) {
-    if (!visit(entry)) break;
+            [](const Entry* a, const Entry* b) { return a->entry.th32ProcessID < b->entry.th32ProcessID; });
+  for (const Entry* e : snapshot) {
+    if (!visit(e->entry)) break;
   }
+  --walkDepth_;
+}
+
+std::uint32_t X11Processes::LastPid() {
+  if (loadavg_ < 0) return 0;
+  char buf[128];
+  const ssize_t n = pread(loadavg_, buf, sizeof buf - 1, 0);
+  if (n <= 0) return 0;
+  buf[n] = '\0';
+  // "0.00 0.01 0.05 1/123 4567": the last field.
+  const char* p = std::strrchr(buf, ' ');
+  return p == nullptr ? 0 : static_cast<std::uint32_t>(std::strtoul(p + 1, nullptr, 10));
+}
+
+std::uint64_t X11Processes::ChangeMark() {
+  const std::uint32_t last = LastPid();
+  if (last == 0) return (++unreadableMarks_) << 32;
+  const std::int64_t boot = BootMs();
+  std::erase_if(young_, [&](ProcessId id) {
+    auto it = cache_.find(id);
+    if (it == cache_.end() || !Young(it->second, boot)) return true;
+    int err = 0;
+    if (ReadLink(id, err) != it->second.link) {
+      ++imageChanges_;
+      return true;  // the next walk reads it again anyway
+    }
+    return false;
+  });
+  return (imageChanges_ << 32) | last;
 }
 
 String X11Processes::ExecutablePath(ProcessId id) {

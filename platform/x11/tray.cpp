@@ -111,6 +111,14 @@ struct X11Tray::Impl {
     watcher_ = newOwner != nullptr && *newOwner != '\0';
     ++generation_;
     if (!watcher_ && mode_ == Mode::kStatusNotifier) Remove();
+    ShellChanged();
+  }
+
+  void ShellChanged() {
+    const auto watchers = watchers_;  // a watcher may unwatch
+    for (const auto& [watch, changed] : watchers) {
+      if (watchers_.count(watch) != 0) changed();
+    }
   }
 
   void OnEvent(XEvent& ev) {
@@ -120,11 +128,13 @@ struct X11Tray::Impl {
       manager_ = 0;
       FindManager();
       ++generation_;
+      ShellChanged();
       return;
     }
     if (ev.type == DestroyNotify && manager_ != 0 && ev.xdestroywindow.window == manager_) {
       manager_ = 0;
       ++generation_;
+      ShellChanged();
       return;
     }
     if (icon_ == 0 || ev.xany.window != icon_) return;
@@ -565,6 +575,8 @@ struct X11Tray::Impl {
   XWindow manager_ = 0;
   bool watcher_ = false;
   std::uint64_t generation_ = 1;
+  std::map<int, std::function<void()>> watchers_;
+  int nextWatch_ = 1;
 
   std::map<std::uint32_t, Tray::Report> reports_;
   std::uint32_t nextWindow_ = 1;
@@ -660,6 +672,14 @@ std::uint64_t X11Tray::ShellGeneration() {
   impl_->Start();
   return impl_->generation_;
 }
+
+int X11Tray::WatchShell(std::function<void()> changed) {
+  impl_->Start();
+  impl_->watchers_.emplace(impl_->nextWatch_, std::move(changed));
+  return impl_->nextWatch_++;
+}
+
+void X11Tray::UnwatchShell(int watch) { impl_->watchers_.erase(watch); }
 
 X11Tray::Mode X11Tray::IconMode() const { return impl_->mode_; }
 XWindow X11Tray::IconWindow() const { return impl_->icon_; }

@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "contract/LoopContract.h"
 #include "platform/sim/backend.h"
+#include "platform/timer_queue.h"
 
 namespace pd::sim {
 namespace {
@@ -168,6 +170,32 @@ TEST(SimLoop, TimerMayOutliveItsLoop) {
   t->SetEnabled(false);
   EXPECT_EQ(t->Interval(), 20);
   t.reset();
+}
+
+// The queue's slack: timers due within it of one another fire in one pass
+// and are rescheduled from that pass, so they keep sharing wake-ups; with
+// no slack (the simulation) each fires at its own time.
+TEST(TimerQueueSlack, TimersDueTogetherShareEveryPassFromThenOn) {
+  for (const std::int64_t slack : {0, 1}) {
+    std::int64_t now = 0;
+    platform::TimerQueue queue([&] { return now; }, 1, slack);
+    std::vector<std::pair<std::int64_t, char>> fired;
+    auto a = queue.Create([&] { fired.emplace_back(now, 'a'); });
+    auto b = queue.Create([&] { fired.emplace_back(now, 'b'); });
+    a->SetInterval(10);
+    a->SetEnabled(true);
+    now = 1;
+    b->SetInterval(10);
+    b->SetEnabled(true);
+    std::set<std::int64_t> passes;
+    for (; now <= 40; ++now) {
+      if (queue.FireDue() > 0) passes.insert(now);
+    }
+    EXPECT_EQ(fired.size(), slack == 0 ? 7U : 8U) << "slack " << slack;
+    const std::set<std::int64_t> apart{10, 11, 20, 21, 30, 31, 40};
+    const std::set<std::int64_t> together{10, 20, 30, 40};
+    EXPECT_EQ(passes, slack == 0 ? apart : together) << "slack " << slack;
+  }
 }
 
 }  // namespace

@@ -155,6 +155,8 @@ class FakeProc {
     fs::rename(staging, dir);
   }
   void Remove(int pid) { fs::remove_all(folder_.Path() / std::to_string(pid)); }
+  // The kernel's count of ids handed out, as loadavg's last field.
+  void SetLastPid(int pid) { std::ofstream(folder_.Path() / "loadavg") << "0.00 0.01 0.05 1/123 " << pid << '\n'; }
   // The process replaces its executable (exec); same folder, same start.
   void Exec(int pid, const std::string& exe) {
     const fs::path link = folder_.Path() / std::to_string(pid) / "exe";
@@ -231,6 +233,33 @@ TEST(X11ProcessesCache, YoungProcessIsReadAtEveryWalkSoItsExecIsSeen) {
   proc.Exec(400, "/usr/bin/blocked-app");
   EXPECT_EQ(List(procs), (Listing{{100, u"old"}, {400, u"blocked-app"}}));
   EXPECT_EQ(procs.Reads(), 3u) << "only the young process is read again";
+}
+
+// The mark moves with a fork (loadavg's last id) and with the exec of a
+// young process, and stays put otherwise, so a caller may skip its walk.
+TEST(X11ProcessesCache, ChangeMarkMovesOnlyWithAStartOrAYoungExec) {
+  FakeProc proc;
+  proc.Add(100, "old", "/usr/bin/old", 100);
+  proc.Add(400, "sh", "/bin/sh", TicksNow());
+  proc.SetLastPid(400);
+  X11Processes procs(proc.Root());
+  List(procs);
+  const std::uint64_t quiet = procs.ChangeMark();
+  EXPECT_EQ(procs.ChangeMark(), quiet);
+  proc.Exec(100, "/usr/bin/other");  // an old process: left to the periodic re-read
+  EXPECT_EQ(procs.ChangeMark(), quiet);
+
+  proc.Exec(400, "/usr/bin/blocked-app");
+  const std::uint64_t exec = procs.ChangeMark();
+  EXPECT_NE(exec, quiet);
+  EXPECT_EQ(procs.ChangeMark(), exec);
+  proc.SetLastPid(401);
+  EXPECT_NE(procs.ChangeMark(), exec);
+
+  // Without loadavg nothing can be told: every mark is new.
+  FakeProc bare;
+  X11Processes blind(bare.Root());
+  EXPECT_NE(blind.ChangeMark(), blind.ChangeMark());
 }
 
 TEST(X11ProcessesCache, NameFallsBackToCommWhenTheExeLinkIsAbsent) {

@@ -156,6 +156,30 @@ TEST_F(HotKeyTest, ARefusingBlockedProcessIsReportedOnceAsAFailure) {
   EXPECT_EQ(p_.tray().Balloons().back().text, msg::kBlocked);
 }
 
+// The tick walks only when it could find something new: a start, a change
+// of the switched-on names, or a process it ended that has yet to go.
+TEST_F(HotKeyTest, TheBlockTickWalksOnlyWhenSomethingChanged) {
+  p_.loop().Advance(100);
+  const auto walksDuring = [&](std::uint64_t ms) {
+    const std::size_t before = F().BlockWalks();
+    p_.loop().Advance(ms);
+    return F().BlockWalks() - before;
+  };
+  EXPECT_EQ(walksDuring(1000), 0U) << "nothing started";
+  p_.processes().Start(u"C:/apps/harmless.exe");
+  EXPECT_EQ(walksDuring(1000), 1U) << "one start, one walk";
+  const ProcessId game = p_.processes().Start(u"D:/games/game.exe", {.exitDelayMs = 50});
+  EXPECT_GE(walksDuring(200), 2U) << "walks until the ended process is gone";
+  EXPECT_FALSE(Running(game));
+  EXPECT_EQ(walksDuring(1000), 0U);
+  const ProcessId off = p_.processes().Start(u"C:/apps/off.exe");
+  walksDuring(100);
+  EXPECT_TRUE(Running(off));
+  F().lstBlock->SetListChecked(2, true);  // switched on: found without a new start
+  EXPECT_EQ(walksDuring(100), 2U) << "the new name, then the end of what it found";
+  EXPECT_FALSE(Running(off));
+}
+
 TEST_F(HotKeyTest, WithNoEntryOnTheTickWalksNothing) {
   F().cmdBlock_EnableAll[1]->Click.Raise();
   const std::size_t walks = F().BlockWalks();
