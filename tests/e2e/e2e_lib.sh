@@ -35,6 +35,12 @@ alive() {
 }
 gone() { ! alive "$1"; }
 
+# The first visible window that xdotool search finds with these arguments.
+find_window() {
+  wait_for 10 "window ($*)" quietly xdotool search --onlyvisible "$@"
+  xdotool search --onlyvisible "$@" 2>/dev/null | head -n 1
+}
+
 # The whole screen as $PD_E2E_SHOTS/NAME.png, when that folder is set.
 shot() {
   [[ -n "${PD_E2E_SHOTS:-}" ]] || return 0

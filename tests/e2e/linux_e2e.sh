@@ -51,12 +51,6 @@ balloon() { tail -c +$((mark + 1)) "$notes" | grep -A1 -xF "   string \"$1\"" | 
 # The icon docked in the panel: the window named as the tip, without a class.
 tray_icon() { xwininfo -root -tree | awk '/"Process Drovak 1.3": \(\)/ { print $1; f = 1 } END { exit !f }'; }
 
-# The first visible window that xdotool search finds with these arguments.
-find_window() {
-  wait_for 10 "window ($*)" quietly xdotool search --onlyvisible "$@"
-  xdotool search --onlyvisible "$@" 2>/dev/null | head -n 1
-}
-
 # ---- The program ----------------------------------------------------------------
 # A fresh folder with a copy of the program, in $dir; its environment in pd_env.
 new_folder() {
