@@ -39,20 +39,30 @@ read -r DISPLAY _ <"$WINE_RUN_PREFIX/.wine-run-session"
 export DISPLAY
 
 # ---- Wine programs ----------------------------------------------------------------
+# The child of wine-run ($1) that runs the program named $2 (wine-run has
+# short-lived children of its own).
 child_of() {
   local c
-  c=$(cat "/proc/$1/task/$1/children" 2>/dev/null) && [[ -n "$c" ]] && echo "${c// /}"
+  for c in $(cat "/proc/$1/task/$1/children" 2>/dev/null); do
+    tr '\0' ' ' <"/proc/$c/cmdline" 2>/dev/null | grep -qiF "$2" && { echo "$c"; return 0; }
+  done
+  return 1
 }
 
-# Starts a Windows program in the background; $started is the Linux process
-# that runs it (the child of wine-run), $runner wine-run itself.
+# Starts a Windows program in the background; $runner is wine-run.
 start_wine() {
   "$wine_run" "$@" >/dev/null 2>&1 &
   runner=$!
   pids+=("$runner")
-  wait_for 10 "process of $1" quietly child_of "$runner"
-  started=$(child_of "$runner")
-  pids+=("$started")
+}
+
+# Starts notepad (Wine runs it from start.exe, which waits for it); its
+# window in $np_window, its process in $np.
+start_notepad() {
+  start_wine notepad.exe
+  np_window=$(find_window --class '^notepad\.exe$')
+  np=$(xdotool getwindowpid "$np_window")
+  pids+=("$np")
 }
 
 # A balloon of Wine's tray: a visible window of explorer.exe other than the
@@ -74,7 +84,9 @@ start_pd() {
   cp "$program" "$dir/ProcessDrovak.exe"
   [[ -z "${2:-}" ]] || printf '%s' "$2" >"$dir/Blocks.txt"
   start_wine "$dir/ProcessDrovak.exe"
-  pd=$started
+  wait_for 10 "process of the program" quietly child_of "$runner" "$dir/ProcessDrovak.exe"
+  pd=$(child_of "$runner" "$dir/ProcessDrovak.exe")
+  pids+=("$pd")
   wait_for 20 "Options.cfg" test -s "$dir/Options.cfg"
   wait_for 10 "first-run balloon" balloon_shown
 }
@@ -82,13 +94,8 @@ start_pd() {
 # ---- Scenarios ----------------------------------------------------------------
 scenario_kill() {
   start_pd kill
-  start_wine notepad.exe
-  # Wine runs it under start.exe: the window names the real process.
-  local w np
-  w=$(find_window --class '^notepad\.exe$')
-  np=$(xdotool getwindowpid "$w")
-  pids+=("$np")
-  timeout 10 xdotool windowactivate --sync "$w"
+  start_notepad
+  timeout 10 xdotool windowactivate --sync "$np_window"
   for _ in 1 2; do
     xdotool keydown Control_L Alt_L Super_L
     sleep 0.15
@@ -101,14 +108,19 @@ scenario_kill() {
   alive "$pd" || fail "the program ended"
 }
 
+# A notepad running when the program starts is ended; one started later
+# ends at once (its start.exe returns).
 scenario_block() {
+  start_notepad
   start_pd block $'notepad.exe=1\r\nwordpad.exe=0'
+  wait_for 10 "end of the running notepad" gone "$np"
   local t0=$(date +%s%N) ms
   start_wine notepad.exe
-  wait_for 10 "end of notepad" gone "$runner"
+  wait_for 10 "end of the new notepad" gone "$runner"
   ms=$((($(date +%s%N) - t0) / 1000000))
   echo "   notepad ended $ms ms after it was started"
   ((ms < 3000)) || fail "notepad lived $ms ms"
+  quietly xdotool search --onlyvisible --class '^notepad\.exe$' && fail "a notepad window is left" || true
 }
 
 scenario_autostart() {
