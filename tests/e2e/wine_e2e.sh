@@ -17,7 +17,7 @@ shift 2
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/e2e_lib.sh"
 wine_run=$here/../../scripts/wine-run
-for tool in wine xdotool xwininfo; do
+for tool in wine xdotool; do
   command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
 
