@@ -54,6 +54,7 @@ tray_icon() { xwininfo -root -tree | awk '/"Process Drovak 1.3": \(\)/ { print $
 # ---- The program ----------------------------------------------------------------
 # A fresh folder with a copy of the program, in $dir; its environment in pd_env.
 new_folder() {
+  rm -f "$scratch"/*/ProcessDrovak  # the copies of earlier scenarios (large in sanitizer builds)
   dir=$scratch/$1
   mkdir -p "$dir/home/.config" "$dir/run"
   chmod 700 "$dir/run"
