@@ -36,6 +36,7 @@ export LSAN_OPTIONS="suppressions=$scratch/lsan.supp:print_suppressions=0${LSAN_
 notes=$scratch/notify.log
 dbus-monitor --session "interface='org.freedesktop.Notifications'" >"$notes" 2>&1 &
 pids+=($!)
+disown  # ended by cleanup, silently
 # Ready once the server answered a call the monitor saw.
 wait_for 10 "notification server and monitor" bash -c '
   dbus-send --session --print-reply --dest=org.freedesktop.Notifications /org/freedesktop/Notifications \
