@@ -1,0 +1,82 @@
+# Helpers of the end-to-end scripts (sourced): waiting with a deadline,
+# process state, screenshots and the scenario runner. The script keeps the
+# processes it starts in the array pids.
+
+fail() {
+  echo "   FAILED: $*" >&2
+  exit 1
+}
+
+# The machine lacks what the script needs (ctest's SKIP_RETURN_CODE).
+skip() {
+  echo "skipped: $*" >&2
+  exit 77
+}
+
+quietly() { "$@" >/dev/null 2>&1; }
+
+# wait_for SECONDS WHAT command...: polls the command until it succeeds.
+wait_for() {
+  local seconds=$1 what=$2
+  shift 2
+  local deadline=$((SECONDS + seconds))
+  until "$@"; do
+    ((SECONDS < deadline)) || fail "no $what within $seconds s"
+    sleep 0.05
+  done
+}
+
+# Running and not a zombie.
+alive() {
+  local stat
+  stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+  stat=${stat##*) }
+  [[ "${stat:0:1}" != "Z" && "${stat:0:1}" != "X" ]]
+}
+gone() { ! alive "$1"; }
+
+# The first visible window that xdotool search finds with these arguments.
+find_window() {
+  wait_for 10 "window ($*)" quietly xdotool search --onlyvisible "$@"
+  xdotool search --onlyvisible "$@" 2>/dev/null | head -n 1
+}
+
+# The whole screen as $PD_E2E_SHOTS/NAME.png, when that folder is set.
+shot() {
+  [[ -n "${PD_E2E_SHOTS:-}" ]] || return 0
+  mkdir -p "$PD_E2E_SHOTS"
+  import -window root "$PD_E2E_SHOTS/$1.png" 2>/dev/null || echo "  (no screenshot: import failed)"
+}
+
+# run_scenarios [NAME...] -- ALL...: runs scenario_NAME for the names given
+# (all when none), each in a subshell that ends the processes it started
+# (after calling on_failure, when the script has one and the scenario failed).
+# The status is 1 when any failed.
+run_scenarios() {
+  local chosen=() all=() name failed=() status
+  while [[ $# -gt 0 && "$1" != "--" ]]; do chosen+=("$1"); shift; done
+  shift
+  all=("$@")
+  [[ ${#chosen[@]} -gt 0 ]] || chosen=("${all[@]}")
+  for name in "${chosen[@]}"; do
+    local t0=$SECONDS
+    echo "== $name"
+    set +e
+    (
+      set -e
+      pids=()
+      trap 'status=$?; set +e; ((status == 0)) || ! declare -F on_failure >/dev/null || on_failure
+        for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null; done; wait 2>/dev/null' EXIT
+      "scenario_$name"
+    )
+    status=$?
+    set -e
+    if [[ $status -eq 0 ]]; then
+      echo "   ok ($((SECONDS - t0)) s)"
+    else
+      failed+=("$name")
+    fi
+  done
+  [[ ${#failed[@]} -eq 0 ]] || { echo "FAILED: ${failed[*]}" >&2; return 1; }
+  echo "all passed"
+}

@@ -1,0 +1,163 @@
+#!/usr/bin/env bash
+# The Linux program driven as a user would, on a private desktop:
+#
+#   scripts/with-xvfb --tray --notify -- tests/e2e/linux_e2e.sh path/to/ProcessDrovak [scenario...]
+#
+# Each scenario runs a fresh copy of the program in a scratch folder of its
+# own (the data folder is then beside the executable; HOME, the config and
+# the runtime folder are scratch too) and ends every process it started.
+# Balloons are read off the session bus with dbus-monitor. Screenshots go to
+# $PD_E2E_SHOTS when it is set; PD_E2E_KEEP=1 keeps the scratch folder.
+set -euo pipefail
+
+program=$(realpath "${1:?usage: $0 path/to/ProcessDrovak [scenario...]}")
+shift
+source "$(dirname "$0")/e2e_lib.sh"
+for tool in xdotool xwininfo xterm dbus-monitor dbus-send; do
+  command -v "$tool" >/dev/null || skip "$tool is not installed"
+done
+[[ -n "${DISPLAY:-}" && -n "${DBUS_SESSION_BUS_ADDRESS:-}" ]] ||
+  { echo "linux_e2e: run under scripts/with-xvfb --tray --notify" >&2; exit 2; }
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/pd-e2e.XXXXXX")
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  [[ -n "${PD_E2E_KEEP:-}" ]] || rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+# fontconfig's caches live as long as the program: not leaks (sanitizer builds).
+printf 'leak:libfontconfig.so\n' >"$scratch/lsan.supp"
+export LSAN_OPTIONS="suppressions=$scratch/lsan.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+
+# ---- The desktop ----------------------------------------------------------------
+notes=$scratch/notify.log
+dbus-monitor --session "interface='org.freedesktop.Notifications'" >"$notes" 2>&1 &
+pids+=($!)
+disown  # ended by cleanup, silently
+# Ready once the server answered a call the monitor saw.
+wait_for 10 "notification server and monitor" bash -c '
+  dbus-send --session --print-reply --dest=org.freedesktop.Notifications /org/freedesktop/Notifications \
+    org.freedesktop.Notifications.GetServerInformation >/dev/null 2>&1 && grep -q GetServerInformation "$0"' "$notes"
+# A program started before the panel has no icon and shows no balloon.
+wait_for 10 "tray panel" quietly xdotool search --onlyvisible --class tint2
+
+mark=0
+# A balloon with this title and a text that begins so, since the scenario
+# began.
+balloon() { tail -c +$((mark + 1)) "$notes" | grep -A1 -xF "   string \"$1\"" | grep -q "^   string \"$2"; }
+
+# The icon docked in the panel: the window named as the tip, without a class.
+tray_icon() { xwininfo -root -tree | awk '/"Process Drovak 1.3": \(\)/ { print $1; f = 1 } END { exit !f }'; }
+
+# ---- The program ----------------------------------------------------------------
+# A fresh folder with a copy of the program, in $dir; its environment in pd_env.
+new_folder() {
+  rm -f "$scratch"/*/ProcessDrovak  # the copies of earlier scenarios (large in sanitizer builds)
+  dir=$scratch/$1
+  mkdir -p "$dir/home/.config" "$dir/run"
+  chmod 700 "$dir/run"
+  cp "$program" "$dir/ProcessDrovak"
+  pd_env=(HOME="$dir/home" XDG_CONFIG_HOME="$dir/home/.config" XDG_RUNTIME_DIR="$dir/run")
+  mark=$(stat -c %s "$notes")
+}
+on_failure() { [[ -s "${dir:-}/out.log" ]] && sed 's/^/  program: /' "$dir/out.log" | tail -n 20 >&2 || true; }
+
+# Starts the program, $pd; ready once its first-run balloon arrived (the hot
+# keys run by then).
+start_pd() {
+  env "${pd_env[@]}" "$dir/ProcessDrovak" >"$dir/out.log" 2>&1 &
+  pd=$!
+  pids+=("$pd")
+  wait_for 10 "first-run balloon" balloon "Process Drovak 1.3 - Что это?" "Программа поможет"
+}
+
+# An xterm in the foreground, $xt.
+start_xterm() {
+  xterm -T "pd-e2e-$1" -e sleep 600 2>/dev/null &
+  xt=$!
+  pids+=("$xt")
+  timeout 10 xdotool windowactivate --sync "$(find_window --name "^pd-e2e-$1\$")"
+}
+
+# Ctrl+Alt+WIN, twice.
+double_chord() {
+  for _ in 1 2; do
+    xdotool keydown Control_L Alt_L Super_L
+    sleep 0.15
+    xdotool keyup Super_L Alt_L Control_L
+    sleep 0.1
+  done
+}
+
+# ---- Scenarios ----------------------------------------------------------------
+scenario_kill() {
+  new_folder kill
+  start_pd
+  start_xterm kill
+  double_chord
+  wait_for 10 "end of the xterm" gone "$xt"
+  wait_for 10 "success balloon" balloon xterm "Было закрыто."
+  shot kill
+  alive "$pd" || fail "the program ended"
+}
+
+scenario_exception() {
+  new_folder exception
+  printf 'xterm=1' >"$dir/Exclamations.txt"
+  start_pd
+  start_xterm exception
+  double_chord
+  wait_for 10 "refusal balloon" balloon xterm "Не может быть закрыто, так как добавлено в список исключений."
+  alive "$xt" || fail "the xterm on the exceptions list was killed"
+}
+
+scenario_block() {
+  new_folder block
+  cp "$(command -v sleep)" "$dir/pdblockme"
+  printf 'pdblockme=1\r\nxterm=0' >"$dir/Blocks.txt"
+  start_pd
+  local t0=$(date +%s%N) ms
+  "$dir/pdblockme" 600 2>/dev/null &
+  pids+=($!)
+  wait_for 10 "end of the blocked program" gone $!
+  ms=$((($(date +%s%N) - t0) / 1000000))
+  echo "   the blocked program ended after $ms ms"
+  wait_for 10 "block balloon" balloon pdblockme "Было заблокировано."
+  ((ms < 1000)) || fail "the blocked program lived $ms ms"
+}
+
+scenario_exit() {
+  new_folder exit
+  start_pd
+  rm "$dir/Options.cfg"  # written at the first start; "Выход" must write it again
+  wait_for 10 "tray icon" quietly tray_icon
+  timeout 10 xdotool mousemove --window "$(tray_icon)" 6 6 click 1
+  local menu
+  menu=$(find_window --class '^ProcessDrovak$')
+  shot menu
+  # "Выход" is the menu's last row.
+  eval "$(xdotool getwindowgeometry --shell "$menu")"
+  timeout 10 xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT - 8)) click 1
+  wait_for 10 "end of the program" gone "$pd"
+  local status=0
+  wait "$pd" || status=$?
+  ((status == 0)) || fail "the program ended with status $status"
+  grep -q '^Enabled=True' "$dir/Options.cfg" || fail "Options.cfg was not written on exit"
+  tray_icon >/dev/null && fail "the tray icon stayed"
+  true
+}
+
+scenario_second() {
+  new_folder second
+  start_pd
+  local t0=$(date +%s%N) status=0
+  timeout 10 env "${pd_env[@]}" "$dir/ProcessDrovak" || status=$?
+  echo "   the second copy ended after $((($(date +%s%N) - t0) / 1000000)) ms"
+  ((status == 0)) || fail "the second copy ended with status $status"
+  alive "$pd" || fail "the first copy ended"
+}
+
+run_scenarios "$@" -- kill exception block exit second
