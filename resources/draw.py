@@ -15,6 +15,8 @@ it writes nothing and fails when a committed file differs from its drawing.
                      SCROLL_LAYOUT and platform/resources.h)
   NAME_16.bmp, NAME_32.bmp, NAME.ico   the program icon (1) and the tray
                      icons 101-104, 32-bit with alpha
+  hicolor/NxN.png    the program icon for the Linux desktop (freedesktop icon
+                     theme sizes, see HICOLOR_SIZES), RGBA PNGs
 
 Standard library only. Skins are 24-bit BMPs; icons are 32-bit BMPs (straight
 alpha, for the embedded copies) and .ico files holding both sizes (Windows).
@@ -23,6 +25,7 @@ alpha, for the embedded copies) and .ico files holding both sizes (Windows).
 import os
 import struct
 import sys
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 MAGENTA = (255, 0, 255)
@@ -109,12 +112,24 @@ def ico(images):
     return out + b"".join(blobs)
 
 
+def png(img):
+    """An 8-bit RGBA PNG (straight alpha, no filtering), the same bytes every run."""
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    raw = b"".join(b"\0" + bytes(v for x in range(img.w) for v in img.get(x, y)) for y in range(img.h))
+    header = struct.pack(">IIBBBBB", img.w, img.h, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw, 9))
+            + chunk(b"IEND", b""))
+
+
 CHECK_ONLY = "--check" in sys.argv
 DIFFERENT = []
 
 
 def write(name, data):
     path = os.path.join(HERE, name)
+    if not CHECK_ONLY:
+        os.makedirs(os.path.dirname(path), exist_ok=True)
     if CHECK_ONLY:
         try:
             with open(path, "rb") as f:
@@ -499,12 +514,18 @@ ICONS = [
 ]
 
 
+# The sizes of the program icon in the desktop's icon theme (hicolor).
+HICOLOR_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
+
+
 def shield_icon(size, light, dark, border, symbol):
     img = Image(size, size)
-    n = 6                                     # samples per pixel side
+    n = max(2, min(6, 192 // size))           # samples per pixel side
     px = 1.0 / size
-    border_w = px * (1.1 if size <= 16 else 1.4)
-    stroke = px * (1.0 if size <= 16 else 1.6)
+    # Lines keep their 32-pixel look (in proportion) at larger sizes.
+    line = max(px, 1.0 / 40)
+    border_w = px * 1.1 if size <= 16 else line * 1.4
+    stroke = px * 1.0 if size <= 16 else line * 1.6
     for y in range(size):
         for x in range(size):
             acc = [0.0, 0.0, 0.0, 0.0]
@@ -525,7 +546,7 @@ def shield_icon(size, light, dark, border, symbol):
                         c = lerp(light, dark, (t - 0.1) / 0.8)
                         if u < 0.5:
                             c = lerp(c, (255, 255, 255), 0.16)
-                        if v < 0.05 + border_w + px * 1.2:
+                        if v < 0.05 + border_w + line * 1.2:
                             c = lerp(c, (255, 255, 255), 0.35)
                     acc[0] += c[0]
                     acc[1] += c[1]
@@ -550,6 +571,9 @@ def main():
         write(name + "_16.bmp", bmp32(small))
         write(name + "_32.bmp", bmp32(large))
         write(name + ".ico", ico([small, large]))
+    name, _, light, dark, border, symbol = ICONS[0]
+    for size in HICOLOR_SIZES:
+        write("hicolor/%dx%d.png" % (size, size), png(shield_icon(size, light, dark, border, symbol)))
     if DIFFERENT:
         print("draw.py: not as drawn: " + ", ".join(DIFFERENT), file=sys.stderr)
         sys.exit(1)

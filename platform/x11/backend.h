@@ -376,7 +376,8 @@ class X11App final : public platform::AppInfo {
   String ExeName() override;
   String ExeFileName() override;
   String OwnPath() override;
-  // The executable's folder when writable; otherwise
+  // The executable's folder when writable and not a folder of the system's
+  // programs (/usr/..., /bin, /sbin); otherwise
   // $XDG_CONFIG_HOME/ProcessDrovak (default ~/.config/ProcessDrovak),
   // created when missing.
   String DataFolder() override;

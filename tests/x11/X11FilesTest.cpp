@@ -213,6 +213,17 @@ TEST(X11App, DataFolderFallsBackToTheUsersConfigFolder) {
   chmod(install.c_str(), 0755);
 }
 
+// Installed by a package, the program keeps its files in the user's folder
+// even when whoever runs it (root) could write beside it.
+TEST(X11App, DataFolderOfAnInstalledProgramIsTheUsersConfigFolder) {
+  TempFolder folder;
+  EnvVar xdg("XDG_CONFIG_HOME", (folder.Path() / "cfg").string());
+  for (const char* exe : {"/usr/bin/ProcessDrovak", "/usr/local/bin/ProcessDrovak", "/bin/ProcessDrovak"}) {
+    X11App app(exe);
+    EXPECT_EQ(app.DataFolder(), (folder.Path() / "cfg" / "ProcessDrovak").u16string()) << exe;
+  }
+}
+
 // PrevInstance asked from another process: the exit code carries the answer.
 int PrevInstanceInChild() {
   const pid_t pid = fork();
