@@ -217,8 +217,9 @@ class frmMain final : public forms::Form {
   // ended process waiting for its parent keeps its name, not its path).
   bool StillRunning(ProcessId id, StringView name, StringView pathBefore);
   [[nodiscard]] bool AnyBlockOn() const;
-  // The names switched on in the block list, in lower case, in list order.
-  void BlockedNames(std::vector<String>& out) const;
+  // Whether blockNames_ holds the names switched on in the block list, in
+  // lower case and list order (compared in place); otherwise makes it so.
+  bool KeepBlockedNames();
 
   platform::Platform& platform_;
   modMain services_;

@@ -13,11 +13,6 @@ namespace {
 // one that could not be ended.
 constexpr std::uint64_t kBlockGiveUpMs = 1000;
 
-// Whether name, lower-cased, is lower.
-bool SameLowered(StringView name, StringView lower) {
-  return name.size() == lower.size() &&
-         std::equal(name.begin(), name.end(), lower.begin(), [](char16_t a, char16_t b) { return text::LowerChar(a) == b; });
-}
 }  // namespace
 
 // The timer fires as often as the platform's timers allow; a tick walks
@@ -26,19 +21,16 @@ bool SameLowered(StringView name, StringView lower) {
 // the block list's switched-on names changed, or a process it ended has yet
 // to go.
 void frmMain::tmrBlock_Timer() {
-  thread_local std::vector<String> names;
-  BlockedNames(names);
+  const bool sameNames = KeepBlockedNames();
   // With no entry on there is nothing to look for: no walk at all.
-  if (names.empty()) {
+  if (blockNames_.empty()) {
     blocked_.clear();
-    blockNames_.clear();
     return;
   }
   const std::uint64_t mark = platform_.processes().ChangeMark();
   const bool waiting = std::any_of(blocked_.begin(), blocked_.end(), [](const auto& b) { return !b.second.settled; });
-  if (mark == blockMark_ && names == blockNames_ && !waiting) return;
+  if (mark == blockMark_ && sameNames && !waiting) return;
   blockMark_ = mark;
-  blockNames_.swap(names);
 
   ++blockWalks_;
   const std::uint64_t now = platform_.loop().TickCount();
@@ -49,8 +41,8 @@ void frmMain::tmrBlock_Timer() {
     // Compared in place: a walk of a thousand processes allocates nothing
     // for the names that are not blocked.
     const StringView name(e.szExeFile.data(), std::char_traits<char16_t>::length(e.szExeFile.data()));
-    const auto blocked = [&](StringView lower) { return SameLowered(name, lower); };
-    if (std::none_of(blockNames_.begin(), blockNames_.end(), blocked) || SameLowered(name, u"explorer.exe")) return;
+    const auto blocked = [&](StringView lower) { return text::SameLowered(name, lower); };
+    if (std::none_of(blockNames_.begin(), blockNames_.end(), blocked) || text::SameLowered(name, u"explorer.exe")) return;
     found.emplace_back(e.th32ProcessID, String(name));
   });
   for (const auto& [id, name] : found) {

@@ -46,11 +46,21 @@ bool frmMain::IsException(StringView name, bool countDisabled) const {
 
 bool frmMain::IsBlocked(StringView name, bool countDisabled) const { return InList(*lstBlock, name, countDisabled); }
 
-void frmMain::BlockedNames(std::vector<String>& out) const {
-  out.clear();
-  for (std::int32_t i = 0; i < lstBlock->ListCount(); ++i) {
-    if (lstBlock->ListChecked(i)) out.push_back(text::LowerCase(lstBlock->List(i)));
+bool frmMain::KeepBlockedNames() {
+  std::size_t k = 0;
+  bool same = true;
+  for (std::int32_t i = 0; i < lstBlock->ListCount() && same; ++i) {
+    const controls::ListItem& item = lstBlock->ItemAt(i);
+    if (!item.Checked) continue;
+    same = k < blockNames_.size() && text::SameLowered(item.ItemText, blockNames_[k]);
+    ++k;
   }
+  if (same && k == blockNames_.size()) return true;
+  blockNames_.clear();
+  for (std::int32_t i = 0; i < lstBlock->ListCount(); ++i) {
+    if (lstBlock->ListChecked(i)) blockNames_.push_back(text::LowerCase(lstBlock->List(i)));
+  }
+  return false;
 }
 
 bool frmMain::AnyBlockOn() const {

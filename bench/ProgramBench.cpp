@@ -8,13 +8,15 @@
 //   scripts/with-xvfb --tray --notify -- build/release/bench/program_bench [--seconds=60]
 //
 // BM_ProgramIdle: the program's CPU time (schedstat, nanoseconds) over the
-// run, and its resident memory. BM_BlockKill: 100 starts of the blocked
+// run beside a bare 100 Hz timer's in the same seconds, and its resident
+// memory. BM_BlockKill: 100 starts of the blocked
 // program, each timed from fork to its death by the program's SIGKILL.
 // BM_ChangeMark and BM_WalkAfterStart: what the block tick does with
 // nothing new (the process table's mark) and after a start (a walk of the
 // 1,000 processes), measured in this process on the same backend.
 #include <benchmark/benchmark.h>
 #include <dirent.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/prctl.h>
@@ -23,6 +25,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -123,12 +126,29 @@ void BM_ProgramIdle(benchmark::State& state) {
     return;
   }
   for (auto _ : state) {
+    // Beside it, for the same seconds, a bare 100 Hz timer: a thread that
+    // wakes from ppoll every 10 ms and does nothing, the floor of any
+    // program that must look every 10 ms.
+    std::atomic<bool> stop{false};
+    double bareNs = 0;
+    std::thread bare([&] {
+      timespec c0{};
+      clock_gettime(CLOCK_THREAD_CPUTIME_ID, &c0);
+      const timespec tick{0, 10'000'000};
+      while (!stop) ppoll(nullptr, 0, &tick, nullptr);
+      timespec c1{};
+      clock_gettime(CLOCK_THREAD_CPUTIME_ID, &c1);
+      bareNs = static_cast<double>(c1.tv_sec - c0.tv_sec) * 1e9 + static_cast<double>(c1.tv_nsec - c0.tv_nsec);
+    });
     const double c0 = CpuNs(g_program);
     const auto t0 = Clock::now();
     std::this_thread::sleep_for(std::chrono::seconds(g_seconds));
     const double cpu = CpuNs(g_program) - c0;
     const double wall = std::chrono::duration<double, std::nano>(Clock::now() - t0).count();
+    stop = true;
+    bare.join();
     state.counters["cpu_percent"] = 100.0 * cpu / wall;
+    state.counters["bare_100hz_percent"] = 100.0 * bareNs / wall;
   }
   state.counters["rss_mb"] = RssMb(g_program);
   state.counters["processes"] = RunningProcesses();

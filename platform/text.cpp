@@ -169,6 +169,14 @@ String LowerCase(StringView s) {
   return out;
 }
 
+bool SameLowered(StringView s, StringView lower) {
+  if (s.size() != lower.size()) return false;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (LowerChar(s[i]) != lower[i]) return false;
+  }
+  return true;
+}
+
 bool EqualsIgnoreCase(StringView a, StringView b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {

@@ -35,6 +35,8 @@ String FromAscii(std::string_view ascii);
 // platform; other characters are left as they are.
 char16_t LowerChar(char16_t c);
 String LowerCase(StringView s);
+// Whether LowerCase(s) == lower, without making the copy.
+bool SameLowered(StringView s, StringView lower);
 bool EqualsIgnoreCase(StringView a, StringView b);
 
 }  // namespace pd::text

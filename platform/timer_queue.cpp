@@ -9,9 +9,7 @@ namespace pd::platform {
 class TimerQueue::QueueTimer final : public Timer {
  public:
   QueueTimer(const std::shared_ptr<State>& state, Tick tick)
-      : Timer(std::move(tick)), state_(state), serial_(state->nextSerial++) {
-    state->timers.emplace(serial_, this);
-  }
+      : Timer(std::move(tick)), state_(state), serial_(state->nextSerial++) {}
   ~QueueTimer() override {
     if (auto state = state_.lock()) state->timers.erase(serial_);
   }
@@ -19,11 +17,13 @@ class TimerQueue::QueueTimer final : public Timer {
   void SetInterval(int ms) override {
     interval_ = ms < 0 ? 0 : ms;
     Reschedule();
+    Register();
   }
   [[nodiscard]] int Interval() const override { return interval_; }
   void SetEnabled(bool enabled) override {
     enabled_ = enabled;
     Reschedule();
+    Register();
   }
   [[nodiscard]] bool Enabled() const override { return enabled_; }
 
@@ -43,6 +43,18 @@ class TimerQueue::QueueTimer final : public Timer {
   }
 
  private:
+  // Only running timers are in the queue's map: a pass looks at those alone,
+  // however many stopped timers the program's controls hold.
+  void Register() {
+    auto state = state_.lock();
+    if (!state) return;
+    if (enabled_ && interval_ > 0) {
+      state->timers.emplace(serial_, this);
+    } else {
+      state->timers.erase(serial_);
+    }
+  }
+
   void Reschedule() {
     if (auto state = state_.lock()) Reschedule(state->clock());
   }
@@ -98,7 +110,11 @@ int TimerQueue::FireDue(const std::function<bool()>& stop) {
   // Nothing fires early unless something is due now.
   if (state_->slack > 0 && NextDue() > now) return 0;
   const std::int64_t limit = now + state_->slack;
+  // The list of the pass, kept for the next one (a tick's own loop makes
+  // its own).
   std::vector<std::pair<std::int64_t, std::uint64_t>> due;  // (due time, serial)
+  due.swap(state_->spare);
+  due.clear();
   for (const auto& [serial, t] : state_->timers) {
     if (t->Waiting() && t->Due() <= limit) due.emplace_back(t->Due(), serial);
   }
@@ -114,6 +130,7 @@ int TimerQueue::FireDue(const std::function<bool()>& stop) {
     ++fired;
     if (stop && stop()) break;
   }
+  due.swap(state_->spare);
   return fired;
 }
 

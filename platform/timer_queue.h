@@ -19,6 +19,8 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "platform/loop.h"
 
@@ -61,9 +63,10 @@ class TimerQueue {
     std::int64_t unitsPerMs = 1;
     std::int64_t slack = 0;
     std::uint64_t nextSerial = 0;
-    // Registered timers by creation number: a destroyed timer's number is
+    // Running timers by creation number: a destroyed timer's number is
     // never used again, so a stale number finds nothing.
     std::map<std::uint64_t, QueueTimer*> timers;
+    std::vector<std::pair<std::int64_t, std::uint64_t>> spare;  // FireDue's list between passes
   };
 
   // The timer due first at or before limit, outside its tick; nullptr if none.

@@ -15,8 +15,10 @@ namespace pd::x11 {
 
 namespace {
 constexpr std::int64_t kNsPerMs = 1'000'000;
-// Timers due within a millisecond of each other share a wake-up.
-constexpr std::int64_t kTimerSlackNs = kNsPerMs;
+// A timer due within half the shortest interval after the one that wakes
+// the loop fires with it: timers at the shortest interval fall into step
+// and share every wake-up, whatever their phases were.
+constexpr std::int64_t kTimerSlackNs = platform::kMinTimerIntervalMs * kNsPerMs / 2;
 }  // namespace
 
 X11Loop::X11Loop(XConnection* x) : x_(x), timers_(&X11Loop::NowNs, kNsPerMs, kTimerSlackNs) {}
@@ -33,11 +35,16 @@ std::unique_ptr<platform::Timer> X11Loop::CreateTimer(platform::Timer::Tick tick
   return timers_.Create(std::move(tick));
 }
 
+// Inside a tick of a pass whose wait has just taken everything off the
+// connections, a pass on request has nothing new to read: it dispatches
+// what Xlib holds and fires what is due, without a system call.
 void X11Loop::DoEvents() {
   const bool drained = x_ != nullptr && x_->Drained();
-  if (x_ != nullptr) x_->DispatchPending();
-  if (!sources_.empty()) Wait(false);
-  if (x_ != nullptr) x_->SetDrained(true);
+  if (!drained) Wait(false);
+  if (x_ != nullptr) {
+    x_->DispatchQueued();
+    x_->SetDrained(true);
+  }
   timers_.FireDue();
   if (x_ != nullptr) x_->SetDrained(drained);
 }
