@@ -244,7 +244,10 @@ class X11Input final : public platform::Input {
   void Resync();
   void Press(int vkFromButton, int keycode);
   [[nodiscard]] bool IsDown(int virtualKey) const;
-  [[nodiscard]] bool AnyDown() const;
+  // Whether any key or button is taken for held (kept up to date by the
+  // events and the resync).
+  [[nodiscard]] bool AnyDown() const { return anyDown_; }
+  void UpdateAnyDown();
 
   XConnection& x_;
   int xiOpcode_ = -1;
@@ -253,6 +256,7 @@ class X11Input final : public platform::Input {
   std::array<bool, 256> codeDown_{};                // by X key code
   std::array<bool, 10> buttonDown_{};               // by X button 1-9
   std::array<bool, 256> latch_{};                   // by vk
+  bool anyDown_ = false;
   std::int64_t lastResyncMs_ = -1'000'000;
 };
 
@@ -316,6 +320,7 @@ class X11Loop final : public platform::EventLoop {
   // Kept between waits so that a pass allocates nothing.
   std::vector<pollfd> pfds_;
   std::vector<std::vector<LoopSource::Fd>> fds_;
+  std::vector<char> ready_;  // by source: work held or news on its descriptors
   unsigned long flushedBefore_ = 0;  // the X request number after the last flush
   bool quit_ = false;
 };

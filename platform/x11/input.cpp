@@ -220,8 +220,9 @@ void X11Input::OnEvent(XEvent& ev) {
       }
       break;
     default:
-      break;
+      return;
   }
+  UpdateAnyDown();
 }
 
 void X11Input::DrainRaw() {
@@ -260,6 +261,7 @@ void X11Input::Resync() {
     }
   }
   DrainRaw();
+  UpdateAnyDown();
   lastResyncMs_ = MonotonicMs();
 }
 
@@ -269,10 +271,10 @@ bool X11Input::IsDown(int virtualKey) const {
   return std::any_of(codes.begin(), codes.end(), [this](int c) { return codeDown_[static_cast<std::size_t>(c)]; });
 }
 
-bool X11Input::AnyDown() const {
+void X11Input::UpdateAnyDown() {
   const auto held = [](bool down) { return down; };
-  return std::any_of(codeDown_.begin(), codeDown_.end(), held) ||
-         std::any_of(buttonDown_.begin(), buttonDown_.end(), held);
+  anyDown_ = std::any_of(codeDown_.begin(), codeDown_.end(), held) ||
+             std::any_of(buttonDown_.begin(), buttonDown_.end(), held);
 }
 
 std::int16_t X11Input::GetAsyncKeyState(int virtualKey) {

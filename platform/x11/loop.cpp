@@ -98,9 +98,13 @@ void X11Loop::Wait(bool wait) {
   }
   // Each source's descriptors, in order, after the X connection's.
   fds_.resize(sources_.size());
+  ready_.assign(sources_.size(), 0);
   for (std::size_t i = 0; i < sources_.size(); ++i) {
     fds_[i].clear();
-    if (sources_[i]->Prepare(fds_[i])) wait = false;
+    if (sources_[i]->Prepare(fds_[i])) {
+      ready_[i] = 1;
+      wait = false;
+    }
     for (const auto& f : fds_[i]) pfds_.push_back(pollfd{f.fd, f.events, 0});
   }
   const std::int64_t next = timers_.NextDue();
@@ -121,17 +125,26 @@ void X11Loop::Wait(bool wait) {
     if (pfds_[at++].revents != 0) XEventsQueued(dpy, QueuedAfterReading);
     x_->SetDrained(true);
   }
-  if (sources_.empty()) return;
-  // What poll said is copied out first: a source's work may run a loop of
+  // Only a source with work or with news on its descriptors is served.
+  bool any = false;
+  for (std::size_t i = 0; i < fds_.size(); ++i) {
+    for (auto& f : fds_[i]) {
+      f.revents = pfds_[at++].revents;
+      if (f.revents != 0) ready_[i] = 1;
+    }
+    any = any || ready_[i] != 0;
+  }
+  if (!any) return;
+  // What poll said is taken out first: a source's work may run a loop of
   // its own (a menu opened from a click), which waits with these members.
   std::vector<std::vector<LoopSource::Fd>> fds = std::move(fds_);
-  for (auto& list : fds) {
-    for (auto& f : list) f.revents = pfds_[at++].revents;
-  }
+  const std::vector<char> ready = ready_;
   // A source may remove itself (or another) while dispatching.
   const std::vector<LoopSource*> sources = sources_;
   for (std::size_t i = 0; i < sources.size(); ++i) {
-    if (std::find(sources_.begin(), sources_.end(), sources[i]) != sources_.end()) sources[i]->Dispatch(fds[i]);
+    if (ready[i] != 0 && std::find(sources_.begin(), sources_.end(), sources[i]) != sources_.end()) {
+      sources[i]->Dispatch(fds[i]);
+    }
   }
   fds_ = std::move(fds);
 }
