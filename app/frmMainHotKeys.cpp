@@ -10,6 +10,10 @@ void frmMain::HKPress(std::int32_t index) {
   if (fg == Window()) return;
   switch (index) {
     case hk::kKill:
+      // WIN is held now: its release must not open the start menu, which
+      // would take the foreground from the application the next press is
+      // meant for.
+      platform_.input().MaskWinRelease();
       if (pressCount_ == 1) {
         KillActiveApp(fg);
       } else {

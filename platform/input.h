@@ -41,6 +41,7 @@ inline constexpr int kLControl = 0xA2;
 inline constexpr int kRControl = 0xA3;
 inline constexpr int kLMenu = 0xA4;
 inline constexpr int kRMenu = 0xA5;
+inline constexpr int kUnassigned = 0xE8;  // no key and no meaning: the WIN mask
 }  // namespace vk
 
 // Bits of the key-state word.
@@ -64,6 +65,13 @@ class Input {
 
   // Pointer position in screen pixels.
   virtual Point CursorPos() = 0;
+
+  // Desktops open their start menu (or overview) when a WIN key goes down
+  // and up with no other key between. A hot key made with WIN calls this
+  // while WIN is held: the press and release of an unassigned key that
+  // follow make the coming release of WIN part of a combination, so that it
+  // opens nothing and leaves the foreground where it is.
+  virtual void MaskWinRelease() = 0;
 };
 
 }  // namespace pd::platform

@@ -175,6 +175,9 @@ class SimInput final : public platform::Input {
   WindowHandle ForegroundWindow() override;
   void SetForegroundWindow(WindowHandle window) override;
   Point CursorPos() override { return cursor_; }
+  // Counted; the mask's own keys change no key state.
+  void MaskWinRelease() override { ++winMasks_; }
+  [[nodiscard]] int WinMasks() const { return winMasks_; }
 
   // The user presses / releases a key or mouse button (virtual-key code).
   void KeyDown(int virtualKey);
@@ -195,6 +198,7 @@ class SimInput final : public platform::Input {
   WindowHandle foreground_ = 0;
   Point cursor_;
   int queries_ = 0;
+  int winMasks_ = 0;
 };
 
 // ---- Files ---------------------------------------------------------------------

@@ -70,6 +70,8 @@ class Win32Input final : public platform::Input {
   WindowHandle ForegroundWindow() override;
   void SetForegroundWindow(WindowHandle window) override;
   Point CursorPos() override;
+  // SendInput: VK 0xE8 down and up.
+  void MaskWinRelease() override;
 
   [[nodiscard]] bool HasGhostResolver() const { return resolver_ != nullptr; }
 

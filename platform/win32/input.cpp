@@ -66,6 +66,15 @@ void Win32Input::SetForegroundWindow(WindowHandle window) {
   ::SetForegroundWindow(reinterpret_cast<HWND>(window));
 }
 
+void Win32Input::MaskWinRelease() {
+  INPUT keys[2] = {};
+  keys[0].type = INPUT_KEYBOARD;
+  keys[0].ki.wVk = platform::vk::kUnassigned;
+  keys[1] = keys[0];
+  keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, keys, sizeof(INPUT));
+}
+
 Point Win32Input::CursorPos() {
   POINT p{};
   if (!GetCursorPos(&p)) return {};

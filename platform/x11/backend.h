@@ -230,6 +230,9 @@ class X11Input final : public platform::Input {
   WindowHandle ForegroundWindow() override;
   void SetForegroundWindow(WindowHandle window) override;
   Point CursorPos() override;
+  // XTEST: a key code with no symbol pressed and released (nothing when the
+  // server lacks XTEST or every key code has a symbol).
+  void MaskWinRelease() override;
 
   // The X key codes a virtual-key code stands for (empty when unmapped).
   [[nodiscard]] std::vector<int> KeyCodesOf(int virtualKey) const;
@@ -257,6 +260,7 @@ class X11Input final : public platform::Input {
   std::array<bool, 10> buttonDown_{};               // by X button 1-9
   std::array<bool, 256> latch_{};                   // by vk
   bool anyDown_ = false;
+  int maskCode_ = -1;  // a key code without a symbol; -1 not looked for yet, 0 none
   std::int64_t lastResyncMs_ = -1'000'000;
 };
 

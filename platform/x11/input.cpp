@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XInput2.h>
+#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
 #include <algorithm>
@@ -149,6 +150,7 @@ X11Input::X11Input(XConnection& x) : x_(x) {
 }
 
 void X11Input::BuildKeyMap() {
+  maskCode_ = -1;
   for (auto& codes : keycodes_) codes.clear();
   for (auto& vks : vksOfCode_) vks.clear();
   Display* dpy = x_.Dpy();
@@ -316,6 +318,32 @@ void X11Input::SetForegroundWindow(WindowHandle window) {
   ev.xclient.data.l[0] = 2;
   ev.xclient.data.l[1] = CurrentTime;
   XSendEvent(dpy, x_.Root(), False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
+  XFlush(dpy);
+}
+
+void X11Input::MaskWinRelease() {
+  Display* dpy = x_.Dpy();
+  int event = 0;
+  int error = 0;
+  int major = 0;
+  int minor = 0;
+  if (XTestQueryExtension(dpy, &event, &error, &major, &minor) == 0) return;
+  if (maskCode_ < 0) {
+    maskCode_ = 0;
+    int first = 0;
+    int last = 0;
+    XDisplayKeycodes(dpy, &first, &last);
+    int perCode = 0;
+    KeySym* syms = XGetKeyboardMapping(dpy, static_cast<KeyCode>(first), last - first + 1, &perCode);
+    for (int code = last; syms != nullptr && code >= first && maskCode_ == 0; --code) {
+      const KeySym* row = syms + static_cast<std::ptrdiff_t>(code - first) * perCode;
+      if (std::all_of(row, row + perCode, [](KeySym s) { return s == NoSymbol; })) maskCode_ = code;
+    }
+    if (syms != nullptr) XFree(syms);
+  }
+  if (maskCode_ == 0) return;
+  XTestFakeKeyEvent(dpy, static_cast<unsigned int>(maskCode_), True, CurrentTime);
+  XTestFakeKeyEvent(dpy, static_cast<unsigned int>(maskCode_), False, CurrentTime);
   XFlush(dpy);
 }
 

@@ -112,6 +112,39 @@ TEST_F(Win32InputTest, GhostWindowInFrontIsResolvedToTheHungWindow) {
   EXPECT_EQ(input_.ForegroundWindow(), form_);
 }
 
+// The WIN mask as the system's keyboard sees it: a low-level hook meets
+// the unassigned key's press and release between WIN's press and release,
+// so that the release of WIN ends a combination and opens no start menu.
+std::vector<std::pair<DWORD, bool>>* gSeen = nullptr;  // (vk, released)
+LRESULT CALLBACK RecordKeys(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HC_ACTION && gSeen != nullptr) {
+    const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+    gSeen->emplace_back(key->vkCode, wParam == WM_KEYUP || wParam == WM_SYSKEYUP);
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(Win32InputTest, WinMaskPutsAnUnassignedKeyBetweenWinDownAndUp) {
+  std::vector<std::pair<DWORD, bool>> seen;
+  gSeen = &seen;
+  HHOOK hook = SetWindowsHookExW(WH_KEYBOARD_LL, RecordKeys, GetModuleHandleW(nullptr), 0);
+  ASSERT_NE(hook, nullptr);
+  INPUT win[2] = {};
+  win[0].type = INPUT_KEYBOARD;
+  win[0].ki.wVk = VK_LWIN;
+  win[1] = win[0];
+  win[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(1, &win[0], sizeof(INPUT));
+  input_.MaskWinRelease();
+  SendInput(1, &win[1], sizeof(INPUT));
+  WaitFor([&] { return seen.size() >= 4; }, Pump(), kTimeoutMs);
+  UnhookWindowsHookEx(hook);
+  gSeen = nullptr;
+  const std::vector<std::pair<DWORD, bool>> expected{
+      {VK_LWIN, false}, {platform::vk::kUnassigned, false}, {platform::vk::kUnassigned, true}, {VK_LWIN, true}};
+  EXPECT_EQ(seen, expected);
+}
+
 TEST_F(Win32InputTest, KeyHeldWithXdotoolIsDownUntilReleased) {
   ASSERT_TRUE(Activate(form_));
   KeyDown();

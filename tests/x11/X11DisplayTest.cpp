@@ -10,6 +10,8 @@
 #include <X11/Xutil.h>
 #include <X11/Xatom.h>
 #include <X11/XKBlib.h>
+#include <X11/extensions/XInput2.h>
+#include <X11/keysym.h>
 // clang-format on
 
 #include <cstdio>
@@ -154,6 +156,48 @@ TEST_F(X11Display, HeldChordReadsDownAndPressedSinceThroughTheKeyState) {
   ASSERT_EQ(Sh("xdotool keyup super alt ctrl"), 0);
   EXPECT_TRUE(WaitFor([&] { return !Down(vk::kControl) && !Down(vk::kMenu) && !Down(vk::kLWin); }, kWaitMs));
   EXPECT_EQ(input().GetAsyncKeyState(vk::kLWin), 0);
+}
+
+// The WIN mask as another client sees the keyboard: between Super's press
+// and release come the press and release of a key code without a symbol,
+// so a desktop that opens its overview on a lone Super tap opens nothing.
+TEST_F(X11Display, WinMaskPutsAKeyWithoutSymbolBetweenSuperDownAndUp) {
+  Display* watcher = XOpenDisplay(nullptr);
+  ASSERT_NE(watcher, nullptr);
+  int opcode = 0;
+  int event = 0;
+  int error = 0;
+  ASSERT_TRUE(XQueryExtension(watcher, "XInputExtension", &opcode, &event, &error));
+  unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+  XISetMask(bits, XI_RawKeyPress);
+  XISetMask(bits, XI_RawKeyRelease);
+  XIEventMask mask{XIAllMasterDevices, static_cast<int>(sizeof bits), bits};
+  XISelectEvents(watcher, DefaultRootWindow(watcher), &mask, 1);
+  XSync(watcher, False);
+
+  ASSERT_EQ(Sh("xdotool keydown super"), 0);
+  input().MaskWinRelease();
+  ASSERT_EQ(Sh("xdotool keyup super"), 0);
+  std::vector<std::pair<KeySym, bool>> seen;  // (symbol, released)
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        while (XPending(watcher) > 0) {
+          XEvent ev;
+          XNextEvent(watcher, &ev);
+          if (ev.type != GenericEvent || ev.xcookie.extension != opcode || !XGetEventData(watcher, &ev.xcookie)) continue;
+          const auto* raw = static_cast<const XIRawEvent*>(ev.xcookie.data);
+          seen.emplace_back(XkbKeycodeToKeysym(watcher, static_cast<KeyCode>(raw->detail), 0, 0),
+                            ev.xcookie.evtype == XI_RawKeyRelease);
+          XFreeEventData(watcher, &ev.xcookie);
+        }
+        return seen.size() >= 4;
+      },
+      kWaitMs));
+  XCloseDisplay(watcher);
+  seen.resize(4);  // xdotool may release Super twice
+  const std::vector<std::pair<KeySym, bool>> expected{
+      {XK_Super_L, false}, {NoSymbol, false}, {NoSymbol, true}, {XK_Super_L, true}};
+  EXPECT_EQ(seen, expected);
 }
 
 TEST_F(X11Display, QuickTapBetweenQueriesSetsThePressedSinceBit) {

@@ -35,7 +35,9 @@ TEST_F(HotKeyTest, DoubleChordKillsTheForegroundUnlessProtected) {
   for (const Case& c : cases) {
     const ProcessId id = RunInFront(c.path, c.options);
     const std::size_t before = BalloonCount();
+    const int masks = p_.input().WinMasks();
     DoubleWin();
+    EXPECT_EQ(p_.input().WinMasks(), masks + 2) << "each press keeps its WIN release from the start menu";
     EXPECT_EQ(Running(id), !c.killed) << text::ToUtf8(c.path);
     if (c.balloon == nullptr) {
       EXPECT_EQ(BalloonCount(), before) << text::ToUtf8(c.path);
