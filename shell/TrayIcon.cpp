@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "platform/text.h"
 
@@ -122,6 +123,7 @@ void TrayIcon::AddIcon() {
 }
 
 void TrayIcon::ModifyIcon() {
+  pending_.reset();
   if (!added_) return;
   FillTipAndIcon();
   ClearBalloon();
@@ -130,12 +132,19 @@ void TrayIcon::ModifyIcon() {
 }
 
 void TrayIcon::RemoveIcon() {
+  pending_.reset();
   tray_.Notify(platform::nim::kDelete, record_);
   added_ = false;
   wanted_ = false;
 }
 
 void TrayIcon::ShowBallon(StringView title, StringView text, std::uint32_t infoFlags) {
+  // Asked for while the shell is away (the program started before the
+  // panel, or the panel restarts): kept for the icon's return, unless the
+  // icon or tip changes first (which would have withdrawn it).
+  if (wanted_ && restoreOnShellFail_ && !tray_.ShellPresent()) {
+    pending_ = Pending{String(title), String(text), infoFlags};
+  }
   if (!added_) return;
   record_.dwInfoFlags = infoFlags;
   PutText(record_.szInfoTitle, title, kTitleChars);
@@ -182,10 +191,15 @@ void TrayIcon::RestoreTick() {
   const bool replaced = added_ && tray_.ShellGeneration() != addedGeneration_;
   if (!present || replaced) {
     const bool wanted = wanted_;
+    auto pending = std::move(pending_);
     RemoveIcon();
     wanted_ = wanted;
+    pending_ = std::move(pending);
   }
-  if (present && wanted_) AddIcon();
+  if (present && wanted_ && !added_) {
+    AddIcon();
+    if (auto pending = std::exchange(pending_, std::nullopt)) ShowBallon(pending->title, pending->text, pending->flags);
+  }
   // Where the shell is watched, its next change starts the timer again.
   if (shellWatch_ != 0) tmrRestore_->SetEnabled(false);
 }

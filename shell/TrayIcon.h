@@ -27,11 +27,14 @@
 //
 // Mended against the record's first design: AddIcon clears the balloon
 // fields, so that an icon put back after a shell restart does not show an
-// old balloon again.
+// old balloon again; and a balloon asked for while the shell is away (the
+// program started at login before the panel) is shown when the icon is put
+// back, not lost, unless the icon or tip changed meanwhile.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "forms/Control.h"
 #include "platform/event.h"
@@ -123,6 +126,14 @@ class TrayIcon : public forms::Control {
   bool restoreOnShellFail_ = false;
   std::unique_ptr<platform::Timer> tmrRestore_;
   int shellWatch_ = 0;  // the tray port's watch of the shell; 0 when it polls
+  // A balloon asked for while the shell was away, shown when the icon is
+  // put back.
+  struct Pending {
+    String title;
+    String text;
+    std::uint32_t flags = 0;
+  };
+  std::optional<Pending> pending_;
   std::uint32_t window_ = 0;
   std::uint64_t addedGeneration_ = 0;  // the shell's generation at the last AddIcon
 };

@@ -196,6 +196,33 @@ TEST(TrayIconRestore, BringsTheIconBackWithin100msOfTheShell) {
   }
 }
 
+// A balloon asked for while the shell is away (the program started before
+// the panel) shows when the icon comes back, unless the icon changed first.
+TEST(TrayIconRestore, ABalloonAskedForWithoutAShellShowsWhenTheIconIsBack) {
+  for (const bool iconChanged : {false, true}) {
+    sim::SimPlatform p;
+    forms::ControlHost host{p};
+    forms::Form form{host, u"frmMain", u"frmMain"};
+    p.tray().StopShell();
+    TrayIcon tray{form};
+    tray.SetRestoreOnShellFail(true);
+    tray.AddIcon();
+    tray.ShowBallon(u"Process Drovak", u"Программа запущена", 1);
+    p.loop().Advance(500);
+    if (iconChanged) tray.SetIcon(p.resources().LoadPicture(platform::res::kIconDisabled, 0));
+    p.tray().StartShell();
+    p.loop().Advance(100);
+    ASSERT_NE(p.tray().Icon(static_cast<std::uint32_t>(tray.hWnd())), nullptr);
+    const auto* shown = p.tray().ShownBalloon();
+    if (iconChanged) {
+      EXPECT_EQ(shown, nullptr);
+    } else {
+      ASSERT_NE(shown, nullptr);
+      EXPECT_EQ(shown->text, u"Программа запущена");
+    }
+  }
+}
+
 TEST_F(TrayIconTest, WithoutRestoreTheIconStaysGoneUntilTheHostAddsItAgain) {
   tray_.AddIcon();
   shell().StopShell();
