@@ -1,6 +1,8 @@
 // frmMain: the exceptions and block lists, their files and page commands;
 // Options.cfg and the Run value; the sweep of leftover temporary files.
 #include <algorithm>
+#include <string>
+#include <string_view>
 
 #include "app/frmMain.h"
 #include "platform/text.h"
@@ -32,6 +34,24 @@ String Trim(StringView s) {
 }
 
 bool AllOf(StringView s, bool (*pred)(char16_t)) { return !s.empty() && std::all_of(s.begin(), s.end(), pred); }
+// The bytes of a list file with every line end made CR LF: a lone LF (a file
+// edited on Linux) and a lone CR end a line too, so no name keeps a line-end
+// character. The INI text itself splits lines at CR LF only.
+std::string WithCrLfLines(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 8);
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const char c = bytes[i];
+    if (c == '\r' || c == '\n') {
+      out += "\r\n";
+      if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 bool IsAlnum(char16_t c) { return IsDigit(c) || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
 
@@ -79,7 +99,10 @@ String frmMain::DataPath(StringView name) {
 
 void frmMain::LoadList(controls::XP_ListBox& list, StringView file) {
   ini::clsINI doc;
-  doc.OpenFile(platform_.files(), DataPath(file));
+  auto& files = platform_.files();
+  const String path = DataPath(file);
+  std::string bytes;
+  if (files.FileExists(path) && files.ReadFile(path, bytes)) doc.OpenBuf(WithCrLfLines(bytes));
   std::int32_t i = 0;
   for (std::int32_t j = 0; j < doc.Enum_GetKeyCount(0); ++j) {
     const String name = doc.Enum_GetKeyName(0, j);

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "platform/text.h"
 
@@ -99,13 +101,42 @@ class FreeTypeFace final : public GlyphFace {
   std::map<char32_t, Glyph> others_;
 };
 
-std::string FamilyFor(StringView family) {
-  static constexpr std::array<StringView, 4> kUiFaces = {u"MS Sans Serif", u"Microsoft Sans Serif", u"Verdana",
-                                                         u"Tahoma"};
-  for (StringView ui : kUiFaces) {
-    if (text::EqualsIgnoreCase(family, ui)) return "DejaVu Sans";
+// The faces that stand in for the Windows user-interface faces, best first.
+// The captions of the window were laid out for the narrow bitmap face
+// "MS Sans Serif": at 11 pixels a face of Arial's widths (Liberation Sans)
+// or DejaVu Sans overruns buttons sized for it by a few pixels and the
+// caption wraps, so it takes the narrow cut of Liberation Sans (package
+// fonts-liberation). Verdana and Tahoma take DejaVu Sans, which is drawn to
+// Verdana's wide proportions. A face is taken only when fontconfig really
+// has it; the last one is taken whatever fontconfig substitutes.
+std::vector<std::string> FamiliesFor(StringView family) {
+  struct StandIn {
+    StringView family;
+    std::vector<std::string> faces;
+  };
+  static const std::array<StandIn, 4> kStandIns = {
+      StandIn{u"MS Sans Serif", {"Liberation Sans Narrow", "DejaVu Sans Condensed", "DejaVu Sans"}},
+      StandIn{u"Microsoft Sans Serif", {"Liberation Sans Narrow", "DejaVu Sans Condensed", "DejaVu Sans"}},
+      StandIn{u"Verdana", {"DejaVu Sans"}},
+      StandIn{u"Tahoma", {"DejaVu Sans"}},
+  };
+  for (const StandIn& s : kStandIns) {
+    if (text::EqualsIgnoreCase(family, s.family)) return s.faces;
   }
-  return text::ToUtf8(family);
+  return {text::ToUtf8(family)};
+}
+
+// Whether a font fontconfig matched is of the family asked for (any of its
+// names: a file can carry several, as "DejaVu Sans" and "DejaVu Sans
+// Condensed").
+bool HasFamily(FcPattern* match, const std::string& family) {
+  FcChar8* name = nullptr;
+  for (int i = 0; FcPatternGetString(match, FC_FAMILY, i, &name) == FcResultMatch; ++i) {
+    if (name != nullptr && FcStrCmpIgnoreCase(name, reinterpret_cast<const FcChar8*>(family.c_str())) == 0) {
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -116,10 +147,20 @@ struct FreeTypeText::Impl {
   std::map<std::string, Match> matches;  // by family + style
 
   Match Find(StringView family, bool bold, bool italic) {
-    const std::string name = FamilyFor(family);
-    const std::string key = name + (bold ? "|b" : "|") + (italic ? "i" : "");
+    const std::string key = text::ToUtf8(text::LowerCase(family)) + (bold ? "|b" : "|") + (italic ? "i" : "");
     if (auto it = matches.find(key); it != matches.end()) return it->second;
+    const std::vector<std::string> names = FamiliesFor(family);
     Match result;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      if (MatchFamily(names[i], bold, italic, i + 1 == names.size(), result)) break;
+    }
+    matches.emplace(key, result);
+    return result;
+  }
+
+  // The font fontconfig gives for a family and style; false (result
+  // untouched) when it is of another family and anyFamily is not set.
+  static bool MatchFamily(const std::string& name, bool bold, bool italic, bool anyFamily, Match& result) {
     FcPattern* pattern = FcPatternCreate();
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
     FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
@@ -129,7 +170,11 @@ struct FreeTypeText::Impl {
     FcDefaultSubstitute(pattern);
     FcResult res = FcResultNoMatch;
     FcPattern* match = FcFontMatch(nullptr, pattern, &res);
-    if (match != nullptr) {
+    FcPatternDestroy(pattern);
+    if (match == nullptr) return false;
+    const bool taken = anyFamily || HasFamily(match, name);
+    if (taken) {
+      result = Match{};
       FcChar8* file = nullptr;
       if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file != nullptr) {
         result.file = reinterpret_cast<const char*>(file);
@@ -141,11 +186,9 @@ struct FreeTypeText::Impl {
       FcPatternGetInteger(match, FC_SLANT, 0, &slant);
       result.needBold = bold && weight < FC_WEIGHT_DEMIBOLD;
       result.needItalic = italic && slant == FC_SLANT_ROMAN;
-      FcPatternDestroy(match);
     }
-    FcPatternDestroy(pattern);
-    matches.emplace(key, result);
-    return result;
+    FcPatternDestroy(match);
+    return taken;
   }
 };
 

@@ -22,8 +22,10 @@ class FreeTypeText {
   [[nodiscard]] bool Ok() const;
 
   // The font file for a family and style, "" when none is found. The Windows
-  // user-interface faces ("MS Sans Serif", "Microsoft Sans Serif", "Verdana",
-  // "Tahoma") ask for "DejaVu Sans"; other names go to fontconfig as given.
+  // user-interface faces take stand-ins of like widths: "MS Sans Serif" and
+  // "Microsoft Sans Serif" the narrow "Liberation Sans Narrow" (else "DejaVu
+  // Sans Condensed", else "DejaVu Sans"), "Verdana" and "Tahoma" "DejaVu
+  // Sans"; other names go to fontconfig as given.
   std::string FindFile(StringView family, bool bold, bool italic);
 
   // A face at a pixel height (the em size), nullptr when no font file can be

@@ -15,11 +15,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cwchar>
 #include <map>
 #include <string>
 #include <string_view>
 #include <tuple>
 
+#include "platform/text.h"
 #include "platform/win32/backend.h"
 
 namespace pd::platform {
@@ -140,6 +142,28 @@ class PictureDc {
 
 // ---- Fonts ------------------------------------------------------------------------
 
+// The face GDI really gives for a font ("" when it cannot be told).
+String ActualFace(HFONT font) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  if (dc == nullptr) return {};
+  HGDIOBJ old = SelectObject(dc, font);
+  wchar_t name[LF_FACESIZE] = {};
+  const int n = GetTextFaceW(dc, LF_FACESIZE, name);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  return n > 0 ? String(name, name + std::wcslen(name)) : String();
+}
+
+// The window's captions were laid out for the narrow bitmap face "MS Sans
+// Serif". Where the system lacks it (Wine draws it in Liberation Sans, of
+// Arial's widths), a one-line caption overruns its button by a pixel or two
+// and wraps; the narrow cut of Liberation Sans stands in when the system has
+// it. Any other face is used as the system resolves it.
+bool IsSansSerif(StringView face) {
+  return text::EqualsIgnoreCase(face, u"MS Sans Serif") || text::EqualsIgnoreCase(face, u"Microsoft Sans Serif");
+}
+constexpr char16_t kNarrowStandIn[] = u"Liberation Sans Narrow";
+
 class FontCache {
  public:
   FontCache() = default;
@@ -153,6 +177,27 @@ class FontCache {
     Key key{f.face, PixelSize(f.size), f.bold, f.italic, f.underline, f.charset};
     auto it = fonts_.find(key);
     if (it != fonts_.end()) return it->second;
+    HFONT font = Create(f, f.face);
+    if (font != nullptr && IsSansSerif(f.face) && !IsSansSerif(ActualFace(font))) {
+      HFONT narrow = Create(f, kNarrowStandIn);
+      if (narrow != nullptr && text::EqualsIgnoreCase(ActualFace(narrow), kNarrowStandIn)) {
+        DeleteObject(font);
+        font = narrow;
+      } else if (narrow != nullptr) {
+        DeleteObject(narrow);
+      }
+    }
+    if (font == nullptr) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    fonts_.emplace(std::move(key), font);
+    return font;
+  }
+
+ private:
+  // Text is drawn without smoothing, as the bitmap faces draw: with the
+  // default quality GDI smooths some faces at some sizes by the face's own
+  // table, and Wine's bold Liberation Sans then comes out in thin grey
+  // strokes that read as regular weight next to the plain black text.
+  static HFONT Create(const Font& f, StringView face) {
     LOGFONTW lf{};
     lf.lfHeight = -PixelSize(f.size);
     lf.lfWeight = f.bold ? FW_BOLD : FW_NORMAL;
@@ -161,17 +206,13 @@ class FontCache {
     lf.lfCharSet = static_cast<BYTE>(f.charset);
     lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
     lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
-    lf.lfQuality = DEFAULT_QUALITY;
+    lf.lfQuality = NONANTIALIASED_QUALITY;
     lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-    const std::size_t n = std::min<std::size_t>(f.face.size(), LF_FACESIZE - 1);
-    for (std::size_t i = 0; i < n; ++i) lf.lfFaceName[i] = static_cast<wchar_t>(f.face[i]);
-    HFONT font = CreateFontIndirectW(&lf);
-    if (font == nullptr) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    fonts_.emplace(std::move(key), font);
-    return font;
+    const std::size_t n = std::min<std::size_t>(face.size(), LF_FACESIZE - 1);
+    for (std::size_t i = 0; i < n; ++i) lf.lfFaceName[i] = static_cast<wchar_t>(face[i]);
+    return CreateFontIndirectW(&lf);
   }
 
- private:
   using Key = std::tuple<String, int, bool, bool, bool, int>;
   std::map<Key, HFONT> fonts_;
 };

@@ -301,25 +301,38 @@ class FreeTypeTextTest : public SoftSurfaceTest {
  protected:
   void SetUp() override {
     if (!gfx_.Fonts()->HasFreeType()) GTEST_SKIP() << "built without FreeType: text uses the built-in font";
-    if (gfx_.Fonts()->FontFile(Font{}).find("DejaVuSans") == std::string::npos) {
+    if (gfx_.Fonts()->FontFile(Verdana()).find("DejaVuSans") == std::string::npos) {
       GTEST_SKIP() << "DejaVu Sans not found (install fonts-dejavu-core)";
     }
   }
+  static Font Verdana() { return Font{.face = u"Verdana"}; }
 };
 
-TEST_F(FreeTypeTextTest, WindowsUiFacesResolveToDejaVuSans) {
-  Font verdana;
-  verdana.face = u"Verdana";
-  EXPECT_NE(gfx_.Fonts()->FontFile(verdana).find("DejaVuSans.ttf"), std::string::npos);
-  EXPECT_NE(gfx_.Fonts()->FontFile(Font{}).find("DejaVuSans.ttf"), std::string::npos);
-  Font bold;
-  bold.bold = true;
-  EXPECT_NE(gfx_.Fonts()->FontFile(bold).find("DejaVuSans-Bold"), std::string::npos);
-  EXPECT_EQ(gfx_.Fonts()->FontFile(Fixed()), "");
+TEST_F(FreeTypeTextTest, WindowsUiFacesResolveToStandInsOfLikeWidths) {
+  struct Case {
+    const char16_t* face;
+    bool bold;
+    const char* file;  // a part of the font file's name
+  };
+  const bool narrow = gfx_.Fonts()->FontFile(Font{.face = u"Liberation Sans Narrow"}).find("LiberationSansNarrow") !=
+                      std::string::npos;
+  if (!narrow) GTEST_SKIP() << "Liberation Sans Narrow not found (install fonts-liberation)";
+  for (const Case c : {Case{u"Verdana", false, "DejaVuSans.ttf"}, Case{u"verdana", true, "DejaVuSans-Bold"},
+                       Case{u"Tahoma", false, "DejaVuSans.ttf"}, Case{u"MS Sans Serif", false, "LiberationSansNarrow-Regular"},
+                       Case{u"Microsoft Sans Serif", false, "LiberationSansNarrow-Regular"},
+                       Case{u"MS Sans Serif", true, "LiberationSansNarrow-Bold"}, Case{platform::kFixedFace, false, ""}}) {
+    Font f{.face = c.face, .bold = c.bold};
+    const std::string file = gfx_.Fonts()->FontFile(f);
+    if (*c.file == '\0') {
+      EXPECT_EQ(file, "");
+    } else {
+      EXPECT_NE(file.find(c.file), std::string::npos) << text::ToUtf8(c.face) << " bold " << c.bold << ": " << file;
+    }
+  }
 }
 
 TEST_F(FreeTypeTextTest, CyrillicIsMeasuredAndDrawn) {
-  auto s = Make(200, 20, Font{});
+  auto s = Make(200, 20, Verdana());
   EXPECT_EQ(s->TextHeight(u""), 13);
   const int width = s->TextWidth(u"Список исключений:");
   EXPECT_GE(width, 115);

@@ -1,6 +1,9 @@
 // Options.cfg, the Run value and the two lists on the simulation.
 #include "unit/app/AppTestUtil.h"
 
+#include <array>
+#include <utility>
+
 namespace pd::app::test {
 namespace {
 
@@ -100,6 +103,34 @@ TEST_F(AppTest, ListsLoadFirstOccurrenceAndNeverBothListsNorTheShell) {
   EXPECT_FALSE(F().IsException(u"notepad.exe", false));
   EXPECT_TRUE(F().IsException(u"notepad.exe", true));
   EXPECT_TRUE(F().IsBlocked(u"GAME.exe", false));
+}
+
+TEST_F(AppTest, ListsReadCrLfLfAndCrLineEndsAndALastLineWithoutOne) {
+  struct Case {
+    const char* kind;
+    const char* blocks;
+  };
+  for (const Case c : {Case{"CR LF", "calc.exe=1\r\ngame.exe=0\r\ntool.exe=1\r\n"},
+                       Case{"LF", "calc.exe=1\ngame.exe=0\ntool.exe=1\n"},
+                       Case{"CR", "calc.exe=1\rgame.exe=0\rtool.exe=1\r"},
+                       Case{"mixed, none after the last", "calc.exe=1\r\ngame.exe=0\n\ntool.exe=1"}}) {
+    WriteFile("Blocks.txt", c.blocks);
+    WriteFile("Exclamations.txt", "firefox.exe=1\nvlc.exe=0\r");
+    ASSERT_TRUE(Start());
+    ASSERT_EQ(F().lstBlock->ListCount(), 3) << c.kind;
+    const std::array<std::pair<StringView, bool>, 3> want = {
+        {{u"calc.exe", true}, {u"game.exe", false}, {u"tool.exe", true}}};
+    for (std::int32_t i = 0; i < 3; ++i) {
+      EXPECT_EQ(F().lstBlock->List(i), want[static_cast<std::size_t>(i)].first) << c.kind;
+      EXPECT_EQ(F().lstBlock->ListChecked(i), want[static_cast<std::size_t>(i)].second) << c.kind;
+    }
+    ASSERT_EQ(F().lstEXEList->ListCount(), 2) << c.kind;
+    EXPECT_TRUE(F().lstEXEList->ListChecked(0)) << c.kind;
+    EXPECT_EQ(F().lstEXEList->List(1), u"vlc.exe") << c.kind;
+    F().cmdOK_Click();
+    EXPECT_EQ(ReadFile("Blocks.txt"), "calc.exe=1\r\ngame.exe=0\r\ntool.exe=1\r\n") << "written back with CR LF";
+    form_.reset();
+  }
 }
 
 TEST_F(AppTest, BlockPageAddsDeletesAndSaves) {

@@ -2,6 +2,8 @@
 // exit, the temporary icons.
 #include "unit/app/AppTestUtil.h"
 
+#include "controls/CaptionLayout.h"
+
 namespace pd::app::test {
 namespace {
 
@@ -44,6 +46,29 @@ TEST_F(AppTest, LayoutAndPlacement) {
   F().tabPage_Click(2);
   EXPECT_FALSE(F().picPage[0]->Visible());
   EXPECT_TRUE(F().picPage[2]->Visible());
+}
+
+TEST_F(AppTest, EveryButtonCaptionFitsOnOneLineInItsOwnFont) {
+  ASSERT_TRUE(Start());
+  auto measure = p_.graphics().CreateSurface(1, 1);
+  measure->SetFont(platform::Font{.face = u"Verdana"});
+  if (measure->TextWidth(u"i") == platform::kFixedAdvance) {
+    GTEST_SKIP() << "built without FreeType: text uses the built-in test font";
+  }
+  auto& page = F().Processes();
+  for (const controls::XP_Button* b :
+       {F().tabPage[0].get(), F().tabPage[1].get(), F().tabPage[2].get(), F().cmdOK.get(), F().cmdList_Add.get(),
+        F().cmdList_Delete.get(), F().cmdList_EnableAll[0].get(), F().cmdList_EnableAll[1].get(),
+        &page.cmdProc_Refresh(), &page.cmdProc_AddBlock(), &page.cmdProc_Kill(), &page.cmdProc_KillFile(),
+        &page.cmdSaveLog(), F().cmdBlock_Add.get(), F().cmdBlock_Delete.get(), F().cmdBlock_EnableAll[0].get(),
+        F().cmdBlock_EnableAll[1].get()}) {
+    measure->SetFont(b->Font());
+    // The button wraps its caption to its width less 10 pixels and has room
+    // for one line only.
+    EXPECT_EQ(controls::WrapCaption(*measure, b->Caption(), b->PixelWidth() - 10), b->Caption())
+        << text::ToUtf8(b->Caption()) << " in " << text::ToUtf8(b->Font().face) << ": "
+        << measure->TextWidth(b->Caption()) << " of " << b->PixelWidth() - 10 << " pixels";
+  }
 }
 
 TEST_F(AppTest, TrayMenuTogglesShowsAndExits) {
