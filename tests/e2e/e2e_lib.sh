@@ -80,3 +80,13 @@ run_scenarios() {
   [[ ${#failed[@]} -eq 0 ]] || { echo "FAILED: ${failed[*]}" >&2; return 1; }
   echo "all passed"
 }
+
+# Ctrl+Alt+WIN, twice.
+double_chord() {
+  for _ in 1 2; do
+    xdotool keydown Control_L Alt_L Super_L
+    sleep 0.15
+    xdotool keyup Super_L Alt_L Control_L
+    sleep 0.1
+  done
+}

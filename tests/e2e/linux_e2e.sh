@@ -82,16 +82,6 @@ start_xterm() {
   timeout 10 xdotool windowactivate --sync "$(find_window --name "^pd-e2e-$1\$")"
 }
 
-# Ctrl+Alt+WIN, twice.
-double_chord() {
-  for _ in 1 2; do
-    xdotool keydown Control_L Alt_L Super_L
-    sleep 0.15
-    xdotool keyup Super_L Alt_L Control_L
-    sleep 0.1
-  done
-}
-
 # ---- Scenarios ----------------------------------------------------------------
 scenario_kill() {
   new_folder kill

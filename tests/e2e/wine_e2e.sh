@@ -96,12 +96,7 @@ scenario_kill() {
   start_pd kill
   start_notepad
   timeout 10 xdotool windowactivate --sync "$np_window"
-  for _ in 1 2; do
-    xdotool keydown Control_L Alt_L Super_L
-    sleep 0.15
-    xdotool keyup Super_L Alt_L Control_L
-    sleep 0.1
-  done
+  double_chord
   wait_for 10 "end of notepad" gone "$np"
   wait_for 10 "balloon" balloon_shown
   shot wine-kill
