@@ -164,7 +164,7 @@ class X11Processes final : public platform::Processes {
 
   // Number of per-process reads so far (for tests and the benchmark).
   [[nodiscard]] std::uint64_t Reads() const { return reads_; }
-  [[nodiscard]] std::size_t CachedCount() const { return cache_.size(); }
+  [[nodiscard]] std::size_t CachedCount() const { return slots_.size(); }
 
   static constexpr std::int64_t kYoungMs = 1000;
   static constexpr std::int64_t kRecheckMs = 2000;
@@ -174,31 +174,62 @@ class X11Processes final : public platform::Processes {
   static constexpr std::size_t kMaxRechecksPerWalk = 16;
 
  private:
-  struct Entry {
-    platform::ProcessEntry entry;
-    std::uint64_t inode = 0;
-    unsigned long long startTime = 0;  // clock ticks after boot
+  // One per cached id, sorted by id: all that a walk looks at for a process
+  // it has seen before, small and side by side so that a walk after a quiet
+  // spell touches little memory.
+  struct Slot {
+    ProcessId id = 0;
+    std::uint32_t item = 0;     // where its entry and paths are kept
+    std::uint64_t inode = 0;    // of its /proc folder
+    std::int64_t startMs = 0;   // boot-clock time of the start
+    std::int64_t readAtMs = 0;  // monotonic time of the latest read
+    std::uint64_t walk = 0;     // latest walk that listed it
+  };
+  struct Paths {
     String path;
     std::string link;  // the exe link as read ("" when refused or absent)
-    std::uint32_t parent = 0;
-    std::uint32_t threads = 0;
-    std::int64_t readAtMs = 0;  // monotonic time of the read
-    std::int64_t seenAtMs = 0;  // latest walk that listed it
-    std::uint64_t walk = 0;
   };
-  bool Read(ProcessId id, Entry& e);
-  std::string ReadLink(ProcessId id, int& err) const;
+  // Entries and paths by item, in blocks that never move: an entry handed
+  // to a visitor stays in place whatever a walk inside the visitor does.
+  static constexpr std::size_t kBlock = 64;
+  struct Block {
+    std::array<platform::ProcessEntry, kBlock> entries;
+    std::array<Paths, kBlock> paths;
+  };
+  // A read of one process; false when it is gone.
+  struct Fresh {
+    platform::ProcessEntry entry;
+    Paths paths;
+    std::int64_t startMs = 0;
+  };
+  bool Read(int dir, ProcessId id, Fresh& f);
+  std::string ReadLink(int dir, const char* path, int& err) const;
   [[nodiscard]] std::string PidPath(ProcessId id, const char* leaf) const;
-  [[nodiscard]] bool Young(const Entry& e, std::int64_t bootMs) const;
+  // The slot of an id, nullptr when it is not cached.
+  [[nodiscard]] const Slot* Find(ProcessId id) const;
+  std::uint32_t Allocate();
+  void Store(std::uint32_t item, Fresh&& f);
+  platform::ProcessEntry& EntryOf(std::uint32_t item) { return blocks_[item / kBlock]->entries[item % kBlock]; }
+  [[nodiscard]] const Paths& PathsOf(std::uint32_t item) const { return blocks_[item / kBlock]->paths[item % kBlock]; }
+  // Folds the ids a walk saw for the first time into slots_ and, for the
+  // outermost walk, drops the ids it did not list.
+  void Update(std::uint64_t walk, bool outer);
   // The last id handed out, 0 when loadavg cannot be read.
   std::uint32_t LastPid();
 
   std::string root_;
   XConnection* x_;
-  std::map<ProcessId, Entry> cache_;
+  std::vector<Slot> slots_;
+  std::vector<std::unique_ptr<Block>> blocks_;
+  std::vector<std::uint32_t> free_;   // items not in use
+  std::vector<Slot> added_;           // ids a walk saw for the first time
+  std::vector<char> listing_;         // the folder as getdents64 gives it
+  // What each walk (by depth) hands to its visitor.
+  std::vector<std::unique_ptr<std::vector<const platform::ProcessEntry*>>> visits_;
   std::vector<ProcessId> young_;  // young at the latest walk
   int walkDepth_ = 0;             // a visitor may walk again
   std::uint64_t walks_ = 0;
+  std::int64_t walkMs_ = 0;  // when walk walks_ listed the folder
   std::uint64_t reads_ = 0;
   std::uint64_t imageChanges_ = 0;
   std::uint64_t unreadableMarks_ = 0;

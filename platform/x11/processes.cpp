@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -22,26 +23,26 @@ namespace pd::x11 {
 
 namespace {
 
-// Reads a small file of /proc in one go; false when it cannot be opened.
-bool ReadSmall(const std::string& path, std::string& out, std::size_t limit) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  out.resize(limit);
+// Reads a small file of /proc (path relative to dir) in one go into buf,
+// NUL-terminated; its length, 0 when it cannot be opened or is empty.
+std::size_t ReadSmall(int dir, const char* path, char* buf, std::size_t cap) {
+  const int fd = openat(dir, path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 0;
   std::size_t got = 0;
-  while (got < limit) {
-    const ssize_t n = read(fd, out.data() + got, limit - got);
+  while (got + 1 < cap) {
+    const ssize_t n = read(fd, buf + got, cap - 1 - got);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     got += static_cast<std::size_t>(n);
   }
   close(fd);
-  out.resize(got);
-  return got > 0;
+  buf[got] = '\0';
+  return got;
 }
 
-std::string BaseName(std::string_view path) {
+std::string_view BaseName(std::string_view path) {
   const auto cut = path.find_last_of('/');
-  return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
+  return cut == std::string_view::npos ? path : path.substr(cut + 1);
 }
 
 constexpr std::string_view kDeleted = " (deleted)";
@@ -64,6 +65,44 @@ ProcessId ParsePid(const char* name) {
   return static_cast<ProcessId>(v);
 }
 
+// "<id>/<leaf>" into buf.
+const char* PidLeaf(char (&buf)[32], ProcessId id, const char* leaf) {
+  char digits[16];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + id % 10);
+    id /= 10;
+  } while (id != 0);
+  char* p = buf;
+  while (n > 0) *p++ = digits[--n];
+  *p++ = '/';
+  while (*leaf != '\0' && p < buf + sizeof buf - 1) *p++ = *leaf++;
+  *p = '\0';
+  return buf;
+}
+
+// The old entries a walk re-reads: the kMaxRechecksPerWalk read longest
+// ago, as a max-heap on the read time.
+class Due {
+ public:
+  void Offer(std::int64_t readAtMs, std::size_t slot) {
+    if (n_ < items_.size()) {
+      items_[n_++] = {readAtMs, slot};
+      std::push_heap(items_.begin(), items_.begin() + static_cast<std::ptrdiff_t>(n_));
+    } else if (readAtMs < items_.front().first) {
+      std::pop_heap(items_.begin(), items_.end());
+      items_.back() = {readAtMs, slot};
+      std::push_heap(items_.begin(), items_.end());
+    }
+  }
+  [[nodiscard]] auto begin() const { return items_.begin(); }
+  [[nodiscard]] auto end() const { return items_.begin() + static_cast<std::ptrdiff_t>(n_); }
+
+ private:
+  std::array<std::pair<std::int64_t, std::size_t>, X11Processes::kMaxRechecksPerWalk> items_{};
+  std::size_t n_ = 0;
+};
+
 }  // namespace
 
 X11Processes::X11Processes(std::string procRoot, XConnection* x)
@@ -85,57 +124,66 @@ std::string X11Processes::PidPath(ProcessId id, const char* leaf) const {
   return p;
 }
 
-std::string X11Processes::ReadLink(ProcessId id, int& err) const {
-  const std::string link = PidPath(id, "exe");
-  std::string buf(PATH_MAX, '\0');
-  for (;;) {
-    const ssize_t n = readlink(link.c_str(), buf.data(), buf.size());
-    if (n < 0) {
+std::string X11Processes::ReadLink(int dir, const char* path, int& err) const {
+  char buf[PATH_MAX];
+  const ssize_t n = readlinkat(dir, path, buf, sizeof buf);
+  if (n < 0) {
+    err = errno;
+    return {};
+  }
+  err = 0;
+  if (static_cast<std::size_t>(n) < sizeof buf) return std::string(buf, static_cast<std::size_t>(n));
+  std::string big(2 * sizeof buf, '\0');
+  for (;;) {  // cut: try again with room
+    const ssize_t m = readlinkat(dir, path, big.data(), big.size());
+    if (m < 0) {
       err = errno;
       return {};
     }
-    if (static_cast<std::size_t>(n) < buf.size()) {
-      buf.resize(static_cast<std::size_t>(n));
-      err = 0;
-      return buf;
+    if (static_cast<std::size_t>(m) < big.size()) {
+      big.resize(static_cast<std::size_t>(m));
+      return big;
     }
-    buf.resize(buf.size() * 2);  // cut: try again with room
+    big.resize(big.size() * 2);
   }
 }
 
-bool X11Processes::Read(ProcessId id, Entry& e) {
+bool X11Processes::Read(int dir, ProcessId id, Fresh& f) {
   ++reads_;
   // "pid (comm) state ppid ... num_threads(20) ... starttime(22) ..."; comm
   // may hold spaces and parentheses, so the fields start after the last ')'.
-  std::string stat;
-  if (!ReadSmall(PidPath(id, "stat"), stat, 1024)) return false;
-  const auto open = stat.find('(');
-  const auto close = stat.rfind(')');
-  if (open == std::string::npos || close == std::string::npos || close < open) return false;
-  const std::string comm = stat.substr(open + 1, close - open - 1);
-  std::vector<unsigned long long> fields;  // from field 4 (ppid) on
+  char leaf[32];
+  char stat[1024];
+  const std::size_t size = ReadSmall(dir, PidLeaf(leaf, id, "stat"), stat, sizeof stat);
+  if (size == 0) return false;
+  const std::string_view line(stat, size);
+  const auto open = line.find('(');
+  const auto close = line.rfind(')');
+  if (open == std::string_view::npos || close == std::string_view::npos || close < open) return false;
+  const std::string_view comm = line.substr(open + 1, close - open - 1);
+  std::array<unsigned long long, 19> fields{};  // from field 4 (ppid) on
+  std::size_t count = 0;
   {
-    const char* p = stat.c_str() + close + 1;
+    const char* p = stat + close + 1;
     // Skip the state letter (field 3).
     while (*p == ' ') ++p;
     while (*p != '\0' && *p != ' ') ++p;
-    while (*p != '\0' && fields.size() < 19) {
+    while (*p != '\0' && count < fields.size()) {
       char* end = nullptr;
-      errno = 0;
       const long long v = std::strtoll(p, &end, 10);
       if (end == p) break;
-      fields.push_back(v < 0 ? 0ULL : static_cast<unsigned long long>(v));
+      fields[count++] = v < 0 ? 0ULL : static_cast<unsigned long long>(v);
       p = end;
     }
   }
-  if (fields.size() < 19) return false;
-  e.parent = static_cast<std::uint32_t>(fields[0]);     // field 4
-  e.threads = static_cast<std::uint32_t>(fields[16]);   // field 20
-  e.startTime = fields[18];                              // field 22
+  if (count < fields.size()) return false;
+  const unsigned long long startTicks = fields[18];  // field 22
+  f.startMs = static_cast<std::int64_t>(startTicks * 1000ULL / static_cast<unsigned long long>(clockTicks_));
 
   int err = 0;
-  std::string target = ReadLink(id, err);
-  std::string name;
+  std::string target = ReadLink(dir, PidLeaf(leaf, id, "exe"), err);
+  std::string_view name;
+  char cmdline[4096];
   if (err == 0 && !target.empty()) {
     std::string_view file = target;
     if (file.size() > kDeleted.size() && file.substr(file.size() - kDeleted.size()) == kDeleted) {
@@ -146,89 +194,150 @@ bool X11Processes::Read(ProcessId id, Entry& e) {
     // Refused (another user's process) or absent (kernel thread, zombie).
     target.clear();
     name = comm;
-    if (comm.size() == 15) {  // comm is cut at 15 bytes: argv[0] may hold the rest
-      std::string cmdline;
-      if (ReadSmall(PidPath(id, "cmdline"), cmdline, 4096)) {
-        const std::string arg0 = BaseName(std::string_view(cmdline.c_str()));
-        if (arg0.size() > comm.size() && arg0.compare(0, comm.size(), comm) == 0) name = arg0;
-      }
+    if (comm.size() == 15 && ReadSmall(dir, PidLeaf(leaf, id, "cmdline"), cmdline, sizeof cmdline) > 0) {
+      // comm is cut at 15 bytes: argv[0] may hold the rest.
+      const std::string_view arg0 = BaseName(std::string_view(cmdline));
+      if (arg0.size() > comm.size() && arg0.substr(0, comm.size()) == comm) name = arg0;
     }
   }
-  e.path = text::FromUtf8(target);
-  e.link = std::move(target);
-  e.entry = platform::ProcessEntry{};
-  e.entry.th32ProcessID = id;
-  e.entry.th32ParentProcessID = e.parent;
-  e.entry.cntThreads = e.threads;
-  e.entry.SetExeFile(text::FromUtf8(name));
+  f.entry = platform::ProcessEntry{};
+  f.entry.th32ProcessID = id;
+  f.entry.th32ParentProcessID = static_cast<std::uint32_t>(fields[0]);  // field 4
+  f.entry.cntThreads = static_cast<std::uint32_t>(fields[16]);          // field 20
+  f.entry.SetExeFile(text::FromUtf8(name));
+  f.paths.path = text::FromUtf8(target);
+  f.paths.link = std::move(target);
   return true;
 }
 
-bool X11Processes::Young(const Entry& e, std::int64_t bootMs) const {
-  const auto startMs = static_cast<std::int64_t>(e.startTime * 1000ULL / static_cast<unsigned long long>(clockTicks_));
-  return bootMs - startMs < kYoungMs;
+const X11Processes::Slot* X11Processes::Find(ProcessId id) const {
+  const auto it = std::lower_bound(slots_.begin(), slots_.end(), id, [](const Slot& s, ProcessId v) { return s.id < v; });
+  return it != slots_.end() && it->id == id ? &*it : nullptr;
+}
+
+std::uint32_t X11Processes::Allocate() {
+  if (free_.empty()) {
+    const auto first = static_cast<std::uint32_t>(blocks_.size() * kBlock);
+    blocks_.push_back(std::make_unique<Block>());
+    for (std::size_t i = kBlock; i > 0; --i) free_.push_back(first + static_cast<std::uint32_t>(i - 1));
+  }
+  const std::uint32_t item = free_.back();
+  free_.pop_back();
+  return item;
+}
+
+void X11Processes::Store(std::uint32_t item, Fresh&& f) {
+  EntryOf(item) = f.entry;
+  blocks_[item / kBlock]->paths[item % kBlock] = std::move(f.paths);
 }
 
 void X11Processes::Walk(const Visitor& visit) {
+  const int dir = open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return;
   const std::uint64_t walk = ++walks_;
   const std::int64_t now = MonotonicMs();
-  const std::int64_t boot = BootMs();
-  DIR* dir = opendir(root_.c_str());
-  if (dir == nullptr) return;
-  ++walkDepth_;
-  // Entries, not copies: a walk inside the visitor may re-read them in
-  // place but erases nothing (the outer walk does).
-  std::vector<const Entry*> snapshot;
-  snapshot.reserve(cache_.size() + 16);
-  // Old entries due for a re-read, taken after the folder was listed.
-  std::vector<std::map<ProcessId, Entry>::iterator> due;
-  young_.clear();
-  while (const dirent* de = readdir(dir)) {
-    const ProcessId id = ParsePid(de->d_name);
-    if (id == 0) continue;
-    auto it = cache_.find(id);
-    const bool known = it != cache_.end() && de->d_ino != 0 && it->second.inode == de->d_ino;
-    if (!known || Young(it->second, boot)) {
-      Entry e;
-      if (!Read(id, e)) {  // ended meanwhile
-        if (it != cache_.end() && walkDepth_ == 1) cache_.erase(it);
+  const std::int64_t youngAfter = BootMs() - kYoungMs;  // a later start is young
+  walkMs_ = now;
+  const bool outer = ++walkDepth_ == 1;
+  if (visits_.size() < static_cast<std::size_t>(walkDepth_)) {
+    visits_.push_back(std::make_unique<std::vector<const platform::ProcessEntry*>>());
+  }
+  // The folder is listed before the visitor runs: a walk inside the visitor
+  // may reuse the buffers, and re-reads entries in place, but frees none
+  // (the outermost walk drops what ended).
+  if (listing_.empty()) listing_.resize(64 * 1024);
+  added_.clear();
+  Due due;
+  Fresh f;
+  std::size_t at = 0;  // /proc lists ids in ascending order: a cursor finds most
+  ProcessId previous = 0;
+  for (;;) {
+    const ssize_t got = getdents64(dir, listing_.data(), listing_.size());
+    if (got <= 0) break;
+    for (ssize_t pos = 0; pos < got;) {
+      const auto* de = reinterpret_cast<const dirent64*>(listing_.data() + pos);
+      pos += de->d_reclen;
+      const ProcessId id = ParsePid(de->d_name);
+      if (id == 0) continue;
+      if (id > previous) {
+        while (at < slots_.size() && slots_[at].id < id) ++at;
+      } else {  // another folder (tests) may list in any order
+        at = static_cast<std::size_t>(
+            std::lower_bound(slots_.begin(), slots_.end(), id, [](const Slot& s, ProcessId v) { return s.id < v; }) -
+            slots_.begin());
+      }
+      previous = id;
+      if (at == slots_.size() || slots_[at].id != id) {
+        if (!Read(dir, id, f)) continue;  // ended meanwhile
+        const std::uint32_t item = Allocate();
+        added_.push_back(Slot{id, item, de->d_ino, f.startMs, now, walk});
+        Store(item, std::move(f));
         continue;
       }
-      e.inode = de->d_ino;
-      e.readAtMs = now;
-      it = cache_.insert_or_assign(id, std::move(e)).first;
-    } else if (now - it->second.readAtMs >= kRecheckMs) {
-      due.push_back(it);
+      Slot& s = slots_[at];
+      if (de->d_ino == 0 || s.inode != de->d_ino || s.startMs > youngAfter) {
+        if (!Read(dir, id, f)) continue;  // ended meanwhile: not listed
+        s.inode = de->d_ino;
+        s.startMs = f.startMs;
+        s.readAtMs = now;
+        Store(s.item, std::move(f));
+      } else if (now - s.readAtMs >= kRecheckMs) {
+        due.Offer(s.readAtMs, at);
+      }
+      s.walk = walk;
     }
-    it->second.walk = walk;
-    it->second.seenAtMs = now;
-    if (Young(it->second, boot)) young_.push_back(id);
-    snapshot.push_back(&it->second);
   }
-  closedir(dir);
-  if (due.size() > kMaxRechecksPerWalk) {
-    std::partial_sort(due.begin(), due.begin() + kMaxRechecksPerWalk, due.end(),
-                      [](const auto& a, const auto& b) { return a->second.readAtMs < b->second.readAtMs; });
-    due.resize(kMaxRechecksPerWalk);
+  for (const auto& [readAtMs, index] : due) {
+    Slot& s = slots_[index];
+    if (!Read(dir, s.id, f)) continue;  // ended: the next walk drops it
+    if (f.paths.link != PathsOf(s.item).link) ++imageChanges_;
+    s.startMs = f.startMs;
+    s.readAtMs = now;
+    Store(s.item, std::move(f));
   }
-  for (auto it : due) {
-    Entry e;
-    if (!Read(it->first, e)) continue;  // ended: the next walk drops it
-    if (e.link != it->second.link) ++imageChanges_;
-    e.inode = it->second.inode;
-    e.readAtMs = now;
-    e.walk = walk;
-    e.seenAtMs = now;
-    it->second = std::move(e);
+  close(dir);
+  Update(walk, outer);
+
+  auto& list = *visits_[static_cast<std::size_t>(walkDepth_ - 1)];
+  list.clear();
+  young_.clear();
+  for (const Slot& s : slots_) {
+    if (s.walk != walk) continue;
+    if (s.startMs > youngAfter) young_.push_back(s.id);
+    list.push_back(&EntryOf(s.item));
   }
-  if (walkDepth_ == 1) std::erase_if(cache_, [walk](const auto& kv) { return kv.second.walk != walk; });
-  // /proc lists ids in ascending order; other folders (tests) may not.
-  std::sort(snapshot.begin(), snapshot.end(),
-            [](const Entry* a, const Entry* b) { return a->entry.th32ProcessID < b->entry.th32ProcessID; });
-  for (const Entry* e : snapshot) {
-    if (!visit(e->entry)) break;
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    if (i + 4 < list.size()) {  // the entries lie in item order: fetch ahead
+      __builtin_prefetch(list[i + 4]);
+      __builtin_prefetch(reinterpret_cast<const char*>(list[i + 4]) + 64);
+    }
+    if (!visit(*list[i])) break;
   }
   --walkDepth_;
+}
+
+void X11Processes::Update(std::uint64_t walk, bool outer) {
+  if (outer) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+      if (slots_[i].walk != walk) {
+        free_.push_back(slots_[i].item);
+        continue;
+      }
+      if (kept != i) slots_[kept] = slots_[i];
+      ++kept;
+    }
+    slots_.resize(kept);
+  }
+  if (added_.empty()) return;
+  const auto byId = [](const Slot& a, const Slot& b) { return a.id < b.id; };
+  if (!std::is_sorted(added_.begin(), added_.end(), byId)) std::sort(added_.begin(), added_.end(), byId);
+  const auto mid = static_cast<std::ptrdiff_t>(slots_.size());
+  slots_.insert(slots_.end(), added_.begin(), added_.end());
+  // New ids come after the known ones until the kernel's ids wrap around.
+  if (mid > 0 && slots_[static_cast<std::size_t>(mid)].id < slots_[static_cast<std::size_t>(mid) - 1].id) {
+    std::inplace_merge(slots_.begin(), slots_.begin() + mid, slots_.end(), byId);
+  }
 }
 
 std::uint32_t X11Processes::LastPid() {
@@ -245,12 +354,13 @@ std::uint32_t X11Processes::LastPid() {
 std::uint64_t X11Processes::ChangeMark() {
   const std::uint32_t last = LastPid();
   if (last == 0) return (++unreadableMarks_) << 32;
-  const std::int64_t boot = BootMs();
+  if (young_.empty()) return (imageChanges_ << 32) | last;
+  const std::int64_t youngAfter = BootMs() - kYoungMs;
   std::erase_if(young_, [&](ProcessId id) {
-    auto it = cache_.find(id);
-    if (it == cache_.end() || !Young(it->second, boot)) return true;
+    const Slot* s = Find(id);
+    if (s == nullptr || s->startMs <= youngAfter) return true;
     int err = 0;
-    if (ReadLink(id, err) != it->second.link) {
+    if (ReadLink(AT_FDCWD, PidPath(id, "exe").c_str(), err) != PathsOf(s->item).link) {
       ++imageChanges_;
       return true;  // the next walk reads it again anyway
     }
@@ -261,10 +371,10 @@ std::uint64_t X11Processes::ChangeMark() {
 
 String X11Processes::ExecutablePath(ProcessId id) {
   if (id == 0) return {};
-  auto it = cache_.find(id);
-  if (it != cache_.end() && MonotonicMs() - it->second.seenAtMs < kPathTrustMs) return it->second.path;
+  const Slot* s = Find(id);
+  if (s != nullptr && s->walk == walks_ && MonotonicMs() - walkMs_ < kPathTrustMs) return PathsOf(s->item).path;
   int err = 0;
-  return text::FromUtf8(ReadLink(id, err));
+  return text::FromUtf8(ReadLink(AT_FDCWD, PidPath(id, "exe").c_str(), err));
 }
 
 bool X11Processes::Terminate(ProcessId id) {
@@ -278,12 +388,12 @@ bool X11Processes::Terminate(ProcessId id) {
 
 std::uint64_t X11Processes::StartTime(ProcessId id) {
   if (id == 0) return 0;
-  std::string stat;
-  if (!ReadSmall(PidPath(id, "stat"), stat, 1024)) return 0;
-  const auto close = stat.rfind(')');
-  if (close == std::string::npos) return 0;
+  char stat[1024];
+  if (ReadSmall(AT_FDCWD, PidPath(id, "stat").c_str(), stat, sizeof stat) == 0) return 0;
+  const char* close = std::strrchr(stat, ')');
+  if (close == nullptr) return 0;
   // After ") ": the state (field 3), then fields 4 to 22.
-  const char* p = stat.c_str() + close + 1;
+  const char* p = close + 1;
   while (*p == ' ') ++p;
   if (*p == 'Z' || *p == 'X' || *p == 'x' || *p == '\0') return 0;
   for (int field = 3; field < 22; ++field) {
