@@ -5,6 +5,8 @@
 #include <time.h>
 
 #include <fstream>
+#include <map>
+#include <random>
 
 #include "X11TestUtil.h"
 #include "platform/x11/backend.h"
@@ -307,6 +309,78 @@ TEST(X11ProcessesCache, VisitorMayWalkAgainAndStopEarly) {
     return false;
   });
   EXPECT_EQ(outer, 1);
+}
+
+// Random starts, ends, reused ids and execs of young processes, with walks
+// inside a visitor that meanwhile sees other starts and ends: every walk
+// lists what a fresh reader of the same tree lists, and the outer walk's
+// entries stay as they were listed.
+TEST(X11ProcessesCache, KeptWalkListsWhatAFreshReadListsAfterRandomChanges) {
+  FakeProc proc;
+  X11Processes kept(proc.Root());
+  std::mt19937 rng(20240607);
+  std::map<int, bool> live;  // id -> young
+  int next = 2;
+  const auto fresh = [&] {
+    X11Processes reader(proc.Root());
+    return List(reader);
+  };
+  const auto start = [&](int pid) {
+    const bool young = rng() % 2 == 0;
+    proc.Add(pid, "p" + std::to_string(rng() % 1000), "/bin/e" + std::to_string(rng() % 1000),
+             young ? TicksNow() : 100);
+    live[pid] = young;
+  };
+  for (int round = 0; round < 40; ++round) {
+    std::map<int, bool> touched;  // one change per id and round
+    for (int change = static_cast<int>(rng() % 6); change > 0; --change) {
+      const auto pick = std::next(live.begin(), live.empty() ? 0 : static_cast<long>(rng() % live.size()));
+      const int op = static_cast<int>(rng() % 4);
+      if (op == 0 || pick == live.end() || touched.contains(pick->first)) {
+        next += 1 + static_cast<int>(rng() % 3);
+        start(next);
+        touched[next] = true;
+      } else if (op == 1) {
+        touched[pick->first] = true;
+        proc.Remove(pick->first);
+        live.erase(pick);
+      } else if (op == 2) {
+        touched[pick->first] = true;
+        start(pick->first);  // the id names another process
+      } else if (pick->second) {
+        touched[pick->first] = true;
+        proc.Exec(pick->first, "/usr/bin/x" + std::to_string(rng() % 1000));
+      }
+    }
+    const Listing expected = fresh();
+    if (round % 4 != 3) {
+      EXPECT_EQ(List(kept), expected) << "round " << round;
+    } else {
+      Listing outer;
+      Listing inner;
+      Listing after;
+      kept.Walk([&](const platform::ProcessEntry& e) {
+        if (outer.empty()) {
+          if (live.size() > 3) {
+            const auto gone = std::prev(live.end(), 2);
+            proc.Remove(gone->first);
+            live.erase(gone);
+            List(kept);
+          }
+          next += 1 + static_cast<int>(rng() % 3);
+          start(next);
+          inner = List(kept);
+          after = fresh();
+        }
+        outer.emplace_back(e.th32ProcessID, ExeFileOf(e));
+        return true;
+      });
+      EXPECT_EQ(outer, expected) << "round " << round;
+      EXPECT_EQ(inner, after) << "round " << round;
+    }
+    EXPECT_EQ(List(kept), fresh()) << "round " << round;
+    EXPECT_EQ(kept.CachedCount(), live.size());
+  }
 }
 
 }  // namespace
