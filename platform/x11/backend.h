@@ -130,6 +130,11 @@ class XConnection {
 // suffix); where the link is refused (another user's process) or absent
 // (kernel threads, zombies) it is comm, or the base name of argv[0] when
 // comm is cut at 15 characters and argv[0] continues it.
+//
+// What a walk looks at for a known id lies in a small table sorted by id,
+// scanned beside the folder listing; the entries and paths lie apart and
+// are touched only for ids read again and when the visitor gets them, so
+// a walk after a quiet spell touches little memory of its own.
 class X11Processes final : public platform::Processes {
  public:
   // procRoot is the /proc folder (tests point it at a fake tree); x is the
