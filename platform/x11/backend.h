@@ -135,6 +135,19 @@ class XConnection {
 // scanned beside the folder listing; the entries and paths lie apart and
 // are touched only for ids read again and when the visitor gets them, so
 // a walk after a quiet spell touches little memory of its own.
+//
+// Listing /proc costs the kernel a visit of every process, most of the
+// walk when its memory has gone cold, so a walk skips it when loadavg
+// tells that tasks only started since the latest walk: the ids handed out
+// since (its last field, at most kMaxProbes) are looked up one by one
+// (status; a thread's id is counted but not listed), and the count of
+// tasks (its fourth field) must be the earlier count plus the tasks found
+// alive, so that no task ended. Anything else (an end, ids that wrapped, a
+// failed read, no loadavg, a nested pid namespace, whose tasks loadavg
+// does not count apart) lists the folder, as does a walk so long after
+// the latest one that the ids could have gone all the way round (pid_max
+// at 5,000 starts a second) and the first walk kFullListingMs after the
+// latest listing.
 class X11Processes final : public platform::Processes {
  public:
   // procRoot is the /proc folder (tests point it at a fake tree); x is the
@@ -170,6 +183,8 @@ class X11Processes final : public platform::Processes {
   // Number of per-process reads so far (for tests and the benchmark).
   [[nodiscard]] std::uint64_t Reads() const { return reads_; }
   [[nodiscard]] std::size_t CachedCount() const { return slots_.size(); }
+  // Number of walks that listed the /proc folder so far.
+  [[nodiscard]] std::uint64_t Listings() const { return listings_; }
 
   static constexpr std::int64_t kYoungMs = 1000;
   static constexpr std::int64_t kRecheckMs = 2000;
@@ -177,6 +192,10 @@ class X11Processes final : public platform::Processes {
   // Entries older than kRecheckMs re-read by one walk, oldest reads first
   // beyond this: the first walk after a quiet spell stays short.
   static constexpr std::size_t kMaxRechecksPerWalk = 16;
+  // Ids handed out since the latest walk that a walk looks up one by one
+  // instead of listing the folder.
+  static constexpr std::uint32_t kMaxProbes = 64;
+  static constexpr std::int64_t kFullListingMs = 30'000;
 
  private:
   // One per cached id, sorted by id: all that a walk looks at for a process
@@ -216,11 +235,37 @@ class X11Processes final : public platform::Processes {
   void Store(std::uint32_t item, Fresh&& f);
   platform::ProcessEntry& EntryOf(std::uint32_t item) { return blocks_[item / kBlock]->entries[item % kBlock]; }
   [[nodiscard]] const Paths& PathsOf(std::uint32_t item) const { return blocks_[item / kBlock]->paths[item % kBlock]; }
+  // One walk's reads: the walk's number and times, and whether the cache
+  // still holds exactly what runs (no read of a listed id failed).
+  struct Pass {
+    std::uint64_t walk = 0;
+    std::int64_t now = 0;
+    std::int64_t youngAfter = 0;  // a later start is young
+    bool exact = true;
+  };
+  class Due;
+  // Reads the ids the folder lists that are new, reused, young or due
+  // (into due); new ones go to added_.
+  void ListFolder(int dir, Pass& pass, Due& due);
+  // The same for the cached ids and the new ones in probed_, without a
+  // listing.
+  void ReadProbed(int dir, Pass& pass, Due& due);
+  // Re-reads a cached id in place; false when it is gone.
+  bool Reread(int dir, Slot& s, const Pass& pass);
   // Folds the ids a walk saw for the first time into slots_ and, for the
   // outermost walk, drops the ids it did not list.
   void Update(std::uint64_t walk, bool outer);
-  // The last id handed out, 0 when loadavg cannot be read.
-  std::uint32_t LastPid();
+  // loadavg's count of tasks and the last id handed out.
+  struct Load {
+    std::uint64_t tasks = 0;
+    std::uint32_t last = 0;
+  };
+  // False when loadavg cannot be read.
+  bool ReadLoad(Load& load);
+  // Looks up the ids handed out after base_.last up to load.last: true when
+  // the tasks found alive account for the change in the count of tasks,
+  // with the ids of new processes not yet cached in ids.
+  bool Probe(int dir, const Load& load, std::vector<std::pair<ProcessId, std::uint64_t>>& ids);
 
   std::string root_;
   XConnection* x_;
@@ -236,6 +281,14 @@ class X11Processes final : public platform::Processes {
   std::uint64_t walks_ = 0;
   std::int64_t walkMs_ = 0;  // when walk walks_ listed the folder
   std::uint64_t reads_ = 0;
+  std::uint64_t listings_ = 0;
+  std::int64_t listedMs_ = 0;  // when the folder was listed last
+  std::int64_t wrapMs_ = 0;    // the shortest time in which the ids can wrap around
+  // loadavg as read by the latest walk, when what it listed is exactly
+  // what the cache holds.
+  std::optional<Load> base_;
+  std::int64_t baseMs_ = 0;
+  std::vector<std::pair<ProcessId, std::uint64_t>> probed_;  // new ids and inodes
   std::uint64_t imageChanges_ = 0;
   std::uint64_t unreadableMarks_ = 0;
   int loadavg_ = -1;  // kept open: one pread per mark

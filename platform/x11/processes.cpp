@@ -6,12 +6,14 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <climits>
 #include <cstring>
 #include <limits>
@@ -47,6 +49,10 @@ std::string_view BaseName(std::string_view path) {
 
 constexpr std::string_view kDeleted = " (deleted)";
 
+// More than the system starts in a second (tasks, threads included), for
+// the time the ids take to wrap around.
+constexpr long kStartsPerSecond = 5000;
+
 std::int64_t BootMs() {
   timespec ts{};
   clock_gettime(CLOCK_BOOTTIME, &ts);
@@ -65,7 +71,7 @@ ProcessId ParsePid(const char* name) {
   return static_cast<ProcessId>(v);
 }
 
-// "<id>/<leaf>" into buf.
+// "<id>/<leaf>" (or "<id>" for an empty leaf) into buf.
 const char* PidLeaf(char (&buf)[32], ProcessId id, const char* leaf) {
   char digits[16];
   int n = 0;
@@ -75,15 +81,17 @@ const char* PidLeaf(char (&buf)[32], ProcessId id, const char* leaf) {
   } while (id != 0);
   char* p = buf;
   while (n > 0) *p++ = digits[--n];
-  *p++ = '/';
+  if (*leaf != '\0') *p++ = '/';
   while (*leaf != '\0' && p < buf + sizeof buf - 1) *p++ = *leaf++;
   *p = '\0';
   return buf;
 }
 
+}  // namespace
+
 // The old entries a walk re-reads: the kMaxRechecksPerWalk read longest
 // ago, as a max-heap on the read time.
-class Due {
+class X11Processes::Due {
  public:
   void Offer(std::int64_t readAtMs, std::size_t slot) {
     if (n_ < items_.size()) {
@@ -99,16 +107,27 @@ class Due {
   [[nodiscard]] auto end() const { return items_.begin() + static_cast<std::ptrdiff_t>(n_); }
 
  private:
-  std::array<std::pair<std::int64_t, std::size_t>, X11Processes::kMaxRechecksPerWalk> items_{};
+  std::array<std::pair<std::int64_t, std::size_t>, kMaxRechecksPerWalk> items_{};
   std::size_t n_ = 0;
 };
-
-}  // namespace
 
 X11Processes::X11Processes(std::string procRoot, XConnection* x)
     : root_(std::move(procRoot)), x_(x), clockTicks_(sysconf(_SC_CLK_TCK)) {
   if (clockTicks_ <= 0) clockTicks_ = 100;
   loadavg_ = open((root_ + "/loadavg").c_str(), O_RDONLY | O_CLOEXEC);
+  char buf[32];
+  long pidMax = 0;
+  if (ReadSmall(AT_FDCWD, (root_ + "/sys/kernel/pid_max").c_str(), buf, sizeof buf) > 0) pidMax = std::atol(buf);
+  wrapMs_ = std::max(pidMax, 32768L) * 1000 / kStartsPerSecond;
+  // loadavg counts the tasks of the whole system but gives the last id of
+  // the program's own pid namespace: inside a nested one (several ids on
+  // NSpid) the count moves with tasks the folder never shows.
+  char status[4096];
+  if (ReadSmall(AT_FDCWD, (root_ + "/self/status").c_str(), status, sizeof status) > 0) {
+    const char* ns = std::strstr(status, "\nNSpid:");
+    const char* end = ns == nullptr ? nullptr : std::strchr(ns + 1, '\n');
+    if (end != nullptr && std::count(ns + 7, end, '\t') > 1) wrapMs_ = 0;
+  }
 }
 
 X11Processes::~X11Processes() {
@@ -231,23 +250,17 @@ void X11Processes::Store(std::uint32_t item, Fresh&& f) {
   blocks_[item / kBlock]->paths[item % kBlock] = std::move(f.paths);
 }
 
-void X11Processes::Walk(const Visitor& visit) {
-  const int dir = open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir < 0) return;
-  const std::uint64_t walk = ++walks_;
-  const std::int64_t now = MonotonicMs();
-  const std::int64_t youngAfter = BootMs() - kYoungMs;  // a later start is young
-  walkMs_ = now;
-  const bool outer = ++walkDepth_ == 1;
-  if (visits_.size() < static_cast<std::size_t>(walkDepth_)) {
-    visits_.push_back(std::make_unique<std::vector<const platform::ProcessEntry*>>());
-  }
-  // The folder is listed before the visitor runs: a walk inside the visitor
-  // may reuse the buffers, and re-reads entries in place, but frees none
-  // (the outermost walk drops what ended).
+bool X11Processes::Reread(int dir, Slot& s, const Pass& pass) {
+  Fresh f;
+  if (!Read(dir, s.id, f)) return false;
+  s.startMs = f.startMs;
+  s.readAtMs = pass.now;
+  Store(s.item, std::move(f));
+  return true;
+}
+
+void X11Processes::ListFolder(int dir, Pass& pass, Due& due) {
   if (listing_.empty()) listing_.resize(64 * 1024);
-  added_.clear();
-  Due due;
   Fresh f;
   std::size_t at = 0;  // /proc lists ids in ascending order: a cursor finds most
   ProcessId previous = 0;
@@ -268,43 +281,130 @@ void X11Processes::Walk(const Visitor& visit) {
       }
       previous = id;
       if (at == slots_.size() || slots_[at].id != id) {
-        if (!Read(dir, id, f)) continue;  // ended meanwhile
+        if (!Read(dir, id, f)) {  // ended meanwhile
+          pass.exact = false;
+          continue;
+        }
         const std::uint32_t item = Allocate();
-        added_.push_back(Slot{id, item, de->d_ino, f.startMs, now, walk});
+        added_.push_back(Slot{id, item, de->d_ino, f.startMs, pass.now, pass.walk});
         Store(item, std::move(f));
         continue;
       }
       Slot& s = slots_[at];
-      if (de->d_ino == 0 || s.inode != de->d_ino || s.startMs > youngAfter) {
-        if (!Read(dir, id, f)) continue;  // ended meanwhile: not listed
+      if (de->d_ino == 0 || s.inode != de->d_ino || s.startMs > pass.youngAfter) {
+        if (!Reread(dir, s, pass)) {  // ended meanwhile: not listed
+          pass.exact = false;
+          continue;
+        }
         s.inode = de->d_ino;
-        s.startMs = f.startMs;
-        s.readAtMs = now;
-        Store(s.item, std::move(f));
-      } else if (now - s.readAtMs >= kRecheckMs) {
+      } else if (pass.now - s.readAtMs >= kRecheckMs) {
         due.Offer(s.readAtMs, at);
       }
-      s.walk = walk;
+      s.walk = pass.walk;
     }
   }
+}
+
+bool X11Processes::Probe(int dir, const Load& load, std::vector<std::pair<ProcessId, std::uint64_t>>& ids) {
+  ids.clear();
+  if (load.last < base_->last || load.last - base_->last > kMaxProbes) return false;
+  std::uint64_t alive = 0;
+  char leaf[32];
+  char status[512];
+  for (ProcessId id = base_->last + 1; id <= load.last; ++id) {
+    struct stat st {};
+    if (fstatat(dir, PidLeaf(leaf, id, ""), &st, 0) != 0) continue;  // ended, or never ran
+    if (ReadSmall(dir, PidLeaf(leaf, id, "status"), status, sizeof status) == 0) continue;
+    const char* tgid = std::strstr(status, "\nTgid:");
+    if (tgid == nullptr) return false;
+    ++alive;
+    // A thread's id opens a folder too, but the listing shows only processes.
+    if (std::strtoul(tgid + 6, nullptr, 10) == id && Find(id) == nullptr) ids.emplace_back(id, st.st_ino);
+  }
+  return base_->tasks + alive == load.tasks;
+}
+
+void X11Processes::ReadProbed(int dir, Pass& pass, Due& due) {
+  // No task ended, so every cached id still names its process.
+  Fresh f;
+  for (const auto& [id, inode] : probed_) {
+    if (!Read(dir, id, f)) {
+      pass.exact = false;
+      continue;
+    }
+    const std::uint32_t item = Allocate();
+    added_.push_back(Slot{id, item, inode, f.startMs, pass.now, pass.walk});
+    Store(item, std::move(f));
+  }
+  for (std::size_t at = 0; at < slots_.size(); ++at) {
+    Slot& s = slots_[at];
+    if (s.startMs > pass.youngAfter) {
+      if (!Reread(dir, s, pass)) {
+        pass.exact = false;
+        continue;
+      }
+    } else if (pass.now - s.readAtMs >= kRecheckMs) {
+      due.Offer(s.readAtMs, at);
+    }
+    s.walk = pass.walk;
+  }
+}
+
+void X11Processes::Walk(const Visitor& visit) {
+  const int dir = open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return;
+  Pass pass;
+  pass.walk = ++walks_;
+  pass.now = MonotonicMs();
+  pass.youngAfter = BootMs() - kYoungMs;
+  walkMs_ = pass.now;
+  const bool outer = ++walkDepth_ == 1;
+  if (visits_.size() < static_cast<std::size_t>(walkDepth_)) {
+    visits_.push_back(std::make_unique<std::vector<const platform::ProcessEntry*>>());
+  }
+  // Everything is read before the visitor runs: a walk inside the visitor
+  // may reuse the buffers, and re-reads entries in place, but frees none
+  // (the outermost walk drops what ended).
+  Load load;
+  pass.exact = ReadLoad(load);
+  added_.clear();
+  Due due;
+  if (pass.exact && base_ && pass.now - listedMs_ < kFullListingMs && pass.now - baseMs_ < wrapMs_ &&
+      Probe(dir, load, probed_)) {
+    ReadProbed(dir, pass, due);
+  } else {
+    ListFolder(dir, pass, due);
+    ++listings_;
+    listedMs_ = pass.now;
+  }
+  Fresh f;
   for (const auto& [readAtMs, index] : due) {
     Slot& s = slots_[index];
-    if (!Read(dir, s.id, f)) continue;  // ended: the next walk drops it
+    if (!Read(dir, s.id, f)) {  // ended: the next walk drops it
+      pass.exact = false;
+      continue;
+    }
     if (f.paths.link != PathsOf(s.item).link) ++imageChanges_;
     s.startMs = f.startMs;
-    s.readAtMs = now;
+    s.readAtMs = pass.now;
     Store(s.item, std::move(f));
   }
   close(dir);
-  Update(walk, outer);
+  Update(pass.walk, outer);
 
   auto& list = *visits_[static_cast<std::size_t>(walkDepth_ - 1)];
   list.clear();
   young_.clear();
   for (const Slot& s : slots_) {
-    if (s.walk != walk) continue;
-    if (s.startMs > youngAfter) young_.push_back(s.id);
+    if (s.walk != pass.walk) continue;
+    if (s.startMs > pass.youngAfter) young_.push_back(s.id);
     list.push_back(&EntryOf(s.item));
+  }
+  if (pass.exact && list.size() == slots_.size()) {
+    base_ = load;
+    baseMs_ = pass.now;
+  } else {
+    base_.reset();
   }
   for (std::size_t i = 0; i < list.size(); ++i) {
     if (i + 4 < list.size()) {  // the entries lie in item order: fetch ahead
@@ -340,20 +440,25 @@ void X11Processes::Update(std::uint64_t walk, bool outer) {
   }
 }
 
-std::uint32_t X11Processes::LastPid() {
-  if (loadavg_ < 0) return 0;
+bool X11Processes::ReadLoad(Load& load) {
+  if (loadavg_ < 0) return false;
   char buf[128];
   const ssize_t n = pread(loadavg_, buf, sizeof buf - 1, 0);
-  if (n <= 0) return 0;
+  if (n <= 0) return false;
   buf[n] = '\0';
-  // "0.00 0.01 0.05 1/123 4567": the last field.
-  const char* p = std::strrchr(buf, ' ');
-  return p == nullptr ? 0 : static_cast<std::uint32_t>(std::strtoul(p + 1, nullptr, 10));
+  // "0.00 0.01 0.05 1/123 4567": tasks after the slash, the last id last.
+  const char* slash = std::strchr(buf, '/');
+  const char* space = std::strrchr(buf, ' ');
+  if (slash == nullptr || space == nullptr || space < slash) return false;
+  load.tasks = std::strtoull(slash + 1, nullptr, 10);
+  load.last = static_cast<std::uint32_t>(std::strtoul(space + 1, nullptr, 10));
+  return load.last != 0;
 }
 
 std::uint64_t X11Processes::ChangeMark() {
-  const std::uint32_t last = LastPid();
-  if (last == 0) return (++unreadableMarks_) << 32;
+  Load load;
+  if (!ReadLoad(load)) return (++unreadableMarks_) << 32;
+  const std::uint32_t last = load.last;
   if (young_.empty()) return (imageChanges_ << 32) | last;
   const std::int64_t youngAfter = BootMs() - kYoungMs;
   std::erase_if(young_, [&](ProcessId id) {
