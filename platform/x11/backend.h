@@ -132,9 +132,11 @@ class XConnection {
 // comm is cut at 15 characters and argv[0] continues it.
 //
 // What a walk looks at for a known id lies in a small table sorted by id,
-// scanned beside the folder listing; the entries and paths lie apart and
-// are touched only for ids read again and when the visitor gets them, so
-// a walk after a quiet spell touches little memory of its own.
+// scanned beside the folder listing; the name, parent and thread count lie
+// apart in small records, copied into one entry as the visitor is called,
+// and the paths apart again, touched only for ids read again. A walk after
+// a quiet spell touches little memory of its own (a page of memory that
+// has gone cold costs microseconds).
 //
 // Listing /proc costs the kernel a visit of every process, most of the
 // walk when its memory has gone cold, so a walk skips it when loadavg
@@ -209,22 +211,39 @@ class X11Processes final : public platform::Processes {
     std::int64_t readAtMs = 0;  // monotonic time of the latest read
     std::uint64_t walk = 0;     // latest walk that listed it
   };
+  // What the visitor gets besides the id, small: the entry itself is
+  // filled in one buffer per walk as the visitor is called.
+  struct Brief {
+    static constexpr std::size_t kShortName = 26;
+    std::uint32_t parent = 0;
+    std::uint32_t threads = 0;
+    std::uint16_t size = 0;  // of the name; a longer one is in Paths::name
+    std::array<char16_t, kShortName> name{};
+  };
   struct Paths {
     String path;
     std::string link;  // the exe link as read ("" when refused or absent)
+    String name;       // a name longer than Brief::kShortName
   };
-  // Entries and paths by item, in blocks that never move: an entry handed
-  // to a visitor stays in place whatever a walk inside the visitor does.
+  // Briefs and paths by item, in blocks.
   static constexpr std::size_t kBlock = 64;
   struct Block {
-    std::array<platform::ProcessEntry, kBlock> entries;
+    std::array<Brief, kBlock> briefs;
     std::array<Paths, kBlock> paths;
   };
   // A read of one process; false when it is gone.
   struct Fresh {
-    platform::ProcessEntry entry;
+    std::uint32_t parent = 0;
+    std::uint32_t threads = 0;
+    String name;
     Paths paths;
     std::int64_t startMs = 0;
+  };
+  // What one walk hands to its visitor (a walk inside the visitor has its
+  // own): ids and items, and the entry filled for each call.
+  struct Visit {
+    std::vector<std::pair<ProcessId, std::uint32_t>> items;
+    platform::ProcessEntry entry;
   };
   bool Read(int dir, ProcessId id, Fresh& f);
   std::string ReadLink(int dir, const char* path, int& err) const;
@@ -233,7 +252,7 @@ class X11Processes final : public platform::Processes {
   [[nodiscard]] const Slot* Find(ProcessId id) const;
   std::uint32_t Allocate();
   void Store(std::uint32_t item, Fresh&& f);
-  platform::ProcessEntry& EntryOf(std::uint32_t item) { return blocks_[item / kBlock]->entries[item % kBlock]; }
+  [[nodiscard]] const Brief& BriefOf(std::uint32_t item) const { return blocks_[item / kBlock]->briefs[item % kBlock]; }
   [[nodiscard]] const Paths& PathsOf(std::uint32_t item) const { return blocks_[item / kBlock]->paths[item % kBlock]; }
   // One walk's reads: the walk's number and times, and whether the cache
   // still holds exactly what runs (no read of a listed id failed).
@@ -275,7 +294,7 @@ class X11Processes final : public platform::Processes {
   std::vector<Slot> added_;           // ids a walk saw for the first time
   std::vector<char> listing_;         // the folder as getdents64 gives it
   // What each walk (by depth) hands to its visitor.
-  std::vector<std::unique_ptr<std::vector<const platform::ProcessEntry*>>> visits_;
+  std::vector<std::unique_ptr<Visit>> visits_;
   std::vector<ProcessId> young_;  // young at the latest walk
   int walkDepth_ = 0;             // a visitor may walk again
   std::uint64_t walks_ = 0;

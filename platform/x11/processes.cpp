@@ -219,11 +219,9 @@ bool X11Processes::Read(int dir, ProcessId id, Fresh& f) {
       if (arg0.size() > comm.size() && arg0.substr(0, comm.size()) == comm) name = arg0;
     }
   }
-  f.entry = platform::ProcessEntry{};
-  f.entry.th32ProcessID = id;
-  f.entry.th32ParentProcessID = static_cast<std::uint32_t>(fields[0]);  // field 4
-  f.entry.cntThreads = static_cast<std::uint32_t>(fields[16]);          // field 20
-  f.entry.SetExeFile(text::FromUtf8(name));
+  f.parent = static_cast<std::uint32_t>(fields[0]);    // field 4
+  f.threads = static_cast<std::uint32_t>(fields[16]);  // field 20
+  f.name = text::FromUtf8(name);
   f.paths.path = text::FromUtf8(target);
   f.paths.link = std::move(target);
   return true;
@@ -246,7 +244,17 @@ std::uint32_t X11Processes::Allocate() {
 }
 
 void X11Processes::Store(std::uint32_t item, Fresh&& f) {
-  EntryOf(item) = f.entry;
+  Brief& b = blocks_[item / kBlock]->briefs[item % kBlock];
+  b.parent = f.parent;
+  b.threads = f.threads;
+  const std::size_t size = std::min(f.name.size(), platform::ProcessEntry::kMaxPath - 1);
+  b.size = static_cast<std::uint16_t>(size);
+  if (size <= Brief::kShortName) {
+    std::copy_n(f.name.begin(), size, b.name.begin());
+    f.paths.name.clear();
+  } else {
+    f.paths.name = std::move(f.name);
+  }
   blocks_[item / kBlock]->paths[item % kBlock] = std::move(f.paths);
 }
 
@@ -360,7 +368,7 @@ void X11Processes::Walk(const Visitor& visit) {
   walkMs_ = pass.now;
   const bool outer = ++walkDepth_ == 1;
   if (visits_.size() < static_cast<std::size_t>(walkDepth_)) {
-    visits_.push_back(std::make_unique<std::vector<const platform::ProcessEntry*>>());
+    visits_.push_back(std::make_unique<Visit>());
   }
   // Everything is read before the visitor runs: a walk inside the visitor
   // may reuse the buffers, and re-reads entries in place, but frees none
@@ -392,13 +400,14 @@ void X11Processes::Walk(const Visitor& visit) {
   close(dir);
   Update(pass.walk, outer);
 
-  auto& list = *visits_[static_cast<std::size_t>(walkDepth_ - 1)];
+  Visit& v = *visits_[static_cast<std::size_t>(walkDepth_ - 1)];
+  auto& list = v.items;
   list.clear();
   young_.clear();
   for (const Slot& s : slots_) {
     if (s.walk != pass.walk) continue;
     if (s.startMs > pass.youngAfter) young_.push_back(s.id);
-    list.push_back(&EntryOf(s.item));
+    list.emplace_back(s.id, s.item);
   }
   if (pass.exact && list.size() == slots_.size()) {
     base_ = load;
@@ -406,12 +415,13 @@ void X11Processes::Walk(const Visitor& visit) {
   } else {
     base_.reset();
   }
-  for (std::size_t i = 0; i < list.size(); ++i) {
-    if (i + 4 < list.size()) {  // the entries lie in item order: fetch ahead
-      __builtin_prefetch(list[i + 4]);
-      __builtin_prefetch(reinterpret_cast<const char*>(list[i + 4]) + 64);
-    }
-    if (!visit(*list[i])) break;
+  for (const auto& [id, item] : list) {
+    const Brief& b = BriefOf(item);
+    v.entry.th32ProcessID = id;
+    v.entry.th32ParentProcessID = b.parent;
+    v.entry.cntThreads = b.threads;
+    v.entry.SetExeFile(b.size <= Brief::kShortName ? StringView(b.name.data(), b.size) : StringView(PathsOf(item).name));
+    if (!visit(v.entry)) break;
   }
   --walkDepth_;
 }
