@@ -130,6 +130,26 @@ class XConnection {
 // suffix); where the link is refused (another user's process) or absent
 // (kernel threads, zombies) it is comm, or the base name of argv[0] when
 // comm is cut at 15 characters and argv[0] continues it.
+//
+// What a walk looks at for a known id lies in a small table sorted by id,
+// scanned beside the folder listing; the name, parent and thread count lie
+// apart in small records, copied into one entry as the visitor is called,
+// and the paths apart again, touched only for ids read again. A walk after
+// a quiet spell touches little memory of its own (a page of memory that
+// has gone cold costs microseconds).
+//
+// Listing /proc costs the kernel a visit of every process, most of the
+// walk when its memory has gone cold, so a walk skips it when loadavg
+// tells that tasks only started since the latest walk: the ids handed out
+// since (its last field, at most kMaxProbes) are looked up one by one
+// (status; a thread's id is counted but not listed), and the count of
+// tasks (its fourth field) must be the earlier count plus the tasks found
+// alive, so that no task ended. Anything else (an end, ids that wrapped, a
+// failed read, no loadavg, a nested pid namespace, whose tasks loadavg
+// does not count apart) lists the folder, as does a walk so long after
+// the latest one that the ids could have gone all the way round (pid_max
+// at 5,000 starts a second) and the first walk kFullListingMs after the
+// latest listing.
 class X11Processes final : public platform::Processes {
  public:
   // procRoot is the /proc folder (tests point it at a fake tree); x is the
@@ -164,7 +184,9 @@ class X11Processes final : public platform::Processes {
 
   // Number of per-process reads so far (for tests and the benchmark).
   [[nodiscard]] std::uint64_t Reads() const { return reads_; }
-  [[nodiscard]] std::size_t CachedCount() const { return cache_.size(); }
+  [[nodiscard]] std::size_t CachedCount() const { return slots_.size(); }
+  // Number of walks that listed the /proc folder so far.
+  [[nodiscard]] std::uint64_t Listings() const { return listings_; }
 
   static constexpr std::int64_t kYoungMs = 1000;
   static constexpr std::int64_t kRecheckMs = 2000;
@@ -172,34 +194,120 @@ class X11Processes final : public platform::Processes {
   // Entries older than kRecheckMs re-read by one walk, oldest reads first
   // beyond this: the first walk after a quiet spell stays short.
   static constexpr std::size_t kMaxRechecksPerWalk = 16;
+  // Ids handed out since the latest walk that a walk looks up one by one
+  // instead of listing the folder.
+  static constexpr std::uint32_t kMaxProbes = 64;
+  static constexpr std::int64_t kFullListingMs = 30'000;
 
  private:
-  struct Entry {
-    platform::ProcessEntry entry;
-    std::uint64_t inode = 0;
-    unsigned long long startTime = 0;  // clock ticks after boot
-    String path;
-    std::string link;  // the exe link as read ("" when refused or absent)
+  // One per cached id, sorted by id: all that a walk looks at for a process
+  // it has seen before, small and side by side so that a walk after a quiet
+  // spell touches little memory.
+  struct Slot {
+    ProcessId id = 0;
+    std::uint32_t item = 0;     // where its entry and paths are kept
+    std::uint64_t inode = 0;    // of its /proc folder
+    std::int64_t startMs = 0;   // boot-clock time of the start
+    std::int64_t readAtMs = 0;  // monotonic time of the latest read
+    std::uint64_t walk = 0;     // latest walk that listed it
+  };
+  // What the visitor gets besides the id, small: the entry itself is
+  // filled in one buffer per walk as the visitor is called.
+  struct Brief {
+    static constexpr std::size_t kShortName = 26;
     std::uint32_t parent = 0;
     std::uint32_t threads = 0;
-    std::int64_t readAtMs = 0;  // monotonic time of the read
-    std::int64_t seenAtMs = 0;  // latest walk that listed it
-    std::uint64_t walk = 0;
+    std::uint16_t size = 0;  // of the name; a longer one is in Paths::name
+    std::array<char16_t, kShortName> name{};
   };
-  bool Read(ProcessId id, Entry& e);
-  std::string ReadLink(ProcessId id, int& err) const;
+  struct Paths {
+    String path;
+    std::string link;  // the exe link as read ("" when refused or absent)
+    String name;       // a name longer than Brief::kShortName
+  };
+  // Briefs and paths by item, in blocks.
+  static constexpr std::size_t kBlock = 64;
+  struct Block {
+    std::array<Brief, kBlock> briefs;
+    std::array<Paths, kBlock> paths;
+  };
+  // A read of one process; false when it is gone.
+  struct Fresh {
+    std::uint32_t parent = 0;
+    std::uint32_t threads = 0;
+    String name;
+    Paths paths;
+    std::int64_t startMs = 0;
+  };
+  // What one walk hands to its visitor (a walk inside the visitor has its
+  // own): ids and items, and the entry filled for each call.
+  struct Visit {
+    std::vector<std::pair<ProcessId, std::uint32_t>> items;
+    platform::ProcessEntry entry;
+  };
+  bool Read(int dir, ProcessId id, Fresh& f);
+  std::string ReadLink(int dir, const char* path, int& err) const;
   [[nodiscard]] std::string PidPath(ProcessId id, const char* leaf) const;
-  [[nodiscard]] bool Young(const Entry& e, std::int64_t bootMs) const;
-  // The last id handed out, 0 when loadavg cannot be read.
-  std::uint32_t LastPid();
+  // The slot of an id, nullptr when it is not cached.
+  [[nodiscard]] const Slot* Find(ProcessId id) const;
+  std::uint32_t Allocate();
+  void Store(std::uint32_t item, Fresh&& f);
+  [[nodiscard]] const Brief& BriefOf(std::uint32_t item) const { return blocks_[item / kBlock]->briefs[item % kBlock]; }
+  [[nodiscard]] const Paths& PathsOf(std::uint32_t item) const { return blocks_[item / kBlock]->paths[item % kBlock]; }
+  // One walk's reads: the walk's number and times, and whether the cache
+  // still holds exactly what runs (no read of a listed id failed).
+  struct Pass {
+    std::uint64_t walk = 0;
+    std::int64_t now = 0;
+    std::int64_t youngAfter = 0;  // a later start is young
+    bool exact = true;
+  };
+  class Due;
+  // Reads the ids the folder lists that are new, reused, young or due
+  // (into due); new ones go to added_.
+  void ListFolder(int dir, Pass& pass, Due& due);
+  // The same for the cached ids and the new ones in probed_, without a
+  // listing.
+  void ReadProbed(int dir, Pass& pass, Due& due);
+  // Re-reads a cached id in place; false when it is gone.
+  bool Reread(int dir, Slot& s, const Pass& pass);
+  // Folds the ids a walk saw for the first time into slots_ and, for the
+  // outermost walk, drops the ids it did not list.
+  void Update(std::uint64_t walk, bool outer);
+  // loadavg's count of tasks and the last id handed out.
+  struct Load {
+    std::uint64_t tasks = 0;
+    std::uint32_t last = 0;
+  };
+  // False when loadavg cannot be read.
+  bool ReadLoad(Load& load);
+  // Looks up the ids handed out after base_.last up to load.last: true when
+  // the tasks found alive account for the change in the count of tasks,
+  // with the ids of new processes not yet cached in ids.
+  bool Probe(int dir, const Load& load, std::vector<std::pair<ProcessId, std::uint64_t>>& ids);
 
   std::string root_;
   XConnection* x_;
-  std::map<ProcessId, Entry> cache_;
+  std::vector<Slot> slots_;
+  std::vector<std::unique_ptr<Block>> blocks_;
+  std::vector<std::uint32_t> free_;   // items not in use
+  std::vector<Slot> added_;           // ids a walk saw for the first time
+  std::vector<char> listing_;         // the folder as getdents64 gives it
+  // What each walk (by depth) hands to its visitor.
+  std::vector<std::unique_ptr<Visit>> visits_;
   std::vector<ProcessId> young_;  // young at the latest walk
   int walkDepth_ = 0;             // a visitor may walk again
   std::uint64_t walks_ = 0;
+  std::int64_t walkMs_ = 0;  // when walk walks_ listed the folder
   std::uint64_t reads_ = 0;
+  std::uint64_t listings_ = 0;
+  std::int64_t listedMs_ = 0;  // when the folder was listed last
+  std::int64_t wrapMs_ = 0;    // the shortest time in which the ids can wrap around
+  // loadavg as read by the latest walk, when what it listed is exactly
+  // what the cache holds.
+  std::optional<Load> base_;
+  std::int64_t baseMs_ = 0;
+  std::vector<std::pair<ProcessId, std::uint64_t>> probed_;  // new ids and inodes
   std::uint64_t imageChanges_ = 0;
   std::uint64_t unreadableMarks_ = 0;
   int loadavg_ = -1;  // kept open: one pread per mark

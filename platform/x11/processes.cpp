@@ -6,11 +6,14 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <climits>
 #include <cstring>
 #include <limits>
@@ -22,29 +25,33 @@ namespace pd::x11 {
 
 namespace {
 
-// Reads a small file of /proc in one go; false when it cannot be opened.
-bool ReadSmall(const std::string& path, std::string& out, std::size_t limit) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  out.resize(limit);
+// Reads a small file of /proc (path relative to dir) in one go into buf,
+// NUL-terminated; its length, 0 when it cannot be opened or is empty.
+std::size_t ReadSmall(int dir, const char* path, char* buf, std::size_t cap) {
+  const int fd = openat(dir, path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return 0;
   std::size_t got = 0;
-  while (got < limit) {
-    const ssize_t n = read(fd, out.data() + got, limit - got);
+  while (got + 1 < cap) {
+    const ssize_t n = read(fd, buf + got, cap - 1 - got);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     got += static_cast<std::size_t>(n);
   }
   close(fd);
-  out.resize(got);
-  return got > 0;
+  buf[got] = '\0';
+  return got;
 }
 
-std::string BaseName(std::string_view path) {
+std::string_view BaseName(std::string_view path) {
   const auto cut = path.find_last_of('/');
-  return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
+  return cut == std::string_view::npos ? path : path.substr(cut + 1);
 }
 
 constexpr std::string_view kDeleted = " (deleted)";
+
+// More than the system starts in a second (tasks, threads included), for
+// the time the ids take to wrap around.
+constexpr long kStartsPerSecond = 5000;
 
 std::int64_t BootMs() {
   timespec ts{};
@@ -64,12 +71,63 @@ ProcessId ParsePid(const char* name) {
   return static_cast<ProcessId>(v);
 }
 
+// "<id>/<leaf>" (or "<id>" for an empty leaf) into buf.
+const char* PidLeaf(char (&buf)[32], ProcessId id, const char* leaf) {
+  char digits[16];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + id % 10);
+    id /= 10;
+  } while (id != 0);
+  char* p = buf;
+  while (n > 0) *p++ = digits[--n];
+  if (*leaf != '\0') *p++ = '/';
+  while (*leaf != '\0' && p < buf + sizeof buf - 1) *p++ = *leaf++;
+  *p = '\0';
+  return buf;
+}
+
 }  // namespace
+
+// The old entries a walk re-reads: the kMaxRechecksPerWalk read longest
+// ago, as a max-heap on the read time.
+class X11Processes::Due {
+ public:
+  void Offer(std::int64_t readAtMs, std::size_t slot) {
+    if (n_ < items_.size()) {
+      items_[n_++] = {readAtMs, slot};
+      std::push_heap(items_.begin(), items_.begin() + static_cast<std::ptrdiff_t>(n_));
+    } else if (readAtMs < items_.front().first) {
+      std::pop_heap(items_.begin(), items_.end());
+      items_.back() = {readAtMs, slot};
+      std::push_heap(items_.begin(), items_.end());
+    }
+  }
+  [[nodiscard]] auto begin() const { return items_.begin(); }
+  [[nodiscard]] auto end() const { return items_.begin() + static_cast<std::ptrdiff_t>(n_); }
+
+ private:
+  std::array<std::pair<std::int64_t, std::size_t>, kMaxRechecksPerWalk> items_{};
+  std::size_t n_ = 0;
+};
 
 X11Processes::X11Processes(std::string procRoot, XConnection* x)
     : root_(std::move(procRoot)), x_(x), clockTicks_(sysconf(_SC_CLK_TCK)) {
   if (clockTicks_ <= 0) clockTicks_ = 100;
   loadavg_ = open((root_ + "/loadavg").c_str(), O_RDONLY | O_CLOEXEC);
+  char buf[32];
+  long pidMax = 0;
+  if (ReadSmall(AT_FDCWD, (root_ + "/sys/kernel/pid_max").c_str(), buf, sizeof buf) > 0) pidMax = std::atol(buf);
+  wrapMs_ = std::max(pidMax, 32768L) * 1000 / kStartsPerSecond;
+  // loadavg counts the tasks of the whole system but gives the last id of
+  // the program's own pid namespace: inside a nested one (several ids on
+  // NSpid) the count moves with tasks the folder never shows.
+  char status[4096];
+  if (ReadSmall(AT_FDCWD, (root_ + "/self/status").c_str(), status, sizeof status) > 0) {
+    const char* ns = std::strstr(status, "\nNSpid:");
+    const char* end = ns == nullptr ? nullptr : std::strchr(ns + 1, '\n');
+    if (end != nullptr && std::count(ns + 7, end, '\t') > 1) wrapMs_ = 0;
+  }
 }
 
 X11Processes::~X11Processes() {
@@ -85,57 +143,66 @@ std::string X11Processes::PidPath(ProcessId id, const char* leaf) const {
   return p;
 }
 
-std::string X11Processes::ReadLink(ProcessId id, int& err) const {
-  const std::string link = PidPath(id, "exe");
-  std::string buf(PATH_MAX, '\0');
-  for (;;) {
-    const ssize_t n = readlink(link.c_str(), buf.data(), buf.size());
-    if (n < 0) {
+std::string X11Processes::ReadLink(int dir, const char* path, int& err) const {
+  char buf[PATH_MAX];
+  const ssize_t n = readlinkat(dir, path, buf, sizeof buf);
+  if (n < 0) {
+    err = errno;
+    return {};
+  }
+  err = 0;
+  if (static_cast<std::size_t>(n) < sizeof buf) return std::string(buf, static_cast<std::size_t>(n));
+  std::string big(2 * sizeof buf, '\0');
+  for (;;) {  // cut: try again with room
+    const ssize_t m = readlinkat(dir, path, big.data(), big.size());
+    if (m < 0) {
       err = errno;
       return {};
     }
-    if (static_cast<std::size_t>(n) < buf.size()) {
-      buf.resize(static_cast<std::size_t>(n));
-      err = 0;
-      return buf;
+    if (static_cast<std::size_t>(m) < big.size()) {
+      big.resize(static_cast<std::size_t>(m));
+      return big;
     }
-    buf.resize(buf.size() * 2);  // cut: try again with room
+    big.resize(big.size() * 2);
   }
 }
 
-bool X11Processes::Read(ProcessId id, Entry& e) {
+bool X11Processes::Read(int dir, ProcessId id, Fresh& f) {
   ++reads_;
   // "pid (comm) state ppid ... num_threads(20) ... starttime(22) ..."; comm
   // may hold spaces and parentheses, so the fields start after the last ')'.
-  std::string stat;
-  if (!ReadSmall(PidPath(id, "stat"), stat, 1024)) return false;
-  const auto open = stat.find('(');
-  const auto close = stat.rfind(')');
-  if (open == std::string::npos || close == std::string::npos || close < open) return false;
-  const std::string comm = stat.substr(open + 1, close - open - 1);
-  std::vector<unsigned long long> fields;  // from field 4 (ppid) on
+  char leaf[32];
+  char stat[1024];
+  const std::size_t size = ReadSmall(dir, PidLeaf(leaf, id, "stat"), stat, sizeof stat);
+  if (size == 0) return false;
+  const std::string_view line(stat, size);
+  const auto open = line.find('(');
+  const auto close = line.rfind(')');
+  if (open == std::string_view::npos || close == std::string_view::npos || close < open) return false;
+  const std::string_view comm = line.substr(open + 1, close - open - 1);
+  std::array<unsigned long long, 19> fields{};  // from field 4 (ppid) on
+  std::size_t count = 0;
   {
-    const char* p = stat.c_str() + close + 1;
+    const char* p = stat + close + 1;
     // Skip the state letter (field 3).
     while (*p == ' ') ++p;
     while (*p != '\0' && *p != ' ') ++p;
-    while (*p != '\0' && fields.size() < 19) {
+    while (*p != '\0' && count < fields.size()) {
       char* end = nullptr;
-      errno = 0;
       const long long v = std::strtoll(p, &end, 10);
       if (end == p) break;
-      fields.push_back(v < 0 ? 0ULL : static_cast<unsigned long long>(v));
+      fields[count++] = v < 0 ? 0ULL : static_cast<unsigned long long>(v);
       p = end;
     }
   }
-  if (fields.size() < 19) return false;
-  e.parent = static_cast<std::uint32_t>(fields[0]);     // field 4
-  e.threads = static_cast<std::uint32_t>(fields[16]);   // field 20
-  e.startTime = fields[18];                              // field 22
+  if (count < fields.size()) return false;
+  const unsigned long long startTicks = fields[18];  // field 22
+  f.startMs = static_cast<std::int64_t>(startTicks * 1000ULL / static_cast<unsigned long long>(clockTicks_));
 
   int err = 0;
-  std::string target = ReadLink(id, err);
-  std::string name;
+  std::string target = ReadLink(dir, PidLeaf(leaf, id, "exe"), err);
+  std::string_view name;
+  char cmdline[4096];
   if (err == 0 && !target.empty()) {
     std::string_view file = target;
     if (file.size() > kDeleted.size() && file.substr(file.size() - kDeleted.size()) == kDeleted) {
@@ -146,111 +213,269 @@ bool X11Processes::Read(ProcessId id, Entry& e) {
     // Refused (another user's process) or absent (kernel thread, zombie).
     target.clear();
     name = comm;
-    if (comm.size() == 15) {  // comm is cut at 15 bytes: argv[0] may hold the rest
-      std::string cmdline;
-      if (ReadSmall(PidPath(id, "cmdline"), cmdline, 4096)) {
-        const std::string arg0 = BaseName(std::string_view(cmdline.c_str()));
-        if (arg0.size() > comm.size() && arg0.compare(0, comm.size(), comm) == 0) name = arg0;
-      }
+    if (comm.size() == 15 && ReadSmall(dir, PidLeaf(leaf, id, "cmdline"), cmdline, sizeof cmdline) > 0) {
+      // comm is cut at 15 bytes: argv[0] may hold the rest.
+      const std::string_view arg0 = BaseName(std::string_view(cmdline));
+      if (arg0.size() > comm.size() && arg0.substr(0, comm.size()) == comm) name = arg0;
     }
   }
-  e.path = text::FromUtf8(target);
-  e.link = std::move(target);
-  e.entry = platform::ProcessEntry{};
-  e.entry.th32ProcessID = id;
-  e.entry.th32ParentProcessID = e.parent;
-  e.entry.cntThreads = e.threads;
-  e.entry.SetExeFile(text::FromUtf8(name));
+  f.parent = static_cast<std::uint32_t>(fields[0]);    // field 4
+  f.threads = static_cast<std::uint32_t>(fields[16]);  // field 20
+  f.name = text::FromUtf8(name);
+  f.paths.path = text::FromUtf8(target);
+  f.paths.link = std::move(target);
   return true;
 }
 
-bool X11Processes::Young(const Entry& e, std::int64_t bootMs) const {
-  const auto startMs = static_cast<std::int64_t>(e.startTime * 1000ULL / static_cast<unsigned long long>(clockTicks_));
-  return bootMs - startMs < kYoungMs;
+const X11Processes::Slot* X11Processes::Find(ProcessId id) const {
+  const auto it = std::lower_bound(slots_.begin(), slots_.end(), id, [](const Slot& s, ProcessId v) { return s.id < v; });
+  return it != slots_.end() && it->id == id ? &*it : nullptr;
+}
+
+std::uint32_t X11Processes::Allocate() {
+  if (free_.empty()) {
+    const auto first = static_cast<std::uint32_t>(blocks_.size() * kBlock);
+    blocks_.push_back(std::make_unique<Block>());
+    for (std::size_t i = kBlock; i > 0; --i) free_.push_back(first + static_cast<std::uint32_t>(i - 1));
+  }
+  const std::uint32_t item = free_.back();
+  free_.pop_back();
+  return item;
+}
+
+void X11Processes::Store(std::uint32_t item, Fresh&& f) {
+  Brief& b = blocks_[item / kBlock]->briefs[item % kBlock];
+  b.parent = f.parent;
+  b.threads = f.threads;
+  const std::size_t size = std::min(f.name.size(), platform::ProcessEntry::kMaxPath - 1);
+  b.size = static_cast<std::uint16_t>(size);
+  if (size <= Brief::kShortName) {
+    std::copy_n(f.name.begin(), size, b.name.begin());
+    f.paths.name.clear();
+  } else {
+    f.paths.name = std::move(f.name);
+  }
+  blocks_[item / kBlock]->paths[item % kBlock] = std::move(f.paths);
+}
+
+bool X11Processes::Reread(int dir, Slot& s, const Pass& pass) {
+  Fresh f;
+  if (!Read(dir, s.id, f)) return false;
+  s.startMs = f.startMs;
+  s.readAtMs = pass.now;
+  Store(s.item, std::move(f));
+  return true;
+}
+
+void X11Processes::ListFolder(int dir, Pass& pass, Due& due) {
+  if (listing_.empty()) listing_.resize(64 * 1024);
+  Fresh f;
+  std::size_t at = 0;  // /proc lists ids in ascending order: a cursor finds most
+  ProcessId previous = 0;
+  for (;;) {
+    const ssize_t got = getdents64(dir, listing_.data(), listing_.size());
+    if (got <= 0) break;
+    for (ssize_t pos = 0; pos < got;) {
+      const auto* de = reinterpret_cast<const dirent64*>(listing_.data() + pos);
+      pos += de->d_reclen;
+      const ProcessId id = ParsePid(de->d_name);
+      if (id == 0) continue;
+      if (id > previous) {
+        while (at < slots_.size() && slots_[at].id < id) ++at;
+      } else {  // another folder (tests) may list in any order
+        at = static_cast<std::size_t>(
+            std::lower_bound(slots_.begin(), slots_.end(), id, [](const Slot& s, ProcessId v) { return s.id < v; }) -
+            slots_.begin());
+      }
+      previous = id;
+      if (at == slots_.size() || slots_[at].id != id) {
+        if (!Read(dir, id, f)) {  // ended meanwhile
+          pass.exact = false;
+          continue;
+        }
+        const std::uint32_t item = Allocate();
+        added_.push_back(Slot{id, item, de->d_ino, f.startMs, pass.now, pass.walk});
+        Store(item, std::move(f));
+        continue;
+      }
+      Slot& s = slots_[at];
+      if (de->d_ino == 0 || s.inode != de->d_ino || s.startMs > pass.youngAfter) {
+        if (!Reread(dir, s, pass)) {  // ended meanwhile: not listed
+          pass.exact = false;
+          continue;
+        }
+        s.inode = de->d_ino;
+      } else if (pass.now - s.readAtMs >= kRecheckMs) {
+        due.Offer(s.readAtMs, at);
+      }
+      s.walk = pass.walk;
+    }
+  }
+}
+
+bool X11Processes::Probe(int dir, const Load& load, std::vector<std::pair<ProcessId, std::uint64_t>>& ids) {
+  ids.clear();
+  if (load.last < base_->last || load.last - base_->last > kMaxProbes) return false;
+  std::uint64_t alive = 0;
+  char leaf[32];
+  char status[512];
+  for (ProcessId id = base_->last + 1; id <= load.last; ++id) {
+    struct stat st {};
+    if (fstatat(dir, PidLeaf(leaf, id, ""), &st, 0) != 0) continue;  // ended, or never ran
+    if (ReadSmall(dir, PidLeaf(leaf, id, "status"), status, sizeof status) == 0) continue;
+    const char* tgid = std::strstr(status, "\nTgid:");
+    if (tgid == nullptr) return false;
+    ++alive;
+    // A thread's id opens a folder too, but the listing shows only processes.
+    if (std::strtoul(tgid + 6, nullptr, 10) == id && Find(id) == nullptr) ids.emplace_back(id, st.st_ino);
+  }
+  return base_->tasks + alive == load.tasks;
+}
+
+void X11Processes::ReadProbed(int dir, Pass& pass, Due& due) {
+  // No task ended, so every cached id still names its process.
+  Fresh f;
+  for (const auto& [id, inode] : probed_) {
+    if (!Read(dir, id, f)) {
+      pass.exact = false;
+      continue;
+    }
+    const std::uint32_t item = Allocate();
+    added_.push_back(Slot{id, item, inode, f.startMs, pass.now, pass.walk});
+    Store(item, std::move(f));
+  }
+  for (std::size_t at = 0; at < slots_.size(); ++at) {
+    Slot& s = slots_[at];
+    if (s.startMs > pass.youngAfter) {
+      if (!Reread(dir, s, pass)) {
+        pass.exact = false;
+        continue;
+      }
+    } else if (pass.now - s.readAtMs >= kRecheckMs) {
+      due.Offer(s.readAtMs, at);
+    }
+    s.walk = pass.walk;
+  }
 }
 
 void X11Processes::Walk(const Visitor& visit) {
-  const std::uint64_t walk = ++walks_;
-  const std::int64_t now = MonotonicMs();
-  const std::int64_t boot = BootMs();
-  DIR* dir = opendir(root_.c_str());
-  if (dir == nullptr) return;
-  ++walkDepth_;
-  // Entries, not copies: a walk inside the visitor may re-read them in
-  // place but erases nothing (the outer walk does).
-  std::vector<const Entry*> snapshot;
-  snapshot.reserve(cache_.size() + 16);
-  // Old entries due for a re-read, taken after the folder was listed.
-  std::vector<std::map<ProcessId, Entry>::iterator> due;
-  young_.clear();
-  while (const dirent* de = readdir(dir)) {
-    const ProcessId id = ParsePid(de->d_name);
-    if (id == 0) continue;
-    auto it = cache_.find(id);
-    const bool known = it != cache_.end() && de->d_ino != 0 && it->second.inode == de->d_ino;
-    if (!known || Young(it->second, boot)) {
-      Entry e;
-      if (!Read(id, e)) {  // ended meanwhile
-        if (it != cache_.end() && walkDepth_ == 1) cache_.erase(it);
-        continue;
-      }
-      e.inode = de->d_ino;
-      e.readAtMs = now;
-      it = cache_.insert_or_assign(id, std::move(e)).first;
-    } else if (now - it->second.readAtMs >= kRecheckMs) {
-      due.push_back(it);
+  const int dir = open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return;
+  Pass pass;
+  pass.walk = ++walks_;
+  pass.now = MonotonicMs();
+  pass.youngAfter = BootMs() - kYoungMs;
+  walkMs_ = pass.now;
+  const bool outer = ++walkDepth_ == 1;
+  if (visits_.size() < static_cast<std::size_t>(walkDepth_)) {
+    visits_.push_back(std::make_unique<Visit>());
+  }
+  // Everything is read before the visitor runs: a walk inside the visitor
+  // may reuse the buffers, and re-reads entries in place, but frees none
+  // (the outermost walk drops what ended).
+  Load load;
+  pass.exact = ReadLoad(load);
+  added_.clear();
+  Due due;
+  if (pass.exact && base_ && pass.now - listedMs_ < kFullListingMs && pass.now - baseMs_ < wrapMs_ &&
+      Probe(dir, load, probed_)) {
+    ReadProbed(dir, pass, due);
+  } else {
+    ListFolder(dir, pass, due);
+    ++listings_;
+    listedMs_ = pass.now;
+  }
+  Fresh f;
+  for (const auto& [readAtMs, index] : due) {
+    Slot& s = slots_[index];
+    if (!Read(dir, s.id, f)) {  // ended: the next walk drops it
+      pass.exact = false;
+      continue;
     }
-    it->second.walk = walk;
-    it->second.seenAtMs = now;
-    if (Young(it->second, boot)) young_.push_back(id);
-    snapshot.push_back(&it->second);
+    if (f.paths.link != PathsOf(s.item).link) ++imageChanges_;
+    s.startMs = f.startMs;
+    s.readAtMs = pass.now;
+    Store(s.item, std::move(f));
   }
-  closedir(dir);
-  if (due.size() > kMaxRechecksPerWalk) {
-    std::partial_sort(due.begin(), due.begin() + kMaxRechecksPerWalk, due.end(),
-                      [](const auto& a, const auto& b) { return a->second.readAtMs < b->second.readAtMs; });
-    due.resize(kMaxRechecksPerWalk);
+  close(dir);
+  Update(pass.walk, outer);
+
+  Visit& v = *visits_[static_cast<std::size_t>(walkDepth_ - 1)];
+  auto& list = v.items;
+  list.clear();
+  young_.clear();
+  for (const Slot& s : slots_) {
+    if (s.walk != pass.walk) continue;
+    if (s.startMs > pass.youngAfter) young_.push_back(s.id);
+    list.emplace_back(s.id, s.item);
   }
-  for (auto it : due) {
-    Entry e;
-    if (!Read(it->first, e)) continue;  // ended: the next walk drops it
-    if (e.link != it->second.link) ++imageChanges_;
-    e.inode = it->second.inode;
-    e.readAtMs = now;
-    e.walk = walk;
-    e.seenAtMs = now;
-    it->second = std::move(e);
+  if (pass.exact && list.size() == slots_.size()) {
+    base_ = load;
+    baseMs_ = pass.now;
+  } else {
+    base_.reset();
   }
-  if (walkDepth_ == 1) std::erase_if(cache_, [walk](const auto& kv) { return kv.second.walk != walk; });
-  // /proc lists ids in ascending order; other folders (tests) may not.
-  std::sort(snapshot.begin(), snapshot.end(),
-            [](const Entry* a, const Entry* b) { return a->entry.th32ProcessID < b->entry.th32ProcessID; });
-  for (const Entry* e : snapshot) {
-    if (!visit(e->entry)) break;
+  for (const auto& [id, item] : list) {
+    const Brief& b = BriefOf(item);
+    v.entry.th32ProcessID = id;
+    v.entry.th32ParentProcessID = b.parent;
+    v.entry.cntThreads = b.threads;
+    v.entry.SetExeFile(b.size <= Brief::kShortName ? StringView(b.name.data(), b.size) : StringView(PathsOf(item).name));
+    if (!visit(v.entry)) break;
   }
   --walkDepth_;
 }
 
-std::uint32_t X11Processes::LastPid() {
-  if (loadavg_ < 0) return 0;
+void X11Processes::Update(std::uint64_t walk, bool outer) {
+  if (outer) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+      if (slots_[i].walk != walk) {
+        free_.push_back(slots_[i].item);
+        continue;
+      }
+      if (kept != i) slots_[kept] = slots_[i];
+      ++kept;
+    }
+    slots_.resize(kept);
+  }
+  if (added_.empty()) return;
+  const auto byId = [](const Slot& a, const Slot& b) { return a.id < b.id; };
+  if (!std::is_sorted(added_.begin(), added_.end(), byId)) std::sort(added_.begin(), added_.end(), byId);
+  const auto mid = static_cast<std::ptrdiff_t>(slots_.size());
+  slots_.insert(slots_.end(), added_.begin(), added_.end());
+  // New ids come after the known ones until the kernel's ids wrap around.
+  if (mid > 0 && slots_[static_cast<std::size_t>(mid)].id < slots_[static_cast<std::size_t>(mid) - 1].id) {
+    std::inplace_merge(slots_.begin(), slots_.begin() + mid, slots_.end(), byId);
+  }
+}
+
+bool X11Processes::ReadLoad(Load& load) {
+  if (loadavg_ < 0) return false;
   char buf[128];
   const ssize_t n = pread(loadavg_, buf, sizeof buf - 1, 0);
-  if (n <= 0) return 0;
+  if (n <= 0) return false;
   buf[n] = '\0';
-  // "0.00 0.01 0.05 1/123 4567": the last field.
-  const char* p = std::strrchr(buf, ' ');
-  return p == nullptr ? 0 : static_cast<std::uint32_t>(std::strtoul(p + 1, nullptr, 10));
+  // "0.00 0.01 0.05 1/123 4567": tasks after the slash, the last id last.
+  const char* slash = std::strchr(buf, '/');
+  const char* space = std::strrchr(buf, ' ');
+  if (slash == nullptr || space == nullptr || space < slash) return false;
+  load.tasks = std::strtoull(slash + 1, nullptr, 10);
+  load.last = static_cast<std::uint32_t>(std::strtoul(space + 1, nullptr, 10));
+  return load.last != 0;
 }
 
 std::uint64_t X11Processes::ChangeMark() {
-  const std::uint32_t last = LastPid();
-  if (last == 0) return (++unreadableMarks_) << 32;
-  const std::int64_t boot = BootMs();
+  Load load;
+  if (!ReadLoad(load)) return (++unreadableMarks_) << 32;
+  const std::uint32_t last = load.last;
+  if (young_.empty()) return (imageChanges_ << 32) | last;
+  const std::int64_t youngAfter = BootMs() - kYoungMs;
   std::erase_if(young_, [&](ProcessId id) {
-    auto it = cache_.find(id);
-    if (it == cache_.end() || !Young(it->second, boot)) return true;
+    const Slot* s = Find(id);
+    if (s == nullptr || s->startMs <= youngAfter) return true;
     int err = 0;
-    if (ReadLink(id, err) != it->second.link) {
+    if (ReadLink(AT_FDCWD, PidPath(id, "exe").c_str(), err) != PathsOf(s->item).link) {
       ++imageChanges_;
       return true;  // the next walk reads it again anyway
     }
@@ -261,10 +486,10 @@ std::uint64_t X11Processes::ChangeMark() {
 
 String X11Processes::ExecutablePath(ProcessId id) {
   if (id == 0) return {};
-  auto it = cache_.find(id);
-  if (it != cache_.end() && MonotonicMs() - it->second.seenAtMs < kPathTrustMs) return it->second.path;
+  const Slot* s = Find(id);
+  if (s != nullptr && s->walk == walks_ && MonotonicMs() - walkMs_ < kPathTrustMs) return PathsOf(s->item).path;
   int err = 0;
-  return text::FromUtf8(ReadLink(id, err));
+  return text::FromUtf8(ReadLink(AT_FDCWD, PidPath(id, "exe").c_str(), err));
 }
 
 bool X11Processes::Terminate(ProcessId id) {
@@ -278,12 +503,12 @@ bool X11Processes::Terminate(ProcessId id) {
 
 std::uint64_t X11Processes::StartTime(ProcessId id) {
   if (id == 0) return 0;
-  std::string stat;
-  if (!ReadSmall(PidPath(id, "stat"), stat, 1024)) return 0;
-  const auto close = stat.rfind(')');
-  if (close == std::string::npos) return 0;
+  char stat[1024];
+  if (ReadSmall(AT_FDCWD, PidPath(id, "stat").c_str(), stat, sizeof stat) == 0) return 0;
+  const char* close = std::strrchr(stat, ')');
+  if (close == nullptr) return 0;
   // After ") ": the state (field 3), then fields 4 to 22.
-  const char* p = stat.c_str() + close + 1;
+  const char* p = close + 1;
   while (*p == ' ') ++p;
   if (*p == 'Z' || *p == 'X' || *p == 'x' || *p == '\0') return 0;
   for (int field = 3; field < 22; ++field) {

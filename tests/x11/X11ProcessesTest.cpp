@@ -5,6 +5,8 @@
 #include <time.h>
 
 #include <fstream>
+#include <map>
+#include <random>
 
 #include "X11TestUtil.h"
 #include "platform/x11/backend.h"
@@ -146,6 +148,8 @@ class FakeProc {
                                     << " 0 -1 4194560 0 0 0 0 0 0 0 0 20 0 3 0 " << startTicks
                                     << " 1000 10 18446744073709551615 0 0\n";
     std::ofstream(staging / "comm") << comm << '\n';
+    std::ofstream(staging / "status") << "Name:\t" << comm << "\nUmask:\t0022\nState:\tS (sleeping)\nTgid:\t" << pid
+                                      << "\nNgid:\t0\nPid:\t" << pid << '\n';
     if (!exe.empty()) fs::create_symlink(exe, staging / "exe");
     std::ofstream(staging / "cmdline") << cmdline << '\0';
     // Built beside and moved in, so that a reused id gets a new folder
@@ -156,7 +160,9 @@ class FakeProc {
   }
   void Remove(int pid) { fs::remove_all(folder_.Path() / std::to_string(pid)); }
   // The kernel's count of ids handed out, as loadavg's last field.
-  void SetLastPid(int pid) { std::ofstream(folder_.Path() / "loadavg") << "0.00 0.01 0.05 1/123 " << pid << '\n'; }
+  void SetLastPid(int pid, int tasks = 123) {
+    std::ofstream(folder_.Path() / "loadavg") << "0.00 0.01 0.05 1/" << tasks << ' ' << pid << '\n';
+  }
   // The process replaces its executable (exec); same folder, same start.
   void Exec(int pid, const std::string& exe) {
     const fs::path link = folder_.Path() / std::to_string(pid) / "exe";
@@ -307,6 +313,90 @@ TEST(X11ProcessesCache, VisitorMayWalkAgainAndStopEarly) {
     return false;
   });
   EXPECT_EQ(outer, 1);
+}
+
+// Random starts, ends, short threads and execs of young processes, with ids
+// handed out as the kernel does (in turn, wrapping around, so that ids are
+// reused) and loadavg kept in step, and walks inside a visitor that
+// meanwhile sees other starts and ends: every walk lists what a fresh
+// reader of the same tree lists, the outer walk's entries stay as they were
+// listed, and walks after starts alone do without a listing.
+TEST(X11ProcessesCache, KeptWalkListsWhatAFreshReadListsAfterRandomChanges) {
+  constexpr int kMaxId = 60;
+  FakeProc proc;
+  proc.SetLastPid(1, 0);
+  X11Processes kept(proc.Root());
+  std::mt19937 rng(20240607);
+  std::map<int, bool> live;  // id -> young
+  int last = 1;              // the id handed out last
+  std::uint64_t walks = 0;
+  const auto load = [&] { proc.SetLastPid(last, static_cast<int>(live.size())); };
+  const auto walk = [&] {
+    ++walks;
+    return List(kept);
+  };
+  const auto fresh = [&] {
+    X11Processes reader(proc.Root());
+    return List(reader);
+  };
+  const auto start = [&] {
+    do {
+      last = last % kMaxId + 1;
+    } while (last < 2 || live.contains(last));
+    const bool young = rng() % 2 == 0;
+    proc.Add(last, "p" + std::to_string(rng() % 1000), "/bin/e" + std::to_string(rng() % 1000),
+             young ? TicksNow() : 100);
+    live[last] = young;
+  };
+  for (int round = 0; round < 80; ++round) {
+    for (int change = static_cast<int>(rng() % 4); change > 0; --change) {
+      const auto pick = std::next(live.begin(), live.empty() ? 0 : static_cast<long>(rng() % live.size()));
+      const int op = static_cast<int>(rng() % 6);
+      if (op < 2 || pick == live.end()) {
+        if (live.size() < kMaxId / 2) start();
+      } else if (op == 2) {
+        proc.Remove(pick->first);
+        live.erase(pick);
+      } else if (op == 3) {
+        last = last % kMaxId + 1;  // a thread that has ended again
+      } else if (pick->second) {
+        proc.Exec(pick->first, "/usr/bin/x" + std::to_string(rng() % 1000));
+      }
+    }
+    load();
+    const Listing expected = fresh();
+    if (round % 4 != 3) {
+      EXPECT_EQ(walk(), expected) << "round " << round;
+    } else {
+      Listing outer;
+      Listing inner;
+      Listing after;
+      ++walks;
+      kept.Walk([&](const platform::ProcessEntry& e) {
+        if (outer.empty()) {
+          if (live.size() > 3) {
+            const auto gone = std::prev(live.end(), 2);
+            proc.Remove(gone->first);
+            live.erase(gone);
+            load();
+            walk();
+          }
+          start();
+          load();
+          inner = walk();
+          after = fresh();
+        }
+        outer.emplace_back(e.th32ProcessID, ExeFileOf(e));
+        return true;
+      });
+      EXPECT_EQ(outer, expected) << "round " << round;
+      EXPECT_EQ(inner, after) << "round " << round;
+    }
+    EXPECT_EQ(walk(), fresh()) << "round " << round;
+    EXPECT_EQ(kept.CachedCount(), live.size());
+  }
+  EXPECT_GT(kept.Listings(), walks / 8) << kept.Listings() << " of " << walks << " walks";
+  EXPECT_LT(kept.Listings(), walks / 2) << walks << " walks";
 }
 
 }  // namespace
