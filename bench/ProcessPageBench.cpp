@@ -23,11 +23,7 @@
 #endif
 
 #ifdef PD_BENCH_X11
-#include <dirent.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "Sleepers.h"
 #endif
 
 namespace {
@@ -68,21 +64,6 @@ void BM_RefreshLinux(benchmark::State& state) {
 }
 BENCHMARK(BM_RefreshLinux)->Unit(benchmark::kMillisecond);
 
-std::vector<pid_t> StartSleepers(int count) {
-  std::vector<pid_t> pids;
-  const pid_t parent = getpid();
-  for (int i = 0; i < count; ++i) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGKILL);
-      if (getppid() != parent) _exit(1);
-      execl("/bin/sleep", "sleep", "1000", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    if (pid > 0) pids.push_back(pid);
-  }
-  return pids;
-}
 #endif
 
 }  // namespace
@@ -91,21 +72,15 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
 #ifdef PD_BENCH_X11
   // Up to 1,000 processes in all on this machine.
-  int running = 0;
-  DIR* proc = opendir("/proc");
-  while (const dirent* de = proc != nullptr ? readdir(proc) : nullptr) {
-    if (de->d_name[0] >= '1' && de->d_name[0] <= '9') ++running;
-  }
-  if (proc != nullptr) closedir(proc);
-  const std::vector<pid_t> sleepers = StartSleepers(running < 1000 ? 1000 - running : 0);
+  const int running = pd::bench::RunningProcesses();
+  const std::vector<pid_t> sleepers = pd::bench::StartSleepers(running < 1000 ? 1000 - running : 0);
   sleep(2);  // past the walk's young-process second
   benchmark::AddCustomContext("extra processes", std::to_string(sleepers.size()));
 #endif
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
 #ifdef PD_BENCH_X11
-  for (pid_t pid : sleepers) kill(pid, SIGKILL);
-  for (pid_t pid : sleepers) waitpid(pid, nullptr, 0);
+  pd::bench::StopSleepers(sleepers);
 #endif
   return 0;
 }

@@ -18,9 +18,13 @@
 #include <string>
 #include <vector>
 
+#include "Sleepers.h"
 #include "platform/x11/backend.h"
 
 namespace {
+
+using pd::bench::StartSleepers;
+using pd::bench::StopSleepers;
 
 // What a walk without a cache does for every process: read comm, read the
 // exe link.
@@ -111,28 +115,7 @@ BENCHMARK(BM_BackendWalkWithPaths)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BackendColdWalk)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReaddirOnly)->Unit(benchmark::kMicrosecond);
 
-// Extra processes for the walk: `sleep 1000` children that die with the
-// benchmark even if it is killed.
-std::vector<pid_t> StartSleepers(int count) {
-  std::vector<pid_t> pids;
-  const pid_t parent = getpid();
-  for (int i = 0; i < count; ++i) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGKILL);
-      if (getppid() != parent) _exit(1);
-      execl("/bin/sleep", "sleep", "1000", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    if (pid > 0) pids.push_back(pid);
-  }
-  return pids;
-}
 
-void StopSleepers(const std::vector<pid_t>& pids) {
-  for (pid_t pid : pids) kill(pid, SIGKILL);
-  for (pid_t pid : pids) waitpid(pid, nullptr, 0);
-}
 
 }  // namespace
 

@@ -36,6 +36,7 @@
 #include <thread>
 #include <vector>
 
+#include "Sleepers.h"
 #include "platform/x11/backend.h"
 
 extern char** environ;
@@ -43,37 +44,16 @@ extern char** environ;
 namespace {
 
 namespace fs = std::filesystem;
+using pd::bench::RunningProcesses;
+using pd::bench::StartSleepers;
+using pd::bench::StopSleepers;
 using Clock = std::chrono::steady_clock;
 
 int g_seconds = 60;
 fs::path g_folder;
 pid_t g_program = 0;
 
-std::vector<pid_t> StartSleepers(int count) {
-  std::vector<pid_t> pids;
-  const pid_t parent = getpid();
-  for (int i = 0; i < count; ++i) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGKILL);
-      if (getppid() != parent) _exit(1);
-      execl("/bin/sleep", "sleep", "1000", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    if (pid > 0) pids.push_back(pid);
-  }
-  return pids;
-}
 
-int RunningProcesses() {
-  int running = 0;
-  DIR* proc = opendir("/proc");
-  while (const dirent* de = proc != nullptr ? readdir(proc) : nullptr) {
-    if (de->d_name[0] >= '1' && de->d_name[0] <= '9') ++running;
-  }
-  if (proc != nullptr) closedir(proc);
-  return running;
-}
 
 // Nanoseconds the process has run on a CPU (the first field of schedstat).
 double CpuNs(pid_t pid) {
@@ -211,8 +191,7 @@ void BM_WalkAfterStart(benchmark::State& state) {
     procs.Walk([](const auto&) { return true; });
     state.SetIterationTime(cpu() - c0);
   }
-  for (pid_t pid : started) kill(pid, SIGKILL);
-  for (pid_t pid : started) waitpid(pid, nullptr, 0);
+  StopSleepers(started);
 }
 BENCHMARK(BM_WalkAfterStart)->Unit(benchmark::kMicrosecond)->Iterations(10)->UseManualTime();
 
@@ -240,7 +219,6 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   StopProgram();
-  for (pid_t pid : sleepers) kill(pid, SIGKILL);
-  for (pid_t pid : sleepers) waitpid(pid, nullptr, 0);
+  StopSleepers(sleepers);
   return 0;
 }

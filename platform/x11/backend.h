@@ -193,7 +193,7 @@ class X11Processes final : public platform::Processes {
   static constexpr std::int64_t kPathTrustMs = 500;
   // Entries older than kRecheckMs re-read by one walk, oldest reads first
   // beyond this: the first walk after a quiet spell stays short.
-  static constexpr std::size_t kMaxRechecksPerWalk = 16;
+  static constexpr std::size_t kMaxRechecksPerWalk = 4;
   // Ids handed out since the latest walk that a walk looks up one by one
   // instead of listing the folder.
   static constexpr std::uint32_t kMaxProbes = 64;
