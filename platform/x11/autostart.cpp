@@ -171,7 +171,12 @@ bool Compose(std::string_view name, std::string_view command, bool expand, std::
   const std::vector<String> args = SplitCommandLine(cmd);
   if (args.empty() || args[0].empty()) return false;
   out = std::string(kGroup) + "\nType=Application\nName=" + EscapeValue(text::FromCp1251(name)) +
-        "\nExec=" + ExecLine(args) + "\n" + std::string(kCommandKey) + "=" + EscapeValue(cmd) + "\n";
+        "\nExec=" + ExecLine(args) + "\n";
+  // A program removed since (a package uninstalled) leaves its entry to the
+  // user, who keeps the choice; the desktop then skips it instead of
+  // failing at every login.
+  if (args[0].front() == u'/') out += "TryExec=" + EscapeValue(args[0]) + "\n";
+  out += std::string(kCommandKey) + "=" + EscapeValue(cmd) + "\n";
   if (expand) out += std::string(kTypeKey) + "=expand\n";
   return true;
 }

@@ -78,6 +78,7 @@ TEST_F(RegistryX11, AutostartValueIsADesktopEntry) {
   EXPECT_NE(entry.find("\nType=Application\n"), std::string::npos) << entry;
   EXPECT_NE(entry.find("\nName=ProcessDrovak\n"), std::string::npos) << entry;
   EXPECT_NE(entry.find("\nExec=\"/opt/Дровак/Process Drovak\"\n"), std::string::npos) << entry;
+  EXPECT_NE(entry.find("\nTryExec=/opt/Дровак/Process Drovak\n"), std::string::npos) << "skipped once removed";
   EXPECT_EQ(reg_->Read(kRun, u"ProcessDrovak"), command);
   EXPECT_EQ(reg_->Read(kRun, u"processdrovak"), command);
   EXPECT_EQ(Reopen()->OpenKey(platform::RegRoot::CurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
