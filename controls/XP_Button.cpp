@@ -1,7 +1,6 @@
 #include "controls/XP_Button.h"
 
 #include "controls/CaptionLayout.h"
-#include "controls/ControlInput.h"
 #include "forms/ControlHost.h"
 #include "forms/Form.h"
 
@@ -61,7 +60,7 @@ const Table_t& XP_Button::Table() {
 }
 
 XP_Button::XP_Button(forms::Container& parent, StringView name, int index)
-    : Control(parent, name, index),
+    : PressControl(parent, name, index),
       tmrUnMover_(GetSite().GetPlatform().loop().CreateTimer([this] { Apply(tracker_.Watch(Where())); })),
       skin_(GetSite().GetPlatform().resources().LoadPicture(platform::res::kButtonSkin)) {
   tmrUnMover_->SetInterval(kWatchIntervalMs);
@@ -71,8 +70,6 @@ XP_Button::XP_Button(forms::Container& parent, StringView name, int index)
 XP_Button::~XP_Button() = default;
 
 // ---- State machine ---------------------------------------------------------------
-
-PressTracker::Pointer XP_Button::Where() const { return PointerOver(*this); }
 
 void XP_Button::Apply(const PressTracker::Reaction& r) {
   for (PressTracker::Step step : r) {
@@ -96,60 +93,6 @@ void XP_Button::Apply(const PressTracker::Reaction& r) {
 }
 
 bool XP_Button::WatchRunning() const { return tmrUnMover_->Enabled(); }
-
-void XP_Button::OnMouseDown(const forms::MouseEvent& e) {
-  if (!tracker_.TakesMouse()) return;
-  RaiseMouse(MouseDown, e);
-  Apply(tracker_.Press(e.button, Where()));
-}
-
-void XP_Button::OnMouseMove(const forms::MouseEvent& e) {
-  if (!tracker_.TakesMouse()) return;
-  RaiseMouse(MouseMove, e);
-  Apply(tracker_.Move(e.button, Where()));
-}
-
-void XP_Button::OnMouseUp(const forms::MouseEvent& e) {
-  if (!tracker_.TakesMouse()) return;
-  RaiseMouse(MouseUp, e);
-  const PressTracker::Pointer where = Where();
-  Apply(tracker_.Release(e.button, where, where.over));
-}
-
-void XP_Button::OnDblClick(const forms::MouseEvent& /*e*/) {
-  if (!tracker_.TakesMouse()) return;
-  tracker_.DoubleClick();
-  DblClick.Raise();
-}
-
-void XP_Button::OnKeyDown(int& keyCode, int shift) {
-  if (!tracker_.TakesKeys()) return;
-  auto code = static_cast<std::int16_t>(keyCode);
-  auto sh = static_cast<std::int16_t>(shift);
-  KeyDown.Raise(code, sh);
-  keyCode = code;
-  Apply(tracker_.KeyDown(code));
-}
-
-void XP_Button::OnKeyPress(char16_t& keyAscii) {
-  if (!tracker_.TakesKeys()) return;
-  auto ascii = static_cast<std::int16_t>(keyAscii);
-  KeyPress.Raise(ascii);
-  keyAscii = static_cast<char16_t>(ascii);
-}
-
-void XP_Button::OnKeyUp(int& keyCode, int shift) {
-  if (!tracker_.TakesKeys()) return;
-  auto code = static_cast<std::int16_t>(keyCode);
-  auto sh = static_cast<std::int16_t>(shift);
-  KeyUp.Raise(code, sh);
-  keyCode = code;
-  Apply(tracker_.KeyUp(code, Where()));
-}
-
-void XP_Button::OnGotFocus() { Apply(tracker_.FocusIn(Where())); }
-void XP_Button::OnLostFocus() { Apply(tracker_.FocusOut(Where())); }
-void XP_Button::OnCaptureLost() { Apply(tracker_.CaptureLost(Where())); }
 
 // The move that resized the button repaints it.
 void XP_Button::OnResize() { lastState_ = Look::Up; }

@@ -39,6 +39,7 @@
 
 #include "controls/DataObject.h"
 #include "controls/NineSlice.h"
+#include "controls/PressControl.h"
 #include "controls/PressTracker.h"
 #include "controls/PropertyTable.h"
 #include "forms/Control.h"
@@ -47,7 +48,7 @@
 
 namespace pd::controls {
 
-class XP_Button : public forms::Control {
+class XP_Button : public PressControl<XP_Button> {
  public:
   using PicturePtr = std::shared_ptr<const platform::Picture>;
 
@@ -120,9 +121,6 @@ class XP_Button : public forms::Control {
   [[nodiscard]] std::int32_t SizeTop() const { return margins_.top; }
   [[nodiscard]] std::int32_t SizeBottom() const { return margins_.bottom; }
   [[nodiscard]] bool NoFocus() const { return noFocus_; }
-  [[nodiscard]] bool LeftHeld() const { return tracker_.LeftHeld(); }
-  [[nodiscard]] bool SpaceHeld() const { return tracker_.SpaceHeld(); }
-  [[nodiscard]] bool MouseEntered() const { return tracker_.MouseEntered(); }
   [[nodiscard]] Look LastState() const { return lastState_; }
   // Whether the hover watch (tmrUnMover) runs.
   [[nodiscard]] bool WatchRunning() const;
@@ -159,32 +157,21 @@ class XP_Button : public forms::Control {
 
  protected:
   void OnPaint(platform::Surface& surface) override;
-  void OnMouseDown(const forms::MouseEvent& e) override;
-  void OnMouseMove(const forms::MouseEvent& e) override;
-  void OnMouseUp(const forms::MouseEvent& e) override;
-  void OnDblClick(const forms::MouseEvent& e) override;
-  void OnKeyDown(int& keyCode, int shift) override;
-  void OnKeyPress(char16_t& keyAscii) override;
-  void OnKeyUp(int& keyCode, int shift) override;
-  void OnGotFocus() override;
-  void OnLostFocus() override;
-  void OnCaptureLost() override;
   void OnResize() override;
   void OnShow(bool shown) override;
 
  private:
+  friend class PressControl<XP_Button>;
   static const PropertyTable<XP_Button>& Table();
   template <typename T>
   void Store(T XP_Button::*member, T value, bool repaint);
 
-  PressTracker::Pointer Where() const;
   void Apply(const PressTracker::Reaction& r);
   // Paints the look unless it is the one painted last (force: always).
   void Paint(Look state, bool force);
   void ToggleValue();
   [[nodiscard]] int FrameTop(int frameHeight) const;
 
-  PressTracker tracker_;
   std::unique_ptr<platform::Timer> tmrUnMover_;
   PicturePtr skin_;
   Margins margins_{7, 7, 8, 8};

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "controls/CaptionLayout.h"
-#include "controls/ControlInput.h"
 #include "forms/ControlHost.h"
 #include "forms/Form.h"
 
@@ -60,7 +59,7 @@ const Table_t& XP_CheckBox::Table() {
 }
 
 XP_CheckBox::XP_CheckBox(forms::Container& parent, StringView name, int index)
-    : Control(parent, name, index),
+    : PressControl(parent, name, index, PressTracker::Options{.focusLook = false}),
       tmrUnMover_(GetSite().GetPlatform().loop().CreateTimer([this] { Apply(tracker_.Watch(Where())); })),
       skin_(GetSite().GetPlatform().resources().LoadPicture(platform::res::kCheckBoxSkin)),
       measure_(GetSite().GetPlatform().graphics().CreateSurface(1, 1)) {
@@ -71,8 +70,6 @@ XP_CheckBox::XP_CheckBox(forms::Container& parent, StringView name, int index)
 XP_CheckBox::~XP_CheckBox() = default;
 
 // ---- State machine ---------------------------------------------------------------
-
-PressTracker::Pointer XP_CheckBox::Where() const { return PointerOver(*this); }
 
 void XP_CheckBox::Apply(const PressTracker::Reaction& r) {
   for (PressTracker::Step step : r) {
@@ -97,59 +94,9 @@ void XP_CheckBox::Apply(const PressTracker::Reaction& r) {
 
 bool XP_CheckBox::WatchRunning() const { return tmrUnMover_->Enabled(); }
 
-void XP_CheckBox::OnMouseDown(const forms::MouseEvent& e) {
-  if (!tracker_.TakesMouse()) return;
-  RaiseMouse(MouseDown, e);
-  Apply(tracker_.Press(e.button, Where()));
+bool XP_CheckBox::ReleasedInside(const forms::MouseEvent& e, const PressTracker::Pointer& /*where*/) const {
+  return e.x >= 0 && e.y >= 0 && e.x < PixelWidth() && e.y < PixelHeight();
 }
-
-void XP_CheckBox::OnMouseMove(const forms::MouseEvent& e) {
-  if (!tracker_.TakesMouse()) return;
-  RaiseMouse(MouseMove, e);
-  Apply(tracker_.Move(e.button, Where()));
-}
-
-void XP_CheckBox::OnMouseUp(const forms::MouseEvent& e) {
-  if (!tracker_.TakesMouse()) return;
-  RaiseMouse(MouseUp, e);
-  const bool inside = e.x >= 0 && e.y >= 0 && e.x < PixelWidth() && e.y < PixelHeight();
-  Apply(tracker_.Release(e.button, Where(), inside));
-}
-
-void XP_CheckBox::OnDblClick(const forms::MouseEvent& /*e*/) {
-  if (!tracker_.TakesMouse()) return;
-  tracker_.DoubleClick();
-  DblClick.Raise();
-}
-
-void XP_CheckBox::OnKeyDown(int& keyCode, int shift) {
-  if (!tracker_.TakesKeys()) return;
-  auto code = static_cast<std::int16_t>(keyCode);
-  auto sh = static_cast<std::int16_t>(shift);
-  KeyDown.Raise(code, sh);
-  keyCode = code;
-  Apply(tracker_.KeyDown(code));
-}
-
-void XP_CheckBox::OnKeyPress(char16_t& keyAscii) {
-  if (!tracker_.TakesKeys()) return;
-  auto ascii = static_cast<std::int16_t>(keyAscii);
-  KeyPress.Raise(ascii);
-  keyAscii = static_cast<char16_t>(ascii);
-}
-
-void XP_CheckBox::OnKeyUp(int& keyCode, int shift) {
-  if (!tracker_.TakesKeys()) return;
-  auto code = static_cast<std::int16_t>(keyCode);
-  auto sh = static_cast<std::int16_t>(shift);
-  KeyUp.Raise(code, sh);
-  keyCode = code;
-  Apply(tracker_.KeyUp(code, Where()));
-}
-
-void XP_CheckBox::OnGotFocus() { Apply(tracker_.FocusIn(Where())); }
-void XP_CheckBox::OnLostFocus() { Apply(tracker_.FocusOut(Where())); }
-void XP_CheckBox::OnCaptureLost() { Apply(tracker_.CaptureLost(Where())); }
 
 // The move that resized the box repaints it.
 void XP_CheckBox::OnResize() {

@@ -35,6 +35,7 @@
 #include <memory>
 
 #include "controls/DataObject.h"
+#include "controls/PressControl.h"
 #include "controls/PressTracker.h"
 #include "controls/PropertyTable.h"
 #include "forms/Control.h"
@@ -43,7 +44,7 @@
 
 namespace pd::controls {
 
-class XP_CheckBox : public forms::Control {
+class XP_CheckBox : public PressControl<XP_CheckBox> {
  public:
   using PicturePtr = std::shared_ptr<const platform::Picture>;
 
@@ -87,9 +88,6 @@ class XP_CheckBox : public forms::Control {
   void SetOLEDropMode(std::int32_t value);
 
   // ---- State ----
-  [[nodiscard]] bool LeftHeld() const { return tracker_.LeftHeld(); }
-  [[nodiscard]] bool SpaceHeld() const { return tracker_.SpaceHeld(); }
-  [[nodiscard]] bool MouseEntered() const { return tracker_.MouseEntered(); }
   [[nodiscard]] Look LastLook() const { return lastLook_; }
   [[nodiscard]] bool WatchRunning() const;
   // The skin frame the latest paint copied.
@@ -126,25 +124,17 @@ class XP_CheckBox : public forms::Control {
 
  protected:
   void OnPaint(platform::Surface& surface) override;
-  void OnMouseDown(const forms::MouseEvent& e) override;
-  void OnMouseMove(const forms::MouseEvent& e) override;
-  void OnMouseUp(const forms::MouseEvent& e) override;
-  void OnDblClick(const forms::MouseEvent& e) override;
-  void OnKeyDown(int& keyCode, int shift) override;
-  void OnKeyPress(char16_t& keyAscii) override;
-  void OnKeyUp(int& keyCode, int shift) override;
-  void OnGotFocus() override;
-  void OnLostFocus() override;
-  void OnCaptureLost() override;
   void OnResize() override;
   void OnShow(bool shown) override;
 
  private:
+  friend class PressControl<XP_CheckBox>;
+  // A release ends a click where it falls inside the box's own rectangle.
+  [[nodiscard]] bool ReleasedInside(const forms::MouseEvent& e, const PressTracker::Pointer& where) const;
   static const PropertyTable<XP_CheckBox>& Table();
   template <typename T>
   void Store(T XP_CheckBox::*member, T value, bool repaint);
 
-  PressTracker::Pointer Where() const;
   void Apply(const PressTracker::Reaction& r);
   void Paint(Look look, bool force);
   // Sets the size AutoSizeH and AutoSizeV ask for.
@@ -153,7 +143,6 @@ class XP_CheckBox : public forms::Control {
   [[nodiscard]] int BoxWidth() const;
   [[nodiscard]] int FrameHeight() const;
 
-  PressTracker tracker_{PressTracker::Options{.focusLook = false}};
   std::unique_ptr<platform::Timer> tmrUnMover_;
   PicturePtr skin_;
   std::unique_ptr<platform::Surface> measure_;
