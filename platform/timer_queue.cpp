@@ -11,7 +11,7 @@ class TimerQueue::QueueTimer final : public Timer {
   QueueTimer(const std::shared_ptr<State>& state, Tick tick)
       : Timer(std::move(tick)), state_(state), serial_(state->nextSerial++) {}
   ~QueueTimer() override {
-    if (auto state = state_.lock()) state->timers.erase(serial_);
+    if (auto state = state_.lock()) state->Remove(serial_);
   }
 
   void SetInterval(int ms) override {
@@ -49,9 +49,9 @@ class TimerQueue::QueueTimer final : public Timer {
     auto state = state_.lock();
     if (!state) return;
     if (enabled_ && interval_ > 0) {
-      state->timers.emplace(serial_, this);
+      state->Add(this);
     } else {
-      state->timers.erase(serial_);
+      state->Remove(serial_);
     }
   }
 
@@ -71,6 +71,25 @@ class TimerQueue::QueueTimer final : public Timer {
   std::int64_t due_ = 0;
 };
 
+namespace {
+bool BySerial(const auto* t, std::uint64_t serial) { return t->Serial() < serial; }
+}  // namespace
+
+TimerQueue::QueueTimer* TimerQueue::State::Find(std::uint64_t serial) const {
+  const auto it = std::lower_bound(timers.begin(), timers.end(), serial, BySerial<QueueTimer>);
+  return it != timers.end() && (*it)->Serial() == serial ? *it : nullptr;
+}
+
+void TimerQueue::State::Add(QueueTimer* t) {
+  const auto it = std::lower_bound(timers.begin(), timers.end(), t->Serial(), BySerial<QueueTimer>);
+  if (it == timers.end() || *it != t) timers.insert(it, t);
+}
+
+void TimerQueue::State::Remove(std::uint64_t serial) {
+  const auto it = std::lower_bound(timers.begin(), timers.end(), serial, BySerial<QueueTimer>);
+  if (it != timers.end() && (*it)->Serial() == serial) timers.erase(it);
+}
+
 TimerQueue::TimerQueue(Clock clock, std::int64_t unitsPerMs, std::int64_t slack) : state_(std::make_shared<State>()) {
   state_->clock = std::move(clock);
   state_->unitsPerMs = unitsPerMs > 0 ? unitsPerMs : 1;
@@ -85,8 +104,8 @@ std::unique_ptr<Timer> TimerQueue::Create(Timer::Tick tick) {
 
 TimerQueue::QueueTimer* TimerQueue::DueAt(std::int64_t limit) const {
   QueueTimer* best = nullptr;
-  // The map runs in creation order, so the first of equal due times wins.
-  for (const auto& [serial, t] : state_->timers) {
+  // The list runs in creation order, so the first of equal due times wins.
+  for (QueueTimer* t : state_->timers) {
     if (t->Waiting() && t->Due() <= limit && (best == nullptr || t->Due() < best->Due())) best = t;
   }
   return best;
@@ -110,27 +129,37 @@ int TimerQueue::FireDue(const std::function<bool()>& stop) {
   // Nothing fires early unless something is due now.
   if (state_->slack > 0 && NextDue() > now) return 0;
   const std::int64_t limit = now + state_->slack;
-  // The list of the pass, kept for the next one (a tick's own loop makes
-  // its own).
+  // The list of the pass, kept for the next pass at the same depth (a
+  // tick's own loop makes its own). The state outlives the pass even if a
+  // tick destroys the queue.
+  const std::shared_ptr<State> state = state_;
+  const std::size_t depth = state->depth++;
+  if (state->spares.size() <= depth) state->spares.resize(depth + 1);
   std::vector<std::pair<std::int64_t, std::uint64_t>> due;  // (due time, serial)
-  due.swap(state_->spare);
+  due.swap(state->spares[depth]);
+  struct Leave {
+    State& state;
+    std::size_t depth;
+    std::vector<std::pair<std::int64_t, std::uint64_t>>& due;
+    ~Leave() {
+      due.swap(state.spares[depth]);
+      state.depth = depth;
+    }
+  } leave{*state, depth, due};
   due.clear();
-  for (const auto& [serial, t] : state_->timers) {
-    if (t->Waiting() && t->Due() <= limit) due.emplace_back(t->Due(), serial);
+  for (const QueueTimer* t : state->timers) {
+    if (t->Waiting() && t->Due() <= limit) due.emplace_back(t->Due(), t->Serial());
   }
   std::sort(due.begin(), due.end());
   int fired = 0;
   for (const auto& [at, serial] : due) {
     // An earlier tick may have stopped, changed or destroyed this timer.
-    auto it = state_->timers.find(serial);
-    if (it == state_->timers.end()) continue;
-    QueueTimer* t = it->second;
-    if (!t->Waiting() || t->Due() > limit) continue;
+    QueueTimer* t = state->Find(serial);
+    if (t == nullptr || !t->Waiting() || t->Due() > limit) continue;
     t->FireNow(now);
     ++fired;
     if (stop && stop()) break;
   }
-  due.swap(state_->spare);
   return fired;
 }
 

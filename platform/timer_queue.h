@@ -17,7 +17,6 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
-#include <map>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -63,10 +62,18 @@ class TimerQueue {
     std::int64_t unitsPerMs = 1;
     std::int64_t slack = 0;
     std::uint64_t nextSerial = 0;
-    // Running timers by creation number: a destroyed timer's number is
-    // never used again, so a stale number finds nothing.
-    std::map<std::uint64_t, QueueTimer*> timers;
-    std::vector<std::pair<std::int64_t, std::uint64_t>> spare;  // FireDue's list between passes
+    // Running timers in creation order, side by side: a pass reads a few
+    // words, not a tree. A destroyed timer's number is never used again, so
+    // a stale number finds nothing.
+    std::vector<QueueTimer*> timers;
+    // FireDue's lists between passes, one per depth of nested passes (a
+    // tick's DoEvents): a pass allocates nothing once the program runs.
+    std::vector<std::vector<std::pair<std::int64_t, std::uint64_t>>> spares;
+    std::size_t depth = 0;
+
+    [[nodiscard]] QueueTimer* Find(std::uint64_t serial) const;
+    void Add(QueueTimer* t);
+    void Remove(std::uint64_t serial);
   };
 
   // The timer due first at or before limit, outside its tick; nullptr if none.

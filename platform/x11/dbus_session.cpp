@@ -36,11 +36,24 @@ DBusSession::DBusSession(X11Loop& loop, DBusConnection* conn) : loop_(loop), con
   dbus_connection_set_watch_functions(
       conn_,
       [](DBusWatch* w, void* data) -> dbus_bool_t {
-        static_cast<DBusSession*>(data)->watches_.push_back(w);
+        auto* self = static_cast<DBusSession*>(data);
+        self->watches_.push_back(w);
+        self->WatchesChanged();
         return TRUE;
       },
-      [](DBusWatch* w, void* data) { std::erase(static_cast<DBusSession*>(data)->watches_, w); }, nullptr, this,
-      nullptr);
+      [](DBusWatch* w, void* data) {
+        auto* self = static_cast<DBusSession*>(data);
+        std::erase(self->watches_, w);
+        self->WatchesChanged();
+      },
+      [](DBusWatch* /*w*/, void* data) { static_cast<DBusSession*>(data)->WatchesChanged(); }, this, nullptr);
+  dbus_connection_set_dispatch_status_function(
+      conn_,
+      [](DBusConnection* /*conn*/, DBusDispatchStatus status, void* data) {
+        static_cast<DBusSession*>(data)->dataRemains_ = status == DBUS_DISPATCH_DATA_REMAINS;
+      },
+      this, nullptr);
+  dataRemains_ = dbus_connection_get_dispatch_status(conn_) == DBUS_DISPATCH_DATA_REMAINS;
   dbus_connection_set_timeout_functions(
       conn_,
       [](DBusTimeout* t, void* data) -> dbus_bool_t {
@@ -72,6 +85,7 @@ DBusSession::~DBusSession() {
   dbus_connection_close(conn_);
   dbus_connection_set_watch_functions(conn_, nullptr, nullptr, nullptr, nullptr, nullptr);
   dbus_connection_set_timeout_functions(conn_, nullptr, nullptr, nullptr, nullptr, nullptr);
+  dbus_connection_set_dispatch_status_function(conn_, nullptr, nullptr, nullptr);
   dbus_connection_unref(conn_);
 }
 
@@ -185,15 +199,20 @@ bool DBusSession::NameHasOwner(const std::string& name) {
 }
 
 bool DBusSession::Prepare(std::vector<Fd>& fds) {
-  for (DBusWatch* w : watches_) {
-    if (dbus_watch_get_enabled(w) == 0) continue;
-    const unsigned flags = dbus_watch_get_flags(w);
-    short events = 0;
-    if ((flags & DBUS_WATCH_READABLE) != 0) events |= POLLIN;
-    if ((flags & DBUS_WATCH_WRITABLE) != 0) events |= POLLOUT;
-    fds.push_back(Fd{dbus_watch_get_unix_fd(w), events, 0});
+  if (watchesChanged_) {
+    watchesChanged_ = false;
+    polled_.clear();
+    for (DBusWatch* w : watches_) {
+      if (dbus_watch_get_enabled(w) == 0) continue;
+      const unsigned flags = dbus_watch_get_flags(w);
+      short events = 0;
+      if ((flags & DBUS_WATCH_READABLE) != 0) events |= POLLIN;
+      if ((flags & DBUS_WATCH_WRITABLE) != 0) events |= POLLOUT;
+      polled_.push_back(Fd{dbus_watch_get_unix_fd(w), events, 0});
+    }
   }
-  return !deferred_.empty() || dbus_connection_get_dispatch_status(conn_) == DBUS_DISPATCH_DATA_REMAINS;
+  fds.insert(fds.end(), polled_.begin(), polled_.end());
+  return !deferred_.empty() || dataRemains_;
 }
 
 void DBusSession::Dispatch(const std::vector<Fd>& fds) {

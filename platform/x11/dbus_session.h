@@ -70,6 +70,7 @@ class DBusSession final : public LoopSource {
   static DBusHandlerResult Filter(DBusConnection* conn, DBusMessage* message, void* data);
   static DBusHandlerResult ObjectMessage(DBusConnection* conn, DBusMessage* message, void* data);
   void RunDeferred();
+  void WatchesChanged() { watchesChanged_ = true; }
 
   struct Match {
     std::string interface;
@@ -80,6 +81,12 @@ class DBusSession final : public LoopSource {
   X11Loop& loop_;
   DBusConnection* conn_;
   std::vector<DBusWatch*> watches_;
+  // What the loop polls for the watches, made again only after libdbus
+  // adds, removes or toggles one; and whether messages wait to be
+  // dispatched, as libdbus reports it. An idle pass calls nothing in libdbus.
+  std::vector<Fd> polled_;
+  bool watchesChanged_ = true;
+  bool dataRemains_ = false;
   std::map<DBusTimeout*, std::unique_ptr<platform::Timer>> timeouts_;
   std::vector<Match> matches_;
   std::map<std::string, std::unique_ptr<MessageHandler>> objects_;

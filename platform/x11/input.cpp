@@ -282,7 +282,7 @@ void X11Input::UpdateAnyDown() {
 std::int16_t X11Input::GetAsyncKeyState(int virtualKey) {
   if (virtualKey < 0 || virtualKey > 255) return 0;
   if (!x_.Drained()) DrainRaw();
-  if (xiOpcode_ < 0 || (MonotonicMs() - lastResyncMs_ >= kHeldResyncMs && AnyDown())) Resync();
+  if (xiOpcode_ < 0 || (AnyDown() && MonotonicMs() - lastResyncMs_ >= kHeldResyncMs)) Resync();
   const auto i = static_cast<std::size_t>(virtualKey);
   std::uint16_t word = IsDown(virtualKey) ? platform::kKeyDownNow : 0;
   if (latch_[i]) word |= platform::kKeyPressedSince;

@@ -93,7 +93,7 @@ void X11Loop::Wait(bool wait) {
       flushedBefore_ = NextRequest(dpy);
     }
     // Events Xlib read along with a reply are in its queue, not the socket.
-    if (XEventsQueued(dpy, QueuedAlready) > 0) wait = false;
+    if (QLength(dpy) > 0) wait = false;
     pfds_.push_back(pollfd{x_->Fd(), POLLIN, 0});
   }
   // Each source's descriptors, in order, after the X connection's.

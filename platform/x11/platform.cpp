@@ -96,7 +96,8 @@ int XConnection::DispatchPending() {
 
 int XConnection::DispatchQueued() {
   int n = 0;
-  while (XEventsQueued(dpy_, QueuedAlready) > 0) {
+  // Xlib's own queue, read in place: no call into the library when empty.
+  while (QLength(dpy_) > 0) {
     XEvent ev;
     XNextEvent(dpy_, &ev);
     const bool cookie = ev.type == GenericEvent && XGetEventData(dpy_, &ev.xcookie);
