@@ -1,5 +1,6 @@
 #include "hotkeys/HotKeys.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
@@ -41,6 +42,7 @@ void HotKeys::AddHotKey(std::int32_t key1, std::int32_t key2, std::int32_t key3,
   e.Key3 = KeyCode(key3);
   e.Key4 = KeyCode(key4);
   entries_.push_back(e);
+  polled_ = false;
 }
 
 void HotKeys::ChangeHotKey(std::int32_t index, std::int32_t key1, std::int32_t key2, std::int32_t key3,
@@ -55,15 +57,18 @@ void HotKeys::ChangeHotKey(std::int32_t index, std::int32_t key1, std::int32_t k
   e.Key2 = k2;
   e.Key3 = k3;
   e.Key4 = k4;
+  polled_ = false;
 }
 
 void HotKeys::RemoveHotKey(std::int32_t index) {
   RequireIndex(index);
   if (index >= HKCount()) return;
   entries_.erase(entries_.begin() + index);
+  polled_ = false;
 }
 
 void HotKeys::StartHK() {
+  polled_ = false;
   tmrHKCheck_->SetEnabled(true);
   tmrHKEvents_->SetEnabled(true);
 }
@@ -91,6 +96,7 @@ std::int16_t HotKeys::GetHotKeyStatus(std::int32_t index) {
 
 void HotKeys::SetEnabled(bool enabled) {
   SetEnabledState(enabled);
+  polled_ = false;
   GetSite().PropertyChanged(u"Enabled");
 }
 
@@ -128,6 +134,14 @@ void HotKeys::Raise(const Event<std::int32_t>& event, std::int32_t index) {
 // component is gone.
 void HotKeys::CheckTick() {
   if (Idle()) return;
+  // No key went down or up since the last poll: every word it read still
+  // holds, unless it had a pressed-since bit, which that poll consumed.
+  const std::uint64_t mark = platform_.input().KeyMark();
+  const bool latched = std::any_of(entries_.begin(), entries_.end(),
+                                   [](const HotKeyEntry& e) { return (e.State & platform::kKeyPressedSince) != 0; });
+  if (polled_ && mark == keyMark_ && !latched) return;
+  keyMark_ = mark;
+  polled_ = true;
   const auto alive = alive_;
   for (std::int32_t i = 0; i < HKCount(); ++i) {
     const std::int16_t s = GetHotKeyStatus(i);
@@ -148,6 +162,10 @@ void HotKeys::CheckTick() {
 
 void HotKeys::RepeatTick() {
   if (Idle()) return;
+  // Nothing held and nothing counted: the tick would change nothing.
+  if (std::all_of(entries_.begin(), entries_.end(), [](const HotKeyEntry& e) { return e.State == 0 && e.RepeatTicks == 0; })) {
+    return;
+  }
   const auto alive = alive_;
   for (std::int32_t i = 0; i < HKCount(); ++i) {
     HotKeyEntry& e = entries_[static_cast<std::size_t>(i)];

@@ -101,6 +101,10 @@ class HotKeys : public forms::Control {
   bool onlyOnFocus_ = false;
   std::unique_ptr<platform::Timer> tmrHKCheck_;
   std::unique_ptr<platform::Timer> tmrHKEvents_;
+  // The input's key mark at the latest check tick that polled, while
+  // polled_ holds: a tick that finds it unchanged has nothing to learn.
+  std::uint64_t keyMark_ = 0;
+  bool polled_ = false;
   // False once the component is destroyed; a tick on the stack checks it
   // after every handler and every yield.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -56,6 +56,11 @@ class Input {
   // is down now, bit 0 when it was pressed since the previous query of the
   // same code (the query clears it). Other codes give 0.
   virtual std::int16_t GetAsyncKeyState(int virtualKey) = 0;
+  // A number that stays the same while no key or button went down or up:
+  // a poller that sees it unchanged knows the state words it last read
+  // still hold, bar the pressed-since bits it consumed. A backend that
+  // cannot tell gives a new number every time.
+  virtual std::uint64_t KeyMark() = 0;
 
   // The window the user works in; 0 when there is none (desktop, panel).
   virtual WindowHandle ForegroundWindow() = 0;

@@ -172,6 +172,8 @@ class SimInput final : public platform::Input {
   explicit SimInput(SimProcesses& procs) : procs_(procs) {}
 
   std::int16_t GetAsyncKeyState(int virtualKey) override;
+  // Moves with every KeyDown, KeyUp, Tap and ReleaseAll.
+  std::uint64_t KeyMark() override { return keyMark_; }
   WindowHandle ForegroundWindow() override;
   void SetForegroundWindow(WindowHandle window) override;
   Point CursorPos() override { return cursor_; }
@@ -199,6 +201,7 @@ class SimInput final : public platform::Input {
   Point cursor_;
   int queries_ = 0;
   int winMasks_ = 0;
+  std::uint64_t keyMark_ = 0;
 };
 
 // ---- Files ---------------------------------------------------------------------

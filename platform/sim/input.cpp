@@ -12,12 +12,16 @@ std::int16_t SimInput::GetAsyncKeyState(int virtualKey) {
 }
 
 void SimInput::KeyDown(int virtualKey) {
+  ++keyMark_;
   Key& k = keys_.at(static_cast<std::size_t>(virtualKey));
   if (!k.down) k.pressedSince = true;
   k.down = true;
 }
 
-void SimInput::KeyUp(int virtualKey) { keys_.at(static_cast<std::size_t>(virtualKey)).down = false; }
+void SimInput::KeyUp(int virtualKey) {
+  ++keyMark_;
+  keys_.at(static_cast<std::size_t>(virtualKey)).down = false;
+}
 
 void SimInput::Tap(int virtualKey) {
   KeyDown(virtualKey);
@@ -25,6 +29,7 @@ void SimInput::Tap(int virtualKey) {
 }
 
 void SimInput::ReleaseAll() {
+  ++keyMark_;
   for (Key& k : keys_) k.down = false;
 }
 

@@ -64,6 +64,8 @@ class Win32Input final : public platform::Input {
   explicit Win32Input(GhostResolver resolver) : resolver_(resolver) {}
 
   std::int16_t GetAsyncKeyState(int virtualKey) override;
+  // The system keeps the key state to itself: a new mark every time.
+  std::uint64_t KeyMark() override { return ++keyMark_; }
   // GetForegroundWindow, with a ghost window resolved to the hung window it
   // stands for. The desktop, the shell's desktop window and the taskbar count
   // as no window (0).
@@ -77,6 +79,7 @@ class Win32Input final : public platform::Input {
 
  private:
   GhostResolver resolver_ = nullptr;
+  std::uint64_t keyMark_ = 0;
 };
 
 // ---- Timers and the event loop ------------------------------------------------

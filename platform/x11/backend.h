@@ -12,6 +12,7 @@
 #include <poll.h>
 
 #include <array>
+#include <ctime>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -333,6 +334,9 @@ class X11Input final : public platform::Input {
   explicit X11Input(XConnection& x);
 
   std::int16_t GetAsyncKeyState(int virtualKey) override;
+  // Counts the raw key and button events, mapping changes and resyncs;
+  // a new mark every time without XInput (every query asks the server).
+  std::uint64_t KeyMark() override;
   // _NET_ACTIVE_WINDOW of the root; 0 for None and for desktop and dock
   // windows.
   WindowHandle ForegroundWindow() override;
@@ -370,6 +374,7 @@ class X11Input final : public platform::Input {
   bool anyDown_ = false;
   int maskCode_ = -1;  // a key code without a symbol; -1 not looked for yet, 0 none
   std::int64_t lastResyncMs_ = -1'000'000;
+  std::uint64_t keyMark_ = 0;
 };
 
 // ---- Timers and the event loop ---------------------------------------------------
@@ -388,17 +393,24 @@ class LoopSource {
     short revents = 0;
   };
   virtual ~LoopSource() = default;
+  // Appends the descriptors to wait on; true when there is work already.
+  // A source whose descriptors may be other files than before (a watch
+  // removed and another added, even with the same number) says so with
+  // X11Loop::FdsChanged before the next wait.
   virtual bool Prepare(std::vector<Fd>& fds) = 0;
   virtual void Dispatch(const std::vector<Fd>& fds) = 0;
 };
 
 // Timers on CLOCK_MONOTONIC (the shared timer queue); the loop waits in
-// poll() on the X connection (when there is one) and the sources' fds, with
+// epoll on the X connection (when there is one) and the sources' fds, with
 // the timeout of the nearest due timer.
 class X11Loop final : public platform::EventLoop {
  public:
   // x may be nullptr: then the loop runs timers only.
   explicit X11Loop(XConnection* x = nullptr);
+  ~X11Loop() override;
+  X11Loop(const X11Loop&) = delete;
+  X11Loop& operator=(const X11Loop&) = delete;
 
   std::unique_ptr<platform::Timer> CreateTimer(platform::Timer::Tick tick) override;
   // Drains the pending X events, then fires every timer already due once.
@@ -416,8 +428,17 @@ class X11Loop final : public platform::EventLoop {
   static std::int64_t NowNs();
 
   // The source stays registered until removed; it must outlive that.
-  void AddSource(LoopSource* source) { sources_.push_back(source); }
-  void RemoveSource(LoopSource* source) { std::erase(sources_, source); }
+  void AddSource(LoopSource* source) {
+    sources_.push_back(source);
+    FdsChanged();
+  }
+  void RemoveSource(LoopSource* source) {
+    std::erase(sources_, source);
+    FdsChanged();
+  }
+  // The descriptors are registered with the kernel again before the next
+  // wait.
+  void FdsChanged() { fdsChanged_ = true; }
 
  private:
   // Passes and waits until quit_ or ended(); true when ended() ended it.
@@ -429,6 +450,15 @@ class X11Loop final : public platform::EventLoop {
   XConnection* x_;
   platform::TimerQueue timers_;
   std::vector<LoopSource*> sources_;
+  // Waits in epoll, whose registrations stay with the kernel between
+  // waits: a wake-up costs what a bare timer's does, however many
+  // descriptors there are. registered_ is what it holds; without epoll
+  // (-1), ppoll.
+  void WaitEpoll(const timespec* until);
+  void Register();
+  int epoll_ = -1;
+  std::vector<pollfd> registered_;
+  bool fdsChanged_ = true;
   // Kept between waits so that a pass allocates nothing.
   std::vector<pollfd> pfds_;
   std::vector<std::vector<LoopSource::Fd>> fds_;

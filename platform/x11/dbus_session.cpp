@@ -201,6 +201,7 @@ bool DBusSession::NameHasOwner(const std::string& name) {
 bool DBusSession::Prepare(std::vector<Fd>& fds) {
   if (watchesChanged_) {
     watchesChanged_ = false;
+    loop_.FdsChanged();
     polled_.clear();
     for (DBusWatch* w : watches_) {
       if (dbus_watch_get_enabled(w) == 0) continue;

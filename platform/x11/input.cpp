@@ -193,6 +193,7 @@ void X11Input::Press(int vkFromButton, int keycode) {
 
 void X11Input::OnEvent(XEvent& ev) {
   if (ev.type == MappingNotify) {
+    ++keyMark_;
     XRefreshKeyboardMapping(&ev.xmapping);
     if (ev.xmapping.request != MappingPointer) BuildKeyMap();
     return;
@@ -224,6 +225,7 @@ void X11Input::OnEvent(XEvent& ev) {
     default:
       return;
   }
+  ++keyMark_;
   UpdateAnyDown();
 }
 
@@ -265,6 +267,7 @@ void X11Input::Resync() {
   DrainRaw();
   UpdateAnyDown();
   lastResyncMs_ = MonotonicMs();
+  ++keyMark_;
 }
 
 bool X11Input::IsDown(int virtualKey) const {
@@ -277,6 +280,13 @@ void X11Input::UpdateAnyDown() {
   const auto held = [](bool down) { return down; };
   anyDown_ = std::any_of(codeDown_.begin(), codeDown_.end(), held) ||
              std::any_of(buttonDown_.begin(), buttonDown_.end(), held);
+}
+
+std::uint64_t X11Input::KeyMark() {
+  if (xiOpcode_ < 0) return ++keyMark_;
+  if (!x_.Drained()) DrainRaw();
+  if (AnyDown() && MonotonicMs() - lastResyncMs_ >= kHeldResyncMs) Resync();
+  return keyMark_;
 }
 
 std::int16_t X11Input::GetAsyncKeyState(int virtualKey) {

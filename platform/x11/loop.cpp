@@ -1,10 +1,13 @@
-// Timers and the event loop: poll() on the X connection with the timeout of
-// the nearest due timer, on CLOCK_MONOTONIC.
+// Timers and the event loop: epoll on the X connection and the sources'
+// descriptors with the timeout of the nearest due timer, on CLOCK_MONOTONIC.
 #include <X11/Xlib.h>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <utility>
 #include <vector>
@@ -21,7 +24,12 @@ constexpr std::int64_t kNsPerMs = 1'000'000;
 constexpr std::int64_t kTimerSlackNs = platform::kMinTimerIntervalMs * kNsPerMs / 2;
 }  // namespace
 
-X11Loop::X11Loop(XConnection* x) : x_(x), timers_(&X11Loop::NowNs, kNsPerMs, kTimerSlackNs) {}
+X11Loop::X11Loop(XConnection* x)
+    : x_(x), timers_(&X11Loop::NowNs, kNsPerMs, kTimerSlackNs), epoll_(epoll_create1(EPOLL_CLOEXEC)) {}
+
+X11Loop::~X11Loop() {
+  if (epoll_ >= 0) close(epoll_);
+}
 
 std::int64_t X11Loop::NowNs() {
   timespec ts{};
@@ -119,7 +127,11 @@ void X11Loop::Wait(bool wait) {
     until = &timeout;
   }
   if (pfds_.empty() && !wait) return;
-  ppoll(pfds_.empty() ? nullptr : pfds_.data(), pfds_.size(), until, nullptr);
+  if (epoll_ >= 0) {
+    WaitEpoll(until);
+  } else {
+    ppoll(pfds_.empty() ? nullptr : pfds_.data(), pfds_.size(), until, nullptr);
+  }
   std::size_t at = 0;
   if (dpy != nullptr) {
     if (pfds_[at++].revents != 0) XEventsQueued(dpy, QueuedAfterReading);
@@ -147,6 +159,57 @@ void X11Loop::Wait(bool wait) {
     }
   }
   fds_ = std::move(fds);
+}
+
+namespace {
+bool SameSet(const std::vector<pollfd>& a, const std::vector<pollfd>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](const pollfd& x, const pollfd& y) { return x.fd == y.fd && x.events == y.events; });
+}
+}  // namespace
+
+// The kernel keeps the registrations: they are made again only when the
+// descriptors changed. A descriptor epoll refuses sends the loop back to
+// ppoll for good.
+void X11Loop::Register() {
+  for (const pollfd& p : registered_) epoll_ctl(epoll_, EPOLL_CTL_DEL, p.fd, nullptr);
+  registered_.clear();
+  for (const pollfd& p : pfds_) {
+    // A descriptor two sources share is registered once, for both's events.
+    epoll_event ev{};
+    ev.data.fd = p.fd;
+    for (const pollfd& q : pfds_) {
+      if (q.fd == p.fd) ev.events |= static_cast<std::uint32_t>(q.events);
+    }
+    if (epoll_ctl(epoll_, EPOLL_CTL_ADD, p.fd, &ev) != 0 && errno != EEXIST) {
+      for (const pollfd& r : pfds_) epoll_ctl(epoll_, EPOLL_CTL_DEL, r.fd, nullptr);
+      close(epoll_);
+      epoll_ = -1;
+      registered_.clear();
+      return;
+    }
+  }
+  registered_ = pfds_;
+  fdsChanged_ = false;
+}
+
+void X11Loop::WaitEpoll(const timespec* until) {
+  if (fdsChanged_ || !SameSet(pfds_, registered_)) Register();
+  if (epoll_ < 0) {
+    ppoll(pfds_.empty() ? nullptr : pfds_.data(), pfds_.size(), until, nullptr);
+    return;
+  }
+  std::array<epoll_event, 8> ready{};
+  const int n = epoll_pwait2(epoll_, ready.data(), static_cast<int>(ready.size()), until, nullptr);
+  for (pollfd& p : pfds_) {
+    p.revents = 0;
+    for (int i = 0; i < n; ++i) {
+      if (ready[static_cast<std::size_t>(i)].data.fd != p.fd) continue;
+      // EPOLLIN and the rest have poll's values.
+      const auto got = static_cast<short>(ready[static_cast<std::size_t>(i)].events);
+      p.revents = static_cast<short>(got & (p.events | POLLERR | POLLHUP | POLLNVAL));
+    }
+  }
 }
 
 void X11Loop::Sleep(int ms) {

@@ -109,6 +109,25 @@ TEST_F(HotKeysTest, TapBetweenPollsStillRaisesPressThenUp) {
   EXPECT_EQ(keys_.Entry(0).State, 0);
 }
 
+// While no key moves a poll would learn nothing: quiet ticks query no key,
+// and the first change after them, or a changed table, is seen at once.
+TEST_F(HotKeysTest, QuietTicksQueryNoKeyYetEveryChangeIsSeenAtTheNextTick) {
+  keys_.AddHotKey(vk::kControl, vk::kMenu, vk::kLWin);
+  keys_.StartHK();
+  Hold({vk::kControl, vk::kMenu, vk::kLWin});
+  p_.loop().Advance(20);  // 10: pressed (down and pressed-since); 20: read again without the latches
+  const int queries = p_.input().QueryCount();
+  p_.loop().Advance(1000);
+  EXPECT_EQ(p_.input().QueryCount(), queries);
+  EXPECT_GE(Kinds('D').size(), 5U) << "repeats go on from the kept state";
+  Release({vk::kLWin});
+  p_.loop().Advance(10);
+  EXPECT_EQ(Kinds('U'), (std::vector<Raised>{{'U', 0, 1030}}));
+  keys_.ChangeHotKey(0, vk::kControl, vk::kMenu, 0);  // Ctrl+Alt, still held
+  p_.loop().Advance(10);
+  EXPECT_EQ(Kinds('P'), (std::vector<Raised>{{'P', 0, 10}, {'P', 0, 1040}}));
+}
+
 TEST_F(HotKeysTest, TapOfOneKeyCountsOnlyUntilTheNextPoll) {
   keys_.AddHotKey(vk::kControl, vk::kMenu, vk::kLWin);
   keys_.StartHK();

@@ -143,7 +143,10 @@ class X11Display : public ::testing::Test {
 TEST_F(X11Display, HeldChordReadsDownAndPressedSinceThroughTheKeyState) {
   ASSERT_TRUE(dynamic_cast<X11Input&>(input()).HasRawEvents()) << "XInput 2.2 raw events";
   for (int key : {vk::kControl, vk::kMenu, vk::kLWin, vk::kInsert}) input().GetAsyncKeyState(key);  // clear latches
+  const std::uint64_t quiet = input().KeyMark();
+  EXPECT_EQ(input().KeyMark(), quiet) << "no key moved";
   ASSERT_EQ(Sh("xdotool keydown ctrl alt super"), 0);
+  ASSERT_TRUE(WaitFor([&] { return input().KeyMark() != quiet; }, kWaitMs));
   ASSERT_TRUE(WaitFor([&] { return Down(vk::kLWin); }, kWaitMs));
   EXPECT_EQ(static_cast<std::uint16_t>(input().GetAsyncKeyState(vk::kControl)), 0x8001);
   EXPECT_EQ(static_cast<std::uint16_t>(input().GetAsyncKeyState(vk::kMenu)), 0x8001);
