@@ -7,8 +7,10 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <set>
 
 #include "X11TestUtil.h"
+#include "contract/ProcessesContract.h"
 #include "platform/x11/backend.h"
 #include "test_util.h"
 
@@ -181,6 +183,56 @@ unsigned long long TicksNow() {
   const auto ns = static_cast<unsigned long long>(ts.tv_nsec);
   return static_cast<unsigned long long>(ts.tv_sec) * hz + ns * hz / 1'000'000'000ULL;
 }
+
+// The contract on a fake /proc whose ids are handed out in turn and wrap
+// around within 60, with loadavg kept in step. A lasting process started
+// at boot; the others start in the future, so that they stay young for the
+// whole test and their execs are always seen.
+class FakeDriver final : public test::ProcessesDriver {
+ public:
+  FakeDriver() {
+    Load();  // before the backend opens it
+    procs_ = std::make_unique<X11Processes>(proc_.Root());
+  }
+  platform::Processes& Procs() override { return *procs_; }
+  ProcessId Start(const std::string& name, bool lasting) override {
+    Take();
+    const auto hz = static_cast<unsigned long long>(sysconf(_SC_CLK_TCK));
+    proc_.Add(last_, name, "/usr/bin/" + name, lasting ? 100 : TicksNow() + 60 * hz);
+    live_.insert(last_);
+    Load();
+    return static_cast<ProcessId>(last_);
+  }
+  void End(ProcessId id) override {
+    proc_.Remove(static_cast<int>(id));
+    live_.erase(static_cast<int>(id));
+    Load();
+  }
+  void Exec(ProcessId id, const std::string& name) override { proc_.Exec(static_cast<int>(id), "/opt/" + name); }
+  void Churn() override {
+    Take();
+    Load();
+  }
+
+ private:
+  static constexpr int kMaxId = 60;
+  void Take() {
+    do {
+      last_ = last_ % kMaxId + 1;
+    } while (last_ < 2 || live_.contains(last_));
+  }
+  void Load() { proc_.SetLastPid(last_, static_cast<int>(live_.size())); }
+
+  FakeProc proc_;
+  std::unique_ptr<X11Processes> procs_;
+  std::set<int> live_;
+  int last_ = 1;
+};
+
+using test::ProcessesContract;
+INSTANTIATE_TEST_SUITE_P(X11, ProcessesContract,
+                         testing::Values(test::ProcessesBackend{"x11 on a fake /proc",
+                                                                [] { return std::make_unique<FakeDriver>(); }, true}));
 
 std::vector<std::pair<ProcessId, String>> List(X11Processes& procs) {
   std::vector<std::pair<ProcessId, String>> out;
