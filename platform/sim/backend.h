@@ -142,6 +142,8 @@ class SimProcesses final : public platform::Processes {
   [[nodiscard]] bool IsWindow(WindowHandle window) const;
 
   [[nodiscard]] std::size_t WalkCount() const { return walks_; }
+  // Entries handed to visitors by walks of either kind.
+  [[nodiscard]] std::size_t VisitCount() const { return visits_; }
 
  private:
   struct Proc {
@@ -173,6 +175,7 @@ class SimProcesses final : public platform::Processes {
   WindowHandle nextWindow_ = 0x10010;
   std::vector<ProcessId> terminateRequests_;
   std::size_t walks_ = 0;
+  std::size_t visits_ = 0;
 };
 
 // ---- Keyboard, pointer and the foreground -------------------------------------

@@ -95,6 +95,7 @@ void SimProcesses::WalkAfter(std::uint64_t since, const Visitor& visit) {
     if (p.endAfterWalk && p.changed > since) ending.push_back(p.id);
   }
   for (const ProcessEntry& e : snapshot) {
+    ++visits_;
     if (!visit(e)) break;
   }
   for (ProcessId id : ending) End(id);

@@ -320,6 +320,45 @@ TEST(X11ProcessesCache, ChangeMarkMovesOnlyWithAStartOrAYoungExec) {
   EXPECT_NE(blind.ChangeMark(), blind.ChangeMark());
 }
 
+// After a start the changed walk looks up the new id alone: no listing,
+// one read, the old entries left as they are. A task whose folder shows a
+// moment after its id was taken keeps the mark moving until a walk has
+// looked it up again, and that walk lists it.
+TEST(X11ProcessesCache, ChangedWalkReadsTheNewIdsAloneAndLooksAgainForALateOne) {
+  FakeProc proc;
+  for (int pid = 100; pid < 140; ++pid) proc.Add(pid, "old" + std::to_string(pid), "/usr/bin/old", 100);
+  proc.SetLastPid(139, 40);
+  X11Processes procs(proc.Root());
+  std::uint64_t since = 0;
+  const auto changed = [&] {
+    Listing out;
+    procs.WalkChanged(since, [&](const platform::ProcessEntry& e) {
+      out.emplace_back(e.th32ProcessID, ExeFileOf(e));
+      return true;
+    });
+    return out;
+  };
+  EXPECT_EQ(changed().size(), 40U);
+  const std::uint64_t reads = procs.Reads();
+  const std::uint64_t listings = procs.Listings();
+
+  proc.Add(141, "new", "/usr/bin/new", TicksNow());
+  proc.SetLastPid(141, 41);  // 140: a thread that has ended
+  EXPECT_EQ(changed(), (Listing{{141, u"new"}}));
+  EXPECT_EQ(procs.Reads(), reads + 1);
+  EXPECT_EQ(procs.Listings(), listings);
+
+  proc.SetLastPid(142, 42);  // taken, not shown yet
+  EXPECT_EQ(changed(), (Listing{}));
+  const std::uint64_t mark = procs.ChangeMark();
+  EXPECT_NE(procs.ChangeMark(), mark) << "looked up again at the next walk";
+  proc.Add(142, "late", "/usr/bin/late", TicksNow());
+  EXPECT_EQ(changed(), (Listing{{142, u"late"}}));
+  EXPECT_EQ(procs.Listings(), listings);
+  const std::uint64_t quiet = procs.ChangeMark();
+  EXPECT_EQ(procs.ChangeMark(), quiet);
+}
+
 TEST(X11ProcessesCache, NameFallsBackToCommWhenTheExeLinkIsAbsent) {
   FakeProc proc;
   proc.Add(2, "kthreadd", "");
