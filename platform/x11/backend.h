@@ -205,6 +205,8 @@ class X11Processes final : public platform::Processes {
   // Entries older than kRecheckMs re-read by one walk, oldest reads first
   // beyond this: the first walk after a quiet spell stays short.
   static constexpr std::size_t kMaxRechecksPerWalk = 4;
+  // The same for WalkChanged, which takes them in turn.
+  static constexpr std::size_t kRechecksPerChangedWalk = 1;
   // Ids handed out since the latest walk that a walk looks up one by one
   // instead of listing the folder.
   static constexpr std::uint32_t kMaxProbes = 64;

@@ -455,19 +455,24 @@ bool X11Processes::LightPass(int dir, const Load& load, Pass& pass, bool outer) 
     Log(pass, id);
   }
   bool ended = false;
-  // The young of the latest walk, still young or not: an exec ChangeMark
-  // saw is read here.
+  // The young of the latest walk, still young or not (an exec ChangeMark
+  // saw is read here): read again when the exe link is not as it was.
+  char leaf[32];
   for (ProcessId id : recent_) {
     Slot* s = Find(id);
-    if (s != nullptr && s->walk != pass.walk && !Reread(dir, *s, pass)) {
+    if (s == nullptr || s->walk == pass.walk) continue;
+    int err = 0;
+    const std::string link = ReadLink(dir, PidLeaf(leaf, id, "exe"), err);
+    if (err == 0 && !link.empty() && link == PathsOf(s->item).link) continue;
+    if (!Reread(dir, *s, pass)) {
       s->walk = 0;
       ended = true;
     }
   }
-  // A few old entries in turn, as Walk re-reads the oldest; those that
+  // An old entry or two in turn, as Walk re-reads the oldest; those that
   // ended go.
   std::size_t rechecked = 0;
-  for (std::size_t n = 0; n < 4 * kMaxRechecksPerWalk && rechecked < kMaxRechecksPerWalk && n < slots_.size(); ++n) {
+  for (std::size_t n = 0; n < 8 && rechecked < kRechecksPerChangedWalk && n < slots_.size(); ++n) {
     if (recheckAt_ >= slots_.size()) recheckAt_ = 0;
     Slot& s = slots_[recheckAt_++];
     if (s.walk == pass.walk || s.walk == 0 || pass.now - s.readAtMs < kRecheckMs) continue;
@@ -537,7 +542,8 @@ void X11Processes::WalkChanged(std::uint64_t& since, const Visitor& visit) {
   // may reuse the buffers, and re-reads entries in place, but frees none
   // (the outermost full walk drops what ended).
   Load load;
-  pass.exact = ReadLoad(load);
+  const bool loaded = ReadLoad(load);
+  pass.exact = loaded;
   pass.log = !slots_.empty();
   added_.clear();
   const bool light = since != 0 && since >= floor_ && since <= logged_ && pass.exact && !slots_.empty() &&
@@ -545,7 +551,7 @@ void X11Processes::WalkChanged(std::uint64_t& since, const Visitor& visit) {
                      pass.now - seenMs_ < wrapMs_;
   if (!light || !LightPass(dir, load, pass, outer)) FullPass(dir, load, pass, outer);
   if (!pass.log) floor_ = ++logged_;
-  if (pass.exact) {
+  if (loaded) {
     seenLast_ = load.last;
   } else {
     seenLast_.reset();
