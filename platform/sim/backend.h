@@ -154,7 +154,7 @@ class SimProcesses final : public platform::Processes {
     bool endAfterWalk = false;
     bool endAtWalk = false;
     std::uint64_t started = 0;
-    std::uint64_t changed = 0;  // changes_ at its start or latest exec
+    std::uint64_t changed = 0;           // changes_ at its start or latest exec
     std::optional<std::uint64_t> endAt;  // terminated with an exit delay
   };
   Proc* Find(ProcessId id);

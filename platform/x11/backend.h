@@ -161,9 +161,10 @@ class X11Processes final : public platform::Processes {
 
   void Walk(const Visitor& visit) override;
   // Precise where it can be cheap: when the ids handed out since the latest
-  // walk are few and recent (loadavg), it looks up just those, re-reads the
-  // processes that were young at that walk and a few old ones in turn
-  // (execs), and visits what it and any walk in between found new; the
+  // walk are few and recent (loadavg), it looks up just those, reads the exe
+  // links of the processes that were young at that walk and re-reads one
+  // old entry in turn (execs), and visits what it and any walk in between
+  // found new; the
   // table of old entries is left alone, ended ones included (the next full
   // walk drops them). Otherwise it walks as Walk does and visits what
   // changed. Changes are kept in a log of kMaxLog entries; a since older
@@ -330,7 +331,7 @@ class X11Processes final : public platform::Processes {
   std::vector<char> listing_;         // the folder as getdents64 gives it
   // What each walk (by depth) hands to its visitor.
   std::vector<std::unique_ptr<Visit>> visits_;
-  std::vector<ProcessId> young_;  // young at the latest walk, until ChangeMark sees an exec
+  std::vector<ProcessId> young_;   // young at the latest walk, until ChangeMark sees an exec
   std::vector<ProcessId> recent_;  // young at the latest walk
   std::vector<ProcessId> late_;    // looked up by the latest walk, no folder yet
   // Changes found by any walk: (number, id); since names the last number
@@ -342,7 +343,7 @@ class X11Processes final : public platform::Processes {
   std::optional<std::uint32_t> seenLast_;
   std::int64_t seenMs_ = 0;
   std::size_t recheckAt_ = 0;  // the next old entry WalkChanged re-reads
-  int walkDepth_ = 0;             // a visitor may walk again
+  int walkDepth_ = 0;          // a visitor may walk again
   std::uint64_t walks_ = 0;
   std::int64_t walkMs_ = 0;  // when walk walks_ listed the folder
   std::uint64_t reads_ = 0;

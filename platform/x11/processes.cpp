@@ -233,7 +233,8 @@ const X11Processes::Slot* X11Processes::Find(ProcessId id) const {
 }
 
 X11Processes::Slot* X11Processes::Find(ProcessId id) {
-  const auto it = std::lower_bound(slots_.begin(), slots_.end(), id, [](const Slot& s, ProcessId v) { return s.id < v; });
+  const auto it =
+      std::lower_bound(slots_.begin(), slots_.end(), id, [](const Slot& s, ProcessId v) { return s.id < v; });
   return it != slots_.end() && it->id == id ? &*it : nullptr;
 }
 
@@ -546,9 +547,8 @@ void X11Processes::WalkChanged(std::uint64_t& since, const Visitor& visit) {
   pass.exact = loaded;
   pass.log = !slots_.empty();
   added_.clear();
-  const bool light = since != 0 && since >= floor_ && since <= logged_ && pass.exact && !slots_.empty() &&
-                     seenLast_ && load.last >= *seenLast_ && load.last - *seenLast_ <= kMaxProbes &&
-                     pass.now - seenMs_ < wrapMs_;
+  const bool light = since != 0 && since >= floor_ && since <= logged_ && pass.exact && !slots_.empty() && seenLast_ &&
+                     load.last >= *seenLast_ && load.last - *seenLast_ <= kMaxProbes && pass.now - seenMs_ < wrapMs_;
   if (!light || !LightPass(dir, load, pass, outer)) FullPass(dir, load, pass, outer);
   if (!pass.log) floor_ = ++logged_;
   if (loaded) {

@@ -12,9 +12,7 @@ namespace {
 class SimDriver final : public test::ProcessesDriver {
  public:
   platform::Processes& Procs() override { return procs_; }
-  ProcessId Start(const std::string& name, bool) override {
-    return procs_.Start(u"C:\\apps\\" + text::FromUtf8(name));
-  }
+  ProcessId Start(const std::string& name, bool) override { return procs_.Start(u"C:\\apps\\" + text::FromUtf8(name)); }
   void End(ProcessId id) override { procs_.End(id); }
   void Exec(ProcessId id, const std::string& name) override { procs_.Exec(id, u"D:\\" + text::FromUtf8(name)); }
 
