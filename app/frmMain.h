@@ -243,9 +243,11 @@ class frmMain final : public forms::Form {
   std::map<ProcessId, BlockedProcess> blocked_;
   // What the latest walk of the block timer looked for, and the process
   // table's mark taken before it: a tick that finds both unchanged, and no
-  // ended process to wait for, has nothing new to see.
+  // ended process to wait for, has nothing new to see. blockSince_ is where
+  // its walks of the changed processes take up (0: walk all).
   std::vector<String> blockNames_;
   std::uint64_t blockMark_ = 0;
+  std::uint64_t blockSince_ = 0;
   std::unique_ptr<platform::Timer> tmrIconChanger_, tmrUnPresser_, tmrBlock_;
   std::unique_ptr<ProcessPage> page_;
 };

@@ -19,7 +19,10 @@ constexpr std::uint64_t kBlockGiveUpMs = 1000;
 // the processes only when something may have changed since its last walk:
 // a process started or replaced its executable (the process table's mark),
 // the block list's switched-on names changed, or a process it ended has yet
-// to go.
+// to go. With the same names and nothing ended to keep track of, only the
+// processes that started or replaced their executable since its last walk
+// can be new to it: it walks just those. Otherwise it walks all, and learns
+// which processes went.
 void frmMain::tmrBlock_Timer() {
   const bool sameNames = KeepBlockedNames();
   // With no entry on there is nothing to look for: no walk at all.
@@ -37,7 +40,8 @@ void frmMain::tmrBlock_Timer() {
   const String own = text::LowerCase(platform_.app().OwnPath());
   for (auto& entry : blocked_) entry.second.seen = false;
   std::vector<std::pair<ProcessId, String>> found;
-  services_.ForEachProcess([&](const platform::ProcessEntry& e) {
+  if (!sameNames || !blocked_.empty()) blockSince_ = 0;
+  services_.ForEachChangedProcess(blockSince_, [&](const platform::ProcessEntry& e) {
     // Compared in place: a walk of a thousand processes allocates nothing
     // for the names that are not blocked.
     const StringView name(e.szExeFile.data(), std::char_traits<char16_t>::length(e.szExeFile.data()));

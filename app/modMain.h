@@ -47,6 +47,17 @@ class modMain {
     });
   }
 
+  // Walks the processes that started or replaced their executable since
+  // the call that last set since (0: all of them), and sets since for the
+  // next call.
+  template <typename Visit>
+  void ForEachChangedProcess(std::uint64_t& since, Visit&& visit) {
+    platform_.processes().WalkChanged(since, [&](const platform::ProcessEntry& e) {
+      visit(e);
+      return true;
+    });
+  }
+
   // The text before the first NUL. A text whose first character is NUL,
   // and a text without any NUL, give "".
   static String TrimNull(StringView s);

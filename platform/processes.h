@@ -42,6 +42,14 @@ class Processes {
   using Visitor = std::function<bool(const ProcessEntry&)>;
   virtual void Walk(const Visitor& visit) = 0;
 
+  // Walks the processes that started, or replaced their executable, since
+  // the call that last set since, whatever other walks ran in between, in
+  // the system's order, then sets since for the next call. A since of 0
+  // walks all. It may visit more (a backend that cannot tell visits all),
+  // never a process that has ended, nor an entry older than the call.
+  // Caller-held: each caller keeps its own since.
+  virtual void WalkChanged(std::uint64_t& since, const Visitor& visit) = 0;
+
   // Full path of the process's main executable; empty on any failure
   // (process gone, access refused).
   virtual String ExecutablePath(ProcessId id) = 0;

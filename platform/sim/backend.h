@@ -101,14 +101,17 @@ class SimProcesses final : public platform::Processes {
   explicit SimProcesses(ProcessId self) : self_(self) {}
 
   void Walk(const Visitor& visit) override;
+  // Exactly the processes started or given a new image (Exec) after the
+  // call that set since.
+  void WalkChanged(std::uint64_t& since, const Visitor& visit) override;
   String ExecutablePath(ProcessId id) override;
   bool Terminate(ProcessId id) override;
   ProcessId WindowOwner(WindowHandle window) override;
   ProcessId CurrentProcess() override { return self_; }
   // Increases with every start, never 0.
   std::uint64_t StartTime(ProcessId id) override;
-  // The number of starts.
-  std::uint64_t ChangeMark() override { return starts_; }
+  // The number of starts and execs.
+  std::uint64_t ChangeMark() override { return changes_; }
 
   // The virtual clock for exitDelayMs (the platform's loop).
   void SetClock(std::function<std::uint64_t()> clock) { clock_ = std::move(clock); }
@@ -119,6 +122,9 @@ class SimProcesses final : public platform::Processes {
   // Starts a process from a full path; its file name is the path's last
   // component (after '\\' or '/'). Ids are handed out in increasing order.
   ProcessId Start(StringView path, SimProcessOptions options = {});
+  // The process replaces its executable with the one at path (same id,
+  // same start).
+  void Exec(ProcessId id, StringView path);
   // Ends a process as if it exited on its own; its windows go with it.
   void End(ProcessId id);
   // The process ends right after the next walk that lists it, so calls made
@@ -136,6 +142,8 @@ class SimProcesses final : public platform::Processes {
   [[nodiscard]] bool IsWindow(WindowHandle window) const;
 
   [[nodiscard]] std::size_t WalkCount() const { return walks_; }
+  // Entries handed to visitors by walks of either kind.
+  [[nodiscard]] std::size_t VisitCount() const { return visits_; }
 
  private:
   struct Proc {
@@ -146,23 +154,28 @@ class SimProcesses final : public platform::Processes {
     bool endAfterWalk = false;
     bool endAtWalk = false;
     std::uint64_t started = 0;
+    std::uint64_t changed = 0;           // changes_ at its start or latest exec
     std::optional<std::uint64_t> endAt;  // terminated with an exit delay
   };
   Proc* Find(ProcessId id);
   // Ends the terminated processes whose exit delay has passed.
   void Reap();
+  // Walk and WalkChanged: the processes changed after since (0: all).
+  void WalkAfter(std::uint64_t since, const Visitor& visit);
   [[nodiscard]] bool Alive(const Proc& p) const { return !p.endAt || *p.endAt > Now(); }
   [[nodiscard]] std::uint64_t Now() const { return clock_ ? clock_() : 0; }
 
   ProcessId self_;
   ProcessId nextId_ = 4000;
   std::uint64_t starts_ = 0;
+  std::uint64_t changes_ = 0;
   std::function<std::uint64_t()> clock_;
   std::vector<Proc> procs_;  // in start order, which is the walk order
   std::map<WindowHandle, ProcessId> windows_;
   WindowHandle nextWindow_ = 0x10010;
   std::vector<ProcessId> terminateRequests_;
   std::size_t walks_ = 0;
+  std::size_t visits_ = 0;
 };
 
 // ---- Keyboard, pointer and the foreground -------------------------------------

@@ -24,8 +24,18 @@ ProcessId SimProcesses::Start(StringView path, SimProcessOptions options) {
   if (options.id == 0) nextId_ += 4;
   Proc p{id, String(cut == StringView::npos ? path : path.substr(cut + 1)), String(path), options};
   p.started = ++starts_;
+  p.changed = ++changes_;
   procs_.push_back(std::move(p));
   return procs_.back().id;
+}
+
+void SimProcesses::Exec(ProcessId id, StringView path) {
+  Proc* p = Find(id);
+  if (p == nullptr) return;
+  const auto cut = path.find_last_of(u"\\/");
+  p->name = String(cut == StringView::npos ? path : path.substr(cut + 1));
+  p->path = String(path);
+  p->changed = ++changes_;
 }
 
 void SimProcesses::End(ProcessId id) {
@@ -54,7 +64,16 @@ std::uint64_t SimProcesses::StartTime(ProcessId id) {
   return p == nullptr ? 0 : p->started;
 }
 
-void SimProcesses::Walk(const Visitor& visit) {
+void SimProcesses::Walk(const Visitor& visit) { WalkAfter(0, visit); }
+
+void SimProcesses::WalkChanged(std::uint64_t& since, const Visitor& visit) {
+  const std::uint64_t after = since;
+  // Never 0 again: a cursor of 0 asks for everything.
+  since = changes_ + 1;
+  WalkAfter(after == 0 ? 0 : after - 1, visit);
+}
+
+void SimProcesses::WalkAfter(std::uint64_t since, const Visitor& visit) {
   ++walks_;
   Reap();
   std::erase_if(procs_, [](const Proc& p) { return p.endAtWalk; });
@@ -63,6 +82,7 @@ void SimProcesses::Walk(const Visitor& visit) {
   std::vector<ProcessEntry> snapshot;
   snapshot.reserve(procs_.size());
   for (const Proc& p : procs_) {
+    if (p.changed <= since) continue;
     ProcessEntry e;
     e.th32ProcessID = p.id;
     e.th32ParentProcessID = p.options.parent;
@@ -72,9 +92,10 @@ void SimProcesses::Walk(const Visitor& visit) {
   }
   std::vector<ProcessId> ending;
   for (const Proc& p : procs_) {
-    if (p.endAfterWalk) ending.push_back(p.id);
+    if (p.endAfterWalk && p.changed > since) ending.push_back(p.id);
   }
   for (const ProcessEntry& e : snapshot) {
+    ++visits_;
     if (!visit(e)) break;
   }
   for (ProcessId id : ending) End(id);

@@ -29,6 +29,8 @@ class Win32Processes final : public platform::Processes {
   // Toolhelp snapshot of all processes (the "A" entry; szExeFile converted
   // from the ANSI code page).
   void Walk(const Visitor& visit) override;
+  // The snapshot tells nothing of what changed: a full walk every time.
+  void WalkChanged(std::uint64_t& since, const Visitor& visit) override;
   // OpenProcess(0x410) + GetModuleFileNameExA; "" when either fails.
   String ExecutablePath(ProcessId id) override;
   // OpenProcess(0x1F0FFF, inheritable) + TerminateProcess(0). Never id 0 or

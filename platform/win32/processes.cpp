@@ -81,6 +81,11 @@ void Win32Processes::Walk(const Visitor& visit) {
   }
 }
 
+void Win32Processes::WalkChanged(std::uint64_t& since, const Visitor& visit) {
+  since = 1;
+  Walk(visit);
+}
+
 String Win32Processes::ExecutablePath(ProcessId id) {
   if (id == 0) return {};
   Handle process(OpenProcess(kQueryAndRead, FALSE, id));

@@ -161,6 +161,16 @@ class X11Processes final : public platform::Processes {
   X11Processes& operator=(const X11Processes&) = delete;
 
   void Walk(const Visitor& visit) override;
+  // Precise where it can be cheap: when the ids handed out since the latest
+  // walk are few and recent (loadavg), it looks up just those, reads the exe
+  // links of the processes that were young at that walk and re-reads one
+  // old entry in turn (execs), and visits what it and any walk in between
+  // found new; the
+  // table of old entries is left alone, ended ones included (the next full
+  // walk drops them). Otherwise it walks as Walk does and visits what
+  // changed. Changes are kept in a log of kMaxLog entries; a since older
+  // than the log visits all.
+  void WalkChanged(std::uint64_t& since, const Visitor& visit) override;
   // The exe link's target ("" when refused or absent; a deleted file keeps
   // the " (deleted)" suffix, so no other file is taken for it). Taken from
   // the latest walk when that listed the id less than half a second ago.
@@ -180,7 +190,9 @@ class X11Processes final : public platform::Processes {
   // with every fork), with a count of the images the young processes of the
   // latest walk were seen to change (their exe links are read again here,
   // the fork-then-exec second). One read of a kept descriptor when no
-  // process is young; a new mark every time where loadavg cannot be read.
+  // process is young; a new mark every time where loadavg cannot be read,
+  // and while ids the latest walk looked up were missing (a task may show
+  // in /proc a moment after its id is handed out: they are looked up again).
   std::uint64_t ChangeMark() override;
 
   // Number of per-process reads so far (for tests and the benchmark).
@@ -195,10 +207,13 @@ class X11Processes final : public platform::Processes {
   // Entries older than kRecheckMs re-read by one walk, oldest reads first
   // beyond this: the first walk after a quiet spell stays short.
   static constexpr std::size_t kMaxRechecksPerWalk = 4;
+  // The same for WalkChanged, which takes them in turn.
+  static constexpr std::size_t kRechecksPerChangedWalk = 1;
   // Ids handed out since the latest walk that a walk looks up one by one
   // instead of listing the folder.
   static constexpr std::uint32_t kMaxProbes = 64;
   static constexpr std::int64_t kFullListingMs = 30'000;
+  static constexpr std::size_t kMaxLog = 512;
 
  private:
   // One per cached id, sorted by id: all that a walk looks at for a process
@@ -251,6 +266,7 @@ class X11Processes final : public platform::Processes {
   [[nodiscard]] std::string PidPath(ProcessId id, const char* leaf) const;
   // The slot of an id, nullptr when it is not cached.
   [[nodiscard]] const Slot* Find(ProcessId id) const;
+  Slot* Find(ProcessId id);
   std::uint32_t Allocate();
   void Store(std::uint32_t item, Fresh&& f);
   [[nodiscard]] const Brief& BriefOf(std::uint32_t item) const { return blocks_[item / kBlock]->briefs[item % kBlock]; }
@@ -262,6 +278,7 @@ class X11Processes final : public platform::Processes {
     std::int64_t now = 0;
     std::int64_t youngAfter = 0;  // a later start is young
     bool exact = true;
+    bool log = true;  // changes are logged (not at the first walk)
   };
   class Due;
   // Reads the ids the folder lists that are new, reused, young or due
@@ -270,8 +287,11 @@ class X11Processes final : public platform::Processes {
   // The same for the cached ids and the new ones in probed_, without a
   // listing.
   void ReadProbed(int dir, Pass& pass, Due& due);
-  // Re-reads a cached id in place; false when it is gone.
-  bool Reread(int dir, Slot& s, const Pass& pass);
+  // Re-reads a cached id in place, logging a new image or start; false when
+  // it is gone. With recheck, a new image (same start) also moves the mark.
+  bool Reread(int dir, Slot& s, const Pass& pass, bool recheck = false);
+  [[nodiscard]] StringView NameOf(std::uint32_t item) const;
+  void Log(const Pass& pass, ProcessId id);
   // Folds the ids a walk saw for the first time into slots_ and, for the
   // outermost walk, drops the ids it did not list.
   void Update(std::uint64_t walk, bool outer);
@@ -282,10 +302,26 @@ class X11Processes final : public platform::Processes {
   };
   // False when loadavg cannot be read.
   bool ReadLoad(Load& load);
+  // Walk's reads: a listing, or the new ids when no task ended.
+  void FullPass(int dir, const Load& load, Pass& pass, bool outer);
+  // WalkChanged's reads: the ids handed out since the latest walk, the
+  // young of that walk, a few old entries in turn (dropping those that
+  // ended when it is the outermost walk); false when a status cannot be
+  // parsed (nothing read then).
+  bool LightPass(int dir, const Load& load, Pass& pass, bool outer);
+  // Fills the walk's list with the ids logged after since, read again
+  // where this walk did not read them; false when since is older than the
+  // log (or newer than any answer).
+  bool ListChanged(int dir, std::uint64_t since, Pass& pass, std::vector<std::pair<ProcessId, std::uint32_t>>& list);
   // Looks up the ids handed out after base_.last up to load.last: true when
   // the tasks found alive account for the change in the count of tasks,
   // with the ids of new processes not yet cached in ids.
   bool Probe(int dir, const Load& load, std::vector<std::pair<ProcessId, std::uint64_t>>& ids);
+  // Looks up the ids after `after` up to last, and the ids of late_: the
+  // processes among them (cached or not, with their folders' inodes) into
+  // ids, the ids with no folder into late_; the number of tasks found, or
+  // -1 when a status cannot be parsed.
+  long ProbeIds(int dir, ProcessId after, ProcessId last, std::vector<std::pair<ProcessId, std::uint64_t>>& ids);
 
   std::string root_;
   XConnection* x_;
@@ -296,8 +332,19 @@ class X11Processes final : public platform::Processes {
   std::vector<char> listing_;         // the folder as getdents64 gives it
   // What each walk (by depth) hands to its visitor.
   std::vector<std::unique_ptr<Visit>> visits_;
-  std::vector<ProcessId> young_;  // young at the latest walk
-  int walkDepth_ = 0;             // a visitor may walk again
+  std::vector<ProcessId> young_;   // young at the latest walk, until ChangeMark sees an exec
+  std::vector<ProcessId> recent_;  // young at the latest walk
+  std::vector<ProcessId> late_;    // looked up by the latest walk, no folder yet
+  // Changes found by any walk: (number, id); since names the last number
+  // its caller has seen. Numbers up to floor_ are no longer kept.
+  std::vector<std::pair<std::uint64_t, ProcessId>> log_;
+  std::uint64_t logged_ = 0;
+  std::uint64_t floor_ = 0;
+  // The last id handed out when the latest walk read loadavg, and when.
+  std::optional<std::uint32_t> seenLast_;
+  std::int64_t seenMs_ = 0;
+  std::size_t recheckAt_ = 0;  // the next old entry WalkChanged re-reads
+  int walkDepth_ = 0;          // a visitor may walk again
   std::uint64_t walks_ = 0;
   std::int64_t walkMs_ = 0;  // when walk walks_ listed the folder
   std::uint64_t reads_ = 0;

@@ -232,6 +232,12 @@ const X11Processes::Slot* X11Processes::Find(ProcessId id) const {
   return it != slots_.end() && it->id == id ? &*it : nullptr;
 }
 
+X11Processes::Slot* X11Processes::Find(ProcessId id) {
+  const auto it =
+      std::lower_bound(slots_.begin(), slots_.end(), id, [](const Slot& s, ProcessId v) { return s.id < v; });
+  return it != slots_.end() && it->id == id ? &*it : nullptr;
+}
+
 std::uint32_t X11Processes::Allocate() {
   if (free_.empty()) {
     const auto first = static_cast<std::uint32_t>(blocks_.size() * kBlock);
@@ -258,11 +264,26 @@ void X11Processes::Store(std::uint32_t item, Fresh&& f) {
   blocks_[item / kBlock]->paths[item % kBlock] = std::move(f.paths);
 }
 
-bool X11Processes::Reread(int dir, Slot& s, const Pass& pass) {
+StringView X11Processes::NameOf(std::uint32_t item) const {
+  const Brief& b = BriefOf(item);
+  return b.size <= Brief::kShortName ? StringView(b.name.data(), b.size) : StringView(PathsOf(item).name);
+}
+
+void X11Processes::Log(const Pass& pass, ProcessId id) {
+  if (pass.log) log_.emplace_back(++logged_, id);
+}
+
+bool X11Processes::Reread(int dir, Slot& s, const Pass& pass, bool recheck) {
   Fresh f;
   if (!Read(dir, s.id, f)) return false;
+  const bool sameStart = f.startMs == s.startMs;
+  if (!sameStart || f.paths.link != PathsOf(s.item).link || f.name != NameOf(s.item)) {
+    Log(pass, s.id);
+    if (recheck && sameStart) ++imageChanges_;
+  }
   s.startMs = f.startMs;
   s.readAtMs = pass.now;
+  s.walk = pass.walk;
   Store(s.item, std::move(f));
   return true;
 }
@@ -296,6 +317,7 @@ void X11Processes::ListFolder(int dir, Pass& pass, Due& due) {
         const std::uint32_t item = Allocate();
         added_.push_back(Slot{id, item, de->d_ino, f.startMs, pass.now, pass.walk});
         Store(item, std::move(f));
+        Log(pass, id);
         continue;
       }
       Slot& s = slots_[at];
@@ -304,6 +326,7 @@ void X11Processes::ListFolder(int dir, Pass& pass, Due& due) {
           pass.exact = false;
           continue;
         }
+        if (s.inode != de->d_ino) Log(pass, id);  // another process, however alike
         s.inode = de->d_ino;
       } else if (pass.now - s.readAtMs >= kRecheckMs) {
         due.Offer(s.readAtMs, at);
@@ -313,23 +336,43 @@ void X11Processes::ListFolder(int dir, Pass& pass, Due& due) {
   }
 }
 
-bool X11Processes::Probe(int dir, const Load& load, std::vector<std::pair<ProcessId, std::uint64_t>>& ids) {
+long X11Processes::ProbeIds(int dir, ProcessId after, ProcessId last,
+                            std::vector<std::pair<ProcessId, std::uint64_t>>& ids) {
   ids.clear();
-  if (load.last < base_->last || load.last - base_->last > kMaxProbes) return false;
-  std::uint64_t alive = 0;
+  std::vector<ProcessId> again;
+  again.swap(late_);
+  long alive = 0;
   char leaf[32];
   char status[512];
-  for (ProcessId id = base_->last + 1; id <= load.last; ++id) {
+  const auto look = [&](ProcessId id, bool fresh) {
     struct stat st {};
-    if (fstatat(dir, PidLeaf(leaf, id, ""), &st, 0) != 0) continue;  // ended, or never ran
-    if (ReadSmall(dir, PidLeaf(leaf, id, "status"), status, sizeof status) == 0) continue;
+    if (fstatat(dir, PidLeaf(leaf, id, ""), &st, 0) != 0) {  // ended, never ran, or not yet shown
+      if (fresh) late_.push_back(id);
+      return true;
+    }
+    if (ReadSmall(dir, PidLeaf(leaf, id, "status"), status, sizeof status) == 0) return true;
     const char* tgid = std::strstr(status, "\nTgid:");
     if (tgid == nullptr) return false;
     ++alive;
     // A thread's id opens a folder too, but the listing shows only processes.
-    if (std::strtoul(tgid + 6, nullptr, 10) == id && Find(id) == nullptr) ids.emplace_back(id, st.st_ino);
+    if (std::strtoul(tgid + 6, nullptr, 10) == id) ids.emplace_back(id, st.st_ino);
+    return true;
+  };
+  // Looked up once more: a task is shown a moment after its id is taken.
+  for (ProcessId id : again) {
+    if ((id <= after || id > last) && !look(id, false)) return -1;
   }
-  return base_->tasks + alive == load.tasks;
+  for (ProcessId id = after + 1; id <= last && id != 0; ++id) {
+    if (!look(id, true)) return -1;
+  }
+  return alive;
+}
+
+bool X11Processes::Probe(int dir, const Load& load, std::vector<std::pair<ProcessId, std::uint64_t>>& ids) {
+  if (load.last < base_->last || load.last - base_->last > kMaxProbes) return false;
+  const long alive = ProbeIds(dir, base_->last, load.last, ids);
+  std::erase_if(ids, [&](const auto& p) { return Find(p.first) != nullptr; });
+  return alive >= 0 && base_->tasks + static_cast<std::uint64_t>(alive) == load.tasks;
 }
 
 void X11Processes::ReadProbed(int dir, Pass& pass, Due& due) {
@@ -343,6 +386,7 @@ void X11Processes::ReadProbed(int dir, Pass& pass, Due& due) {
     const std::uint32_t item = Allocate();
     added_.push_back(Slot{id, item, inode, f.startMs, pass.now, pass.walk});
     Store(item, std::move(f));
+    Log(pass, id);
   }
   for (std::size_t at = 0; at < slots_.size(); ++at) {
     Slot& s = slots_[at];
@@ -359,6 +403,124 @@ void X11Processes::ReadProbed(int dir, Pass& pass, Due& due) {
 }
 
 void X11Processes::Walk(const Visitor& visit) {
+  std::uint64_t all = 0;
+  WalkChanged(all, visit);
+}
+
+void X11Processes::FullPass(int dir, const Load& load, Pass& pass, bool outer) {
+  Due due;
+  if (pass.exact && base_ && pass.now - listedMs_ < kFullListingMs && pass.now - baseMs_ < wrapMs_ &&
+      Probe(dir, load, probed_)) {
+    ReadProbed(dir, pass, due);
+  } else {
+    ListFolder(dir, pass, due);
+    late_.clear();
+    ++listings_;
+    listedMs_ = pass.now;
+  }
+  for (const auto& [readAtMs, index] : due) {
+    if (!Reread(dir, slots_[index], pass, true)) pass.exact = false;  // ended: the next walk drops it
+  }
+  Update(pass.walk, outer);
+  recent_.clear();
+  std::size_t listed = 0;
+  for (const Slot& s : slots_) {
+    if (s.walk != pass.walk) continue;
+    ++listed;
+    if (s.startMs > pass.youngAfter) recent_.push_back(s.id);
+  }
+  if (pass.exact && listed == slots_.size()) {
+    base_ = load;
+    baseMs_ = pass.now;
+  } else {
+    base_.reset();
+  }
+}
+
+bool X11Processes::LightPass(int dir, const Load& load, Pass& pass, bool outer) {
+  // The processes among the new ids, and ids taken again by another process.
+  if (ProbeIds(dir, *seenLast_, load.last, probed_) < 0) return false;
+  Fresh f;
+  for (const auto& [id, inode] : probed_) {
+    if (Slot* s = Find(id)) {
+      if (s->inode != inode && Reread(dir, *s, pass)) {
+        s->inode = inode;
+        Log(pass, id);  // another process, however alike
+      }
+      continue;
+    }
+    if (!Read(dir, id, f)) continue;
+    const std::uint32_t item = Allocate();
+    added_.push_back(Slot{id, item, inode, f.startMs, pass.now, pass.walk});
+    Store(item, std::move(f));
+    Log(pass, id);
+  }
+  bool ended = false;
+  // The young of the latest walk, still young or not (an exec ChangeMark
+  // saw is read here): read again when the exe link is not as it was.
+  char leaf[32];
+  for (ProcessId id : recent_) {
+    Slot* s = Find(id);
+    if (s == nullptr || s->walk == pass.walk) continue;
+    int err = 0;
+    const std::string link = ReadLink(dir, PidLeaf(leaf, id, "exe"), err);
+    if (err == 0 && !link.empty() && link == PathsOf(s->item).link) continue;
+    if (!Reread(dir, *s, pass)) {
+      s->walk = 0;
+      ended = true;
+    }
+  }
+  // An old entry or two in turn, as Walk re-reads the oldest; those that
+  // ended go.
+  std::size_t rechecked = 0;
+  for (std::size_t n = 0; n < 8 && rechecked < kRechecksPerChangedWalk && n < slots_.size(); ++n) {
+    if (recheckAt_ >= slots_.size()) recheckAt_ = 0;
+    Slot& s = slots_[recheckAt_++];
+    if (s.walk == pass.walk || s.walk == 0 || pass.now - s.readAtMs < kRecheckMs) continue;
+    ++rechecked;
+    if (!Reread(dir, s, pass, true)) {
+      s.walk = 0;
+      ended = true;
+    }
+  }
+  // Only the outermost walk frees entries: an outer one may be visiting them.
+  if (ended && outer) {
+    std::erase_if(slots_, [&](const Slot& s) {
+      if (s.walk != 0) return false;
+      free_.push_back(s.item);
+      return true;
+    });
+  }
+  Update(pass.walk, false);
+  std::erase_if(recent_, [&](ProcessId id) {
+    const Slot* s = Find(id);
+    return s == nullptr || s->startMs <= pass.youngAfter;
+  });
+  for (const Slot& s : added_) {
+    if (s.startMs > pass.youngAfter) recent_.push_back(s.id);
+  }
+  return true;
+}
+
+bool X11Processes::ListChanged(int dir, std::uint64_t since, Pass& pass,
+                               std::vector<std::pair<ProcessId, std::uint32_t>>& list) {
+  if (since == 0 || since < floor_ || since > logged_) return false;
+  std::vector<ProcessId> ids;
+  for (auto it = log_.rbegin(); it != log_.rend() && it->first > since; ++it) ids.push_back(it->second);
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  for (ProcessId id : ids) {
+    Slot* known = Find(id);
+    if (known == nullptr) continue;  // ended
+    Slot& s = *known;
+    // Found by an earlier walk: still there, and as it was?
+    if (s.walk != pass.walk && !Reread(dir, s, pass)) continue;
+    list.emplace_back(s.id, s.item);
+  }
+  return true;
+}
+
+void X11Processes::WalkChanged(std::uint64_t& since, const Visitor& visit) {
   const int dir = open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir < 0) return;
   Pass pass;
@@ -370,57 +532,49 @@ void X11Processes::Walk(const Visitor& visit) {
   if (visits_.size() < static_cast<std::size_t>(walkDepth_)) {
     visits_.push_back(std::make_unique<Visit>());
   }
+  // The oldest half of a long log goes: a caller that has not walked since
+  // then walks all.
+  if (log_.size() > kMaxLog) {
+    const auto cut = log_.begin() + static_cast<std::ptrdiff_t>(log_.size() - kMaxLog / 2);
+    floor_ = std::prev(cut)->first;
+    log_.erase(log_.begin(), cut);
+  }
   // Everything is read before the visitor runs: a walk inside the visitor
   // may reuse the buffers, and re-reads entries in place, but frees none
-  // (the outermost walk drops what ended).
+  // (the outermost full walk drops what ended).
   Load load;
-  pass.exact = ReadLoad(load);
+  const bool loaded = ReadLoad(load);
+  pass.exact = loaded;
+  pass.log = !slots_.empty();
   added_.clear();
-  Due due;
-  if (pass.exact && base_ && pass.now - listedMs_ < kFullListingMs && pass.now - baseMs_ < wrapMs_ &&
-      Probe(dir, load, probed_)) {
-    ReadProbed(dir, pass, due);
+  const bool light = since != 0 && since >= floor_ && since <= logged_ && pass.exact && !slots_.empty() && seenLast_ &&
+                     load.last >= *seenLast_ && load.last - *seenLast_ <= kMaxProbes && pass.now - seenMs_ < wrapMs_;
+  if (!light || !LightPass(dir, load, pass, outer)) FullPass(dir, load, pass, outer);
+  if (!pass.log) floor_ = ++logged_;
+  if (loaded) {
+    seenLast_ = load.last;
   } else {
-    ListFolder(dir, pass, due);
-    ++listings_;
-    listedMs_ = pass.now;
+    seenLast_.reset();
   }
-  Fresh f;
-  for (const auto& [readAtMs, index] : due) {
-    Slot& s = slots_[index];
-    if (!Read(dir, s.id, f)) {  // ended: the next walk drops it
-      pass.exact = false;
-      continue;
-    }
-    if (f.paths.link != PathsOf(s.item).link) ++imageChanges_;
-    s.startMs = f.startMs;
-    s.readAtMs = pass.now;
-    Store(s.item, std::move(f));
-  }
-  close(dir);
-  Update(pass.walk, outer);
+  seenMs_ = pass.now;
+  young_ = recent_;
 
   Visit& v = *visits_[static_cast<std::size_t>(walkDepth_ - 1)];
   auto& list = v.items;
   list.clear();
-  young_.clear();
-  for (const Slot& s : slots_) {
-    if (s.walk != pass.walk) continue;
-    if (s.startMs > pass.youngAfter) young_.push_back(s.id);
-    list.emplace_back(s.id, s.item);
+  if (!ListChanged(dir, since, pass, list)) {
+    for (const Slot& s : slots_) {
+      if (s.walk == pass.walk) list.emplace_back(s.id, s.item);
+    }
   }
-  if (pass.exact && list.size() == slots_.size()) {
-    base_ = load;
-    baseMs_ = pass.now;
-  } else {
-    base_.reset();
-  }
+  close(dir);
+  since = logged_;
   for (const auto& [id, item] : list) {
     const Brief& b = BriefOf(item);
     v.entry.th32ProcessID = id;
     v.entry.th32ParentProcessID = b.parent;
     v.entry.cntThreads = b.threads;
-    v.entry.SetExeFile(b.size <= Brief::kShortName ? StringView(b.name.data(), b.size) : StringView(PathsOf(item).name));
+    v.entry.SetExeFile(NameOf(item));
     if (!visit(v.entry)) break;
   }
   --walkDepth_;
@@ -467,7 +621,7 @@ bool X11Processes::ReadLoad(Load& load) {
 
 std::uint64_t X11Processes::ChangeMark() {
   Load load;
-  if (!ReadLoad(load)) return (++unreadableMarks_) << 32;
+  if (!ReadLoad(load) || !late_.empty()) return (++unreadableMarks_) << 32;
   const std::uint32_t last = load.last;
   if (young_.empty()) return (imageChanges_ << 32) | last;
   const std::int64_t youngAfter = BootMs() - kYoungMs;

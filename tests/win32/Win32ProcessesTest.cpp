@@ -70,6 +70,18 @@ TEST(Win32Processes, WalkListsOwnProcessAndStopsWhenTheVisitorSaysSo) {
   int visited = 0;
   procs.Walk([&](const platform::ProcessEntry&) { return ++visited < 2; });
   EXPECT_EQ(visited, 2);
+  // The snapshot cannot tell what changed: a walk of the changed processes
+  // lists all, the first and every later one.
+  std::uint64_t since = 0;
+  for (int call = 0; call < 2; ++call) {
+    self = false;
+    procs.WalkChanged(since, [&](const platform::ProcessEntry& e) {
+      self = self || e.th32ProcessID == procs.CurrentProcess();
+      return true;
+    });
+    EXPECT_TRUE(self) << call;
+    EXPECT_NE(since, 0U);
+  }
 }
 
 TEST(Win32Processes, OwnExecutablePathIsTheModulePath) {

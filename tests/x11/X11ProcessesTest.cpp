@@ -7,8 +7,10 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <set>
 
 #include "X11TestUtil.h"
+#include "contract/ProcessesContract.h"
 #include "platform/x11/backend.h"
 #include "test_util.h"
 
@@ -182,6 +184,56 @@ unsigned long long TicksNow() {
   return static_cast<unsigned long long>(ts.tv_sec) * hz + ns * hz / 1'000'000'000ULL;
 }
 
+// The contract on a fake /proc whose ids are handed out in turn and wrap
+// around within 60, with loadavg kept in step. A lasting process started
+// at boot; the others start in the future, so that they stay young for the
+// whole test and their execs are always seen.
+class FakeDriver final : public test::ProcessesDriver {
+ public:
+  FakeDriver() {
+    Load();  // before the backend opens it
+    procs_ = std::make_unique<X11Processes>(proc_.Root());
+  }
+  platform::Processes& Procs() override { return *procs_; }
+  ProcessId Start(const std::string& name, bool lasting) override {
+    Take();
+    const auto hz = static_cast<unsigned long long>(sysconf(_SC_CLK_TCK));
+    proc_.Add(last_, name, "/usr/bin/" + name, lasting ? 100 : TicksNow() + 60 * hz);
+    live_.insert(last_);
+    Load();
+    return static_cast<ProcessId>(last_);
+  }
+  void End(ProcessId id) override {
+    proc_.Remove(static_cast<int>(id));
+    live_.erase(static_cast<int>(id));
+    Load();
+  }
+  void Exec(ProcessId id, const std::string& name) override { proc_.Exec(static_cast<int>(id), "/opt/" + name); }
+  void Churn() override {
+    Take();
+    Load();
+  }
+
+ private:
+  static constexpr int kMaxId = 60;
+  void Take() {
+    do {
+      last_ = last_ % kMaxId + 1;
+    } while (last_ < 2 || live_.contains(last_));
+  }
+  void Load() { proc_.SetLastPid(last_, static_cast<int>(live_.size())); }
+
+  FakeProc proc_;
+  std::unique_ptr<X11Processes> procs_;
+  std::set<int> live_;
+  int last_ = 1;
+};
+
+using test::ProcessesContract;
+INSTANTIATE_TEST_SUITE_P(X11, ProcessesContract,
+                         testing::Values(test::ProcessesBackend{"x11 on a fake /proc",
+                                                                [] { return std::make_unique<FakeDriver>(); }, true}));
+
 std::vector<std::pair<ProcessId, String>> List(X11Processes& procs) {
   std::vector<std::pair<ProcessId, String>> out;
   procs.Walk([&](const platform::ProcessEntry& e) {
@@ -266,6 +318,45 @@ TEST(X11ProcessesCache, ChangeMarkMovesOnlyWithAStartOrAYoungExec) {
   FakeProc bare;
   X11Processes blind(bare.Root());
   EXPECT_NE(blind.ChangeMark(), blind.ChangeMark());
+}
+
+// After a start the changed walk looks up the new id alone: no listing,
+// one read, the old entries left as they are. A task whose folder shows a
+// moment after its id was taken keeps the mark moving until a walk has
+// looked it up again, and that walk lists it.
+TEST(X11ProcessesCache, ChangedWalkReadsTheNewIdsAloneAndLooksAgainForALateOne) {
+  FakeProc proc;
+  for (int pid = 100; pid < 140; ++pid) proc.Add(pid, "old" + std::to_string(pid), "/usr/bin/old", 100);
+  proc.SetLastPid(139, 40);
+  X11Processes procs(proc.Root());
+  std::uint64_t since = 0;
+  const auto changed = [&] {
+    Listing out;
+    procs.WalkChanged(since, [&](const platform::ProcessEntry& e) {
+      out.emplace_back(e.th32ProcessID, ExeFileOf(e));
+      return true;
+    });
+    return out;
+  };
+  EXPECT_EQ(changed().size(), 40U);
+  const std::uint64_t reads = procs.Reads();
+  const std::uint64_t listings = procs.Listings();
+
+  proc.Add(141, "new", "/usr/bin/new", TicksNow());
+  proc.SetLastPid(141, 41);  // 140: a thread that has ended
+  EXPECT_EQ(changed(), (Listing{{141, u"new"}}));
+  EXPECT_EQ(procs.Reads(), reads + 1);
+  EXPECT_EQ(procs.Listings(), listings);
+
+  proc.SetLastPid(142, 42);  // taken, not shown yet
+  EXPECT_EQ(changed(), (Listing{}));
+  const std::uint64_t mark = procs.ChangeMark();
+  EXPECT_NE(procs.ChangeMark(), mark) << "looked up again at the next walk";
+  proc.Add(142, "late", "/usr/bin/late", TicksNow());
+  EXPECT_EQ(changed(), (Listing{{142, u"late"}}));
+  EXPECT_EQ(procs.Listings(), listings);
+  const std::uint64_t quiet = procs.ChangeMark();
+  EXPECT_EQ(procs.ChangeMark(), quiet);
 }
 
 TEST(X11ProcessesCache, NameFallsBackToCommWhenTheExeLinkIsAbsent) {

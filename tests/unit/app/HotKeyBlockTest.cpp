@@ -182,6 +182,59 @@ TEST_F(HotKeyTest, TheBlockTickWalksOnlyWhenSomethingChanged) {
   EXPECT_FALSE(Running(off));
 }
 
+// After a quiet spell the tick looks at the new processes alone, and a
+// blocked one is still ended, even when another walk (the process list, a
+// hot key) has listed it first.
+TEST_F(HotKeyTest, AfterAQuietSpellTheTickLooksAtTheNewProcessesAlone) {
+  auto& procs = p_.processes();
+  for (int i = 0; i < 200; ++i) procs.Start(u"C:/apps/idle" + text::FromUtf8(std::to_string(i)) + u".exe");
+  p_.loop().Advance(5000);
+  std::size_t visits = procs.VisitCount();
+  procs.Start(u"C:/apps/harmless.exe");
+  p_.loop().Advance(30);
+  EXPECT_EQ(procs.VisitCount() - visits, 1U);
+
+  for (const bool walkedBefore : {false, true}) {
+    p_.loop().Advance(5000);
+    const ProcessId game = procs.Start(u"D:/games/game.exe");
+    if (walkedBefore) procs.Walk([](const platform::ProcessEntry&) { return true; });
+    const std::size_t before = BalloonCount();
+    p_.loop().Advance(30);
+    EXPECT_FALSE(Running(game)) << walkedBefore;
+    ASSERT_EQ(BalloonCount(), before + 1) << walkedBefore;
+    EXPECT_EQ(p_.tray().Balloons().back().text, msg::kBlocked);
+  }
+}
+
+// A name switched on, or a process ended and not yet gone, needs every
+// process looked at: the tick walks all then.
+TEST_F(HotKeyTest, ANewNameOrAPendingEndStillWalksAll) {
+  auto& procs = p_.processes();
+  const ProcessId off = procs.Start(u"C:/apps/off.exe");
+  for (int i = 0; i < 50; ++i) procs.Start(u"C:/apps/idle" + text::FromUtf8(std::to_string(i)) + u".exe");
+  p_.loop().Advance(5000);
+  std::size_t visits = procs.VisitCount();
+  F().lstBlock->SetListChecked(2, true);
+  p_.loop().Advance(30);
+  EXPECT_FALSE(Running(off));
+  EXPECT_GE(procs.VisitCount() - visits, 51U);
+
+  // A blocked process that takes a while to go: walks of all until it has.
+  p_.loop().Advance(5000);
+  const ProcessId slow = procs.Start(u"D:/games/game.exe", {.exitDelayMs = 200});
+  const ProcessId other = procs.Start(u"C:/apps/notepad2.exe");
+  visits = procs.VisitCount();
+  p_.loop().Advance(100);
+  EXPECT_FALSE(Running(other));
+  EXPECT_GE(procs.VisitCount() - visits, 2 * 50U) << "the pending end is looked for in every process";
+  p_.loop().Advance(300);
+  EXPECT_FALSE(Running(slow));
+  visits = procs.VisitCount();
+  procs.Start(u"C:/apps/harmless.exe");
+  p_.loop().Advance(30);
+  EXPECT_EQ(procs.VisitCount() - visits, 1U) << "back to the new processes alone";
+}
+
 TEST_F(HotKeyTest, WithNoEntryOnTheTickWalksNothing) {
   F().cmdBlock_EnableAll[1]->Click.Raise();
   const std::size_t walks = F().BlockWalks();
