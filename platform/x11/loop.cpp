@@ -201,6 +201,13 @@ void X11Loop::WaitEpoll(const timespec* until) {
   }
   std::array<epoll_event, 8> ready{};
   const int n = epoll_pwait2(epoll_, ready.data(), static_cast<int>(ready.size()), until, nullptr);
+  if (n < 0 && errno == ENOSYS) {
+    // A kernel before 5.11 (or a tool that does not know the call): poll.
+    close(epoll_);
+    epoll_ = -1;
+    ppoll(pfds_.empty() ? nullptr : pfds_.data(), pfds_.size(), until, nullptr);
+    return;
+  }
   for (pollfd& p : pfds_) {
     p.revents = 0;
     for (int i = 0; i < n; ++i) {
