@@ -137,7 +137,7 @@ TEST_P(FilesContract, ALinkNamedAsATemporaryFileStaysAndSoDoesWhatItPointsAt) {
   Write("elsewhere.txt", "data");
   std::error_code ec;
   fs::create_symlink(dir_.Path() / "elsewhere.txt", taken, ec);
-  if (ec) GTEST_SKIP() << "this system makes no symbolic links here: " << ec.message();
+  if (ec) GTEST_SKIP() << "no symbolic link can be made here: " << ec.message();
   EXPECT_EQ(Files().RemoveLeftoverTemps(Path("Blocks.txt")), 0);
   EXPECT_TRUE(fs::is_symlink(taken));
   EXPECT_TRUE(Exists("elsewhere.txt"));
