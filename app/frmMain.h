@@ -162,12 +162,10 @@ class frmMain final : public forms::Form {
   void SetTrayIcon(int resourceId);
   [[nodiscard]] modMain& Services() { return services_; }
   [[nodiscard]] String DataPath(StringView name);
-  // Removes leftover temporary files of interrupted saves of the program's
-  // own files in the data folder; the number removed.
+  // Removes the temporary files that interrupted saves of the program's own
+  // files left in the data folder (the file port knows their names); the
+  // number removed.
   int RemoveLeftoverTemps();
-  // Whether a file name is a temporary file a save of target leaves when
-  // interrupted (".target.XXXXXX", "target.<pid>-<n>.tmp", "target.tmp~").
-  static bool IsLeftoverTemp(StringView name, StringView target);
 
   // ---- Controls (the process page and tests reach them by name) ----
   std::array<std::unique_ptr<controls::XP_Button>, 3> tabPage;

@@ -1,6 +1,5 @@
 // frmMain: the exceptions and block lists, their files and page commands;
 // Options.cfg and the Run value; the sweep of leftover temporary files.
-#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -33,7 +32,6 @@ String Trim(StringView s) {
   return String(s);
 }
 
-bool AllOf(StringView s, bool (*pred)(char16_t)) { return !s.empty() && std::all_of(s.begin(), s.end(), pred); }
 // The bytes of a list file with every line end made CR LF: a lone LF (a file
 // edited on Linux) and a lone CR end a line too, so no name keeps a line-end
 // character. The INI text itself splits lines at CR LF only.
@@ -51,9 +49,6 @@ std::string WithCrLfLines(std::string_view bytes) {
   }
   return out;
 }
-
-bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
-bool IsAlnum(char16_t c) { return IsDigit(c) || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
 
 }  // namespace
 
@@ -135,39 +130,10 @@ void frmMain::SaveExceptions() { SaveList(*lstEXEList, kExceptionsFile); }
 void frmMain::LoadBlocks() { LoadList(*lstBlock, kBlocksFile); }
 void frmMain::SaveBlocks() { SaveList(*lstBlock, kBlocksFile); }
 
-bool frmMain::IsLeftoverTemp(StringView name, StringView target) {
-  const String t(target);
-  // ".Blocks.txt.AbC123" (mkstemp's six characters).
-  if (name.size() == t.size() + 8 && name.substr(0, t.size() + 2) == u"." + t + u"." &&
-      AllOf(name.substr(t.size() + 2), IsAlnum)) {
-    return true;
-  }
-  // "Blocks.txt.1234-5.tmp".
-  if (name.size() > t.size() + 5 && name.substr(0, t.size() + 1) == t + u"." &&
-      name.substr(name.size() - 4) == u".tmp") {
-    const StringView mid = name.substr(t.size() + 1, name.size() - t.size() - 5);
-    const auto dash = mid.find(u'-');
-    if (dash != StringView::npos && AllOf(mid.substr(0, dash), IsDigit) && AllOf(mid.substr(dash + 1), IsDigit)) {
-      return true;
-    }
-  }
-  // "Blocks.txt.tmp~".
-  return name == t + u".tmp~";
-}
-
 int frmMain::RemoveLeftoverTemps() {
-  const String folder = platform_.app().DataFolder();
-  const auto entries = platform_.dialogs().ListFolder(folder);
-  if (!entries) return 0;
   int removed = 0;
-  for (const auto& e : *entries) {
-    if (e.folder) continue;
-    for (const StringView target : {StringView(kOptionsFile), StringView(kExceptionsFile), StringView(kBlocksFile)}) {
-      if (IsLeftoverTemp(e.name, target) && platform_.files().RemoveFile(DataPath(e.name))) {
-        ++removed;
-        break;
-      }
-    }
+  for (const StringView file : {StringView(kOptionsFile), StringView(kExceptionsFile), StringView(kBlocksFile)}) {
+    removed += platform_.files().RemoveLeftoverTemps(DataPath(file));
   }
   return removed;
 }

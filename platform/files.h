@@ -39,6 +39,13 @@ class Files {
   // Deletes a file; false when it could not be deleted.
   virtual bool RemoveFile(StringView path) = 0;
 
+  // Removes the temporary files that saves of path (WriteFileAtomic) stopped
+  // by a crash or a power cut left beside it. Only files named the way this
+  // backend names its own temporary files of path are removed: never path
+  // itself, other files, folders or links. The number removed; 0 when there
+  // are none or the folder cannot be listed.
+  virtual int RemoveLeftoverTemps(StringView path) = 0;
+
   // The reason for the latest failure of this port, for tests and debug
   // builds ("WriteFileAtomic: rename: No space left on device").
   [[nodiscard]] virtual String LastError() const = 0;

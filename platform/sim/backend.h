@@ -226,11 +226,18 @@ class SimFiles final : public platform::Files {
   bool ReadFile(StringView path, std::string& bytes) override;
   bool WriteFileAtomic(StringView path, std::string_view bytes) override;
   bool RemoveFile(StringView path) override;
+  // A save of "Blocks.txt" writes "Blocks.txt.tmp~" first: that file, when it
+  // is a regular file, is the only one removed.
+  int RemoveLeftoverTemps(StringView path) override;
   [[nodiscard]] String LastError() const override { return lastError_; }
 
   // Faults: the next writes fail before the old file is touched (a folder
   // that refuses new files, a full disk).
   void FailWrites(bool fail) { failWrites_ = fail; }
+  // The next writes stop once the temporary file is written, as a crash
+  // would stop them: the temporary file stays, the old file is untouched,
+  // and the write returns false.
+  void InterruptWrites(bool interrupt) { interruptWrites_ = interrupt; }
   // Files RemoveFile refuses while inUse says so (a running executable).
   void SetInUse(std::function<bool(StringView)> inUse) { inUse_ = std::move(inUse); }
   [[nodiscard]] int Writes() const { return writes_; }
@@ -238,6 +245,7 @@ class SimFiles final : public platform::Files {
  private:
   bool Fail(std::string_view what);
   bool failWrites_ = false;
+  bool interruptWrites_ = false;
   std::function<bool(StringView)> inUse_;
   int writes_ = 0;
   String lastError_;

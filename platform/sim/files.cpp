@@ -11,6 +11,17 @@ namespace fs = std::filesystem;
 
 namespace pd::sim {
 
+namespace {
+
+// The temporary file a save of target writes first.
+fs::path TempPathFor(const fs::path& target) {
+  fs::path temp = target;
+  temp += ".tmp~";
+  return temp;
+}
+
+}  // namespace
+
 bool SimFiles::Fail(std::string_view what) {
   lastError_ = text::FromUtf8(what);
   return false;
@@ -44,8 +55,7 @@ bool SimFiles::WriteFileAtomic(StringView path, std::string_view bytes) {
   ++writes_;
   if (failWrites_) return Fail("WriteFileAtomic: simulated write failure");
   const fs::path target(path);
-  fs::path temp = target;
-  temp += ".tmp~";
+  const fs::path temp = TempPathFor(target);
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     if (!out) return Fail("WriteFileAtomic: cannot create the temporary file");
@@ -58,6 +68,7 @@ bool SimFiles::WriteFileAtomic(StringView path, std::string_view bytes) {
       return Fail("WriteFileAtomic: write failed");
     }
   }
+  if (interruptWrites_) return Fail("WriteFileAtomic: simulated crash before the rename");
   std::error_code ec;
   fs::rename(temp, target, ec);
   if (ec) {
@@ -73,6 +84,14 @@ bool SimFiles::RemoveFile(StringView path) {
   std::error_code ec;
   if (!fs::remove(fs::path(path), ec) || ec) return Fail("RemoveFile: " + (ec ? ec.message() : "no such file"));
   return true;
+}
+
+int SimFiles::RemoveLeftoverTemps(StringView path) {
+  if (path.empty()) return 0;
+  const fs::path temp = TempPathFor(fs::path(path));
+  std::error_code ec;
+  if (!fs::is_regular_file(fs::symlink_status(temp, ec)) || ec) return 0;
+  return fs::remove(temp, ec) && !ec ? 1 : 0;
 }
 
 }  // namespace pd::sim

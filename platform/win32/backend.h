@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -135,6 +136,10 @@ class Win32Loop final : public platform::EventLoop {
 
 // ---- Files ---------------------------------------------------------------------
 
+// A new name for the temporary file of a save of target:
+// "<target>.<pid>-<n>.tmp", n counting up in the process.
+std::wstring TempNameFor(const std::wstring& target);
+
 class Win32Files final : public platform::Files {
  public:
   std::optional<std::uint64_t> FileLength(StringView path) override;
@@ -145,6 +150,9 @@ class Win32Files final : public platform::Files {
   // MoveFileExW(REPLACE_EXISTING | WRITE_THROUGH) onto the target.
   bool WriteFileAtomic(StringView path, std::string_view bytes) override;
   bool RemoveFile(StringView path) override;
+  // FindFirstFileW on "<target>.*.tmp"; removes the files (not folders or
+  // links) named as TempNameFor names them, any process id and number.
+  int RemoveLeftoverTemps(StringView path) override;
   // "Win32: WriteFileAtomic: MoveFileEx failed (5)".
   [[nodiscard]] String LastError() const override { return lastError_; }
 

@@ -529,8 +529,12 @@ struct FileFailure {
 bool MakeFolders(const std::string& path);
 // Reads the whole file; bytes are untouched on failure.
 FileFailure ReadWholeFile(const std::string& path, std::string& bytes);
+// Creates the temporary file of a save of target beside it,
+// ".<name>.XXXXXX" (mkstemp fills the X's), and opens it; its path goes to
+// temp. The descriptor, or -1 with errno set.
+int CreateTempBeside(const std::string& target, std::string& temp);
 // Puts bytes in place of target's content safely: a temporary file beside it
-// (mkstemp) is written, given mode, flushed and closed, then renamed over
+// (CreateTempBeside) is written, given mode, flushed and closed, then renamed over
 // target, and the folder is flushed. On failure the temporary file is gone
 // and target is as it was.
 FileFailure ReplaceFile(const std::string& target, std::string_view bytes, unsigned mode);
@@ -548,6 +552,10 @@ class X11Files final : public platform::Files {
   // gets 0666 less the umask).
   bool WriteFileAtomic(StringView path, std::string_view bytes) override;
   bool RemoveFile(StringView path) override;
+  // Lists the folder of the file a save writes (a link's target) and
+  // removes the regular files named as CreateTempBeside names them for it;
+  // links are not followed.
+  int RemoveLeftoverTemps(StringView path) override;
   [[nodiscard]] String LastError() const override { return lastError_; }
 
  private:

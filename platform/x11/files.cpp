@@ -1,13 +1,18 @@
 // Files through POSIX calls; a save goes to a temporary file that replaces
 // the old one by rename.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/text.h"
 #include "platform/x11/backend.h"
@@ -48,7 +53,48 @@ bool WriteAll(int fd, std::string_view bytes, int& err) {
   return true;
 }
 
+// A save's temporary file: "." + the target's name + "." + the characters
+// mkstemp puts in place of these X's.
+constexpr std::string_view kTempRandom = "XXXXXX";
+
+std::string TempTemplate(const std::string& base) { return "." + base + "." + std::string(kTempRandom); }
+
+bool IsMkstempChar(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+bool IsTempName(std::string_view name, std::string_view base) {
+  const std::string_view tail = name.substr(std::min(name.size(), base.size() + 2));
+  return name.size() == base.size() + 2 + kTempRandom.size() && name.front() == '.' &&
+         name.substr(1, base.size()) == base && name[base.size() + 1] == '.' &&
+         std::all_of(tail.begin(), tail.end(), IsMkstempChar);
+}
+
+// The folder and the name of target ("." for a bare name).
+std::pair<std::string, std::string> SplitTarget(const std::string& target) {
+  const auto cut = target.find_last_of('/');
+  if (cut == std::string::npos) return {".", target};
+  return {cut == 0 ? "/" : target.substr(0, cut), target.substr(cut + 1)};
+}
+
+// The file a save of path writes: a symbolic link is written through, so
+// that it keeps pointing at the data.
+std::string WrittenPath(std::string target) {
+  struct stat st {};
+  if (lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (char* real = realpath(target.c_str(), nullptr)) {
+      target = real;
+      std::free(real);
+    }
+  }
+  return target;
+}
+
 }  // namespace
+
+int CreateTempBeside(const std::string& target, std::string& temp) {
+  const auto [folder, base] = SplitTarget(target);
+  temp = folder + "/" + TempTemplate(base);
+  return mkostemp(temp.data(), O_CLOEXEC);
+}
 
 bool MakeFolders(const std::string& path) {
   if (path.empty()) return false;
@@ -88,11 +134,9 @@ FileFailure ReadWholeFile(const std::string& path, std::string& bytes) {
 }
 
 FileFailure ReplaceFile(const std::string& target, std::string_view bytes, unsigned mode) {
-  const auto cut = target.find_last_of('/');
-  const std::string folder = cut == std::string::npos ? "." : (cut == 0 ? "/" : target.substr(0, cut));
-  const std::string base = cut == std::string::npos ? target : target.substr(cut + 1);
-  std::string temp = folder + "/." + base + ".XXXXXX";
-  const int fd = mkostemp(temp.data(), O_CLOEXEC);
+  const std::string folder = SplitTarget(target).first;
+  std::string temp;
+  const int fd = CreateTempBeside(target, temp);
   if (fd < 0) return {"create temporary file", errno};
 
   auto abandon = [&](const char* step, int err, bool closeFd) {
@@ -147,16 +191,10 @@ bool X11Files::ReadFile(StringView path, std::string& bytes) {
 }
 
 bool X11Files::WriteFileAtomic(StringView path, std::string_view bytes) {
-  std::string target = text::ToUtf8(path);
-  if (target.empty()) return Fail("WriteFileAtomic: empty path", 0, {});
-  // A link is written through, so that it keeps pointing at the data.
+  const std::string utf8 = text::ToUtf8(path);
+  if (utf8.empty()) return Fail("WriteFileAtomic: empty path", 0, {});
+  const std::string target = WrittenPath(utf8);
   struct stat st {};
-  if (lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    if (char* real = realpath(target.c_str(), nullptr)) {
-      target = real;
-      std::free(real);
-    }
-  }
   mode_t mode = 0666 & ~CurrentUmask();
   if (stat(target.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return Fail("WriteFileAtomic: target", EISDIR, target);
@@ -172,6 +210,25 @@ bool X11Files::RemoveFile(StringView path) {
   const std::string p = text::ToUtf8(path);
   if (p.empty() || unlink(p.c_str()) != 0) return Fail("RemoveFile: unlink", p.empty() ? ENOENT : errno, p);
   return true;
+}
+
+int X11Files::RemoveLeftoverTemps(StringView path) {
+  const std::string utf8 = text::ToUtf8(path);
+  if (utf8.empty()) return 0;
+  const auto [folder, base] = SplitTarget(WrittenPath(utf8));
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return 0;
+  std::vector<std::string> found;
+  while (const dirent* e = readdir(dir)) {
+    if (IsTempName(e->d_name, base)) found.push_back(folder + "/" + e->d_name);
+  }
+  closedir(dir);
+  int removed = 0;
+  for (const std::string& p : found) {
+    struct stat st {};
+    if (lstat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode) && unlink(p.c_str()) == 0) ++removed;
+  }
+  return removed;
 }
 
 }  // namespace pd::x11

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "contract/FilesContract.h"
 #include "platform/text.h"
 #include "platform/win32/backend.h"
 #include "test_util.h"
@@ -21,6 +22,23 @@ std::wstring W(const String& s) { return std::wstring(s.begin(), s.end()); }
 std::size_t EntriesIn(const fs::path& folder) {
   return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
 }
+
+// A save stopped by a crash after creating its temporary file and writing
+// part of it.
+void InterruptedSave(platform::Files&, const String& target) {
+  const std::wstring temp = TempNameFor(W(target));
+  HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << GetLastError();
+  DWORD wrote = 0;
+  EXPECT_TRUE(WriteFile(file, "half", 4, &wrote, nullptr));
+  CloseHandle(file);
+}
+
+using test::FilesContract;
+INSTANTIATE_TEST_SUITE_P(Win32, FilesContract,
+                         testing::Values(test::FilesBackend{test::FilesBackend::kWin32,
+                                                            [] { return std::make_unique<Win32Files>(); },
+                                                            InterruptedSave}));
 
 class Win32FilesTest : public ::testing::Test {
  protected:

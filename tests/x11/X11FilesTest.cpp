@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "X11TestUtil.h"
+#include "contract/FilesContract.h"
 #include "ini/clsINI.h"
 #include "platform/x11/backend.h"
 #include "test_util.h"
@@ -32,6 +33,20 @@ std::vector<std::string> Names(const fs::path& folder) {
 }
 
 std::string Utf8(const String& s) { return text::ToUtf8(s); }
+
+// A save stopped by a crash after mkstemp and part of the write.
+void InterruptedSave(platform::Files&, const String& target) {
+  std::string temp;
+  const int fd = CreateTempBeside(Utf8(target), temp);
+  ASSERT_GE(fd, 0) << std::strerror(errno);
+  EXPECT_EQ(write(fd, "half", 4), 4);
+  close(fd);
+}
+
+using test::FilesContract;
+INSTANTIATE_TEST_SUITE_P(X11, FilesContract,
+                         testing::Values(test::FilesBackend{
+                             test::FilesBackend::kX11, [] { return std::make_unique<X11Files>(); }, InterruptedSave}));
 
 TEST(X11Files, WriteFileAtomicReplacesContentKeepsModeAndLeavesNoTemporaryFile) {
   TempFolder folder;
@@ -60,6 +75,23 @@ TEST(X11Files, WriteFileAtomicWritesThroughASymbolicLink) {
   ASSERT_TRUE(files.WriteFileAtomic((folder.Path() / "link.txt").u16string(), "new"));
   EXPECT_TRUE(fs::is_symlink(folder.Path() / "link.txt"));
   EXPECT_EQ(Slurp(real), "new");
+}
+
+TEST(X11Files, LeftoversOfSavesThroughALinkAreSweptBesideWhatItPointsAt) {
+  TempFolder folder;
+  fs::create_directories(folder.Path() / "real");
+  const fs::path real = folder.Path() / "real" / "Blocks.txt";
+  std::ofstream(real) << "old";
+  const fs::path link = folder.Path() / "Blocks.txt";
+  fs::create_symlink(real, link);
+  std::string temp;
+  const int fd = CreateTempBeside(real.string(), temp);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  X11Files files;
+  EXPECT_EQ(files.RemoveLeftoverTemps(link.u16string()), 1);
+  EXPECT_EQ(Names(folder.Path() / "real"), std::vector<std::string>{"Blocks.txt"});
+  EXPECT_TRUE(fs::is_symlink(link));
 }
 
 TEST(X11Files, WriteFileAtomicInAFolderThatRefusesWritesKeepsTheOldFile) {

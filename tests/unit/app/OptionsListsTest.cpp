@@ -176,29 +176,23 @@ TEST_F(AppTest, BlockPageAddsDeletesAndSaves) {
   EXPECT_EQ(ReadFile("Exclamations.txt"), "") << "an empty list is a zero-length file";
 }
 
-TEST_F(AppTest, LeftoverTemporaryFilesOfOurOwnSavesAreSweptNothingElse) {
-  struct Case {
-    const char16_t* name;
-    const char16_t* target;
-    bool leftover;
-  };
-  for (const Case c :
-       {Case{u".Blocks.txt.Ab3xYz", u"Blocks.txt", true}, Case{u"Options.cfg.1234-7.tmp", u"Options.cfg", true},
-        Case{u"Exclamations.txt.tmp~", u"Exclamations.txt", true}, Case{u".Blocks.txt.Ab3xY", u"Blocks.txt", false},
-        Case{u".Blocks.txt.Ab3xY!", u"Blocks.txt", false}, Case{u"Options.cfg.12a4-7.tmp", u"Options.cfg", false},
-        Case{u"Options.cfg.-7.tmp", u"Options.cfg", false}, Case{u".Notes.txt.Ab3xYz", u"Blocks.txt", false},
-        Case{u"Blocks.txt", u"Blocks.txt", false}}) {
-    EXPECT_EQ(frmMain::IsLeftoverTemp(c.name, c.target), c.leftover) << text::ToUtf8(c.name);
+// Which names are leftovers is the file port's (tests/contract/FilesContract).
+TEST_F(AppTest, StartRemovesWhatInterruptedSavesOfOurOwnFilesLeftNothingElse) {
+  auto& files = p_.files();
+  files.InterruptWrites(true);
+  for (const char* name : {"Options.cfg", "Exclamations.txt", "Blocks.txt", "Notes.txt"}) {
+    EXPECT_FALSE(files.WriteFileAtomic(dir_.File(name), "x")) << "a crash ends the save: " << name;
   }
-  WriteFile(".Blocks.txt.Ab3xYz", "x");
-  WriteFile("Options.cfg.1234-7.tmp", "x");
-  WriteFile(".Notes.txt.Ab3xYz", "x");
+  files.InterruptWrites(false);
   WriteFile("Blocks.txt.bak", "x");
+  ASSERT_TRUE(Exists("Blocks.txt.tmp~"));
   ASSERT_TRUE(Start());
-  EXPECT_FALSE(Exists(".Blocks.txt.Ab3xYz"));
-  EXPECT_FALSE(Exists("Options.cfg.1234-7.tmp"));
-  EXPECT_TRUE(Exists(".Notes.txt.Ab3xYz"));
+  for (const char* name : {"Options.cfg.tmp~", "Exclamations.txt.tmp~", "Blocks.txt.tmp~"}) {
+    EXPECT_FALSE(Exists(name)) << name;
+  }
+  EXPECT_TRUE(Exists("Notes.txt.tmp~")) << "not one of the program's files";
   EXPECT_TRUE(Exists("Blocks.txt.bak"));
+  EXPECT_FALSE(Exists("Blocks.txt")) << "the interrupted save never replaced the file";
 }
 
 }  // namespace

@@ -57,6 +57,7 @@ class UnreadableFiles final : public platform::Files {
   bool ReadFile(StringView, std::string&) override { return false; }
   bool WriteFileAtomic(StringView, std::string_view) override { return false; }
   bool RemoveFile(StringView) override { return false; }
+  int RemoveLeftoverTemps(StringView) override { return 0; }
   [[nodiscard]] String LastError() const override { return u"ReadFile: sharing violation"; }
 };
 
