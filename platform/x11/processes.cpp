@@ -614,8 +614,15 @@ bool X11Processes::ReadLoad(Load& load) {
   const char* slash = std::strchr(buf, '/');
   const char* space = std::strrchr(buf, ' ');
   if (slash == nullptr || space == nullptr || space < slash) return false;
-  load.tasks = std::strtoull(slash + 1, nullptr, 10);
-  load.last = static_cast<std::uint32_t>(std::strtoul(space + 1, nullptr, 10));
+  // Read here rather than with strtoul, whose locale tables are one more
+  // thing a tick would bring into the cache.
+  const auto number = [](const char* p) {
+    std::uint64_t value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) value = value * 10 + static_cast<std::uint64_t>(*p - '0');
+    return value;
+  };
+  load.tasks = number(slash + 1);
+  load.last = static_cast<std::uint32_t>(number(space + 1));
   return load.last != 0;
 }
 
