@@ -429,7 +429,7 @@ class X11Input final : public platform::Input {
 // A source of events the loop serves besides the X connection (the D-Bus
 // connection of the tray): before each wait it adds the descriptors it
 // waits for (fd, events) and says whether it holds work already (the loop
-// then does not sleep); after the wait it gets what poll() returned for
+// then does not sleep); after the wait it gets what the wait reported for
 // them (revents 0 when nothing happened) and does its work. DoEvents serves
 // it too, without waiting.
 class LoopSource {

@@ -217,7 +217,7 @@ bool DBusSession::Prepare(std::vector<Fd>& fds) {
 }
 
 void DBusSession::Dispatch(const std::vector<Fd>& fds) {
-  // Each watch with what poll() said about its descriptor (the list may
+  // Each watch with what the wait said about its descriptor (the list may
   // change while watches are handled).
   const std::vector<DBusWatch*> watches = watches_;
   for (DBusWatch* w : watches) {
