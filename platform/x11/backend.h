@@ -290,6 +290,9 @@ class X11Processes final : public platform::Processes {
   // Re-reads a cached id in place, logging a new image or start; false when
   // it is gone. With recheck, a new image (same start) also moves the mark.
   bool Reread(int dir, Slot& s, const Pass& pass, bool recheck = false);
+  // Reads an id no entry holds into a new one (added_) and logs it; false
+  // when it cannot be read (ended meanwhile).
+  bool Add(int dir, ProcessId id, std::uint64_t inode, const Pass& pass);
   [[nodiscard]] StringView NameOf(std::uint32_t item) const;
   void Log(const Pass& pass, ProcessId id);
   // Folds the ids a walk saw for the first time into slots_ and, for the

@@ -233,9 +233,7 @@ const X11Processes::Slot* X11Processes::Find(ProcessId id) const {
 }
 
 X11Processes::Slot* X11Processes::Find(ProcessId id) {
-  const auto it =
-      std::lower_bound(slots_.begin(), slots_.end(), id, [](const Slot& s, ProcessId v) { return s.id < v; });
-  return it != slots_.end() && it->id == id ? &*it : nullptr;
+  return const_cast<Slot*>(std::as_const(*this).Find(id));
 }
 
 std::uint32_t X11Processes::Allocate() {
@@ -273,6 +271,16 @@ void X11Processes::Log(const Pass& pass, ProcessId id) {
   if (pass.log) log_.emplace_back(++logged_, id);
 }
 
+bool X11Processes::Add(int dir, ProcessId id, std::uint64_t inode, const Pass& pass) {
+  Fresh f;
+  if (!Read(dir, id, f)) return false;
+  const std::uint32_t item = Allocate();
+  added_.push_back(Slot{id, item, inode, f.startMs, pass.now, pass.walk});
+  Store(item, std::move(f));
+  Log(pass, id);
+  return true;
+}
+
 bool X11Processes::Reread(int dir, Slot& s, const Pass& pass, bool recheck) {
   Fresh f;
   if (!Read(dir, s.id, f)) return false;
@@ -290,7 +298,6 @@ bool X11Processes::Reread(int dir, Slot& s, const Pass& pass, bool recheck) {
 
 void X11Processes::ListFolder(int dir, Pass& pass, Due& due) {
   if (listing_.empty()) listing_.resize(64 * 1024);
-  Fresh f;
   std::size_t at = 0;  // /proc lists ids in ascending order: a cursor finds most
   ProcessId previous = 0;
   for (;;) {
@@ -310,14 +317,7 @@ void X11Processes::ListFolder(int dir, Pass& pass, Due& due) {
       }
       previous = id;
       if (at == slots_.size() || slots_[at].id != id) {
-        if (!Read(dir, id, f)) {  // ended meanwhile
-          pass.exact = false;
-          continue;
-        }
-        const std::uint32_t item = Allocate();
-        added_.push_back(Slot{id, item, de->d_ino, f.startMs, pass.now, pass.walk});
-        Store(item, std::move(f));
-        Log(pass, id);
+        if (!Add(dir, id, de->d_ino, pass)) pass.exact = false;  // ended meanwhile
         continue;
       }
       Slot& s = slots_[at];
@@ -377,16 +377,8 @@ bool X11Processes::Probe(int dir, const Load& load, std::vector<std::pair<Proces
 
 void X11Processes::ReadProbed(int dir, Pass& pass, Due& due) {
   // No task ended, so every cached id still names its process.
-  Fresh f;
   for (const auto& [id, inode] : probed_) {
-    if (!Read(dir, id, f)) {
-      pass.exact = false;
-      continue;
-    }
-    const std::uint32_t item = Allocate();
-    added_.push_back(Slot{id, item, inode, f.startMs, pass.now, pass.walk});
-    Store(item, std::move(f));
-    Log(pass, id);
+    if (!Add(dir, id, inode, pass)) pass.exact = false;
   }
   for (std::size_t at = 0; at < slots_.size(); ++at) {
     Slot& s = slots_[at];
@@ -440,7 +432,6 @@ void X11Processes::FullPass(int dir, const Load& load, Pass& pass, bool outer) {
 bool X11Processes::LightPass(int dir, const Load& load, Pass& pass, bool outer) {
   // The processes among the new ids, and ids taken again by another process.
   if (ProbeIds(dir, *seenLast_, load.last, probed_) < 0) return false;
-  Fresh f;
   for (const auto& [id, inode] : probed_) {
     if (Slot* s = Find(id)) {
       if (s->inode != inode && Reread(dir, *s, pass)) {
@@ -449,11 +440,7 @@ bool X11Processes::LightPass(int dir, const Load& load, Pass& pass, bool outer) 
       }
       continue;
     }
-    if (!Read(dir, id, f)) continue;
-    const std::uint32_t item = Allocate();
-    added_.push_back(Slot{id, item, inode, f.startMs, pass.now, pass.walk});
-    Store(item, std::move(f));
-    Log(pass, id);
+    Add(dir, id, inode, pass);
   }
   bool ended = false;
   // The young of the latest walk, still young or not (an exec ChangeMark
