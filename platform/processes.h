@@ -32,6 +32,22 @@ struct ProcessEntry {
   void SetExeFile(StringView name);
 };
 
+// One running process as it is at a moment: what the program checks again
+// before it acts on a process it listed earlier.
+struct ProcessIdentity {
+  ProcessId id = 0;
+  // StartTime's answer: with the id, it names this process and no later
+  // one that got the same id. 0 where the platform cannot tell.
+  std::uint64_t started = 0;
+  // The name a user knows it by (as walks list it) and the full path of its
+  // file; the path is empty when it cannot be read.
+  String name;
+  String path;
+
+  // False for the empty identity: no process.
+  explicit operator bool() const { return id != 0; }
+};
+
 class Processes {
  public:
   virtual ~Processes() = default;
@@ -64,6 +80,11 @@ class Processes {
   // or ended and not yet reaped) or the time cannot be read. With the name,
   // it tells whether an id still names the process an earlier walk listed.
   virtual std::uint64_t StartTime(ProcessId id) = 0;
+
+  // The process's identity read from the system at the call, name and path
+  // included: nothing a walk cached decides it. The empty identity when
+  // the process is not running (gone, or ended and not yet reaped).
+  virtual ProcessIdentity Identify(ProcessId id) = 0;
 
   // A mark of the process table that differs from an earlier answer
   // whenever a process may have started, or replaced its executable, in

@@ -110,6 +110,7 @@ class SimProcesses final : public platform::Processes {
   ProcessId CurrentProcess() override { return self_; }
   // Increases with every start, never 0.
   std::uint64_t StartTime(ProcessId id) override;
+  platform::ProcessIdentity Identify(ProcessId id) override;
   // The number of starts and execs.
   std::uint64_t ChangeMark() override { return changes_; }
 

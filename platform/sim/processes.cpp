@@ -64,6 +64,12 @@ std::uint64_t SimProcesses::StartTime(ProcessId id) {
   return p == nullptr ? 0 : p->started;
 }
 
+platform::ProcessIdentity SimProcesses::Identify(ProcessId id) {
+  const Proc* p = Find(id);
+  if (p == nullptr) return {};
+  return {.id = p->id, .started = p->started, .name = p->name, .path = p->options.pathUnreadable ? String() : p->path};
+}
+
 void SimProcesses::Walk(const Visitor& visit) { WalkAfter(0, visit); }
 
 void SimProcesses::WalkChanged(std::uint64_t& since, const Visitor& visit) {

@@ -44,6 +44,9 @@ class Win32Processes final : public platform::Processes {
   // rights, granted for nearly every process); 0 when the process cannot be
   // opened or has exited (GetExitCodeProcess no longer STILL_ACTIVE).
   std::uint64_t StartTime(ProcessId id) override;
+  // The start time, the path, and the name the snapshot gives the id, then
+  // the start time again: an id reused in between gives the empty identity.
+  platform::ProcessIdentity Identify(ProcessId id) override;
   // Windows offers no cheap count of process creations: a new mark every
   // time, so that callers walk as they always did.
   std::uint64_t ChangeMark() override { return ++marks_; }

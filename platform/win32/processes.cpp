@@ -129,6 +129,21 @@ std::uint64_t Win32Processes::StartTime(ProcessId id) {
   return (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
 }
 
+platform::ProcessIdentity Win32Processes::Identify(ProcessId id) {
+  platform::ProcessIdentity who;
+  who.started = StartTime(id);
+  if (who.started == 0) return {};
+  who.path = ExecutablePath(id);
+  Walk([&](const ProcessEntry& e) {
+    if (e.th32ProcessID != id) return true;
+    who.name = String(e.szExeFile.data(), std::char_traits<char16_t>::length(e.szExeFile.data()));
+    return false;
+  });
+  if (who.name.empty() || StartTime(id) != who.started) return {};
+  who.id = id;
+  return who;
+}
+
 ProcessId Win32Processes::CurrentProcess() { return GetCurrentProcessId(); }
 
 }  // namespace pd::win32

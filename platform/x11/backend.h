@@ -186,6 +186,8 @@ class X11Processes final : public platform::Processes {
   // Field 22 of /proc/<id>/stat (clock ticks after boot) plus 1, read afresh
   // every time; 0 for a zombie (state Z or X) or a process that is gone.
   std::uint64_t StartTime(ProcessId id) override;
+  // Read from /proc at the call, never from the walk's cache.
+  platform::ProcessIdentity Identify(ProcessId id) override;
   // The id the kernel handed out last (the fifth field of loadavg: it moves
   // with every fork), with a count of the images the young processes of the
   // latest walk were seen to change (their exe links are read again here,

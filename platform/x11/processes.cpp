@@ -670,6 +670,23 @@ std::uint64_t X11Processes::StartTime(ProcessId id) {
   return static_cast<std::uint64_t>(ticks) + 1;
 }
 
+platform::ProcessIdentity X11Processes::Identify(ProcessId id) {
+  platform::ProcessIdentity who;
+  who.started = StartTime(id);
+  if (who.started == 0) return {};
+  int err = 0;
+  const std::string link = ReadLink(AT_FDCWD, PidPath(id, "exe").c_str(), err);
+  who.path = text::FromUtf8(link);
+  std::string_view base(link);
+  constexpr std::string_view kDeleted = " (deleted)";
+  if (base.ends_with(kDeleted)) base.remove_suffix(kDeleted.size());
+  if (const auto cut = base.rfind('/'); cut != std::string_view::npos) base.remove_prefix(cut + 1);
+  who.name = text::FromUtf8(base);
+  if (who.name.empty() || StartTime(id) != who.started) return {};
+  who.id = id;
+  return who;
+}
+
 ProcessId X11Processes::CurrentProcess() { return static_cast<ProcessId>(getpid()); }
 
 ProcessId X11Processes::WindowOwner(WindowHandle window) {
