@@ -293,8 +293,8 @@ void frmMain::Form_Unload() {
   exiting_ = true;
   tmrBlock_->SetEnabled(false);
   HotKeys->StopHK();
-  // No temporary icon may come back and withdraw a warning now.
-  tmrIconChanger_->SetEnabled(false);
+  // The normal icon now: changing it later would withdraw a warning.
+  if (tmrIconChanger_->Enabled()) tmrIconChanger_Timer();
   HoldWarnings();
   SaveOptions();
   SaveExceptions();

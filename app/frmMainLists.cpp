@@ -1,7 +1,8 @@
 // frmMain: the exceptions and block lists, their files and page commands;
-// Options.cfg and the Run value; the sweep of leftover temporary files.
-#include <string>
-#include <string_view>
+// Options.cfg and the Run value; the sweep of leftover temporary files; the
+// warnings about these files.
+#include <utility>
+#include <vector>
 
 #include "app/frmMain.h"
 #include "platform/text.h"

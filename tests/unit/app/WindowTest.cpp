@@ -131,6 +131,7 @@ TEST_F(AppTest, AFailedSaveAtExitIsShownBeforeTheIconGoes) {
       p_.loop().Advance(frmMain::kExitWarningMs - 1);
       EXPECT_EQ(p_.tray().IconCount(), 1U);
       EXPECT_EQ(p_.tray().ShownBalloon(), shown);
+      EXPECT_EQ(F().TrayIconId(), 101) << "the normal icon while the warning shows";
       const std::uint64_t before = p_.loop().Now();
       p_.loop().Run();
       EXPECT_EQ(p_.loop().Now(), before + 1) << "the loop ends with the icon";
