@@ -27,23 +27,6 @@ TEST_F(ListModel, InsertBeforeTheCurrentItemMovesItDown) {
   EXPECT_EQ(List().List(1), u"y");
 }
 
-// Without markup a text shows as it is and is given back as stored; the
-// switch applies to the items there are.
-TEST_F(ListModel, WithoutItemMarkupTextsShowAsTheyAre) {
-  List().AddItem(u"<b>a<br>b");
-  List().SetItemMarkup(false);
-  List().AddItem(u"<i>c</i>");
-  List().SetList(1, u"<u>c<");
-  for (std::int32_t i = 0; i < 2; ++i) {
-    const ListItem& item = List().ItemAt(i);
-    EXPECT_EQ(item.PlainText, item.ItemText);
-    for (const TextRun& run : item.Runs) EXPECT_FALSE(run.Bold || run.Underline);
-  }
-  EXPECT_EQ(List().List(0), u"<b>a<br>b");
-  List().SetItemMarkup(true);
-  EXPECT_EQ(List().ItemAt(0).PlainText, u"a\r\nb");
-}
-
 TEST_F(ListModel, AddBeyondTheEndOrWithMinusOneAppends) {
   Add({u"a", u"b", u"c"});
   List().SetListIndex(1);
