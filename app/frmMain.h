@@ -98,7 +98,7 @@ inline constexpr char16_t kOptionsUnreadable[] =
 inline constexpr char16_t kListUnreadable[] =
     u"Не удалось прочитать. Список пуст, файл не будет перезаписан до перезапуска программы.";
 inline constexpr char16_t kCannotStore[] =
-    u"Такое имя нельзя сохранить в списке (знак «=», перевод строки или скобки «[ ]»), добавить его нельзя.";
+    u"Не может быть добавлено: имя со знаком «=», переводом строки или в скобках «[ ]» нельзя сохранить в списке.";
 }  // namespace msg
 
 // Tray menu item ids.
