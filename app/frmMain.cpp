@@ -51,6 +51,8 @@ std::unique_ptr<controls::XP_ListBox> List(forms::Container& parent, StringView 
   auto l = Make<controls::XP_ListBox>(parent, name, left, top, width, height);
   if (checks) l->SetStyle(2);
   l->SetMultiSelect(2);
+  // Entries are file names, shown as they are: "<b>x.exe" is no markup.
+  l->SetItemMarkup(false);
   return l;
 }
 
@@ -99,6 +101,8 @@ frmMain::frmMain(forms::ControlHost& host)
   tmrUnPresser_->SetInterval(kUnPresserMs);
   tmrBlock_ = loop.CreateTimer([this] { tmrBlock_Timer(); });
   tmrBlock_->SetInterval(kBlockMs);
+  tmrExit_ = loop.CreateTimer([this] { EndRun(); });
+  tmrExit_->SetInterval(kExitWarningMs);
   Connect();
 }
 
@@ -166,6 +170,8 @@ bool frmMain::Load() {
     tabPage[i]->SetButtonPicture(skin, 5, 5, 6, 1, true);
   }
   // 5. Options, exceptions, blocks (after sweeping what interrupted saves left).
+  // Their warnings wait for the icon and the introduction.
+  HoldWarnings();
   RemoveLeftoverTemps();
   LoadOptions();
   LoadExceptions();
@@ -177,6 +183,7 @@ bool frmMain::Load() {
   TrayIcon->AddIcon();
   // 7. The introduction on the first run.
   if (firstRun_) TrayIcon->ShowBallon(Caption() + msg::kIntroTitleSuffix, msg::kIntroText, platform::niif::kInfo);
+  ReleaseWarnings();
   // 8. Hot keys, in the order their indexes name them.
   namespace vk = platform::vk;
   HotKeys->AddHotKey(vk::kControl, vk::kMenu, vk::kLWin);
@@ -211,6 +218,8 @@ void frmMain::tmrIconChanger_Timer() {
 }
 
 void frmMain::TrayIcon_MouseDown() {
+  // Ending, with a warning on show: a click says it was seen.
+  if (exiting_) return EndRun();
   // The menu is owned by this window; the host brings it to the front and
   // gives the focus back when it closes.
   const platform::MenuItem items[] = {
@@ -264,9 +273,11 @@ void frmMain::tabPage_Click(int index) {
 void frmMain::RefreshProcessList() { page_->RefreshProcessList(); }
 
 void frmMain::cmdOK_Click() {
+  HoldWarnings();
   SaveOptions();
   SaveExceptions();
   SaveBlocks();
+  ReleaseWarnings();
   Hide();
 }
 
@@ -279,10 +290,29 @@ void frmMain::Form_QueryUnload(bool& cancel, int unloadMode) {
 void frmMain::Form_Unload() {
   if (!loaded_) return;
   loaded_ = false;
-  SaveOptions();
-  TrayIcon->RemoveIcon();
+  exiting_ = true;
   tmrBlock_->SetEnabled(false);
   HotKeys->StopHK();
+  // The normal icon now: changing it later would withdraw a warning.
+  if (tmrIconChanger_->Enabled()) tmrIconChanger_Timer();
+  HoldWarnings();
+  SaveOptions();
+  SaveExceptions();
+  SaveBlocks();
+  const bool warned = !warnings_.empty();
+  ReleaseWarnings();
+  // A warning needs the icon a while longer; the loop keeps running (a
+  // click on the icon ends it at once).
+  if (warned && TrayIcon->Added()) {
+    tmrExit_->SetEnabled(true);
+  } else {
+    EndRun();
+  }
+}
+
+void frmMain::EndRun() {
+  tmrExit_->SetEnabled(false);
+  TrayIcon->RemoveIcon();
   platform_.loop().Quit();
 }
 

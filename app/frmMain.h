@@ -12,12 +12,22 @@
 // run; the three hot keys; hot keys and block timer when enabled; hide.
 //
 // Files, in the data folder: Options.cfg (six keys), Exclamations.txt and
-// Blocks.txt (name=1 or name=0 per line). Closing the window hides it and
-// writes all three; "Выход" writes only Options.cfg, removes the icon and
-// quits the loop. A write that fails keeps the old file whole, keeps the
-// edits in the controls and says so in a warning balloon naming the file.
+// Blocks.txt (name=1 or name=0 per line), read with any line ends (CR LF,
+// LF, CR) and written with CR LF. Closing the window hides it and writes
+// all three; "Выход" writes all three too, removes the icon and quits the
+// loop. A write that fails keeps the old file whole, keeps the edits in the
+// controls and says so in a warning balloon naming the file. A file that is
+// there but cannot be read at start is never written in that run: the
+// program goes on with defaults (options) or an empty list and says so once.
+// A name the list files cannot hold ("=", a line end, "[...]") is refused
+// when it is added. List entries are shown as they are, never as markup.
 // Leftover temporary files of interrupted saves of these three files are
 // removed at start and at every save.
+//
+// Warnings about files wait until the tray icon exists, and those of one
+// action (start-up, OK, exit) come as one balloon naming every file. When a
+// save at "Выход" fails, the program keeps its icon and the warning for
+// kExitWarningMs (or until the icon is clicked) before it ends.
 //
 // Hot keys: Ctrl+Alt+WIN twice within a second kills the foreground
 // application (the one-second window starts at the first press); the
@@ -80,7 +90,15 @@ inline constexpr char16_t kAddHelpText[] =
     u"Когда окно опций активно, то активируется режим добавления приложений в список исключений.\r\n\r\nДля "
     u"добавления приложения в список, нужно сделать его активным и нажать горячую клавишу Ctrl+Alt+Левый щелчок.";
 inline constexpr char16_t kSaveFailed[] =
-    u"Не удалось сохранить файл. Изменения остаются в программе и будут записаны при следующем сохранении.";
+    u"Не удалось сохранить. Изменения остаются в программе и будут записаны при следующем сохранении.";
+inline constexpr char16_t kSaveFailedAtExit[] =
+    u"Не удалось сохранить. Изменения, сделанные после последнего сохранения, потеряны.";
+inline constexpr char16_t kOptionsUnreadable[] =
+    u"Не удалось прочитать. Настройки взяты по умолчанию, файл не будет перезаписан до перезапуска программы.";
+inline constexpr char16_t kListUnreadable[] =
+    u"Не удалось прочитать. Список пуст, файл не будет перезаписан до перезапуска программы.";
+inline constexpr char16_t kCannotStore[] =
+    u"Не может быть добавлено: имя со знаком «=», переводом строки или в скобках «[ ]» нельзя сохранить в списке.";
 }  // namespace msg
 
 // Tray menu item ids.
@@ -105,6 +123,9 @@ class frmMain final : public forms::Form {
   static constexpr int kUnPresserMs = 1000;
   static constexpr int kBlockMs = 1;
   static constexpr int kKillWaitMs = 300;
+  // How long a warning about a failed save at "Выход" stays before the icon
+  // (and the balloon with it) goes.
+  static constexpr int kExitWarningMs = 5000;
 
   explicit frmMain(forms::ControlHost& host);
   ~frmMain() override;
@@ -130,6 +151,9 @@ class frmMain final : public forms::Form {
   void SaveBlocks();
   bool IsException(StringView name, bool countDisabled) const;
   bool IsBlocked(StringView name, bool countDisabled) const;
+  // Whether a file was there but could not be read at start: it is not
+  // written for the rest of the run.
+  [[nodiscard]] bool Unread(StringView file) const;
 
   // ---- Window and tray ----
   // Enabled: the check mark of "Включен".
@@ -209,6 +233,17 @@ class frmMain final : public forms::Form {
   void LoadList(controls::XP_ListBox& list, StringView file);
   void SaveList(const controls::XP_ListBox& list, StringView file);
   void ReportSaveFailure(StringView file);
+  // A name added to a list that the list file could not hold: a warning
+  // balloon, and true.
+  bool RefuseUnstorable(StringView name);
+  // Warnings about files: queued while held (HoldWarnings..ReleaseWarnings
+  // nest) or while the tray icon is not there yet; then shown as one balloon
+  // titled with every file named.
+  void Warn(StringView file, const char16_t* text);
+  void HoldWarnings() { ++warningHolds_; }
+  void ReleaseWarnings();
+  // Removes the icon and ends the loop.
+  void EndRun();
   void ShowWindowFromTray();
   // Whether the process still runs as the same program: the id with the
   // same name, and, when its path could be read before, still readable (an
@@ -226,6 +261,14 @@ class frmMain final : public forms::Form {
   bool firstRun_ = false;
   bool enabled_ = false;
   bool loaded_ = false;
+  bool exiting_ = false;
+  std::vector<String> unread_;
+  struct Warning {
+    String file;
+    const char16_t* text;
+  };
+  std::vector<Warning> warnings_;
+  int warningHolds_ = 0;
   int trayIconId_ = 0;
   std::int32_t pressCount_ = 0;
   std::size_t blockWalks_ = 0;
@@ -246,7 +289,7 @@ class frmMain final : public forms::Form {
   std::vector<String> blockNames_;
   std::uint64_t blockMark_ = 0;
   std::uint64_t blockSince_ = 0;
-  std::unique_ptr<platform::Timer> tmrIconChanger_, tmrUnPresser_, tmrBlock_;
+  std::unique_ptr<platform::Timer> tmrIconChanger_, tmrUnPresser_, tmrBlock_, tmrExit_;
   std::unique_ptr<ProcessPage> page_;
 };
 

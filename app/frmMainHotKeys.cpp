@@ -31,7 +31,7 @@ void frmMain::HKPress(std::int32_t index) {
       const String name = rec.ExeFile();
       if (IsBlocked(name, true)) {
         ShowEntryBalloon(name, msg::kInBlocks, platform::niif::kWarning);
-      } else if (!IsException(name, true)) {
+      } else if (!IsException(name, true) && !RefuseUnstorable(name)) {
         tmrIconChanger_->SetEnabled(false);
         lstEXEList->AddItem(name);
         lstEXEList->SetListChecked(lstEXEList->ListCount() - 1, true);

@@ -1,7 +1,8 @@
 // frmMain: the exceptions and block lists, their files and page commands;
-// Options.cfg and the Run value; the sweep of leftover temporary files.
-#include <string>
-#include <string_view>
+// Options.cfg and the Run value; the sweep of leftover temporary files; the
+// warnings about these files.
+#include <utility>
+#include <vector>
 
 #include "app/frmMain.h"
 #include "platform/text.h"
@@ -30,24 +31,6 @@ String Trim(StringView s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
   return String(s);
-}
-
-// The bytes of a list file with every line end made CR LF: a lone LF (a file
-// edited on Linux) and a lone CR end a line too, so no name keeps a line-end
-// character. The INI text itself splits lines at CR LF only.
-std::string WithCrLfLines(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size() + bytes.size() / 8);
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const char c = bytes[i];
-    if (c == '\r' || c == '\n') {
-      out += "\r\n";
-      if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-    } else {
-      out += c;
-    }
-  }
-  return out;
 }
 
 }  // namespace
@@ -92,12 +75,21 @@ String frmMain::DataPath(StringView name) {
   return platform::JoinPath(app, app.DataFolder(), name);
 }
 
+bool frmMain::Unread(StringView file) const {
+  for (const String& f : unread_) {
+    if (f == file) return true;
+  }
+  return false;
+}
+
 void frmMain::LoadList(controls::XP_ListBox& list, StringView file) {
   ini::clsINI doc;
-  auto& files = platform_.files();
-  const String path = DataPath(file);
-  std::string bytes;
-  if (files.FileExists(path) && files.ReadFile(path, bytes)) doc.OpenBuf(WithCrLfLines(bytes));
+  if (doc.OpenDataFile(platform_.files(), DataPath(file)) == ini::clsINI::FileRead::kUnreadable) {
+    // Never written over in this run: what it holds was not seen.
+    unread_.emplace_back(file);
+    Warn(file, msg::kListUnreadable);
+    return;
+  }
   std::int32_t i = 0;
   for (std::int32_t j = 0; j < doc.Enum_GetKeyCount(0); ++j) {
     const String name = doc.Enum_GetKeyName(0, j);
@@ -111,6 +103,7 @@ void frmMain::LoadList(controls::XP_ListBox& list, StringView file) {
 
 void frmMain::SaveList(const controls::XP_ListBox& list, StringView file) {
   RemoveLeftoverTemps();
+  if (Unread(file)) return;
   ini::clsINI doc;
   for (std::int32_t i = 0; i < list.ListCount(); ++i) {
     doc.SetKeyValue(u"", list.List(i), list.ListChecked(i) ? u"1" : u"0");
@@ -121,8 +114,54 @@ void frmMain::SaveList(const controls::XP_ListBox& list, StringView file) {
 
 void frmMain::ReportSaveFailure(StringView file) {
   // The old file stays whole and the edits stay in the controls: the next
-  // save writes them.
-  TrayIcon->ShowBallon(file, msg::kSaveFailed, platform::niif::kWarning);
+  // save writes them, unless the program is ending.
+  Warn(file, exiting_ ? msg::kSaveFailedAtExit : msg::kSaveFailed);
+}
+
+void frmMain::Warn(StringView file, const char16_t* text) {
+  for (const Warning& w : warnings_) {
+    if (w.file == file && w.text == text) return;
+  }
+  warnings_.push_back({String(file), text});
+  if (warningHolds_ == 0) ReleaseWarnings();
+}
+
+void frmMain::ReleaseWarnings() {
+  if (warningHolds_ > 0) --warningHolds_;
+  // Before AddIcon a balloon would be lost: kept for the end of start-up.
+  if (warningHolds_ > 0 || warnings_.empty() || !TrayIcon->Wanted()) return;
+  // Title: every file named. Text: the one message, or each message after
+  // the files it is about.
+  String title;
+  std::vector<std::pair<const char16_t*, String>> texts;
+  for (const Warning& w : warnings_) {
+    if (!title.empty()) title += u", ";
+    title += w.file;
+    auto it = texts.begin();
+    while (it != texts.end() && it->first != w.text) ++it;
+    if (it == texts.end()) {
+      texts.emplace_back(w.text, w.file);
+    } else {
+      it->second.append(u", ").append(w.file);
+    }
+  }
+  String text;
+  for (const auto& [message, files] : texts) {
+    if (texts.size() == 1) {
+      text = message;
+      break;
+    }
+    if (!text.empty()) text += u"\r\n";
+    text += files + u": " + message;
+  }
+  warnings_.clear();
+  TrayIcon->ShowBallon(title, text, platform::niif::kWarning);
+}
+
+bool frmMain::RefuseUnstorable(StringView name) {
+  if (ini::clsINI::CanStoreDataKey(name, u"1")) return false;
+  ShowEntryBalloon(name, msg::kCannotStore, platform::niif::kWarning);
+  return true;
 }
 
 void frmMain::LoadExceptions() { LoadList(*lstEXEList, kExceptionsFile); }
@@ -144,13 +183,24 @@ bool frmMain::TextToBool(StringView text) { return text::LowerCase(text) == u"tr
 String frmMain::BoolToText(bool value) { return value ? u"True" : u"False"; }
 
 void frmMain::LoadOptions() {
-  optionsDoc_.OpenFile(platform_.files(), DataPath(kOptionsFile));
-  firstRun_ = optionsDoc_.Enum_GetSectionCount() == 0;
+  const bool unread =
+      optionsDoc_.OpenDataFile(platform_.files(), DataPath(kOptionsFile)) == ini::clsINI::FileRead::kUnreadable;
+  firstRun_ = !unread && optionsDoc_.Enum_GetSectionCount() == 0;
   const std::pair<const char16_t*, controls::XP_CheckBox*> boxes[] = {
       {u"AutoStart", chkAutoStart.get()}, {u"ShowOnHotKey", chkHKShow.get()}, {u"TipNormal", chkTip_Good.get()},
       {u"TipIgnore", chkTip_Bad.get()},   {u"TipBlock", chkTip_Block.get()},
   };
-  if (!firstRun_) {
+  if (unread) {
+    // The defaults, in memory only: the file is never written in this run.
+    // Autostart stays as the Run value has it, so nothing changes there
+    // unless the user changes it.
+    unread_.emplace_back(kOptionsFile);
+    for (const auto& [key, box] : boxes) box->SetValue(1);
+    if (!registry_) registry_ = std::make_unique<clsReg>(platform_.registry());
+    chkAutoStart->SetValue(registry_->Read(kRunKey, kRunValue) == AutoStartCommand() ? 1 : 0);
+    enabled_ = true;
+    Warn(kOptionsFile, msg::kOptionsUnreadable);
+  } else if (!firstRun_) {
     for (const auto& [key, box] : boxes) {
       if (TextToBool(optionsDoc_.GetKeyValue(u"", key))) box->SetValue(1);
     }
@@ -174,7 +224,9 @@ void frmMain::SaveOptions() {
       {u"TipBlock", chkTip_Block->Value() == 1},
   };
   for (const auto& [key, on] : keys) optionsDoc_.SetKeyValue(u"", key, BoolToText(on));
-  if (!optionsDoc_.SaveFile(platform_.files(), DataPath(kOptionsFile))) ReportSaveFailure(kOptionsFile);
+  if (!Unread(kOptionsFile) && !optionsDoc_.SaveFile(platform_.files(), DataPath(kOptionsFile))) {
+    ReportSaveFailure(kOptionsFile);
+  }
   ApplyAutoStart();
 }
 
@@ -224,7 +276,7 @@ void frmMain::cmdBlock_Add_Click() {
     ShowEntryBalloon(name, msg::kInExceptions, platform::niif::kWarning);
   } else if (IsBlocked(name, true)) {
     ShowEntryBalloon(name, msg::kAlreadyListed, platform::niif::kWarning);
-  } else if (!name.empty()) {
+  } else if (!name.empty() && !RefuseUnstorable(name)) {
     tmrIconChanger().SetEnabled(false);
     lstBlock->AddItem(name);
     lstBlock->SetListChecked(lstBlock->ListCount() - 1, chkBlock_Active->Value() == 1);

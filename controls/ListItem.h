@@ -24,11 +24,12 @@ struct ListItem {
 
   [[nodiscard]] std::int32_t RunCount() const { return static_cast<std::int32_t>(Runs.size()); }
 
-  // Stores a text with its parsed runs and plain text. The text may be a
-  // view of this item's own strings, so it is copied before any is replaced.
-  void SetText(StringView text) {
+  // Stores a text with its parsed runs and plain text; with markup false the
+  // text is shown as it is (PlainMarkup). The text may be a view of this
+  // item's own strings, so it is copied before any is replaced.
+  void SetText(StringView text, bool markup = true) {
     String own(text);
-    Runs = ParseItemText(own);
+    Runs = ParseItemText(markup ? StringView(own) : StringView(PlainMarkup(own)));
     PlainText = PlainTextOf(Runs);
     ItemText = std::move(own);
   }

@@ -266,6 +266,17 @@ const std::array<StringView, kTagCount>& TagTable() {
 
 std::vector<TextRun> ParseItemText(StringView text) { return Parser(text).Run(); }
 
+String PlainMarkup(StringView text) {
+  static constexpr StringView kNoTag = u"<space=0>";
+  String out;
+  out.reserve(text.size());
+  for (const char16_t c : text) {
+    out += c;
+    if (c == u'<') out += kNoTag;
+  }
+  return out;
+}
+
 String PlainTextOf(const std::vector<TextRun>& runs) {
   std::size_t size = 0;
   for (const TextRun& r : runs) size += r.Text.size();

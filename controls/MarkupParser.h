@@ -56,6 +56,11 @@ const std::array<StringView, kTagCount>& TagTable();
 // The runs of a text, in order.
 std::vector<TextRun> ParseItemText(StringView text);
 
+// Markup that shows text as it is: every "<" is followed by "<space=0>", so
+// that no tag can begin there (the pen does not move). The plain text of its
+// runs is the text itself.
+String PlainMarkup(StringView text);
+
 // The texts of all runs concatenated: tags gone, each <br> a CR LF, each cell
 // its text.
 String PlainTextOf(const std::vector<TextRun>& runs);

@@ -123,7 +123,7 @@ void XP_ListBox::AddItem(StringView Item, std::int32_t Index, PicturePtr img, bo
     throw std::overflow_error("XP_ListBox: the list cannot hold more items");
   }
   ListItem item;
-  item.SetText(Item);
+  item.SetText(Item, itemMarkup_);
   item.Picture = std::move(img);
   if (Index >= 0 && Index < ListCount()) {
     items_.insert(items_.begin() + Index, std::move(item));
@@ -261,6 +261,13 @@ void XP_ListBox::SetFullRowSelect(bool value) {
   Changed(u"FullRowSelect");
 }
 
+void XP_ListBox::SetItemMarkup(bool value) {
+  if (value == itemMarkup_) return;
+  itemMarkup_ = value;
+  for (ListItem& item : items_) item.SetText(item.ItemText, itemMarkup_);
+  Refresh();
+}
+
 void XP_ListBox::SetCleanOnClick(bool value) {
   cleanOnClick_ = value;
   Changed(u"CleanOnClick");
@@ -301,7 +308,7 @@ String XP_ListBox::List(std::int32_t Index) const {
 void XP_ListBox::SetList(std::int32_t Index, StringView value) {
   ListItem* item = At(Index, "List");
   if (item == nullptr) return;
-  item->SetText(value);
+  item->SetText(value, itemMarkup_);
   Repaint();
 }
 

@@ -118,6 +118,12 @@ class XP_ListBox : public forms::Container {
   void SetFullRowSelect(bool value);
   [[nodiscard]] bool CleanOnClick() const { return cleanOnClick_; }
   void SetCleanOnClick(bool value);
+  // Whether item texts are markup (the default). False: every text is shown
+  // as it is, "<" included (PlainMarkup), and List still gives it back as
+  // stored. Applies to the items there are and to those added later. Not
+  // stored with the design properties.
+  [[nodiscard]] bool ItemMarkup() const { return itemMarkup_; }
+  void SetItemMarkup(bool value);
   [[nodiscard]] std::int32_t ListCount() const { return static_cast<std::int32_t>(items_.size()); }
   [[nodiscard]] std::int32_t ListIndex() const { return listIndex_; }
   // Out of range (-1 included): nothing. Otherwise selects the item (alone
@@ -226,6 +232,7 @@ class XP_ListBox : public forms::Container {
   Colour selectionColor_ = kDefaultSelectionColor;
   bool fullRowSelect_ = true;
   bool cleanOnClick_ = false;
+  bool itemMarkup_ = true;
   std::int32_t itemHeight_ = 0;
   std::int32_t imageWidth_ = kDefaultImageWidth;
   std::int32_t multiSelect_ = 0;

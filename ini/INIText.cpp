@@ -1,6 +1,8 @@
 // clsINI: the text parser and writer, and the byte and file wrappers.
 // Both directions are single passes over the text: no search restarts from
 // the beginning and the output is sized before it is filled.
+#include <string>
+#include <string_view>
 #include <utility>
 
 #include "ini/clsINI.h"
@@ -120,6 +122,32 @@ bool clsINI::OpenFile(platform::Files& files, StringView path) {
   }
   OpenBuf(bytes);
   return true;
+}
+
+std::string clsINI::CrLfLineEnds(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 8);
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const char c = bytes[i];
+    if (c != '\r' && c != '\n') {
+      out += c;
+      continue;
+    }
+    out += "\r\n";
+    if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+  }
+  return out;
+}
+
+clsINI::FileRead clsINI::OpenDataFile(platform::Files& files, StringView path) {
+  if (!files.FileExists(path)) return FileRead::kMissing;
+  std::string bytes;
+  if (!files.ReadFile(path, bytes)) {
+    Clean();
+    return FileRead::kUnreadable;
+  }
+  OpenBuf(CrLfLineEnds(bytes));
+  return FileRead::kRead;
 }
 
 bool clsINI::SaveFile(platform::Files& files, StringView path) const {

@@ -54,6 +54,11 @@ bool clsINI::CanStoreKey(StringView name, StringView value) {
   return name.find(u']', 2) == StringView::npos && value.find(u']') == StringView::npos;
 }
 
+bool clsINI::CanStoreDataKey(StringView name, StringView value) {
+  const auto lineEnd = [](StringView s) { return s.find_first_of(u"\r\n") != StringView::npos; };
+  return !lineEnd(name) && !lineEnd(value) && CanStoreKey(name, value);
+}
+
 bool clsINI::CanStoreSection(StringView name) {
   return !IsSpaces(name) && !HasCrLf(name) && name.find(u']', 1) == StringView::npos;
 }

@@ -45,7 +45,9 @@
 // (text::FromAnsi/ToAnsi: the ANSI code page on Windows, Windows-1251 on
 // Linux and in the simulation), one byte per character; a character the
 // code page cannot hold is written as "?". No byte-order mark, no added line
-// break; an empty document is zero bytes.
+// break; an empty document is zero bytes. OpenDataFile reads a file with
+// any line ends (CR LF, LF, CR) as CR LF lines and tells a missing file
+// from one that cannot be read; every save writes CR LF.
 //
 // LOOKUPS
 // Section and key names are found with spaces (U+0020 only, not tabs)
@@ -129,6 +131,22 @@ class clsINI {
   // returned; files.LastError() says why. The document is unchanged.
   bool SaveFile(platform::Files& files, StringView path) const;
 
+  // What OpenDataFile found at the path.
+  enum class FileRead {
+    kRead,        // the file was read into the document
+    kMissing,     // no file there (nothing, a directory, ""): the document is as it was
+    kUnreadable,  // a file is there but could not be read: the document is empty
+  };
+  // Reads a data file the way people edit them: as OpenFile, except that
+  // every line end (CR LF, a lone LF, a lone CR) ends a line, so that a file
+  // saved by an editor that writes LF or CR holds the same keys; SaveFile
+  // writes CR LF again. A caller must not write over a file that was
+  // kUnreadable: its content was never seen. Keys for a document read this
+  // way are checked with CanStoreDataKey.
+  FileRead OpenDataFile(platform::Files& files, StringView path);
+  // The bytes with every line end (CR LF, LF, CR) made CR LF.
+  [[nodiscard]] static std::string CrLfLineEnds(std::string_view bytes);
+
   // Empties the document: SectionCount 0.
   void Clean();
 
@@ -189,6 +207,9 @@ class clsINI {
   // holds no CR LF, and the line is not taken for a section header (a name
   // beginning with "[" with a "]" from the third character on).
   [[nodiscard]] static bool CanStoreKey(StringView name, StringView value);
+  // CanStoreKey for a file read back by OpenDataFile, where a lone CR or LF
+  // ends a line too: neither the name nor the value holds one.
+  [[nodiscard]] static bool CanStoreDataKey(StringView name, StringView value);
   // Whether "[" + name + "]" reads back as a header that finds this
   // section: the name is not "" nor spaces only, holds no CR LF, and holds
   // no "]" after its first character.

@@ -241,6 +241,9 @@ class SimFiles final : public platform::Files {
   void InterruptWrites(bool interrupt) { interruptWrites_ = interrupt; }
   // Files RemoveFile refuses while inUse says so (a running executable).
   void SetInUse(std::function<bool(StringView)> inUse) { inUse_ = std::move(inUse); }
+  // Files that exist but ReadFile cannot read while unreadable says so (no
+  // permission, locked by another program).
+  void SetUnreadable(std::function<bool(StringView)> unreadable) { unreadable_ = std::move(unreadable); }
   [[nodiscard]] int Writes() const { return writes_; }
 
  private:
@@ -248,6 +251,7 @@ class SimFiles final : public platform::Files {
   bool failWrites_ = false;
   bool interruptWrites_ = false;
   std::function<bool(StringView)> inUse_;
+  std::function<bool(StringView)> unreadable_;
   int writes_ = 0;
   String lastError_;
 };

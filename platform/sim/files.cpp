@@ -43,6 +43,7 @@ std::optional<std::uint64_t> SimFiles::FileLength(StringView path) {
 }
 
 bool SimFiles::ReadFile(StringView path, std::string& bytes) {
+  if (unreadable_ && unreadable_(path) && FileExists(path)) return Fail("ReadFile: simulated permission denied");
   std::ifstream in(fs::path(path), std::ios::binary);
   if (!in) return Fail("ReadFile: cannot open");
   std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

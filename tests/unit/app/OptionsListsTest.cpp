@@ -73,16 +73,77 @@ TEST_F(AppTest, AFailedSaveKeepsTheOldFileAndTheEditsAndSaysSo) {
   ASSERT_TRUE(Start());
   F().lstBlock->AddItem(u"game.exe");
   p_.files().FailWrites(true);
+  const std::size_t before = BalloonCount();
   F().cmdOK_Click();
   EXPECT_EQ(ReadFile("Blocks.txt"), "calc.exe=1\r\n");
-  bool named = false;
-  for (const auto& b : p_.tray().Balloons()) {
-    if (b.title == u"Blocks.txt" && b.text == msg::kSaveFailed && b.flags == kWarning) named = true;
-  }
-  EXPECT_TRUE(named) << "a warning names the file";
+  ASSERT_EQ(BalloonCount(), before + 1) << "one warning for the three files";
+  const auto& b = p_.tray().Balloons().back();
+  EXPECT_EQ(b.title, u"Options.cfg, Exclamations.txt, Blocks.txt");
+  EXPECT_EQ(b.text, msg::kSaveFailed);
+  EXPECT_EQ(b.flags, kWarning);
   p_.files().FailWrites(false);
   F().cmdOK_Click();
   EXPECT_EQ(ReadFile("Blocks.txt"), "calc.exe=1\r\ngame.exe=0\r\n") << "the edit was kept for the next save";
+}
+
+TEST_F(AppTest, AFailedSaveAtTheFirstStartIsShownOnceTheIconIsThere) {
+  p_.files().FailWrites(true);
+  ASSERT_TRUE(Start());
+  ASSERT_EQ(BalloonCount(), 2U);
+  EXPECT_EQ(p_.tray().Balloons()[0].title, u"Process Drovak 1.3 - Что это?");
+  EXPECT_EQ(LastBalloon(), String(u"Options.cfg: ") + msg::kSaveFailed);
+  EXPECT_FALSE(p_.tray().Balloons().back().withdrawn);
+}
+
+TEST_F(AppTest, OptionsReadAnyLineEndsAndAreWrittenBackWithCrLf) {
+  for (const char* eol : {"\n", "\r", "\r\n"}) {
+    const std::string file = std::string("; mine") + eol + "AutoStart=False" + eol + "ShowOnHotKey=True" + eol +
+                             "Enabled=True" + eol + "TipBlock=True" + eol;
+    WriteFile("Options.cfg", file);
+    ASSERT_TRUE(Start());
+    EXPECT_FALSE(F().FirstRun());
+    EXPECT_EQ(F().chkAutoStart->Value(), 0);
+    EXPECT_EQ(F().chkHKShow->Value(), 1);
+    EXPECT_TRUE(F().Enabled());
+    EXPECT_EQ(F().chkTip_Good->Value(), 0);
+    EXPECT_EQ(F().chkTip_Block->Value(), 1);
+    EXPECT_EQ(ReadFile("Options.cfg"), file) << "not rewritten at start";
+    F().cmdOK_Click();
+    EXPECT_EQ(ReadFile("Options.cfg"),
+              "; mine\r\nAutoStart=False\r\nShowOnHotKey=True\r\nEnabled=True\r\nTipBlock=True\r\n"
+              "TipNormal=False\r\nTipIgnore=False\r\n");
+    form_.reset();
+  }
+}
+
+// A file that is there but cannot be read is never written over: its
+// content was never seen.
+TEST_F(AppTest, AnUnreadableFileRunsOnDefaultsSaysSoOnceAndIsNeverWritten) {
+  WriteFile("Options.cfg", "AutoStart=False\r\nEnabled=False\r\n");
+  WriteFile("Blocks.txt", "game.exe=1\r\n");
+  WriteFile("Exclamations.txt", "vlc.exe=1\r\n");
+  p_.files().SetUnreadable([](StringView path) { return !path.ends_with(u"Exclamations.txt"); });
+  ASSERT_TRUE(Start());
+  EXPECT_FALSE(F().FirstRun()) << "no introduction, no defaults written";
+  EXPECT_TRUE(F().Enabled());
+  EXPECT_EQ(F().chkTip_Good->Value(), 1);
+  EXPECT_EQ(F().chkAutoStart->Value(), 0) << "autostart as the Run value has it";
+  EXPECT_EQ(RunValue(), u"");
+  EXPECT_EQ(F().lstBlock->ListCount(), 0);
+  ASSERT_EQ(BalloonCount(), 1U) << "said once, in one balloon";
+  const auto& b = p_.tray().Balloons().back();
+  EXPECT_EQ(b.title, u"Options.cfg, Blocks.txt");
+  EXPECT_EQ(b.text, String(u"Options.cfg: ") + msg::kOptionsUnreadable + u"\r\nBlocks.txt: " + msg::kListUnreadable);
+  EXPECT_EQ(b.flags, kWarning);
+
+  F().lstBlock->AddItem(u"new.exe");
+  F().lstEXEList->AddItem(u"tool.exe");
+  F().cmdOK_Click();
+  F().Unload();
+  EXPECT_EQ(BalloonCount(), 1U) << "no more warnings";
+  EXPECT_EQ(ReadFile("Options.cfg"), "AutoStart=False\r\nEnabled=False\r\n");
+  EXPECT_EQ(ReadFile("Blocks.txt"), "game.exe=1\r\n");
+  EXPECT_EQ(ReadFile("Exclamations.txt"), "vlc.exe=1\r\ntool.exe=0\r\n") << "a readable list is saved";
 }
 
 TEST_F(AppTest, ListsLoadFirstOccurrenceAndNeverBothListsNorTheShell) {
@@ -174,6 +235,54 @@ TEST_F(AppTest, BlockPageAddsDeletesAndSaves) {
   F().lstEXEList->Clear();
   F().cmdOK_Click();
   EXPECT_EQ(ReadFile("Exclamations.txt"), "") << "an empty list is a zero-length file";
+}
+
+// On Linux a process name may hold "<": entries are names, never markup.
+TEST_F(AppTest, ListEntriesShowAsTheyAreAndStayPlainNames) {
+  WriteFile("Exclamations.txt", "<b>a.exe=1\r\n");
+  WriteFile("Options.cfg", "Enabled=False\r\n");
+  ASSERT_TRUE(Start());
+  F().txtBlock->SetText(u"<i>b<br>.exe");
+  F().cmdBlock_Add->Click.Raise();
+  for (const controls::XP_ListBox* list : {F().lstEXEList.get(), F().lstBlock.get()}) {
+    ASSERT_EQ(list->ListCount(), 1);
+    const controls::ListItem& item = list->ItemAt(0);
+    EXPECT_EQ(item.PlainText, item.ItemText) << "shown as stored";
+    for (const controls::TextRun& run : item.Runs) EXPECT_FALSE(run.Bold || run.Italic);
+  }
+  EXPECT_EQ(F().lstBlock->List(0), u"<i>b<br>.exe");
+  EXPECT_TRUE(F().IsException(u"<B>A.exe", false));
+  EXPECT_TRUE(F().IsBlocked(u"<i>b<br>.exe", true));
+  F().cmdOK_Click();
+  EXPECT_EQ(ReadFile("Exclamations.txt"), "<b>a.exe=1\r\n");
+  EXPECT_EQ(ReadFile("Blocks.txt"), "<i>b<br>.exe=0\r\n");
+}
+
+// The text box and Ctrl+Alt+click (the process page goes through the text
+// box's action) refuse a name that the list file could not hold.
+TEST_F(AppTest, NamesTheListFilesCannotHoldAreRefusedWhenAdded) {
+  WriteFile("Options.cfg", "Enabled=True\r\n");
+  ASSERT_TRUE(Start());
+  F().Show();
+  for (const StringView name : {u"a=b.exe", u"[x].exe", u"bad\nname.exe", u"[x.exe"}) {
+    const bool storable = name == u"[x.exe";
+    for (const bool hotKey : {false, true}) {
+      if (hotKey) {
+        const ProcessId id = RunInFront(u"C:/apps/" + String(name));
+        Chord(platform::vk::kLButton);
+        p_.processes().End(id);
+      } else {
+        F().txtBlock->SetText(name);
+        F().cmdBlock_Add->Click.Raise();
+      }
+      const auto& shown = p_.tray().Balloons().back();
+      EXPECT_EQ(shown.title, name);
+      EXPECT_EQ(shown.text == msg::kCannotStore, !storable) << text::ToUtf8(name) << " hot key " << hotKey;
+      EXPECT_EQ((hotKey ? *F().lstEXEList : *F().lstBlock).ListCount(), storable ? 1 : 0) << text::ToUtf8(name);
+      F().lstBlock->Clear();
+      F().lstEXEList->Clear();
+    }
+  }
 }
 
 // Which names are leftovers is the file port's (tests/contract/FilesContract).

@@ -96,16 +96,50 @@ TEST_F(AppTest, TrayMenuTogglesShowsAndExits) {
   EXPECT_EQ(ReadFile("Blocks.txt"), "");
   EXPECT_EQ(p_.tray().IconCount(), 1U);
 
-  // "Выход" writes only the options and removes the icon.
+  // "Выход" writes the options and both lists and removes the icon.
   F().lstBlock->AddItem(u"new.exe");
   std::filesystem::remove(dir_.Path() / "Options.cfg");
   p_.dialogs().QueueMenuAnswer(menu::kExit);
   p_.tray().Click(trayWindow, platform::button::kRight);
   p_.loop().Advance(10);
   EXPECT_EQ(ReadFile("Options.cfg").find("Enabled=False\r\n") != std::string::npos, true);
-  EXPECT_EQ(ReadFile("Blocks.txt"), "");
+  EXPECT_EQ(ReadFile("Blocks.txt"), "new.exe=0\r\n");
   EXPECT_EQ(p_.tray().IconCount(), 0U);
   EXPECT_FALSE(F().BlockTimerRunning());
+}
+
+// The warning of a failed save at "Выход" stays on show until the icon goes:
+// kExitWarningMs later, or at a click on the icon.
+TEST_F(AppTest, AFailedSaveAtExitIsShownBeforeTheIconGoes) {
+  WriteFile("Options.cfg", "Enabled=True\r\n");
+  for (const bool click : {false, true}) {
+    ASSERT_TRUE(Start());
+    F().txtBlock->SetText(u"a.exe");
+    F().cmdBlock_Add->Click.Raise();  // a temporary icon whose timer must not withdraw the warning
+    p_.files().FailWrites(true);
+    F().mnuExit_Click();
+    EXPECT_FALSE(F().BlockTimerRunning());
+    const auto* shown = p_.tray().ShownBalloon();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->title, u"Options.cfg, Exclamations.txt, Blocks.txt");
+    EXPECT_EQ(shown->text, msg::kSaveFailedAtExit);
+    if (click) {
+      p_.tray().Click(static_cast<std::uint32_t>(F().TrayIcon->hWnd()), platform::button::kLeft);
+      p_.loop().Advance(10);
+      EXPECT_EQ(p_.tray().IconCount(), 0U) << "a click ends it at once";
+    } else {
+      p_.loop().Advance(frmMain::kExitWarningMs - 1);
+      EXPECT_EQ(p_.tray().IconCount(), 1U);
+      EXPECT_EQ(p_.tray().ShownBalloon(), shown);
+      EXPECT_EQ(F().TrayIconId(), 101) << "the normal icon while the warning shows";
+      const std::uint64_t before = p_.loop().Now();
+      p_.loop().Run();
+      EXPECT_EQ(p_.loop().Now(), before + 1) << "the loop ends with the icon";
+      EXPECT_EQ(p_.tray().IconCount(), 0U);
+    }
+    p_.files().FailWrites(false);
+    form_.reset();
+  }
 }
 
 TEST_F(AppTest, TheTemporaryIconStaysThreeAndAHalfSecondsAfterTheLastEvent) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <random>
 #include <string>
 
 #include "test_util.h"
@@ -29,6 +31,19 @@ std::int32_t NumberOf(StringView value) {
   const auto runs = ParseItemText(u"<left=" + String(value) + u">");
   EXPECT_EQ(runs.size(), 1U);
   return runs.empty() ? -2 : runs[0].OffsetX;
+}
+
+// Any text, tags and all, comes out of PlainMarkup's markup as itself.
+TEST(MarkupParser, PlainMarkupShowsAnyTextAsItIs) {
+  std::mt19937 random(5);
+  const String pieces[] = {u"<", u">", u"b", u"<b>", u"</b>", u"<br>", u"<td w=5>", u"<color=255>", u"<img=1,2,3>", u"x"};
+  for (int round = 0; round < 300; ++round) {
+    String text;
+    for (auto n = random() % 8; n > 0; --n) text += pieces[random() % std::size(pieces)];
+    const auto runs = ParseItemText(PlainMarkup(text));
+    EXPECT_EQ(PlainTextOf(runs), text);
+    for (const TextRun& run : runs) EXPECT_TRUE(run.Kind == RunText || (run.Kind == RunImage && run.RunWidth == 0));
+  }
 }
 
 TEST(TagTable, HoldsTheFourteenTagsInIdentityOrder) {

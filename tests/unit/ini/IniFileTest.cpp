@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 #include "IniTestUtil.h"
 #include "ini/clsINI.h"
@@ -132,6 +133,44 @@ TEST_F(IniFile, SavedFileReadsBackAsTheSameDocument) {
   clsINI back;
   ASSERT_TRUE(back.OpenFile(files_, folder_.File("a.ini")));
   EXPECT_EQ(Dump(back), Dump(doc));
+}
+
+// Data files as people edit them: any line end ends a line; a missing file
+// and an unreadable one are told apart.
+TEST_F(IniFile, DataFilesReadAnyLineEndsAndTellMissingFromUnreadable) {
+  EXPECT_EQ(clsINI::CrLfLineEnds("\r\r\n\n\rx\n"), "\r\n\r\n\r\n\r\nx\r\n");
+  Write("Options.cfg", "a=1\n;c\rb=2");
+  clsINI doc;
+  ASSERT_EQ(doc.OpenDataFile(files_, folder_.File("Options.cfg")), clsINI::FileRead::kRead);
+  EXPECT_EQ(doc.SaveString(), u"a=1\r\n;c\r\nb=2");
+  EXPECT_EQ(doc.OpenDataFile(files_, folder_.File("missing.cfg")), clsINI::FileRead::kMissing);
+  EXPECT_EQ(doc.OpenDataFile(files_, folder_.Str()), clsINI::FileRead::kMissing);
+  EXPECT_EQ(doc.GetKeyValue(u"", u"a"), u"1") << "a missing file changes nothing";
+  files_.SetUnreadable([](StringView) { return true; });
+  EXPECT_EQ(doc.OpenDataFile(files_, folder_.File("Options.cfg")), clsINI::FileRead::kUnreadable);
+  EXPECT_EQ(doc.SectionCount(), 0);
+}
+
+// Whatever name CanStoreDataKey accepts comes back from the file as the one
+// key it was; what it refuses would not.
+TEST_F(IniFile, DataKeysThatCanBeStoredReadBackAsThemselves) {
+  std::mt19937 random(7);
+  constexpr StringView kAlphabet = u"a=[] \r\n;";
+  int stored = 0;
+  for (int round = 0; round < 400; ++round) {
+    String name;
+    for (auto n = random() % 6; n > 0; --n) name += kAlphabet[random() % kAlphabet.size()];
+    clsINI doc;
+    const bool accepted = doc.SetKeyValue(u"", name, u"1") && clsINI::CanStoreDataKey(name, u"1");
+    ASSERT_TRUE(doc.SaveFile(files_, folder_.File("Blocks.txt")));
+    clsINI back;
+    back.OpenDataFile(files_, folder_.File("Blocks.txt"));
+    const bool same = back.Enum_GetSectionCount() == 1 && back.Enum_GetKeyCount(0) == 2 &&
+                      back.Enum_GetKeyName(0, 0) == name && back.Enum_GetKeyValue(0, 0) == u"1";
+    EXPECT_EQ(same, accepted) << pd::text::ToUtf8(name);
+    stored += accepted ? 1 : 0;
+  }
+  EXPECT_GT(stored, 50);
 }
 
 }  // namespace
