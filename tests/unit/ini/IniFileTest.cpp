@@ -78,7 +78,7 @@ TEST_F(IniFile, EmptyFileGivesEmptyDocument) {
 TEST_F(IniFile, SavesExactBytesWithoutMarkOrAddedBreak) {
   clsINI doc = Parse(u";Опции\r\nAutoStart=True");
   ASSERT_TRUE(doc.SaveFile(files_, folder_.File("Options.cfg")));
-  EXPECT_EQ(Read("Options.cfg"), ";\xCE\xEF\xF6\xE8\xE8\r\nAutoStart=True");
+  EXPECT_EQ(Read("Options.cfg"), ";Опции\r\nAutoStart=True");
 
   clsINI empty;
   ASSERT_TRUE(empty.SaveFile(files_, folder_.File("Options.cfg")));
