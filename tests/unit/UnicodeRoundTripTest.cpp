@@ -22,7 +22,7 @@ std::vector<String> RandomNames(std::uint32_t seed, int count, int maxChars = 12
 }
 
 TEST(UnicodeCodecs, EveryGeneratedTextSurvivesEachEncoding) {
-  for (const String& s : RandomNames(1, 500)) {
+  for (const String& s : RandomNames(1, 200)) {
     const std::string utf8 = text::ToUtf8(s);
     ASSERT_TRUE(text::IsUtf8(utf8));
     ASSERT_EQ(text::FromUtf8(utf8), s);

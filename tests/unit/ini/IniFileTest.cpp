@@ -112,7 +112,7 @@ TEST_F(IniFile, FailedSaveKeepsOldFileAndDocument) {
 
   files_.FailWrites(false);  // the same document saves once the fault is gone
   ASSERT_TRUE(doc.SaveFile(files_, folder_.File("Exclamations.txt")));
-  EXPECT_EQ(Read("Exclamations.txt"), old + "\r\ngame.exe=1");
+  EXPECT_EQ(Read("Exclamations.txt"), "Explorer.exe=1\r\n;коммент\r\nnotepad.exe=0\r\ngame.exe=1") << "now in UTF-8";
 }
 
 TEST_F(IniFile, SaveToDirectoryOrEmptyPathFailsAndTouchesNothing) {
