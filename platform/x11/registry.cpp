@@ -79,7 +79,7 @@ class LinuxRegistry final : public HiveRegistry {
     if (!HiveRegistry::QueryInfoKey(key, out)) return false;
     for (const auto& e : Entries()) {
       ++out.values;
-      out.maxValueName = std::max(out.maxValueName, static_cast<std::uint32_t>(e.name.size()));
+      out.maxValueName = std::max(out.maxValueName, static_cast<std::uint32_t>(text::FromUtf8(e.name).size()));
       out.maxValueData = std::max(out.maxValueData, static_cast<std::uint32_t>(e.command.size() + 1));
     }
     info = out;
