@@ -206,7 +206,23 @@ bool IsUtf8(std::string_view bytes) {
 String FromUtf8OrCp1251(std::string_view bytes) {
   constexpr std::string_view kBom = "\xEF\xBB\xBF";
   if (bytes.substr(0, kBom.size()) == kBom) bytes.remove_prefix(kBom.size());
-  return IsUtf8(bytes) ? FromUtf8(bytes) : FromCp1251(bytes);
+  // One pass while it is UTF-8; the first byte that is not gives it up.
+  String out;
+  out.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (b < 0x80) {
+      out += static_cast<char16_t>(b);
+      ++i;
+      continue;
+    }
+    char32_t c = 0;
+    const std::size_t len = DecodeUtf8(bytes, i, c);
+    if (len == 0) return FromCp1251(bytes);
+    AppendUtf16(out, c);
+    i += len;
+  }
+  return out;
 }
 
 std::size_t CutWhole(StringView s, std::size_t n) {
