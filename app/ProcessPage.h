@@ -35,7 +35,8 @@
 //   block list through AddToBlockList, which unticks chkBlock_Active, puts
 //   the name into txtBlock and runs the Click action of cmdBlock_Add.
 // - cmdSaveLog: asks for a file with the SaveDialog and writes the report
-//   (Report) in the platform's 8-bit code page in one atomic write: the
+//   (Report) in the platform's file text (text::ToFileText: the ANSI code
+//   page on Windows, UTF-8 on Linux) in one atomic write: the
 //   file is written whole or left as it was; a failure shows a warning
 //   balloon titled with the file's name.
 #pragma once
@@ -93,7 +94,7 @@ class ProcessPage {
   void cmdSaveLog_Click();
 
   // The report of the current list under a window caption, lines ended by
-  // CR LF, as text (the file holds it in the 8-bit code page).
+  // CR LF, as text (the file holds it in the platform's file text).
   [[nodiscard]] String Report(StringView caption);
   // A name or path as list markup that shows exactly the text.
   [[nodiscard]] static String PlainMarkup(StringView text);

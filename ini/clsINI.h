@@ -41,13 +41,16 @@
 // very start are dropped, and anything after the "]" of a header is dropped.
 //
 // BYTES AND FILES
-// OpenBuf/SaveBuf convert through the platform's single-byte code page
-// (text::FromAnsi/ToAnsi: the ANSI code page on Windows, Windows-1251 on
-// Linux and in the simulation), one byte per character; a character the
-// code page cannot hold is written as "?". No byte-order mark, no added line
-// break; an empty document is zero bytes. OpenDataFile reads a file with
-// any line ends (CR LF, LF, CR) as CR LF lines and tells a missing file
-// from one that cannot be read; every save writes CR LF.
+// OpenBuf/SaveBuf convert through the platform's file text
+// (text::FromFileText/ToFileText). Windows: the ANSI code page, one byte per
+// character; a character it cannot hold is written as "?". Linux and the
+// simulation: UTF-8, so every character survives; bytes that are not UTF-8
+// (a file of an earlier build, a list copied from Windows) read as
+// Windows-1251 and are written back as UTF-8, and a UTF-8 byte-order mark
+// is dropped. No byte-order mark, no added line break is written; an empty
+// document is zero bytes. OpenDataFile reads a file with any line ends (CR LF,
+// LF, CR) as CR LF lines and tells a missing file from one that cannot be
+// read; every save writes CR LF.
 //
 // LOOKUPS
 // Section and key names are found with spaces (U+0020 only, not tabs)

@@ -1,13 +1,18 @@
 // Registry port: keys under the four predefined roots, holding named, typed
 // values, in the shape of the system's ANSI registry calls.
 //
-// Names and data are bytes in the platform's single-byte code page (see
-// text.h); callers convert. Names never contain NUL. Key and value names are
-// compared without regard to letter case, and a name keeps the form it was
-// created with. Values enumerate in the order they were created; subkeys in
+// Key and value names, and the data of the string types (REG_SZ,
+// REG_EXPAND_SZ, REG_MULTI_SZ), are UTF-8 on every backend, so that any
+// character survives; other data are bytes, passed unchanged. Callers
+// convert. Names never contain NUL. Key and value names are compared
+// without regard to letter case, and a name keeps the form it was created
+// with. Values enumerate in the order they were created; subkeys in
 // the order of their upper-cased names.
 //
-// Windows: advapi32. Simulation: an in-memory hive. Linux: a hive in a file
+// Windows: advapi32's wide calls (the stored value is the same as the ANSI
+// calls store for text the ANSI code page holds; a path that it cannot hold,
+// such as a program in a folder named in another script, survives too).
+// Simulation: an in-memory hive. Linux: a hive in a file
 // under the user's configuration folder, with the values of the current
 // user's ...\CurrentVersion\Run key kept as XDG autostart entries.
 #pragma once
@@ -42,8 +47,9 @@ inline constexpr std::size_t kRegMaxValueName = 16383;
 // An open key; 0 is "no key". Every key a call returns must be closed.
 using RegKey = std::uintptr_t;
 
-// What RegQueryInfoKey tells about a key. Lengths count bytes of the
-// single-byte code page, without a terminating NUL.
+// What RegQueryInfoKey tells about a key. Name lengths count UTF-16 code
+// units, without a terminating NUL; data sizes count bytes as the store
+// keeps them (UTF-16 on Windows, UTF-8 in the hive).
 struct RegKeyInfo {
   std::uint32_t subKeys = 0;
   std::uint32_t maxSubKeyName = 0;

@@ -27,26 +27,45 @@ char16_t UpperFold(char16_t c) {
 }
 
 // ---- Text form of the hive --------------------------------------------------
-// Names and data are code-page bytes; the file shows them as UTF-8, with
-// %XX for control bytes, '%', '"' and the one unassigned byte, so that every
-// byte survives and every record stays on one line.
+// Names and string data are UTF-8 and the file shows them as they are; %XX
+// stands for control bytes, '%', '"' and every byte that is not part of a
+// whole UTF-8 sequence (binary data), so that every byte survives and every
+// record stays on one line.
+//
+// Files of the first version held names and data in Windows-1251, shown as
+// UTF-8 with the one unassigned byte 0x98 escaped; they are read into the
+// same values in UTF-8 and written back in the present form.
 
-bool NeedsEscape(unsigned char b) { return b < 0x20 || b == 0x7F || b == '%' || b == '"' || b == 0x98; }
+constexpr std::string_view kLegacyHeader = "ProcessDrovak registry 1";
+
+bool NeedsEscape(unsigned char b) { return b < 0x20 || b == 0x7F || b == '%' || b == '"'; }
 
 std::string Escape(std::string_view bytes) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(bytes.size());
-  for (char ch : bytes) {
-    const auto b = static_cast<unsigned char>(ch);
-    if (NeedsEscape(b)) {
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    std::size_t whole = 1;
+    if (b >= 0x80) {
+      // The longest prefix of the next four bytes that is one character.
+      whole = 0;
+      for (std::size_t n = 2; n <= 4 && whole == 0 && i + n <= bytes.size(); ++n) {
+        const std::string_view seq = bytes.substr(i, n);
+        if (text::IsUtf8(seq)) whole = n;
+      }
+    }
+    if (whole > 1) {
+      out += bytes.substr(i, whole);
+      i += whole;
+    } else if (NeedsEscape(b) || b >= 0x80) {
       out += '%';
       out += kHex[b >> 4];
       out += kHex[b & 15];
-    } else if (b < 0x80) {
-      out += ch;
+      ++i;
     } else {
-      out += text::ToUtf8(text::FromCp1251(std::string_view(&ch, 1)));
+      out += static_cast<char>(b);
+      ++i;
     }
   }
   return out;
@@ -59,25 +78,40 @@ int HexDigit(char16_t c) {
   return -1;
 }
 
-bool Unescape(std::string_view utf8, std::string& bytes) {
-  const String s = text::FromUtf8(utf8);
+// The bytes a field of the file stands for. In a legacy file each character
+// stands for its Windows-1251 byte.
+bool Unescape(std::string_view field, bool legacy, std::string& bytes) {
   bytes.clear();
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == u'%') {
-      if (i + 2 >= s.size()) return false;
-      const int hi = HexDigit(s[i + 1]);
-      const int lo = HexDigit(s[i + 2]);
+  std::string run;  // characters of a legacy file not yet turned into bytes
+  auto flush = [&] {
+    if (legacy) bytes += text::ToCp1251(text::FromUtf8(run));
+    run.clear();
+  };
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (field[i] == '%') {
+      if (i + 2 >= field.size()) return false;
+      const int hi = HexDigit(static_cast<unsigned char>(field[i + 1]));
+      const int lo = HexDigit(static_cast<unsigned char>(field[i + 2]));
       if (hi < 0 || lo < 0) return false;
+      flush();
       bytes += static_cast<char>(hi * 16 + lo);
       i += 2;
-    } else if (s[i] == u'"') {
+    } else if (field[i] == '"') {
       return false;
+    } else if (legacy) {
+      run += field[i];
     } else {
-      bytes += text::ToCp1251(StringView(&s[i], 1));
+      bytes += field[i];
     }
   }
+  flush();
   return true;
 }
+
+// A name or string of a legacy file, from Windows-1251 to UTF-8.
+void Recode(std::string& bytes) { bytes = text::ToUtf8(text::FromCp1251(bytes)); }
+
+bool IsStringType(std::uint32_t type) { return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz; }
 
 bool IsCleanString(std::string_view data) {
   return !data.empty() && data.back() == '\0' && data.find('\0') == data.size() - 1;
@@ -125,11 +159,12 @@ bool ParseUnsigned(std::string_view s, int base, std::uint32_t& n) {
 }
 
 // One value line: "name"=sz:"text" | expand:"text" | dword:hhhhhhhh | type(N):"bytes"
-bool ParseValue(std::string_view line, RegistryHive::Value& v) {
+bool ParseValue(std::string_view line, bool legacy, RegistryHive::Value& v) {
   if (line.size() < 3 || line[0] != '"') return false;
   const std::size_t close = line.find('"', 1);
   if (close == std::string_view::npos || close + 1 >= line.size() || line[close + 1] != '=') return false;
-  if (!Unescape(line.substr(1, close - 1), v.name)) return false;
+  if (!Unescape(line.substr(1, close - 1), legacy, v.name)) return false;
+  if (legacy) Recode(v.name);
   std::string_view rest = line.substr(close + 2);
   const std::size_t colon = rest.find(':');
   if (colon == std::string_view::npos) return false;
@@ -144,16 +179,17 @@ bool ParseValue(std::string_view line, RegistryHive::Value& v) {
     return true;
   }
   if (body.size() < 2 || body.front() != '"' || body.back() != '"') return false;
-  if (!Unescape(body.substr(1, body.size() - 2), v.data)) return false;
+  if (!Unescape(body.substr(1, body.size() - 2), legacy, v.data)) return false;
   if (kind == "sz" || kind == "expand") {
     v.type = kind == "sz" ? kRegSz : kRegExpandSz;
     v.data += '\0';
-    return true;
+  } else if (kind.size() > 6 && kind.substr(0, 5) == "type(" && kind.back() == ')') {
+    if (!ParseUnsigned(kind.substr(5, kind.size() - 6), 10, v.type)) return false;
+  } else {
+    return false;
   }
-  if (kind.size() > 6 && kind.substr(0, 5) == "type(" && kind.back() == ')') {
-    return ParseUnsigned(kind.substr(5, kind.size() - 6), 10, v.type);
-  }
-  return false;
+  if (legacy && IsStringType(v.type)) Recode(v.data);
+  return true;
 }
 
 }  // namespace
@@ -181,20 +217,23 @@ bool RegistryHive::SplitPath(std::string_view subKey, Path& path) {
   while (true) {
     const std::size_t end = subKey.find('\\', start);
     const std::string_view name = subKey.substr(start, end == std::string_view::npos ? end : end - start);
-    if (name.empty() || name.size() > kRegMaxKeyName) return false;
+    if (name.empty() || (name.size() > kRegMaxKeyName && text::FromUtf8(name).size() > kRegMaxKeyName)) return false;
     path.emplace_back(name);
     if (end == std::string_view::npos) return true;
     start = end + 1;
   }
 }
 
+// Names that are not UTF-8 (only a caller of the port can make them) match
+// byte for byte: decoded, two different ones could read alike.
 bool RegistryHive::SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && text::EqualsIgnoreCase(text::FromCp1251(a), text::FromCp1251(b));
+  if (a == b) return true;
+  return text::IsUtf8(a) && text::IsUtf8(b) && text::EqualsIgnoreCase(text::FromUtf8(a), text::FromUtf8(b));
 }
 
 bool RegistryHive::SortsBefore(std::string_view a, std::string_view b) {
-  const String wa = text::FromCp1251(a);
-  const String wb = text::FromCp1251(b);
+  const String wa = text::FromUtf8OrCp1251(a);
+  const String wb = text::FromUtf8OrCp1251(b);
   return std::lexicographical_compare(wa.begin(), wa.end(), wb.begin(), wb.end(),
                                       [](char16_t x, char16_t y) { return UpperFold(x) < UpperFold(y); });
 }
@@ -252,6 +291,7 @@ bool RegistryHive::Parse(std::string_view text) {
   *this = RegistryHive();
   bool clean = true;
   bool headerSeen = false;
+  bool legacy = false;
   Key* current = nullptr;
   std::size_t pos = 0;
   while (pos < text.size()) {
@@ -261,7 +301,8 @@ bool RegistryHive::Parse(std::string_view text) {
     pos = end + 1;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (!headerSeen) {
-      if (line != kFileHeader) return false;  // not our file: load nothing
+      legacy = line == kLegacyHeader;
+      if (line != kFileHeader && !legacy) return false;  // not our file: load nothing
       headerSeen = true;
       continue;
     }
@@ -277,8 +318,12 @@ bool RegistryHive::Parse(std::string_view text) {
       const auto r = std::find(kRootNames.begin(), kRootNames.end(), rootName);
       std::string sub;
       Path path;
-      if (r == kRootNames.end() || !Unescape(line.substr(slash + 1, line.size() - slash - 2), sub) ||
-          !SplitPath(sub, path)) {
+      if (r == kRootNames.end() || !Unescape(line.substr(slash + 1, line.size() - slash - 2), legacy, sub)) {
+        clean = false;
+        continue;
+      }
+      if (legacy) Recode(sub);
+      if (!SplitPath(sub, path)) {
         clean = false;
         continue;
       }
@@ -286,7 +331,7 @@ bool RegistryHive::Parse(std::string_view text) {
       continue;
     }
     Value v;
-    if (current == nullptr || !ParseValue(line, v) || v.name.size() > kRegMaxValueName ||
+    if (current == nullptr || !ParseValue(line, legacy, v) || v.name.size() > kRegMaxValueName ||
         v.name.find('\0') != std::string::npos) {
       clean = false;
       continue;
@@ -370,9 +415,10 @@ bool HiveRegistry::QueryInfoKey(RegKey key, RegKeyInfo& info) {
   RegKeyInfo out;
   out.subKeys = static_cast<std::uint32_t>(k->subKeys.size());
   out.values = static_cast<std::uint32_t>(k->values.size());
-  for (const auto& s : k->subKeys) out.maxSubKeyName = std::max(out.maxSubKeyName, static_cast<std::uint32_t>(s.name.size()));
+  auto units = [](const std::string& name) { return static_cast<std::uint32_t>(text::FromUtf8(name).size()); };
+  for (const auto& s : k->subKeys) out.maxSubKeyName = std::max(out.maxSubKeyName, units(s.name));
   for (const auto& v : k->values) {
-    out.maxValueName = std::max(out.maxValueName, static_cast<std::uint32_t>(v.name.size()));
+    out.maxValueName = std::max(out.maxValueName, units(v.name));
     out.maxValueData = std::max(out.maxValueData, static_cast<std::uint32_t>(v.data.size()));
   }
   info = out;

@@ -1,8 +1,8 @@
 // An in-memory registry and the registry port over it: the simulated
 // backend, and, with a file behind it, the Linux backend.
 //
-// The hive keeps the system's rules: names in the single-byte code page
-// (Windows-1251 here), compared without regard to letter case; values in
+// The hive keeps the system's rules: names in UTF-8 (the registry port's
+// text), compared without regard to letter case; values in
 // creation order; subkeys in the order of their upper-cased names; a key
 // with subkeys cannot be deleted; a key opened for reading cannot be
 // written through.
@@ -51,11 +51,13 @@ class RegistryHive {
 
   // The whole hive as text (UTF-8, one line per key and per value) and
   // back. Parse loads every well-formed key and value and returns false
-  // when anything else was found (a damaged or foreign file).
+  // when anything else was found (a damaged or foreign file). It reads the
+  // first version of the text too, whose names and strings were
+  // Windows-1251, into the same values in UTF-8.
   [[nodiscard]] std::string Serialize() const;
   bool Parse(std::string_view text);
 
-  static constexpr std::string_view kFileHeader = "ProcessDrovak registry 1";
+  static constexpr std::string_view kFileHeader = "ProcessDrovak registry 2";
 
  private:
   Key roots_[4];

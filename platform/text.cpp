@@ -20,14 +20,17 @@ constexpr std::array<char16_t, 64> kCp1251High = {
     0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,  // B8
 };
 
-char ToCp1251Byte(char16_t c) {
-  if (c < 0x80) return static_cast<char>(c);
-  if (c >= 0x0410 && c <= 0x044F) return static_cast<char>(c - 0x0410 + 0xC0);
+// The byte of c in Windows-1251, or -1 when the code page lacks it.
+int Cp1251Byte(char16_t c) {
+  if (c < 0x80) return c;
+  if (c >= 0x0410 && c <= 0x044F) return c - 0x0410 + 0xC0;
   for (std::size_t i = 0; i < kCp1251High.size(); ++i) {
-    if (kCp1251High[i] == c) return static_cast<char>(0x80 + i);
+    if (kCp1251High[i] == c) return static_cast<int>(0x80 + i);
   }
-  return '?';
+  return -1;
 }
+
+constexpr unsigned char kEscape = 0x98;  // unassigned in Windows-1251
 
 void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
@@ -47,12 +50,67 @@ void AppendUtf8(std::string& out, char32_t c) {
   }
 }
 
+void AppendUtf16(String& out, char32_t c) {
+  if (c < 0x10000) {
+    out += static_cast<char16_t>(c);
+  } else {
+    c -= 0x10000;
+    out += static_cast<char16_t>(0xD800 + (c >> 10));
+    out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+  }
+}
+
+// The character at s[i] and how many code units it takes; a lone surrogate
+// is U+FFFD.
+char32_t CharAt(StringView s, std::size_t i, std::size_t& units) {
+  units = 1;
+  const char16_t c = s[i];
+  if (IsHighSurrogate(c) && i + 1 < s.size() && IsLowSurrogate(s[i + 1])) {
+    units = 2;
+    return 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+  }
+  if (IsHighSurrogate(c) || IsLowSurrogate(c)) return 0xFFFD;
+  return c;
+}
+
+// One whole UTF-8 sequence at bytes[i]: its character and length, or 0 when
+// the bytes there are not one (a stray or missing continuation byte, an
+// overlong form, a surrogate, a value past U+10FFFF).
+std::size_t DecodeUtf8(std::string_view bytes, std::size_t i, char32_t& c) {
+  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
+  const unsigned char b = byte(i);
+  if (b < 0x80) {
+    c = b;
+    return 1;
+  }
+  std::size_t need = 0;
+  char32_t min = 0;
+  if ((b & 0xE0) == 0xC0) {
+    need = 1, c = b & 0x1F, min = 0x80;
+  } else if ((b & 0xF0) == 0xE0) {
+    need = 2, c = b & 0x0F, min = 0x800;
+  } else if ((b & 0xF8) == 0xF0) {
+    need = 3, c = b & 0x07, min = 0x10000;
+  } else {
+    return 0;
+  }
+  for (std::size_t k = 1; k <= need; ++k) {
+    if (i + k >= bytes.size() || (byte(i + k) & 0xC0) != 0x80) return 0;
+    c = (c << 6) | (byte(i + k) & 0x3F);
+  }
+  if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
+  return need + 1;
+}
+
 }  // namespace
 
 std::string ToCp1251(StringView s) {
   std::string out;
   out.reserve(s.size());
-  for (char16_t c : s) out += ToCp1251Byte(c);
+  for (char16_t c : s) {
+    const int b = Cp1251Byte(c);
+    out += b < 0 ? '?' : static_cast<char>(b);
+  }
   return out;
 }
 
@@ -72,18 +130,53 @@ String FromCp1251(std::string_view bytes) {
   return out;
 }
 
+std::string ToCp1251Lossless(StringView s) {
+  std::string out;
+  out.reserve(s.size());
+  for (std::size_t i = 0; i < s.size();) {
+    std::size_t units = 1;
+    const char32_t c = CharAt(s, i, units);
+    const int b = units == 1 ? Cp1251Byte(static_cast<char16_t>(c)) : -1;
+    if (b >= 0) {
+      out += static_cast<char>(b);
+    } else {
+      out += static_cast<char>(kEscape);
+      AppendUtf8(out, c);
+    }
+    i += units;
+  }
+  return out;
+}
+
+String FromCp1251Lossless(std::string_view bytes) {
+  String out;
+  out.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    char32_t c = 0;
+    std::size_t len = 0;
+    if (static_cast<unsigned char>(bytes[i]) == kEscape && i + 1 < bytes.size() &&
+        static_cast<unsigned char>(bytes[i + 1]) >= 0x80) {
+      len = DecodeUtf8(bytes, i + 1, c);
+      // Only what the code page lacks is ever written so.
+      if (len > 0 && c < 0x10000 && Cp1251Byte(static_cast<char16_t>(c)) >= 0) len = 0;
+    }
+    if (len > 0) {
+      AppendUtf16(out, c);
+      i += len;
+    } else {
+      out += FromCp1251(bytes.substr(i, 1));
+    }
+  }
+  return out;
+}
+
 std::string ToUtf8(StringView s) {
   std::string out;
   out.reserve(s.size());
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    char32_t c = s[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;  // a lone surrogate
-    }
-    AppendUtf8(out, c);
+  for (std::size_t i = 0; i < s.size();) {
+    std::size_t units = 1;
+    AppendUtf8(out, CharAt(s, i, units));
+    i += units;
   }
   return out;
 }
@@ -91,44 +184,50 @@ std::string ToUtf8(StringView s) {
 String FromUtf8(std::string_view bytes) {
   String out;
   out.reserve(bytes.size());
-  std::size_t i = 0;
-  const std::size_t n = bytes.size();
-  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
-  while (i < n) {
-    unsigned char b = byte(i);
-    char32_t c = 0xFFFD;
-    std::size_t len = 1;
+  for (std::size_t i = 0; i < bytes.size();) {
+    char32_t c = 0;
+    const std::size_t len = DecodeUtf8(bytes, i, c);
+    AppendUtf16(out, len > 0 ? c : 0xFFFD);
+    i += len > 0 ? len : 1;
+  }
+  return out;
+}
+
+bool IsUtf8(std::string_view bytes) {
+  for (std::size_t i = 0; i < bytes.size();) {
+    char32_t c = 0;
+    const std::size_t len = DecodeUtf8(bytes, i, c);
+    if (len == 0) return false;
+    i += len;
+  }
+  return true;
+}
+
+String FromUtf8OrCp1251(std::string_view bytes) {
+  constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  if (bytes.substr(0, kBom.size()) == kBom) bytes.remove_prefix(kBom.size());
+  // One pass while it is UTF-8; the first byte that is not gives it up.
+  String out;
+  out.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
     if (b < 0x80) {
-      c = b;
-    } else {
-      std::size_t need = 0;
-      char32_t min = 0;
-      if ((b & 0xE0) == 0xC0) {
-        need = 1, c = b & 0x1F, min = 0x80;
-      } else if ((b & 0xF0) == 0xE0) {
-        need = 2, c = b & 0x0F, min = 0x800;
-      } else if ((b & 0xF8) == 0xF0) {
-        need = 3, c = b & 0x07, min = 0x10000;
-      }
-      bool ok = need > 0;
-      for (std::size_t k = 1; ok && k <= need; ++k) {
-        if (i + k >= n || (byte(i + k) & 0xC0) != 0x80) {
-          ok = false;
-        } else {
-          c = (c << 6) | (byte(i + k) & 0x3F);
-        }
-      }
-      if (ok && c >= min && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF)) {
-        len = need + 1;
-      } else {
-        c = 0xFFFD;
-        len = 1;
-      }
+      out += static_cast<char16_t>(b);
+      ++i;
+      continue;
     }
-    out += c < 0x10000 ? static_cast<char16_t>(c) : u'\uFFFD';
+    char32_t c = 0;
+    const std::size_t len = DecodeUtf8(bytes, i, c);
+    if (len == 0) return FromCp1251(bytes);
+    AppendUtf16(out, c);
     i += len;
   }
   return out;
+}
+
+std::size_t CutWhole(StringView s, std::size_t n) {
+  if (n >= s.size()) return s.size();
+  return n > 0 && IsHighSurrogate(s[n - 1]) && IsLowSurrogate(s[n]) ? n - 1 : n;
 }
 
 String FromAscii(std::string_view ascii) {

@@ -7,12 +7,13 @@
 
 namespace pd {
 
-// Text inside the program: UTF-16, indexed by code unit. Every name, path
-// and caption the program handles lies in the Basic Multilingual Plane, so a
-// code unit is a character; positions counted from 1 and cuts such as "the
-// first 63 characters" work on this string directly. Conversions to the
-// single-byte code page and to UTF-8 happen only at the platform boundary
-// (see text.h).
+// Text inside the program: UTF-16, indexed by code unit. Positions counted
+// from 1 and cuts such as "the first 63 characters" work on this string
+// directly; a character outside the Basic Multilingual Plane (an emoji in a
+// process name) is a surrogate pair, two units, which every conversion
+// keeps together and where a cut would part it, the whole pair goes
+// (text::CutWhole). Conversions to files, the registry, the "ANSI" records
+// and UTF-8 happen only at the platform boundary (see text.h).
 using String = std::u16string;
 using StringView = std::u16string_view;
 

@@ -78,11 +78,11 @@ bool clsReg::ParsePath(StringView keyPath, KeyPath& out) {
   if (!sub.empty() && sub.back() == u'\\') sub.remove_suffix(1);
   if (!known || sub.empty() || sub.front() == u'\\' || sub.back() == u'\\') return false;
   if (sub.find(u"\\\\") != StringView::npos || sub.find(u'\0') != StringView::npos) return false;
-  out.subKey = text::ToAnsi(sub);
+  out.subKey = text::ToUtf8(sub);
   return true;
 }
 
-std::string clsReg::NameBytes(StringView name) { return text::ToAnsi(name); }
+std::string clsReg::NameBytes(StringView name) { return text::ToUtf8(name); }
 
 // ---- Conversions -----------------------------------------------------------------
 
@@ -113,7 +113,7 @@ String clsReg::DataToText(std::uint32_t registryType, std::string_view data) {
       // Everything but the terminating NUL: an inner NUL stays, and a
       // multi-string keeps its parts NUL-separated with one NUL at the end.
       if (data.back() == '\0') data.remove_suffix(1);
-      return text::FromAnsi(data);
+      return text::FromUtf8(data);
     default: return text::FromAnsi(data);
   }
 }
@@ -181,7 +181,8 @@ std::string clsReg::Read_Buf(StringView keyPath, StringView valueName, int& valu
   if (IsStringType(type) && !data.empty() && data.back() == '\0') data.pop_back();
   if (data.empty()) return {};
   valueType = TypeCode(type);
-  return data;
+  // A string's bytes as the platform's files hold text.
+  return IsStringType(type) ? text::ToFileText(text::FromUtf8(data)) : data;
 }
 
 String clsReg::Read(StringView keyPath, StringView valueName) {
@@ -209,7 +210,7 @@ void clsReg::WriteValue(StringView keyPath, StringView valueName, StringView val
       std::size_t start = 0;
       while (true) {
         const std::size_t end = valueText.find(u"\r\n", start);
-        data += text::ToAnsi(valueText.substr(start, end == StringView::npos ? end : end - start));
+        data += text::ToUtf8(valueText.substr(start, end == StringView::npos ? end : end - start));
         data += '\0';
         if (end == StringView::npos) break;
         start = end + 2;
@@ -223,7 +224,7 @@ void clsReg::WriteValue(StringView keyPath, StringView valueName, StringView val
       break;
     default:
       type = valueType == kTypeExpandString ? platform::kRegExpandSz : platform::kRegSz;
-      data = text::ToAnsi(valueText);
+      data = text::ToUtf8(valueText);
       data += '\0';
       break;
   }
@@ -302,7 +303,7 @@ void clsReg::EnumEnd() {
 String clsReg::Enum_GetKey(int index) {
   std::string name;
   if (EnumKey_ == 0 || index < 0 || !reg_.EnumKey(EnumKey_, static_cast<std::uint32_t>(index), name)) return {};
-  return text::FromAnsi(name);
+  return text::FromUtf8(name);
 }
 
 void clsReg::Enum_GetValue(int index, String& valueName, String& valueText, int& valueType) {
@@ -314,7 +315,7 @@ void clsReg::Enum_GetValue(int index, String& valueName, String& valueText, int&
   if (EnumKey_ == 0 || index < 0 || !reg_.EnumValue(EnumKey_, static_cast<std::uint32_t>(index), name, type, data)) {
     return;
   }
-  valueName = text::FromAnsi(name);
+  valueName = text::FromUtf8(name);
   valueText = DataToText(type, data);
   valueType = TypeCode(type);
 }

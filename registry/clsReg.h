@@ -15,9 +15,10 @@
 // one key open from EnumStart to EnumEnd (or the next EnumStart, or the
 // object's end).
 //
-// Names and data pass through the platform's single-byte code page; a
-// character it cannot hold becomes '?', in writing and in looking up alike.
-// Value names are matched whole, without regard to letter case, as the
+// Names and the texts of string values reach the registry whole, whatever
+// their characters (the registry port takes them as UTF-8). Binary data is
+// the text in the platform's "ANSI" code page (text::ToAnsi), one byte per
+// character where the code page holds it. Value names are matched whole, without regard to letter case, as the
 // registry itself matches them. A key path or value name holding a NUL
 // character is refused like an invalid path (the system would cut it there
 // and reach another value).
@@ -75,7 +76,9 @@ class clsReg {
   // The value's data and its type code. An empty array, with valueType left
   // as it was, when nothing is found or the data is empty. A string's
   // terminating NUL is not part of the result (a multi-string keeps the NUL
-  // that ends its last line); other data comes back whole.
+  // that ends its last line), and its text is in the platform's file text
+  // (text::ToFileText: the ANSI code page on Windows, UTF-8 on Linux);
+  // other data comes back whole.
   std::string Read_Buf(StringView keyPath, StringView valueName, int& valueType);
 
   // Creates the key when missing and sets the value. Does nothing for a type
@@ -124,7 +127,7 @@ class clsReg {
  private:
   struct KeyPath {
     platform::RegRoot root = platform::RegRoot::CurrentUser;
-    std::string subKey;  // in the code page
+    std::string subKey;  // UTF-8
   };
   // ROOT\sub\key, with one optional backslash at the end; false for an
   // unknown root (exact case), no subkey, an empty component or a NUL.

@@ -23,11 +23,18 @@ struct StoredProperties {
 constexpr StoredProperties kStored;
 
 // The first `chars` characters of s, in the ANSI code page, NUL-ended, the
-// rest of the field NUL.
+// rest of the field NUL. Where characters take more than one byte there,
+// fewer are kept, so that the field ends on a whole character; a surrogate
+// pair is never parted.
 template <std::size_t N>
 void PutText(char (&field)[N], StringView s, std::size_t chars) {
   static_assert(N > 0);
-  const std::string bytes = text::ToAnsi(s.substr(0, std::min(chars, N - 1)));
+  std::size_t keep = text::CutWhole(s, std::min(chars, N - 1));
+  std::string bytes = text::ToAnsi(s.substr(0, keep));
+  while (bytes.size() > N - 1) {
+    keep = text::CutWhole(s, keep - 1);
+    bytes = text::ToAnsi(s.substr(0, keep));
+  }
   std::memset(field, 0, N);
   std::memcpy(field, bytes.data(), std::min(bytes.size(), N - 1));
 }

@@ -4,7 +4,9 @@
 #include <filesystem>
 #include <ostream>
 #include <random>
+#include <iterator>
 #include <string>
+#include <utility>
 
 #include "platform/text.h"
 #include "platform/types.h"
@@ -15,6 +17,30 @@ inline void PrintTo(const String& s, std::ostream* os) { *os << '"' << text::ToU
 }  // namespace pd
 
 namespace pd::test {
+
+// A text of 1 to maxChars characters drawn from ASCII letters and digits,
+// Cyrillic, Latin letters with accents, CJK and emoji (outside the BMP, so
+// surrogate pairs), for round-trip properties.
+inline String RandomText(std::mt19937& rng, int maxChars) {
+  static constexpr std::pair<char32_t, char32_t> kRanges[] = {
+      {U'a', U'z'}, {U'0', U'9'}, {0x0410, 0x044F}, {0x00C0, 0x00FF}, {0x0100, 0x017F}, {0x4E00, 0x9FFF},
+      {0x1F300, 0x1F64F},
+  };
+  std::uniform_int_distribution<std::size_t> range(0, std::size(kRanges) - 1);
+  String out;
+  for (int n = std::uniform_int_distribution<int>(1, maxChars)(rng); n > 0; --n) {
+    const auto [lo, hi] = kRanges[range(rng)];
+    char32_t c = std::uniform_int_distribution<char32_t>(lo, hi)(rng);
+    if (c == 0x00D7 || c == 0x00F7) c = 0x00DF;  // letters only: not x or /
+    if (c < 0x10000) {
+      out += static_cast<char16_t>(c);
+    } else {
+      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    }
+  }
+  return out;
+}
 
 // A fresh folder for one test, removed with everything in it afterwards.
 class TempFolder {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -25,10 +26,20 @@ struct Match {
 
 int Round26Dot6(FT_Pos v) { return static_cast<int>((v + 32) >> 6); }
 
+// The font that has a character the face lacks (a CJK letter, an emoji in a
+// process name); false when none has it.
+using FallbackFinder = std::function<bool(char32_t c, Match& result)>;
+
 class FreeTypeFace final : public GlyphFace {
  public:
-  FreeTypeFace(FT_Face face, bool synthBold, bool synthItalic)
-      : face_(face), synthBold_(synthBold), synthItalic_(synthItalic) {
+  FreeTypeFace(FT_Face face, bool synthBold, bool synthItalic, FT_Library library, int pixels,
+               FallbackFinder findFallback)
+      : face_(face),
+        synthBold_(synthBold),
+        synthItalic_(synthItalic),
+        library_(library),
+        pixels_(pixels),
+        findFallback_(std::move(findFallback)) {
     const FT_Size_Metrics& m = face_->size->metrics;
     ascender_ = Round26Dot6(m.ascender);
     lineHeight_ = std::max(1, Round26Dot6(m.height));
@@ -44,7 +55,12 @@ class FreeTypeFace final : public GlyphFace {
     underlineTop_ = std::min(position, lineHeight_ - thickness);
     underlineThickness_ = thickness;
   }
-  ~FreeTypeFace() override { FT_Done_Face(face_); }
+  ~FreeTypeFace() override {
+    for (auto& [file, f] : fallbacks_) {
+      if (f != nullptr) FT_Done_Face(f);
+    }
+    FT_Done_Face(face_);
+  }
   FreeTypeFace(const FreeTypeFace&) = delete;
   FreeTypeFace& operator=(const FreeTypeFace&) = delete;
 
@@ -67,11 +83,31 @@ class FreeTypeFace final : public GlyphFace {
  private:
   static constexpr char32_t kFlat = 0x500;
 
+  // The face that draws c: this one, or a fallback that has c.
+  FT_Face FaceFor(char32_t c) {
+    if (c < 0x80 || FT_Get_Char_Index(face_, c) != 0 || !findFallback_) return face_;
+    Match m;
+    if (!findFallback_(c, m) || m.file.empty()) return face_;
+    const std::string key = m.file + '#' + std::to_string(m.index);
+    auto it = fallbacks_.find(key);
+    if (it == fallbacks_.end()) {
+      FT_Face f = nullptr;
+      if (FT_New_Face(library_, m.file.c_str(), m.index, &f) != 0) f = nullptr;
+      if (f != nullptr && FT_Set_Pixel_Sizes(f, 0, static_cast<FT_UInt>(pixels_)) != 0) {
+        FT_Done_Face(f);
+        f = nullptr;
+      }
+      it = fallbacks_.emplace(key, f).first;
+    }
+    return it->second != nullptr && FT_Get_Char_Index(it->second, c) != 0 ? it->second : face_;
+  }
+
   Glyph Render(char32_t c) {
     Glyph g;
     if (c < 0x20) return g;  // control characters: nothing, no advance
-    if (FT_Load_Char(face_, c, FT_LOAD_TARGET_MONO) != 0) return g;
-    FT_GlyphSlot slot = face_->glyph;
+    FT_Face from = FaceFor(c);
+    if (FT_Load_Char(from, c, FT_LOAD_TARGET_MONO) != 0) return g;
+    FT_GlyphSlot slot = from->glyph;
     if (synthBold_) FT_GlyphSlot_Embolden(slot);
     if (synthItalic_) FT_GlyphSlot_Oblique(slot);
     g.advance = Round26Dot6(slot->advance.x);
@@ -99,6 +135,10 @@ class FreeTypeFace final : public GlyphFace {
   int underlineThickness_ = 1;
   std::array<std::unique_ptr<Glyph>, kFlat> flat_{};
   std::map<char32_t, Glyph> others_;
+  FT_Library library_;
+  int pixels_;
+  FallbackFinder findFallback_;
+  std::map<std::string, FT_Face> fallbacks_;  // by file and index; nullptr when it failed to open
 };
 
 // The faces that stand in for the Windows user-interface faces, best first.
@@ -145,6 +185,7 @@ struct FreeTypeText::Impl {
   FT_Library library = nullptr;
   bool fontconfig = false;
   std::map<std::string, Match> matches;  // by family + style
+  std::map<std::uint64_t, Match> byChar;  // fallbacks by character and style; an empty file for none
 
   Match Find(StringView family, bool bold, bool italic) {
     const std::string key = text::ToUtf8(text::LowerCase(family)) + (bold ? "|b" : "|") + (italic ? "i" : "");
@@ -156,6 +197,49 @@ struct FreeTypeText::Impl {
     }
     matches.emplace(key, result);
     return result;
+  }
+
+  // A scalable outline font (colour bitmap fonts are not drawn) that has
+  // c, in the style asked for where there is a choice.
+  bool FindFor(char32_t c, bool bold, bool italic, Match& result) {
+    const std::uint64_t key = (static_cast<std::uint64_t>(c) << 2) | (bold ? 2U : 0U) | (italic ? 1U : 0U);
+    const auto cached = byChar.find(key);
+    if (cached != byChar.end()) {
+      result = cached->second;
+      return !result.file.empty();
+    }
+    Match found;
+    FcPattern* pattern = FcPatternCreate();
+    FcCharSet* wanted = FcCharSetCreate();
+    FcCharSetAddChar(wanted, c);
+    FcPatternAddCharSet(pattern, FC_CHARSET, wanted);
+    FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult res = FcResultNoMatch;
+    FcFontSet* fonts = FcFontSort(nullptr, pattern, FcFalse, nullptr, &res);
+    FcPatternDestroy(pattern);
+    FcCharSetDestroy(wanted);
+    for (int i = 0; fonts != nullptr && i < fonts->nfont && found.file.empty(); ++i) {
+      FcPattern* font = fonts->fonts[i];
+      FcCharSet* has = nullptr;
+      FcBool colour = FcFalse;
+      FcBool scalable = FcFalse;
+      FcChar8* file = nullptr;
+      FcPatternGetBool(font, FC_COLOR, 0, &colour);
+      FcPatternGetBool(font, FC_SCALABLE, 0, &scalable);
+      if (colour == FcTrue || scalable != FcTrue) continue;
+      if (FcPatternGetCharSet(font, FC_CHARSET, 0, &has) != FcResultMatch || FcCharSetHasChar(has, c) != FcTrue) continue;
+      if (FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch || file == nullptr) continue;
+      found.file = reinterpret_cast<const char*>(file);
+      FcPatternGetInteger(font, FC_INDEX, 0, &found.index);
+    }
+    if (fonts != nullptr) FcFontSetDestroy(fonts);
+    byChar.emplace(key, found);
+    result = found;
+    return !found.file.empty();
   }
 
   // The font fontconfig gives for a family and style; false (result
@@ -218,7 +302,10 @@ std::unique_ptr<GlyphFace> FreeTypeText::OpenFace(StringView family, int pixels,
     FT_Done_Face(face);
     return nullptr;
   }
-  return std::make_unique<FreeTypeFace>(face, m.needBold, m.needItalic);
+  Impl* impl = impl_.get();
+  return std::make_unique<FreeTypeFace>(
+      face, m.needBold, m.needItalic, impl_->library, std::max(1, pixels),
+      [impl, bold, italic](char32_t c, Match& result) { return impl->FindFor(c, bold, italic, result); });
 }
 
 }  // namespace pd::soft

@@ -12,6 +12,18 @@ namespace dt = platform::dt;
 
 constexpr StringView kEllipsis = u"...";
 
+// The glyph of the character at line[i]: a surrogate pair draws as one
+// character on its first unit, and its second unit takes no room.
+const Glyph& GlyphAt(GlyphFace& face, StringView line, std::size_t i) {
+  static const Glyph kNothing;
+  const char16_t c = line[i];
+  if (c >= 0xD800 && c <= 0xDBFF && i + 1 < line.size() && line[i + 1] >= 0xDC00 && line[i + 1] <= 0xDFFF) {
+    return face.GlyphFor(0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (line[i + 1] - 0xDC00));
+  }
+  if (c >= 0xDC00 && c <= 0xDFFF && i > 0 && line[i - 1] >= 0xD800 && line[i - 1] <= 0xDBFF) return kNothing;
+  return face.GlyphFor(c);
+}
+
 // Calls f with each line of text split at CR LF (as SplitTextLines, without
 // building a list) until f returns false.
 template <class F>
@@ -25,8 +37,8 @@ void ForEachLine(StringView text, F&& f) {
   }
 }
 
-// Breaks a line into pieces no wider than width (advance gives a
-// character's width): at the last space that lets a piece fit, else inside
+// Breaks a line into pieces no wider than width (advance(line, i) gives
+// the width of the character at i): at the last space that lets a piece fit, else inside
 // a word too long for the width (at least one character a piece). The
 // spaces at a break belong to neither piece. Calls emit with each piece
 // until it returns false.
@@ -42,7 +54,7 @@ void BreakWords(StringView line, int width, Advance&& advance, Emit&& emit) {
     for (; i < n; ++i) {
       const char16_t c = line[i];
       if (c == u' ' && ink) space = i;
-      const int a = advance(c);
+      const int a = advance(line, i);
       if (w + a > width) break;
       w += a;
       ink = ink || c != u' ';
@@ -77,7 +89,7 @@ GlyphFace& SoftSurface::Face() {
 int SoftSurface::LineWidth(StringView line) {
   GlyphFace& face = Face();
   int w = 0;
-  for (char16_t c : line) w += face.GlyphFor(c).advance;
+  for (std::size_t i = 0; i < line.size(); ++i) w += GlyphAt(face, line, i).advance;
   return w;
 }
 
@@ -101,9 +113,9 @@ void SoftSurface::DrawLine(int x, int y, StringView line, const Rect& clip) {
   GlyphFace& face = Face();
   const std::uint32_t colour = ToPixel(textColour_);
   const int start = x;
-  for (char16_t ch : line) {
+  for (std::size_t i = 0; i < line.size(); ++i) {
     if (x >= clip.right) break;
-    const Glyph& g = face.GlyphFor(ch);
+    const Glyph& g = GlyphAt(face, line, i);
     const int gx = x + g.left;
     const int gy = y + g.top;
     const Rect box = Intersect(Rect{gx, gy, gx + g.width, gy + g.height}, clip);
@@ -140,7 +152,7 @@ void SoftSurface::PlaceLine(const Rect& box, int y, StringView line, unsigned fo
     int w = 0;
     std::size_t n = 0;
     for (; n < line.size(); ++n) {
-      const int a = face.GlyphFor(line[n]).advance;
+      const int a = GlyphAt(face, line, n).advance;
       if (w + a > room) break;
       w += a;
     }
@@ -186,7 +198,7 @@ void SoftSurface::TextIn(const Rect& r, StringView text, unsigned format) {
     if ((format & dt::kWordBreak) == 0) return place(line);
     bool more = true;
     BreakWords(
-        line, box.Width(), [&](char16_t c) { return face.GlyphFor(c).advance; },
+        line, box.Width(), [&](StringView l, std::size_t i) { return GlyphAt(face, l, i).advance; },
         [&](StringView piece) { return more = place(piece); });
     return more;
   });

@@ -1,5 +1,8 @@
-// The single-byte code page of Windows is the system's ANSI code page
-// (CP_ACP). Characters it cannot hold become '?' (no best-fit look-alikes).
+// The "ANSI" code page and the file text of Windows are the system's ANSI
+// code page (CP_ACP), byte for byte as earlier builds wrote the files.
+// Characters it cannot hold become '?' (no best-fit look-alikes). A file
+// that begins with a UTF-8 byte-order mark and is UTF-8 throughout (saved
+// so by an editor) is read as UTF-8.
 #include <windows.h>
 
 #include "platform/text.h"
@@ -25,6 +28,14 @@ String FromAnsi(std::string_view bytes) {
   std::wstring out(static_cast<std::size_t>(size), L'\0');
   MultiByteToWideChar(CP_ACP, 0, bytes.data(), n, out.data(), size);
   return String(out.begin(), out.end());
+}
+
+std::string ToFileText(StringView s) { return ToAnsi(s); }
+
+String FromFileText(std::string_view bytes) {
+  constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  if (bytes.substr(0, kBom.size()) == kBom && IsUtf8(bytes)) return FromUtf8(bytes.substr(kBom.size()));
+  return FromAnsi(bytes);
 }
 
 }  // namespace pd::text

@@ -167,10 +167,10 @@ std::vector<String> ParseExec(std::string_view execValue) {
 }
 
 bool Compose(std::string_view name, std::string_view command, bool expand, std::string& out) {
-  const String cmd = text::FromCp1251(command);
+  const String cmd = text::FromUtf8(command);
   const std::vector<String> args = SplitCommandLine(cmd);
   if (args.empty() || args[0].empty()) return false;
-  out = std::string(kGroup) + "\nType=Application\nName=" + EscapeValue(text::FromCp1251(name)) +
+  out = std::string(kGroup) + "\nType=Application\nName=" + EscapeValue(text::FromUtf8(name)) +
         "\nExec=" + ExecLine(args) + "\n";
   // A program removed since (a package uninstalled) leaves its entry to the
   // user, who keeps the choice; the desktop then skips it instead of
@@ -227,20 +227,19 @@ bool Parse(std::string_view fileText, Entry& entry) {
   if (haveCommand) cmd = UnescapeValue(command);
   // The command as written, unless Exec was changed since.
   if (!haveCommand || SplitCommandLine(cmd) != args) cmd = JoinCommandLine(args);
-  entry.command = text::ToCp1251(cmd);
+  entry.command = text::ToUtf8(cmd);
   entry.expand = expand;
   return true;
 }
 
 std::string FileStem(std::string_view name) {
-  if (name.empty() || name[0] == '.') return {};
+  if (name.empty() || name[0] == '.' || !text::IsUtf8(name)) return {};
   for (char c : name) {
     const auto b = static_cast<unsigned char>(c);
     if (b < 0x20 || b == 0x7F || c == '/') return {};
   }
-  std::string stem = text::ToUtf8(text::FromCp1251(name));
-  if (stem.size() + 8 > 255) return {};
-  return stem;
+  if (name.size() + 8 > 255) return {};
+  return std::string(name);
 }
 
 }  // namespace pd::platform::autostart

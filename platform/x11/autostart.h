@@ -9,8 +9,8 @@
 // whose Exec was edited) reads as the command line rebuilt from Exec, each
 // argument quoted as needed and the program always quoted. Entries with
 // Hidden=true, without Exec, or outside the [Desktop Entry] group are not
-// values. Names and command lines are in Windows-1251 at this boundary and
-// UTF-8 in the files.
+// values. Names and command lines are UTF-8, at this boundary as in the
+// files.
 #pragma once
 
 #include <string>
@@ -36,8 +36,8 @@ String UnescapeValue(std::string_view s);
 
 struct Entry {
   std::string file;  // file name in the autostart folder
-  std::string name;  // the value name, Windows-1251
-  std::string command;  // the command line, Windows-1251, without NUL
+  std::string name;  // the value name, UTF-8
+  std::string command;  // the command line, UTF-8, without NUL
   bool expand = false;  // written as an expandable string
 };
 
@@ -47,7 +47,7 @@ bool Compose(std::string_view name, std::string_view command, bool expand, std::
 bool Parse(std::string_view fileText, Entry& entry);
 
 // The file-name stem of a value name, or "" when the name cannot be one
-// (empty, a '/', a leading '.', control characters, too long).
+// (empty, a '/', a leading '.', control characters, not UTF-8, too long).
 std::string FileStem(std::string_view name);
 
 }  // namespace pd::platform::autostart

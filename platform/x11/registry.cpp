@@ -79,7 +79,7 @@ class LinuxRegistry final : public HiveRegistry {
     if (!HiveRegistry::QueryInfoKey(key, out)) return false;
     for (const auto& e : Entries()) {
       ++out.values;
-      out.maxValueName = std::max(out.maxValueName, static_cast<std::uint32_t>(e.name.size()));
+      out.maxValueName = std::max(out.maxValueName, static_cast<std::uint32_t>(text::FromUtf8(e.name).size()));
       out.maxValueData = std::max(out.maxValueData, static_cast<std::uint32_t>(e.command.size() + 1));
     }
     info = out;
@@ -222,7 +222,7 @@ class LinuxRegistry final : public HiveRegistry {
       autostart::Entry e;
       if (x11::ReadWholeFile(autostart_ + "/" + file, text).step != nullptr || !autostart::Parse(text, e)) continue;
       e.file = file;
-      e.name = text::ToCp1251(text::FromUtf8(std::string_view(file).substr(0, file.size() - 8)));
+      e.name = file.substr(0, file.size() - 8);
       out.push_back(std::move(e));
     }
     return out;
@@ -247,8 +247,7 @@ class LinuxRegistry final : public HiveRegistry {
   std::string FindFile(std::string_view name) {
     if (name.empty()) return {};
     for (const auto& file : DesktopFiles()) {
-      const std::string stem = text::ToCp1251(text::FromUtf8(std::string_view(file).substr(0, file.size() - 8)));
-      if (RegistryHive::SameName(stem, name)) return file;
+      if (RegistryHive::SameName(std::string_view(file).substr(0, file.size() - 8), name)) return file;
     }
     return {};
   }

@@ -21,7 +21,7 @@ TEST(RegistryHive, TextFormRoundTripsEveryByte) {
   auto* key = hive.Create(RegRoot::LocalMachine, {"Software", nameBytes.substr(0, 200), "%22\"]["});
   key->values.push_back({"", kRegSz, std::string("default\0", 8)});
   key->values.push_back({nameBytes, kRegBinary, allBytes});
-  key->values.push_back({"sz", kRegSz, "\xD0\xF3\xF1\xF1\xEA\xE8\xE9 \"q\"%" + std::string(1, '\0')});
+  key->values.push_back({"sz", kRegSz, "Русский 漢字 \U0001F600 \"q\"%" + std::string(1, '\0')});
   key->values.push_back({"dirty", kRegSz, std::string("a\0b", 3)});
   key->values.push_back({"dw", kRegDword, std::string("\x01\x02\x03\x84", 4)});
   key->values.push_back({"shortdw", kRegDword, "\x01"});
@@ -41,7 +41,7 @@ TEST(RegistryHive, TextFormRoundTripsEveryByte) {
   EXPECT_EQ(k->values[4].data, std::string("\x01\x02\x03\x84", 4));
   EXPECT_NE(back.Find(RegRoot::Users, {"EmptyKey"}), nullptr);
   // Readable where it can be: Cyrillic as UTF-8, strings quoted, numbers in hex.
-  EXPECT_NE(text.find("\"sz\"=sz:\"Русский %22q%22%25\""), std::string::npos) << text;
+  EXPECT_NE(text.find("\"sz\"=sz:\"Русский 漢字 \U0001F600 %22q%22%25\""), std::string::npos) << text;
   EXPECT_NE(text.find("\"dw\"=dword:84030201"), std::string::npos);
   EXPECT_EQ(text.find('\r'), std::string::npos);
 }
@@ -76,7 +76,27 @@ TEST(RegistryHive, DamagedTextKeepsEveryGoodRecord) {
   EXPECT_EQ(hive.Find(RegRoot::CurrentUser, {"Software"}), nullptr);  // a foreign file loads nothing
   EXPECT_FALSE(hive.Parse(""));
   EXPECT_FALSE(hive.Parse(std::string("\0\0\xFF\xFE", 4)));
-  EXPECT_TRUE(hive.Parse("ProcessDrovak registry 1\n"));
+  EXPECT_TRUE(hive.Parse("ProcessDrovak registry 2\n"));
+}
+
+// The first version of the file held Windows-1251 names and strings, shown
+// as UTF-8 with the byte 0x98 escaped; binary data keeps its bytes.
+TEST(RegistryHive, FirstVersionFileReadsIntoUtf8) {
+  RegistryHive hive;
+  ASSERT_TRUE(hive.Parse("ProcessDrovak registry 1\n"
+                         "[HKEY_CURRENT_USER\\Software\\Ключ]\n"
+                         "\"Имя\"=sz:\"C:\\Программы\\x.exe%98\"\n"
+                         "\"bin\"=type(3):\"Я%98\"\n"
+                         "\"multi\"=type(7):\"два%00%00\"\n"));
+  const auto* key = hive.Find(RegRoot::CurrentUser, {"Software", "ключ"});
+  ASSERT_NE(key, nullptr);
+  ASSERT_EQ(key->values.size(), 3U);
+  EXPECT_EQ(key->name, "Ключ");
+  EXPECT_EQ(key->values[0].name, "Имя");
+  EXPECT_EQ(key->values[0].data, std::string("C:\\Программы\\x.exe") + "\xC2\x98" + '\0');
+  EXPECT_EQ(key->values[1].data, "\xDF\x98");
+  EXPECT_EQ(key->values[2].data, std::string("два\0\0", 8));
+  EXPECT_EQ(hive.Serialize().rfind(RegistryHive::kFileHeader, 0), 0U) << "written back in the present form";
 }
 
 TEST(RegistryHive, PathsNeedEveryName) {

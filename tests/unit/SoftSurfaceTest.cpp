@@ -2,6 +2,7 @@
 // through FreeType, the BMP dump and the presenter.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
@@ -345,6 +346,24 @@ TEST_F(FreeTypeTextTest, CyrillicIsMeasuredAndDrawn) {
   EXPECT_LE(ink.bottom, 13);
   // Anti-aliased edges lie between the colours, the stems are solid.
   EXPECT_GT(CountColour(*s, ink, kBlack), 20);
+}
+
+// A character outside the BMP is one glyph, not two halves; a letter the
+// face lacks (a CJK name of a process) comes from a font that has it.
+TEST_F(FreeTypeTextTest, PairsAreOneCharacterAndMissingLettersComeFromAnotherFont) {
+  auto s = Make(60, 20, Verdana());
+  const int lone = s->TextWidth(String(1, static_cast<char16_t>(0xD83D)));
+  EXPECT_LT(s->TextWidth(u"\U0001F600"), 2 * lone);
+  EXPECT_EQ(s->TextWidth(u"a\U0001F600b"), s->TextWidth(u"a") + s->TextWidth(u"\U0001F600") + s->TextWidth(u"b"));
+  if (std::system("fc-list ':charset=6f22' | grep -q .") != 0) {
+    GTEST_SKIP() << "no font with CJK letters (install fonts-wqy-microhei)";
+  }
+  s->TextAt(Point{0, 0}, u"漢");
+  const auto kanji = s->ReadPixels(Rect{0, 0, 60, 20});
+  s->Clear();
+  s->TextAt(Point{0, 0}, String(1, static_cast<char16_t>(0xFFFF)));  // no font has it: the empty box
+  EXPECT_NE(s->ReadPixels(Rect{0, 0, 60, 20}), kanji) << test::DumpSurface(*s);
+  EXPECT_GE(InkBox(*s, kWhite).Width(), 1);
 }
 
 TEST_F(FreeTypeTextTest, MissingFaceFallsBackToAFontThatDraws) {

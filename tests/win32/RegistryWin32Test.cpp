@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <random>
 #include <gtest/gtest.h>
 
 #include "platform/registry.h"
@@ -117,15 +118,58 @@ TEST_F(RegistryWin32, TypesAreStoredAsTheSystemStoresThem) {
   EXPECT_EQ(reg_.Read(key_, u"none"), u"");
 }
 
-TEST_F(RegistryWin32, CyrillicGoesThroughTheAnsiCodePage) {
-  const String name = u"Имя";
-  const String value = u"Значение";
-  reg_.WriteValue(key_ + u"\\Ключ", name, value, 1);
-  // As the code page holds it: Cyrillic under 1251, '?' elsewhere.
-  EXPECT_EQ(reg_.Read(key_ + u"\\Ключ", name), text::FromAnsi(text::ToAnsi(value)));
-  if (GetACP() == 1251) {
-    EXPECT_EQ(reg_.Read(key_ + u"\\ключ", u"ИМЯ"), value);
+// Names and paths in any script go through the wide calls: a program in a
+// folder the ANSI code page cannot name still gets a Run value that the
+// system reads whole, and that reads back equal, so switching autostart off
+// finds and deletes it.
+TEST_F(RegistryWin32, NamesAndPathsInAnyScriptComeBackWhole) {
+  std::mt19937 rng(5);
+  const std::string runName = "ProcessDrovakTest" + std::to_string(GetCurrentProcessId());
+  for (int i = 0; i < 12; ++i) {
+    const String name = test::RandomText(rng, 8) + Ascii(std::to_string(i));
+    const String command = u"\"C:\\" + test::RandomText(rng, 8) + u" x\\ProcessDrovak.exe\"";
+    reg_.WriteValue(key_ + u"\\" + name, name, command, 1);
+    ASSERT_EQ(reg_.Read(key_ + u"\\" + text::LowerCase(name), text::LowerCase(name)), command);
+    reg_.EnumStart(key_ + u"\\" + name);
+    String enumName, enumValue;
+    int type = 0;
+    reg_.Enum_GetValue(0, enumName, enumValue, type);
+    reg_.EnumEnd();
+    EXPECT_EQ(enumName, name);
+    EXPECT_EQ(enumValue, command);
+
+    reg_.WriteValue(kRun, Ascii(runName), command, 1);
+    HKEY run = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0, KEY_READ,
+                            &run), ERROR_SUCCESS);
+    wchar_t data[512] = {};
+    DWORD size = sizeof data - sizeof(wchar_t);
+    const std::wstring wideName(runName.begin(), runName.end());
+    EXPECT_EQ(RegQueryValueExW(run, wideName.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size),
+              ERROR_SUCCESS);
+    RegCloseKey(run);
+    EXPECT_EQ(String(data, data + wcslen(data)), command) << "the system holds the path whole";
+    EXPECT_EQ(reg_.Read(kRun, Ascii(runName)), command);
+    reg_.DeleteValue(kRun, Ascii(runName));
+    EXPECT_EQ(reg_.Read(kRun, Ascii(runName)), u"");
   }
+}
+
+// What the ANSI code page holds is stored exactly as the ANSI calls store it.
+TEST_F(RegistryWin32, TextTheCodePageHoldsReadsTheSameThroughTheAnsiCalls) {
+  String value;
+  for (int b = 0x20; b < 256; ++b) value += text::FromAnsi(std::string(1, static_cast<char>(b)));
+  value = text::FromAnsi(text::ToAnsi(value));  // what this code page maps
+  reg_.WriteValue(key_, u"sz", value, 1);
+  HKEY k = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, sub_.c_str(), 0, KEY_READ, &k), ERROR_SUCCESS);
+  char buf[1024] = {};
+  DWORD size = sizeof buf;
+  EXPECT_EQ(RegQueryValueExA(k, "sz", nullptr, nullptr, reinterpret_cast<BYTE*>(buf), &size), ERROR_SUCCESS);
+  RegCloseKey(k);
+  EXPECT_EQ(std::string(buf, size), text::ToAnsi(value) + '\0');
+  int type = 0;
+  EXPECT_EQ(reg_.Read_Buf(key_, u"sz", type), text::ToAnsi(value)) << "a string's bytes in the ANSI code page";
 }
 
 // Windows lists values in creation order and subkeys by upper-cased name

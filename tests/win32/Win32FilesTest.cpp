@@ -170,5 +170,16 @@ TEST_F(Win32AnsiTest, SystemCodePageAgreesWithTheBuiltInTableSoFilesMoveBetweenP
   }
 }
 
+// Files stay in the ANSI code page byte for byte; only a file that an
+// editor saved as UTF-8 with its byte-order mark is read as UTF-8.
+TEST_F(Win32AnsiTest, FilesAreAnsiByteForByteAndAMarkedUtf8FileReadsAsUtf8) {
+  const std::string ansi = "\xC8\xE3\xF0\xE0.exe=1\r\n";
+  EXPECT_EQ(text::FromFileText(ansi), u"Игра.exe=1\r\n");
+  EXPECT_EQ(text::ToFileText(text::FromFileText(ansi)), ansi);
+  EXPECT_EQ(text::FromFileText("\xEF\xBB\xBF\xD0\x98\xD0\xB3\xD1\x80\xD0\xB0.exe"), u"Игра.exe");
+  EXPECT_EQ(text::FromFileText("\xEF\xBB\xBF\xC8"), text::FromAnsi("\xEF\xBB\xBF\xC8")) << "not UTF-8: ANSI";
+  EXPECT_EQ(text::ToFileText(u"漢字.exe"), "??.exe");
+}
+
 }  // namespace
 }  // namespace pd::win32

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <gtest/gtest.h>
 #include <sstream>
 
@@ -192,6 +193,40 @@ TEST_F(RegistryX11, StoreSurvivesAReloadWithEveryType) {
   reg_->DeleteKey(kKey);
   EXPECT_EQ(other.Read(kKey, u"dw"), u"");
   EXPECT_EQ(Slurp(Store()).find("[HKEY_CURRENT_USER\\Software\\Drovak"), std::string::npos);
+}
+
+// Names and install paths in any script: the entry's file, its Exec line
+// and the store hold them in UTF-8, and reading (letter case ignored, as
+// turning autostart off compares) gives them back whole.
+TEST_F(RegistryX11, NamesAndPathsInAnyScriptSurviveTheEntryAndTheStore) {
+  std::mt19937 rng(11);
+  for (int i = 0; i < 20; ++i) {
+    const String name = test::RandomText(rng, 8) + text::FromAscii(std::to_string(i));
+    const String command = u"\"/opt/" + test::RandomText(rng, 8) + u" x/ProcessDrovak\"";
+    reg_->WriteValue(kRun, name, command, 1);
+    const fs::path file = Autostart(text::ToUtf8(name) + ".desktop");
+    ASSERT_TRUE(fs::exists(file)) << text::ToUtf8(name) << ": " << text::ToUtf8(port_->LastError());
+    EXPECT_NE(Slurp(file).find("\nExec=" + text::ToUtf8(command) + "\n"), std::string::npos) << Slurp(file);
+    reg_->WriteValue(String(kKey) + u"\\" + name, name, command, 1);
+    auto again = Reopen();
+    clsReg other(*again);
+    ASSERT_EQ(other.Read(kRun, text::LowerCase(name)), command);
+    ASSERT_EQ(other.Read(String(kKey) + u"\\" + text::LowerCase(name), name), command);
+    other.DeleteValue(kRun, name);
+    EXPECT_FALSE(fs::exists(file));
+  }
+  EXPECT_TRUE(text::IsUtf8(Slurp(Store())));
+}
+
+// A store of an earlier build held Windows-1251 names and strings.
+TEST_F(RegistryX11, AStoreOfAnEarlierBuildLoadsAndIsWrittenBackInUtf8) {
+  Spit(Store(), "ProcessDrovak registry 1\n[HKEY_CURRENT_USER\\Software\\Drovak\\Ключ]\n\"Имя\"=sz:\"значение\"\n");
+  EXPECT_EQ(reg_->Read(String(kKey) + u"\\ключ", u"ИМЯ"), u"значение");
+  reg_->WriteValue(kKey, u"new", u"漢字 \U0001F600", 1);
+  const std::string stored = Slurp(Store());
+  EXPECT_EQ(stored.rfind("ProcessDrovak registry 2\n", 0), 0U) << stored;
+  EXPECT_NE(stored.find("\"Имя\"=sz:\"значение\""), std::string::npos) << stored;
+  EXPECT_NE(stored.find("\"new\"=sz:\"漢字 \U0001F600\""), std::string::npos) << stored;
 }
 
 TEST_F(RegistryX11, DamagedStoreLoadsWhatItCanAndIsKeptAside) {

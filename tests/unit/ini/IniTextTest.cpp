@@ -147,29 +147,32 @@ TEST(IniRoundTrip, WritingGivesTheTextBackSaveTheDroppedParts) {
   }
 }
 
-TEST(IniRoundTrip, EveryByteSurvivesOpenBufAndSaveBuf) {
+TEST(IniRoundTrip, BytesThatAreNotUtf8ReadAsWindows1251AndComeBackAsUtf8) {
   std::string all;
   for (int b = 255; b >= 0; --b) all += static_cast<char>(b);  // NUL, CR and LF apart
   clsINI doc;
   doc.OpenBuf(all);
-  EXPECT_EQ(doc.SaveBuf(), all);
-  EXPECT_EQ(doc.SaveBuf().size(), doc.SaveString().size());
-}
+  const std::string saved = doc.SaveBuf();
+  EXPECT_EQ(saved, text::ToUtf8(text::FromCp1251(all)));
+  clsINI again;
+  again.OpenBuf(saved);
+  EXPECT_EQ(again.SaveBuf(), saved);
 
-TEST(IniRoundTrip, BytesAreWindows1251OneToOne) {
-  clsINI doc;
-  doc.OpenBuf("[\xCE\xEF\xF6\xE8\xE8]\r\n\xC8\xE3\xF0\xE0.exe=1");
+  doc.OpenBuf("[\xCE\xEF\xF6\xE8\xE8]\r\n\xC8\xE3\xF0\xE0.exe=1");  // as earlier builds wrote it
   EXPECT_EQ(doc.Enum_GetSectionName(1), u"Опции");
   EXPECT_EQ(doc.GetKeyValue(u"опции", u"игра.EXE"), u"1");
-  EXPECT_EQ(doc.SaveBuf(), "[\xCE\xEF\xF6\xE8\xE8]\r\n\xC8\xE3\xF0\xE0.exe=1");
+  EXPECT_EQ(doc.SaveBuf(), "[Опции]\r\nИгра.exe=1");
 }
 
-TEST(IniRoundTrip, CharactersOutsideTheCodePageBecomeQuestionMarks) {
+TEST(IniRoundTrip, EveryCharacterSurvivesAndAByteOrderMarkIsDropped) {
   clsINI doc;
-  ASSERT_TRUE(doc.SetKeyValue(u"", u"日本.exe", u"1"));
-  EXPECT_EQ(doc.SaveBuf(), "??.exe=1\r\n");
-  EXPECT_EQ(doc.SaveBuf().size(), doc.SaveString().size());
+  ASSERT_TRUE(doc.SetKeyValue(u"", u"日本-é-\U0001F600.exe", u"1"));
+  EXPECT_EQ(doc.SaveBuf(), "日本-é-\U0001F600.exe=1\r\n");
   EXPECT_EQ(clsINI().SaveBuf(), "");
+  clsINI read;
+  read.OpenBuf("\xEF\xBB\xBF" + doc.SaveBuf());
+  EXPECT_EQ(read.Enum_GetKeyName(0, 0), u"日本-é-\U0001F600.exe");
+  EXPECT_EQ(read.SaveBuf(), doc.SaveBuf());
 }
 
 // ---- Hostile input ----------------------------------------------------------------
@@ -203,10 +206,10 @@ TEST(IniHostileInput, BinaryGarbageLosesNoByte) {
     doc.OpenBuf(bytes);
     // Only header tails may go; a text without "[" at a line start keeps
     // every byte.
-    const String text = text::FromAnsi(bytes);
+    const String text = text::FromFileText(bytes);
     ASSERT_EQ(doc.SaveString(), Normalised(text));
     if (bytes.find("\r\n[") == std::string::npos) {
-      ASSERT_EQ(doc.SaveBuf(), bytes);
+      ASSERT_EQ(text::FromFileText(doc.SaveBuf()), text);
     }
   }
 }
