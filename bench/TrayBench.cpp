@@ -81,7 +81,7 @@ void BM_StartToIcon(benchmark::State& state) {
     bool docked = false;
     for (int i = 0; i < 5000 && !docked; ++i) {
       p.platform->loop().DoEvents();
-      const XWindow w = p.x11->tray().IconWindow();
+      const x11::XWindow w = p.x11->tray().IconWindow();
       if (w != 0) {
         Display* dpy = p.x11->Connection().Dpy();
         ::Window root = 0, parent = 0, *children = nullptr;
