@@ -472,7 +472,6 @@ struct X11Tray::Impl {
   // ---- Balloons ----
   void Balloon(const platform::NotifyIconRecord& r) {
     if ((r.uFlags & platform::nif::kInfo) == 0) return;
-    balloonWindow_ = r.hWnd;
     if (r.szInfo[0] != '\0') {
       wantBalloon_ = true;
       title_ = FieldUtf8(r.szInfoTitle);
@@ -606,7 +605,6 @@ struct X11Tray::Impl {
   std::string itemName_;
   int itemSerial_ = 0;
 
-  std::uint32_t balloonWindow_ = 0;  // the report window of the last balloon's record
   bool wantBalloon_ = false;
   std::string title_;
   std::string body_;
@@ -659,14 +657,15 @@ bool X11Tray::Notify(std::uint32_t message, const platform::NotifyIconRecord& re
       t.Modify(record);
       return true;
     case platform::nim::kDelete:
-      // The icon goes with its balloon, also one shown without the icon.
-      if (ours || (record.hWnd == t.balloonWindow_ && t.wantBalloon_)) {
-        t.wantBalloon_ = false;
-        ++t.serial_;
-        t.ApplyBalloon();
-      }
+      // The icon goes with its balloon. A balloon shown without the icon
+      // stays: the restore timer deletes an icon the tray lost, and a
+      // balloon already shown then is still worth reading (the program's
+      // end withdraws it).
       if (!ours) return false;
       t.Remove();
+      t.wantBalloon_ = false;
+      ++t.serial_;
+      t.ApplyBalloon();
       return true;
     case platform::nim::kSetVersion:
       return ours;
