@@ -189,8 +189,11 @@ TEST_F(X11SaveDialog, AProgramInstalledInUsrBinOpensTheDocumentsFolder) {
     dlg_->SetDefaultExt(u"txt");
     dlg_->SetFileName(u"report.txt");
     const std::string title = withBus ? "PD portal docs" : "PD own docs";
-    // The name box holds the name and the focus: Return saves it.
-    ASSERT_TRUE(ShowWhile(title, FocusWindow(title) + "sleep 0.5; xdotool key Return"));
+    // The name box holds the name and the focus: Return saves it (again
+    // while the window stays: a chooser just started may miss the first).
+    ASSERT_TRUE(ShowWhile(title, FocusWindow(title) + "for i in $(seq 10); do sleep 0.5; xdotool key Return; "
+                                                      "sleep 1; xdotool search --onlyvisible --name '^" + title +
+                                                      "$' >/dev/null || break; xdotool windowfocus $w; done"));
     EXPECT_EQ(dlg_->Record().lpstrInitialDir, u"/usr/bin") << "the record as ever";
     EXPECT_EQ(dlg_->FileName(), text::FromUtf8((documents / "report.txt").string()));
     dlg_.reset();
