@@ -97,7 +97,8 @@ class TrayIcon : public forms::Control {
   // Always asks the shell to delete the icon; Added and Wanted become false.
   void RemoveIcon();
   // While Added: shows a balloon (flags: platform::niif, 1 information, 2
-  // warning). No event.
+  // warning). No event. While Wanted but not shown by any tray, the port
+  // shows it without the icon where it can (see above).
   void ShowBallon(StringView title, StringView text, std::uint32_t infoFlags);
 
   // ---- Events ----

@@ -4,7 +4,8 @@
 // shows its tooltip, comes back after tint2 restarts; balloons reach dunst,
 // replace each other and are withdrawn; a StatusNotifierWatcher (Python)
 // sees the item register and its Activate raises the mouse events; without
-// a bus our own popup shows the balloon. With PD_TRAY_SHOT=folder the
+// a bus our own popup shows the balloon. X11NoTrayTest runs on a desktop
+// with dunst and no tray (ctest's x11_notray). With PD_TRAY_SHOT=folder the
 // screen is saved there as PNG files.
 // GoogleTest first: Xlib's macros (None, Bool) would break its headers.
 #include <gtest/gtest.h>
