@@ -263,6 +263,16 @@ TEST_F(X11NoTrayTest, BalloonsReachTheServerAsBalloonsAndNoTrayComesOnce) {
   EXPECT_EQ(seen.find("byte 2"), std::string::npos) << "no critical urgency";
 }
 
+TEST_F(X11NoTrayTest, WithoutANotificationServerOurOwnPopupShowsTheBalloon) {
+  test::EnvVar noBus("DBUS_SESSION_BUS_ADDRESS", std::nullopt);
+  Program q;
+  ASSERT_NE(q.x11, nullptr);
+  q.icon->AddIcon();
+  EXPECT_FALSE(q.icon->IconShown());
+  q.icon->ShowBallon(u"Process Drovak 1.3", u"Значок программы не может быть показан.", 1);
+  EXPECT_TRUE(q.tray().PopupShown());
+}
+
 // Last: it replaces the session's tint2 with one of its own.
 TEST_F(X11TrayTest, XEmbedIconDocksShowsItsTipTakesClicksAndComesBackAfterTheTrayRestarts) {
   p_->icon->SetRestoreOnShellFail(true);
