@@ -149,6 +149,7 @@ void frmMain::Connect() {
     cmdBlock_EnableAll[i]->Click.Connect([this, i] { EnableAll(*lstBlock, i == 0); });
   }
   TrayIcon->MouseDown.Connect([this](std::int16_t) { TrayIcon_MouseDown(); });
+  TrayIcon->NoTray.Connect([this] { TrayIcon_NoTray(); });
   HotKeys->HKPress.Connect([this](std::int32_t index) { HKPress(index); });
   QueryUnload.Connect([this](bool& cancel, int mode) { Form_QueryUnload(cancel, mode); });
   OnUnload.Connect([this](bool& cancel) {
@@ -241,6 +242,15 @@ void frmMain::TrayIcon_MouseDown() {
     default:
       break;
   }
+}
+
+// No tray shows the icon (none at start-up, or it went for good): the
+// balloons still come without it, and the user is told once how to reach
+// the window.
+void frmMain::TrayIcon_NoTray() {
+  if (noTrayTold_) return;
+  noTrayTold_ = true;
+  TrayIcon->ShowBallon(Caption(), msg::kNoTray, platform::niif::kInfo);
 }
 
 void frmMain::mnuState_Click() {

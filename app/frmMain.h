@@ -89,6 +89,10 @@ inline constexpr char16_t kAddHelpTitle[] = u"Информация о добав
 inline constexpr char16_t kAddHelpText[] =
     u"Когда окно опций активно, то активируется режим добавления приложений в список исключений.\r\n\r\nДля "
     u"добавления приложения в список, нужно сделать его активным и нажать горячую клавишу Ctrl+Alt+Левый щелчок.";
+// Told once, titled with the caption, when no tray shows the icon.
+inline constexpr char16_t kNoTray[] =
+    u"Значок программы не может быть показан: на этом рабочем столе нет области уведомлений.\r\n\r\nОкно "
+    u"программы вызывается клавишами Ctrl+Alt+Insert (если это включено в опциях) или повторным запуском программы.";
 inline constexpr char16_t kSaveFailed[] =
     u"Не удалось сохранить. Изменения остаются в программе и будут записаны при следующем сохранении.";
 inline constexpr char16_t kSaveFailedAtExit[] =
@@ -223,6 +227,7 @@ class frmMain final : public forms::Form {
   void CreatePage2();
   void Connect();
   void TrayIcon_MouseDown();
+  void TrayIcon_NoTray();
   void Form_QueryUnload(bool& cancel, int unloadMode);
   void Form_Unload();
   void tmrIconChanger_Timer();
@@ -270,6 +275,7 @@ class frmMain final : public forms::Form {
   std::vector<Warning> warnings_;
   int warningHolds_ = 0;
   int trayIconId_ = 0;
+  bool noTrayTold_ = false;  // the user was told how to reach the window without a tray
   std::int32_t pressCount_ = 0;
   std::size_t blockWalks_ = 0;
   // Blocked processes met by the block timer, by id: the name of the

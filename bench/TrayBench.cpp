@@ -4,6 +4,9 @@
 //     user-interface thread: the message is written, the reply is not
 //     waited for (it is served between iterations, outside the timing);
 //   - one tick of the restore watch while the shell is present;
+//   - start-up to the icon: a fresh platform, form and TrayIcon, AddIcon,
+//     until the icon window is docked in the tray (wall time, each
+//     iteration a new connection to the display and the bus);
 //   - the CPU the program takes over a few seconds idling in its loop with
 //     the icon shown and the restore watch running (cpu_percent of one core,
 //     the process CPU clock against the wall clock).
@@ -13,6 +16,8 @@
 #include <poll.h>
 #include <benchmark/benchmark.h>
 #include <time.h>
+
+#include <X11/Xlib.h>
 
 #include <chrono>
 #include <memory>
@@ -62,6 +67,41 @@ Program& TheProgram() {
   static Program p;
   return p;
 }
+
+// From nothing to an icon docked in the tray (XEmbed: its window has a
+// parent other than the root).
+void BM_StartToIcon(benchmark::State& state) {
+  for (auto _ : state) {
+    const auto t0 = std::chrono::steady_clock::now();
+    Program p;
+    if (p.x11 == nullptr || !p.x11->tray().ShellPresent()) {
+      state.SkipWithError("needs a display with a tray (scripts/with-xvfb --tray --notify)");
+      return;
+    }
+    bool docked = false;
+    for (int i = 0; i < 5000 && !docked; ++i) {
+      p.platform->loop().DoEvents();
+      const x11::XWindow w = p.x11->tray().IconWindow();
+      if (w != 0) {
+        Display* dpy = p.x11->Connection().Dpy();
+        ::Window root = 0, parent = 0, *children = nullptr;
+        unsigned n = 0;
+        if (XQueryTree(dpy, w, &root, &parent, &children, &n) != 0) {
+          if (children != nullptr) XFree(children);
+          docked = parent != root;
+        }
+      }
+      if (!docked) p.platform->loop().Sleep(1);
+    }
+    const auto t1 = std::chrono::steady_clock::now();
+    if (!docked) {
+      state.SkipWithError("the icon did not dock");
+      return;
+    }
+    state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
+  }
+}
+BENCHMARK(BM_StartToIcon)->Unit(benchmark::kMillisecond)->Iterations(30)->UseManualTime();
 
 // The process's CPU time, exact (getrusage counts in scheduler ticks).
 double CpuSeconds() {

@@ -260,7 +260,8 @@ SaveForm::SaveForm(ControlHost& host, Form* owner, platform::OpenFileName& recor
                                 u"Отмена", [this] { Finish(0); });
   if (!filters_.empty()) cboFileType_->SetText(filters_[static_cast<std::size_t>(filter_)].first);
 
-  // The starting folder: the name's own, else the initial one, else home.
+  // The starting folder: the name's own, else the initial one (the
+  // documents folder instead where nothing can be saved in it), else home.
   const String file = platform::CutAtNul(record.lpstrFile);
   std::size_t slash = String::npos;
   for (std::size_t i = 0; i < file.size(); ++i) {
@@ -268,6 +269,10 @@ SaveForm::SaveForm(ControlHost& host, Form* owner, platform::OpenFileName& recor
   }
   const String name = slash == String::npos ? file : file.substr(slash + 1);
   const bool opened = (slash != String::npos && Open(slash == 0 ? file.substr(0, 1) : file.substr(0, slash))) ||
+                      Open(platform::SaveStartFolder(
+                          platform::CutAtNul(record.lpstrInitialDir),
+                          [this](StringView f) { return platform_.dialogs().MaySaveIn(f); },
+                          [this] { return platform_.dialogs().DocumentsFolder(); })) ||
                       Open(platform::CutAtNul(record.lpstrInitialDir)) || Open(platform_.dialogs().HomeFolder()) ||
                       Open(String(1, sep_));
   if (!opened) Fill();

@@ -67,6 +67,13 @@ bool MatchesPattern(StringView name, StringView pattern) {
   return false;
 }
 
+String SaveStartFolder(StringView initial, const std::function<bool(StringView)>& maySaveIn,
+                       const std::function<String()>& documents) {
+  if (initial.empty() || maySaveIn(initial)) return String(initial);
+  String other = documents();
+  return other.empty() ? String(initial) : other;
+}
+
 bool StoreChosenFile(OpenFileName& record, StringView path, StringView separators) {
   if (record.nMaxFile == 0 || path.size() > record.nMaxFile - 1) return false;
   record.lpstrFile = String(path);

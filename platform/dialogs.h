@@ -11,13 +11,15 @@
 // GetSaveFileNameA; Linux: the desktop's file chooser through the XDG
 // desktop portal when one answers on the session bus); otherwise the call
 // answers std::nullopt and the control host shows its own
-// (forms/SaveFileDialog.h), which browses folders through ListFolder.
+// (forms/SaveFileDialog.h), which browses folders through ListFolder. On
+// Linux both open in SaveStartFolder of the record's initial folder.
 //
 // Every call is modal: it returns when the user has chosen, and timers keep
 // firing meanwhile (the loop runs nested).
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
@@ -111,6 +113,16 @@ bool MatchesPattern(StringView name, StringView pattern);
 // that end a folder ("\\/" on Windows, "/" elsewhere).
 bool StoreChosenFile(OpenFileName& record, StringView path, StringView separators);
 
+// The folder a save dialog opens in, given the record's initial folder:
+// that folder where files may be saved in it (maySaveIn), else the user's
+// documents folder (documents, asked only then), else the initial folder
+// still. A program installed system-wide (/usr/bin) would otherwise offer
+// its own folder, where saving fails. Used where the program picks the
+// dialog's folder itself (Linux: the portal's chooser and the control
+// host's own dialog); Windows passes the initial folder on as it is.
+String SaveStartFolder(StringView initial, const std::function<bool(StringView)>& maySaveIn,
+                       const std::function<String()>& documents);
+
 // One entry of a folder, as the control host's own save dialog lists it.
 struct FolderEntry {
   String name;
@@ -142,6 +154,14 @@ class Dialogs {
   virtual std::optional<std::vector<FolderEntry>> ListFolder(StringView folder) = 0;
   // The user's home folder ("" where there is none).
   virtual String HomeFolder() = 0;
+  // The user's documents folder (Linux: XDG_DOCUMENTS_DIR of
+  // user-dirs.dirs where that folder exists, else home; Windows: the
+  // shell's Documents folder); "" where there is none.
+  virtual String DocumentsFolder() = 0;
+  // Whether a file may be saved in a folder: it exists and may be written
+  // (Linux: and it is not a folder of the system's programs, /usr/...,
+  // /bin, /sbin, even for root).
+  virtual bool MaySaveIn(StringView folder) = 0;
 };
 
 }  // namespace pd::platform

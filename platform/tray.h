@@ -22,6 +22,16 @@
 //     (or changed): icons added before the counter last changed are gone
 //     and must be added again. Both cost no round trip: the restore timer
 //     reads them ten times a second.
+//   - IconShown: whether the desktop shows an icon now. Only Linux can
+//     answer no (no tray manager and no watcher, or the icon not taken):
+//     on Windows the task bar always exists, and an icon that the shell
+//     lost is added again by the restore timer, so the answer is yes.
+//   - BalloonWithoutIcon: shows the balloon of a record (szInfoTitle,
+//     szInfo, dwInfoFlags; an empty szInfo withdraws it) while no icon of
+//     it is shown, the way the backend shows balloons anyway (Linux: a
+//     desktop notification, else a popup of its own above the bottom-right
+//     corner), replacing the one shown before. False where balloons belong
+//     to the icon (Windows): then nothing was shown.
 //   - WatchShell: where the backend hears of the shell's comings and goings
 //     (Linux: the tray manager's selection, the watcher's bus name), it
 //     calls the watcher from the event loop whenever either answer may have
@@ -118,6 +128,9 @@ class Tray {
   virtual std::uint32_t IconHandle(const std::shared_ptr<const Picture>& picture) = 0;
 
   virtual bool Notify(std::uint32_t message, const NotifyIconRecord& record) = 0;
+
+  [[nodiscard]] virtual bool IconShown(std::uint32_t window, std::uint32_t id) = 0;
+  virtual bool BalloonWithoutIcon(const NotifyIconRecord& record) = 0;
 
   [[nodiscard]] virtual bool ShellPresent() = 0;
   [[nodiscard]] virtual std::uint64_t ShellGeneration() = 0;

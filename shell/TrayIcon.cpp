@@ -44,8 +44,10 @@ void PutText(char (&field)[N], StringView s, std::size_t chars) {
 TrayIcon::TrayIcon(forms::Container& parent, StringView name, int index)
     : Control(parent, name, index),
       tray_(GetSite().GetPlatform().tray()),
-      tmrRestore_(GetSite().GetPlatform().loop().CreateTimer([this] { RestoreTick(); })) {
+      tmrRestore_(GetSite().GetPlatform().loop().CreateTimer([this] { RestoreTick(); })),
+      tmrNoTray_(GetSite().GetPlatform().loop().CreateTimer([this] { NoTrayTick(); })) {
   tmrRestore_->SetInterval(kRestoreIntervalMs);
+  tmrNoTray_->SetInterval(kNoTrayMs);
   window_ = tray_.CreateReportWindow([this](std::uint32_t code, int buttons) { OnShellReport(code, buttons); });
   shellWatch_ = tray_.WatchShell([this] {
     if (restoreOnShellFail_) tmrRestore_->SetEnabled(true);
@@ -57,6 +59,7 @@ TrayIcon::TrayIcon(forms::Container& parent, StringView name, int index)
 TrayIcon::~TrayIcon() {
   if (shellWatch_ != 0) tray_.UnwatchShell(shellWatch_);
   tmrRestore_->SetEnabled(false);
+  tmrNoTray_->SetEnabled(false);
   RemoveIcon();
   tray_.DestroyReportWindow(window_);
 }
@@ -127,6 +130,11 @@ void TrayIcon::AddIcon() {
   tray_.Notify(platform::nim::kSetVersion, record_);
   added_ = true;
   wanted_ = true;
+  if (tray_.IconShown(window_, kIconId)) {
+    noTrayRaised_ = false;
+  } else if (!tmrNoTray_->Enabled()) {
+    tmrNoTray_->SetEnabled(true);
+  }
 }
 
 void TrayIcon::ModifyIcon() {
@@ -146,12 +154,20 @@ void TrayIcon::RemoveIcon() {
 }
 
 void TrayIcon::ShowBallon(StringView title, StringView text, std::uint32_t infoFlags) {
+  if (!wanted_) return;
+  // No tray shows the icon: the balloon is shown without it where the
+  // platform can.
+  if (!tray_.IconShown(window_, kIconId)) {
+    platform::NotifyIconRecord alone = record_;
+    alone.dwInfoFlags = infoFlags;
+    PutText(alone.szInfoTitle, title, kTitleChars);
+    PutText(alone.szInfo, text, kTextChars);
+    if (tray_.BalloonWithoutIcon(alone)) return;
+  }
   // Asked for while the shell is away (the program started before the
   // panel, or the panel restarts): kept for the icon's return, unless the
   // icon or tip changes first (which would have withdrawn it).
-  if (wanted_ && restoreOnShellFail_ && !tray_.ShellPresent()) {
-    pending_ = Pending{String(title), String(text), infoFlags};
-  }
+  if (restoreOnShellFail_ && !tray_.ShellPresent()) pending_ = Pending{String(title), String(text), infoFlags};
   if (!added_) return;
   record_.dwInfoFlags = infoFlags;
   PutText(record_.szInfoTitle, title, kTitleChars);
@@ -207,8 +223,22 @@ void TrayIcon::RestoreTick() {
     AddIcon();
     if (auto pending = std::exchange(pending_, std::nullopt)) ShowBallon(pending->title, pending->text, pending->flags);
   }
+  // Lost and not back: NoTray if it stays so.
+  if (wanted_ && !added_ && !tmrNoTray_->Enabled()) tmrNoTray_->SetEnabled(true);
   // Where the shell is watched, its next change starts the timer again.
   if (shellWatch_ != 0) tmrRestore_->SetEnabled(false);
+}
+
+void TrayIcon::NoTrayTick() {
+  tmrNoTray_->SetEnabled(false);
+  if (!wanted_) return;
+  if (tray_.IconShown(window_, kIconId)) {
+    noTrayRaised_ = false;
+    return;
+  }
+  if (noTrayRaised_) return;
+  noTrayRaised_ = true;
+  NoTray.Raise();
 }
 
 }  // namespace pd::shell

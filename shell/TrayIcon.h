@@ -25,6 +25,16 @@
 // MouseDblClick with button 1, 0x204/0x205/0x206 the same with button 2;
 // anything else (the middle button, balloon notifications) is ignored.
 //
+// Without a tray. Where the desktop shows no icon (Linux without a tray
+// manager or watcher; the tray port's IconShown), a balloon asked for while
+// Wanted goes to the port's BalloonWithoutIcon (a desktop notification), so
+// the user still hears of every action; where the port refuses that
+// (Windows), the icon's balloon rules below hold. NoTray is raised when the
+// icon has been wanted for kNoTrayMs without being shown (after AddIcon, or
+// after the restore timer found the icon lost), so that the host can tell
+// the user how to reach the program; it is raised again only after the
+// icon was shown in between.
+//
 // Mended against the record's first design: AddIcon clears the balloon
 // fields, so that an icon put back after a shell restart does not show an
 // old balloon again; and a balloon asked for while the shell is away (the
@@ -47,6 +57,9 @@ class TrayIcon : public forms::Control {
  public:
   static constexpr int kExtentTwips = 450;
   static constexpr int kRestoreIntervalMs = 100;
+  // How long the icon may stay unshown before NoTray: a panel that starts
+  // with the session or restarts takes well under this.
+  static constexpr int kNoTrayMs = 5000;
   static constexpr std::size_t kTipChars = 63;
   static constexpr std::size_t kTitleChars = 63;
   static constexpr std::size_t kTextChars = 255;
@@ -84,7 +97,8 @@ class TrayIcon : public forms::Control {
   // Always asks the shell to delete the icon; Added and Wanted become false.
   void RemoveIcon();
   // While Added: shows a balloon (flags: platform::niif, 1 information, 2
-  // warning). No event.
+  // warning). No event. While Wanted but not shown by any tray, the port
+  // shows it without the icon where it can (see above).
   void ShowBallon(StringView title, StringView text, std::uint32_t infoFlags);
 
   // ---- Events ----
@@ -95,12 +109,16 @@ class TrayIcon : public forms::Control {
   Event<> OnChange;
   Event<> OnChangeTip;
   Event<> OnChangeIcon;
+  // The icon has been wanted for kNoTrayMs and no tray shows it.
+  Event<> NoTray;
 
   // ---- State, for the host and tests ----
   [[nodiscard]] bool Added() const { return added_; }
   [[nodiscard]] bool Wanted() const { return wanted_; }
   [[nodiscard]] const platform::NotifyIconRecord& Record() const { return record_; }
   [[nodiscard]] bool RestoreTimerRunning() const { return tmrRestore_->Enabled(); }
+  // Wanted, and a tray shows it.
+  [[nodiscard]] bool IconShown() const { return wanted_ && tray_.IconShown(window_, kIconId); }
 
   [[nodiscard]] bool HasWindow() const override { return false; }
 
@@ -116,6 +134,7 @@ class TrayIcon : public forms::Control {
   void RestoreTick();
   void FillTipAndIcon();
   void ClearBalloon();
+  void NoTrayTick();
 
   platform::Tray& tray_;
   platform::NotifyIconRecord record_{};
@@ -125,6 +144,8 @@ class TrayIcon : public forms::Control {
   bool wanted_ = false;
   bool restoreOnShellFail_ = false;
   std::unique_ptr<platform::Timer> tmrRestore_;
+  std::unique_ptr<platform::Timer> tmrNoTray_;  // one shot, kNoTrayMs after the icon was wanted or lost
+  bool noTrayRaised_ = false;  // since the icon was last shown
   int shellWatch_ = 0;  // the tray port's watch of the shell; 0 when it polls
   // A balloon asked for while the shell was away, shown when the icon is
   // put back.

@@ -370,6 +370,9 @@ class SimDialogs final : public platform::Dialogs {
   std::optional<std::int32_t> GetSaveFileName(platform::OpenFileName& record) override;
   std::optional<std::vector<platform::FolderEntry>> ListFolder(StringView folder) override;
   String HomeFolder() override { return home_; }
+  String DocumentsFolder() override { return documents_; }
+  // Every folder, except those the test made read-only.
+  bool MaySaveIn(StringView folder) override;
 
   void QueueMenuAnswer(int id) { menuAnswers_.push_back(id); }
   void QueueMessageBoxAnswer(int id) { boxAnswers_.push_back(id); }
@@ -378,6 +381,9 @@ class SimDialogs final : public platform::Dialogs {
   // Every save dialog asked for, as the record came in.
   [[nodiscard]] const std::vector<platform::OpenFileName>& SaveRequests() const { return saveRequests_; }
   void SetHomeFolder(String home) { home_ = std::move(home); }
+  void SetDocumentsFolder(String documents) { documents_ = std::move(documents); }
+  // Saving in folder fails from now on (MaySaveIn answers false).
+  void SetReadOnlyFolder(String folder) { readOnly_.push_back(std::move(folder)); }
 
   struct Shown {
     String text;  // the message, or the menu's captions joined by '|'
@@ -395,6 +401,8 @@ class SimDialogs final : public platform::Dialogs {
   std::deque<std::optional<String>> saveAnswers_;
   std::vector<platform::OpenFileName> saveRequests_;
   String home_;
+  String documents_;
+  std::vector<String> readOnly_;
 };
 
 // ---- Resources -------------------------------------------------------------------
@@ -441,6 +449,11 @@ class SimTray final : public platform::Tray {
   std::uint32_t IconHandle(const std::shared_ptr<const platform::Picture>& picture) override;
   // Without a shell a call fails and changes nothing.
   bool Notify(std::uint32_t message, const platform::NotifyIconRecord& record) override;
+  // An icon in the shell now.
+  bool IconShown(std::uint32_t window, std::uint32_t id) override { return Icon(window, id) != nullptr; }
+  // Refused (as on Windows) unless the test allowed it (as on Linux): then
+  // recorded as a balloon with `alone` set.
+  bool BalloonWithoutIcon(const platform::NotifyIconRecord& record) override;
   bool ShellPresent() override { return present_; }
   std::uint64_t ShellGeneration() override { return generation_; }
   int WatchShell(std::function<void()> changed) override;
@@ -457,6 +470,7 @@ class SimTray final : public platform::Tray {
     std::uint32_t flags = 0;
     std::uint32_t window = 0;
     bool withdrawn = false;  // by a later record without one, or the icon's removal
+    bool alone = false;      // shown without an icon (BalloonWithoutIcon)
   };
   [[nodiscard]] const std::vector<Call>& Calls() const { return calls_; }
   // The record of an icon shown now (by window and id), or nullptr.
@@ -474,6 +488,8 @@ class SimTray final : public platform::Tray {
   void StopShell();
   void StartShell();
   void SetShellWatchable(bool watchable) { watchable_ = watchable; }
+  // Whether balloons show without an icon (Linux); refused by default.
+  void SetBalloonsWithoutIcon(bool shown) { balloonsWithoutIcon_ = shown; }
   // The user acts on the icons of a window: a report as the shell sends it,
   // and a click (down and up) of a button::.
   void Report(std::uint32_t window, std::uint32_t code, int buttons = 0);
@@ -493,6 +509,7 @@ class SimTray final : public platform::Tray {
   bool present_ = true;
   std::uint64_t generation_ = 1;
   bool watchable_ = true;
+  bool balloonsWithoutIcon_ = false;
   std::map<int, std::function<void()>> watchers_;
   int nextWatch_ = 1;
 };

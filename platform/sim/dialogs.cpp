@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -49,6 +50,12 @@ std::optional<std::vector<platform::FolderEntry>> SimDialogs::ListFolder(StringV
     entries.push_back({.name = it->path().filename().u16string(), .folder = it->is_directory(error)});
   }
   return entries;
+}
+
+bool SimDialogs::MaySaveIn(StringView folder) {
+  std::error_code error;
+  return std::find(readOnly_.begin(), readOnly_.end(), folder) == readOnly_.end() &&
+         std::filesystem::is_directory(std::filesystem::path(String(folder)), error);
 }
 
 }  // namespace pd::sim

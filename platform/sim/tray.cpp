@@ -67,12 +67,24 @@ bool SimTray::Notify(std::uint32_t message, const platform::NotifyIconRecord& re
     default:
       return false;
   }
-  if ((record.uFlags & platform::nif::kInfo) != 0) {
+  // An icon that comes leaves a balloon shown without it (a new icon has
+  // no balloon of its own to withdraw).
+  if ((record.uFlags & platform::nif::kInfo) != 0 && (message == platform::nim::kModify || record.szInfo[0] != '\0')) {
     Withdraw(record.hWnd);
     if (record.szInfo[0] != '\0') {
       balloons_.push_back(
           Balloon{FieldText(record.szInfoTitle), FieldText(record.szInfo), record.dwInfoFlags, record.hWnd, false});
     }
+  }
+  return true;
+}
+
+bool SimTray::BalloonWithoutIcon(const platform::NotifyIconRecord& record) {
+  if (!balloonsWithoutIcon_) return false;
+  Withdraw(record.hWnd);
+  if (record.szInfo[0] != '\0') {
+    balloons_.push_back(Balloon{FieldText(record.szInfoTitle), FieldText(record.szInfo), record.dwInfoFlags,
+                                record.hWnd, false, true});
   }
   return true;
 }

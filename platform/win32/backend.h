@@ -293,6 +293,10 @@ class Win32Dialogs final : public platform::Dialogs {
   std::optional<std::vector<platform::FolderEntry>> ListFolder(StringView folder) override;
   // %USERPROFILE%.
   String HomeFolder() override;
+  // SHGetFolderPathW(CSIDL_PERSONAL).
+  String DocumentsFolder() override;
+  // A folder without the read-only attribute.
+  bool MaySaveIn(StringView folder) override;
 
  private:
   WindowHandle MenuOwner();
@@ -337,6 +341,11 @@ class Win32Tray final : public platform::Tray {
   void DestroyReportWindow(std::uint32_t window) override;
   std::uint32_t IconHandle(const std::shared_ptr<const platform::Picture>& picture) override;
   bool Notify(std::uint32_t message, const platform::NotifyIconRecord& record) override;
+  // The task bar always exists: an icon is shown, or put back by the
+  // restore timer when the shell restarts.
+  bool IconShown(std::uint32_t /*window*/, std::uint32_t /*id*/) override { return true; }
+  // Balloons belong to their icon here.
+  bool BalloonWithoutIcon(const platform::NotifyIconRecord& /*record*/) override { return false; }
   bool ShellPresent() override;
   std::uint64_t ShellGeneration() override { return generation_; }
   // Windows says when a task bar came, never when the shell went: refused,

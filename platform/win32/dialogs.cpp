@@ -5,11 +5,13 @@
 // <windows.h> names MessageBoxA MessageBox; here MessageBox is the port's.
 #undef MessageBox
 #include <commdlg.h>
+#include <shlobj.h>
 #undef GetSaveFileName
 
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -191,6 +193,19 @@ String Win32Dialogs::HomeFolder() {
   const DWORD n = GetEnvironmentVariableW(L"USERPROFILE", buf, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return {};
   return String(buf, buf + n);
+}
+
+String Win32Dialogs::DocumentsFolder() {
+  wchar_t buf[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, buf))) return {};
+  return String(buf, buf + std::wcslen(buf));
+}
+
+bool Win32Dialogs::MaySaveIn(StringView folder) {
+  const std::wstring path(folder.begin(), folder.end());
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+         (attributes & FILE_ATTRIBUTE_READONLY) == 0;
 }
 
 }  // namespace pd::win32

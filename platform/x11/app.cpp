@@ -38,14 +38,11 @@ std::string HomeFolder() {
   return {};
 }
 
-// A folder of the system's programs (/usr/bin, /usr/local/bin, /bin, /sbin):
-// installed there, the program keeps its files in the user's folder even
-// when it may write beside itself (run by root).
-bool SystemFolder(const std::string& folder) {
+}  // namespace
+
+bool SystemProgramFolder(const std::string& folder) {
   return folder == "/bin" || folder == "/sbin" || folder == "/usr" || folder.starts_with("/usr/");
 }
-
-}  // namespace
 
 X11App::X11App(std::string exePath) : exe_(exePath.empty() ? SelfExe() : std::move(exePath)) {
   const auto cut = exe_.find_last_of('/');
@@ -69,7 +66,7 @@ String X11App::OwnPath() { return platform::JoinPath(*this, Folder(), ExeFileNam
 
 String X11App::DataFolder() {
   const std::string exeFolder = folder_.empty() ? "/" : folder_;
-  if (!SystemFolder(exeFolder) && access(exeFolder.c_str(), W_OK | X_OK) == 0) return text::FromUtf8(folder_);
+  if (!SystemProgramFolder(exeFolder) && access(exeFolder.c_str(), W_OK | X_OK) == 0) return text::FromUtf8(folder_);
   std::string base;
   if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg == '/') {
     base = xdg;

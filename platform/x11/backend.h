@@ -532,6 +532,10 @@ struct FileFailure {
 // Creates every missing folder of path (mode 0700 for new ones); true when
 // path is a folder afterwards.
 bool MakeFolders(const std::string& path);
+// A folder of the system's programs (/usr/..., /bin, /sbin): a program
+// installed there keeps and saves its files in the user's folders, even
+// when it may write beside itself (run by root).
+bool SystemProgramFolder(const std::string& folder);
 // Reads the whole file; bytes are untouched on failure.
 FileFailure ReadWholeFile(const std::string& path, std::string& bytes);
 // Creates the temporary file of a save of target beside it,
@@ -753,6 +757,12 @@ class X11Dialogs final : public platform::Dialogs {
   std::optional<std::vector<platform::FolderEntry>> ListFolder(StringView folder) override;
   // $HOME, else the password database's.
   String HomeFolder() override;
+  // XDG_DOCUMENTS_DIR in $XDG_CONFIG_HOME/user-dirs.dirs (default
+  // ~/.config), "$HOME/..." or an absolute path, where that folder exists;
+  // else home.
+  String DocumentsFolder() override;
+  // access(W_OK | X_OK), and not SystemProgramFolder.
+  bool MaySaveIn(StringView folder) override;
 
   // Why the latest save dialog went to the control host ("" when the
   // portal answered), for tests: "X11: no portal on the session bus".
@@ -819,6 +829,10 @@ class X11Tray final : public platform::Tray {
   void DestroyReportWindow(std::uint32_t window) override;
   std::uint32_t IconHandle(const std::shared_ptr<const platform::Picture>& picture) override;
   bool Notify(std::uint32_t message, const platform::NotifyIconRecord& record) override;
+  // The icon is offered as an item to the watcher or docked in the tray.
+  bool IconShown(std::uint32_t window, std::uint32_t id) override;
+  // As a desktop notification (else our popup), like any balloon.
+  bool BalloonWithoutIcon(const platform::NotifyIconRecord& record) override;
   bool ShellPresent() override;
   std::uint64_t ShellGeneration() override;
   // Told from the MANAGER announcement, the manager window's end and the
@@ -843,7 +857,11 @@ class X11Tray final : public platform::Tray {
   [[nodiscard]] bool HasBus();
 
   static constexpr int kTooltipDelayMs = 500;
-  static constexpr int kPopupMs = 10'000;
+  // How long a balloon shows, as on Windows: the notification's explicit
+  // timeout (servers keep one with their default timeout, or until it is
+  // dismissed) and our popup's.
+  static constexpr int kBalloonMs = 10'000;
+  static constexpr int kPopupMs = kBalloonMs;
   static constexpr int kDoubleClickMs = 500;
   static constexpr int kCallTimeoutMs = 5000;
 

@@ -3,6 +3,7 @@
 #include <dbus/dbus.h>
 #include <dirent.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -298,7 +299,11 @@ std::optional<std::int32_t> X11Dialogs::GetSaveFileName(platform::OpenFileName& 
   // The folder and name: a FileName with a folder opens in that folder.
   const String file = platform::CutAtNul(record.lpstrFile);
   const std::size_t slash = file.rfind(u'/');
-  const String folder = slash != String::npos ? file.substr(0, slash == 0 ? 1 : slash) : record.lpstrInitialDir;
+  const String folder = slash != String::npos ? file.substr(0, slash == 0 ? 1 : slash)
+                                              : platform::SaveStartFolder(
+                                                    platform::CutAtNul(record.lpstrInitialDir),
+                                                    [this](StringView f) { return MaySaveIn(f); },
+                                                    [this] { return DocumentsFolder(); });
   const String name = slash != String::npos ? file.substr(slash + 1) : file;
   const auto filters = platform::FilterPairs(record.lpstrFilter);
   const std::size_t current =
@@ -414,6 +419,52 @@ std::optional<std::vector<platform::FolderEntry>> X11Dialogs::ListFolder(StringV
   }
   closedir(dir);
   return entries;
+}
+
+String X11Dialogs::DocumentsFolder() {
+  const std::string home = text::ToUtf8(HomeFolder());
+  std::string config;
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg == '/') {
+    config = xdg;
+  } else if (!home.empty()) {
+    config = home + "/.config";
+  }
+  std::string bytes;
+  if (!config.empty() && ReadWholeFile(config + "/user-dirs.dirs", bytes).step == nullptr) {
+    // Lines of the shell form XDG_DOCUMENTS_DIR="$HOME/Documents"; the last
+    // one counts.
+    std::string found;
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+      std::size_t end = bytes.find('\n', at);
+      if (end == std::string::npos) end = bytes.size();
+      std::string_view line(bytes.data() + at, end - at);
+      at = end + 1;
+      constexpr std::string_view kKey = "XDG_DOCUMENTS_DIR=\"";
+      if (!line.starts_with(kKey)) continue;
+      line.remove_prefix(kKey.size());
+      const std::size_t quote = line.find('"');
+      if (quote == std::string_view::npos) continue;
+      line = line.substr(0, quote);
+      if (line.starts_with("$HOME")) {
+        if (home.empty() || (line.size() > 5 && line[5] != '/')) continue;
+        found = home + std::string(line.substr(5));
+      } else if (line.starts_with("/")) {
+        found = std::string(line);
+      }
+    }
+    struct stat st {};
+    if (!found.empty() && stat(found.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return text::FromUtf8(found);
+  }
+  return text::FromUtf8(home);
+}
+
+bool X11Dialogs::MaySaveIn(StringView folder) {
+  std::string path = text::ToUtf8(folder);
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  struct stat st {};
+  return !SystemProgramFolder(path) && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+         access(path.c_str(), W_OK | X_OK) == 0;
 }
 
 String X11Dialogs::HomeFolder() {

@@ -26,6 +26,7 @@ constexpr const char* kItemInterface = "org.kde.StatusNotifierItem";
 constexpr const char* kNotifications = "org.freedesktop.Notifications";
 constexpr const char* kNotificationsPath = "/org/freedesktop/Notifications";
 constexpr long kRequestDock = 0;
+constexpr unsigned char kUrgencyNormal = 1;
 
 template <std::size_t N>
 std::string FieldUtf8(const char (&field)[N]) {
@@ -51,7 +52,10 @@ constexpr const char* kItemIntrospection =
 struct X11Tray::Impl {
   Impl(XConnection& x, X11Loop& loop, soft::SoftGraphics& graphics)
       : x_(x), loop_(loop), windows_(x, graphics), tooltipTimer_(loop.CreateTimer([this] { ShowTooltip(); })),
-        popupTimer_(loop.CreateTimer([this] { windows_.HidePopup(); })) {
+        popupTimer_(loop.CreateTimer([this] {
+          popupTimer_->SetEnabled(false);  // once: an idle program does not wake for it
+          windows_.HidePopup();
+        })) {
     tooltipTimer_->SetInterval(kTooltipDelayMs);
     popupTimer_->SetInterval(kPopupMs);
   }
@@ -243,7 +247,8 @@ struct X11Tray::Impl {
     } else {
       return false;
     }
-    Balloon(r);
+    // A balloon shown while there was no icon stays.
+    if (r.szInfo[0] != '\0') Balloon(r);
     return true;
   }
 
@@ -514,11 +519,13 @@ struct X11Tray::Impl {
     DBusWriter(entry).String("urgency");
     DBusMessageIter v;
     dbus_message_iter_open_container(&entry, DBUS_TYPE_VARIANT, "y", &v);
-    DBusWriter(v).Byte(flags_ == platform::niif::kWarning || flags_ == platform::niif::kError ? 2 : 1);
+    // Normal urgency for every icon: servers keep a critical notification
+    // until it is dismissed, and a balloon goes by itself.
+    DBusWriter(v).Byte(kUrgencyNormal);
     dbus_message_iter_close_container(&entry, &v);
     dbus_message_iter_close_container(&hints, &entry);
     dbus_message_iter_close_container(&w.Iter(), &hints);
-    w.Int32(-1);
+    w.Int32(kBalloonMs);
     inFlight_ = true;
     const std::uint64_t serial = serial_;
     bus_->Call(
@@ -650,6 +657,10 @@ bool X11Tray::Notify(std::uint32_t message, const platform::NotifyIconRecord& re
       t.Modify(record);
       return true;
     case platform::nim::kDelete:
+      // The icon goes with its balloon. A balloon shown without the icon
+      // stays: the restore timer deletes an icon the tray lost, and a
+      // balloon already shown then is still worth reading (the program's
+      // end withdraws it).
       if (!ours) return false;
       t.Remove();
       t.wantBalloon_ = false;
@@ -661,6 +672,16 @@ bool X11Tray::Notify(std::uint32_t message, const platform::NotifyIconRecord& re
     default:
       return false;
   }
+}
+
+bool X11Tray::IconShown(std::uint32_t window, std::uint32_t id) {
+  return impl_->mode_ != Mode::kNone && impl_->record_.hWnd == window && impl_->record_.uID == id;
+}
+
+bool X11Tray::BalloonWithoutIcon(const platform::NotifyIconRecord& record) {
+  impl_->Start();
+  impl_->Balloon(record);
+  return true;
 }
 
 bool X11Tray::ShellPresent() {

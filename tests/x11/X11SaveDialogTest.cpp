@@ -165,5 +165,43 @@ TEST_F(X11SaveDialog, DesktopPortalChooserReturnsThePathOrACancel) {
   EXPECT_EQ(dlg_->FileName(), folder_.File("список.txt"));
 }
 
+// The packaged program lives in /usr/bin, where no report can be saved:
+// the dialog opens in the user's documents folder (the XDG user dirs)
+// instead, the control host's own and the portal's chooser alike. InitDir
+// stands for the program's folder (this test runs from the build tree).
+TEST_F(X11SaveDialog, AProgramInstalledInUsrBinOpensTheDocumentsFolder) {
+  const std::filesystem::path documents = folder_.Path() / "Документы";
+  std::filesystem::create_directories(documents);
+  std::filesystem::create_directories(folder_.Path() / "config");
+  std::ofstream(folder_.Path() / "config" / "user-dirs.dirs")
+      << "# written by a test\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\nXDG_DOCUMENTS_DIR=\"" << documents.string() << "\"\n";
+  EnvVar config("XDG_CONFIG_HOME", (folder_.Path() / "config").string());
+  const bool portal = std::getenv("DBUS_SESSION_BUS_ADDRESS") != nullptr &&
+                      std::filesystem::exists("/usr/libexec/xdg-desktop-portal-gtk");
+  for (const bool withBus : {false, true}) {
+    if (withBus && !portal) continue;
+    SCOPED_TRACE(withBus ? "the portal's chooser" : "the own dialog");
+    noBus_.reset();
+    Start(withBus);
+    EXPECT_FALSE(Dialogs().MaySaveIn(u"/usr/bin"));
+    EXPECT_EQ(Dialogs().DocumentsFolder(), text::FromUtf8(documents.string()));
+    dlg_->SetInitDir(u"/usr/bin");
+    dlg_->SetDefaultExt(u"txt");
+    dlg_->SetFileName(u"report.txt");
+    const std::string title = withBus ? "PD portal docs" : "PD own docs";
+    // The name box holds the name and the focus: Return saves it (again
+    // while the window stays: a chooser just started may miss the first).
+    ASSERT_TRUE(ShowWhile(title, FocusWindow(title) + "for i in $(seq 10); do sleep 0.5; xdotool key Return; "
+                                                      "sleep 1; xdotool search --onlyvisible --name '^" + title +
+                                                      "$' >/dev/null || break; xdotool windowfocus $w; done"));
+    EXPECT_EQ(dlg_->Record().lpstrInitialDir, u"/usr/bin") << "the record as ever";
+    EXPECT_EQ(dlg_->FileName(), text::FromUtf8((documents / "report.txt").string()));
+    dlg_.reset();
+    owner_.reset();
+    host_.reset();
+    platform_.reset();
+  }
+}
+
 }  // namespace
 }  // namespace pd::x11

@@ -4,7 +4,8 @@
 // shows its tooltip, comes back after tint2 restarts; balloons reach dunst,
 // replace each other and are withdrawn; a StatusNotifierWatcher (Python)
 // sees the item register and its Activate raises the mouse events; without
-// a bus our own popup shows the balloon. With PD_TRAY_SHOT=folder the
+// a bus our own popup shows the balloon. X11NoTrayTest runs on a desktop
+// with dunst and no tray (ctest's x11_notray). With PD_TRAY_SHOT=folder the
 // screen is saved there as PNG files.
 // GoogleTest first: Xlib's macros (None, Bool) would break its headers.
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xatom.h>
 // clang-format on
+#include <chrono>
 #include <csignal>
 #include <fstream>
 #include <sstream>
@@ -153,7 +155,8 @@ TEST_F(X11TrayTest, BalloonsReachTheServerReplaceEachOtherAndAreWithdrawn) {
   const std::string seen = ReadAll(log);
   EXPECT_NE(seen.find("string \"Было закрыто.\""), std::string::npos);
   EXPECT_NE(seen.find("uint32 " + std::to_string(id)), std::string::npos) << "replaces_id";
-  EXPECT_NE(seen.find("byte 2"), std::string::npos) << "a warning goes with urgency critical";
+  EXPECT_EQ(seen.find("byte 2"), std::string::npos) << "a warning is no critical notification";
+  EXPECT_NE(seen.find("int32 10000"), std::string::npos) << "a balloon's timeout";
 }
 
 TEST_F(X11TrayTest, WithoutABusOurOwnPopupShowsTheBalloon) {
@@ -197,6 +200,77 @@ TEST_F(X11TrayTest, StatusNotifierItemRegistersAndActivateRaisesMouseEvents) {
   }
   // The watcher is gone: the icon goes back to the XEmbed tray.
   EXPECT_TRUE(p_->Pump([&] { return p_->tray().IconMode() == X11Tray::Mode::kXEmbed && p_->DockParent() != 0; }));
+}
+
+// A desktop with a notification server and no tray (stock GNOME without its
+// extension): ctest's x11_notray test runs these under scripts/with-xvfb
+// --notify alone. No icon can show; balloons still reach the server, as
+// balloons (normal urgency, a 10 s timeout, whatever the icon), and NoTray
+// comes once, kNoTrayMs after AddIcon.
+class X11NoTrayTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::getenv("PD_X11_PRIVATE_DISPLAY") == nullptr || std::getenv("PD_X11_NO_TRAY") == nullptr) {
+      GTEST_SKIP() << "these need a desktop without a tray: ctest's x11_notray test "
+                      "(scripts/with-xvfb --notify, without --tray)";
+    }
+  }
+};
+
+TEST_F(X11NoTrayTest, BalloonsReachTheServerAsBalloonsAndNoTrayComesOnce) {
+  Program p;
+  ASSERT_NE(p.x11, nullptr);
+  ASSERT_TRUE(p.tray().HasBus()) << "no session bus: run under scripts/with-xvfb --notify";
+  test::TempFolder folder;
+  const std::string log = (folder.Path() / "monitor").string();
+  Child monitor({"sh", "-c", "exec dbus-monitor --session \"interface='org.freedesktop.Notifications'\" >\"$0\"", log});
+  ASSERT_TRUE(p.Pump([&] { return ReadAll(log).find("NameAcquired") != std::string::npos; }));
+  int noTray = 0;
+  p.icon->NoTray.Connect([&] { ++noTray; });
+  const auto start = std::chrono::steady_clock::now();
+  p.icon->SetRestoreOnShellFail(true);
+  p.icon->AddIcon();
+  EXPECT_FALSE(p.tray().ShellPresent());
+  EXPECT_FALSE(p.icon->IconShown());
+
+  // A warning, then an error and information replacing it: one bubble.
+  for (const std::uint32_t flags : {platform::niif::kWarning, platform::niif::kError, platform::niif::kInfo}) {
+    p.icon->ShowBallon(u"notepad.exe", u"Было закрыто " + String(1, static_cast<char16_t>(u'0' + flags)), flags);
+    ASSERT_TRUE(p.Pump([&] { return p.tray().NotificationId() != 0 && !p.tray().NotifyInFlight(); }));
+    EXPECT_TRUE(p.Pump([&] { return Capture("dunstctl count displayed") == "1"; }));
+  }
+  EXPECT_FALSE(p.tray().PopupShown());
+
+  ASSERT_TRUE(p.Pump([&] { return noTray > 0; }, 8000)) << "NoTray never came";
+  const auto after = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(after, std::chrono::milliseconds(shell::TrayIcon::kNoTrayMs));
+  p.Pump([] { return false; }, 1000);
+  EXPECT_EQ(noTray, 1);
+
+  // What the server was told: every Notify with urgency normal (byte 1)
+  // and an expire timeout of 10 s.
+  const std::string seen = ReadAll(log);
+  std::size_t notifies = 0;
+  for (std::size_t at = seen.find("member=Notify"); at != std::string::npos; at = seen.find("member=Notify", at + 1)) {
+    ++notifies;
+    const std::size_t end = seen.find("method ", at + 1);
+    const std::string call = seen.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    const std::size_t urgency = call.find("byte ", call.find("string \"urgency\""));
+    EXPECT_EQ(urgency == std::string::npos ? "" : call.substr(urgency, 6), "byte 1") << call;
+    EXPECT_NE(call.find("int32 10000"), std::string::npos) << call;
+  }
+  EXPECT_EQ(notifies, 3U);
+  EXPECT_EQ(seen.find("byte 2"), std::string::npos) << "no critical urgency";
+}
+
+TEST_F(X11NoTrayTest, WithoutANotificationServerOurOwnPopupShowsTheBalloon) {
+  test::EnvVar noBus("DBUS_SESSION_BUS_ADDRESS", std::nullopt);
+  Program q;
+  ASSERT_NE(q.x11, nullptr);
+  q.icon->AddIcon();
+  EXPECT_FALSE(q.icon->IconShown());
+  q.icon->ShowBallon(u"Process Drovak 1.3", u"Значок программы не может быть показан.", 1);
+  EXPECT_TRUE(q.tray().PopupShown());
 }
 
 // Last: it replaces the session's tint2 with one of its own.

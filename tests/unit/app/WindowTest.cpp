@@ -158,6 +158,49 @@ TEST_F(AppTest, TheTemporaryIconStaysThreeAndAHalfSecondsAfterTheLastEvent) {
   EXPECT_FALSE(F().tmrIconChanger().Enabled());
 }
 
+// No tray at start-up, or one that goes for good: the balloons still come
+// (without the icon) and the user is told once, after the grace period,
+// how to reach the window; a tray that comes and goes again adds nothing.
+TEST_F(AppTest, WithoutATrayTheUserIsToldOnceHowToReachTheWindow) {
+  for (const bool trayAtStart : {false, true}) {
+    SCOPED_TRACE(trayAtStart ? "the tray goes" : "no tray at start-up");
+    sim::SimPlatform p{dir_.Str()};
+    forms::ControlHost host{p};
+    WriteFile("Options.cfg", "Enabled=True\r\n");
+    p.tray().SetBalloonsWithoutIcon(true);
+    if (!trayAtStart) p.tray().StopShell();
+    frmMain f{host};
+    ASSERT_TRUE(f.Load());
+    if (trayAtStart) {
+      p.loop().Advance(1000);
+      p.tray().StopShell();
+    }
+    // Lost at the restore timer's tick, 100 ms after the tray went.
+    const std::uint64_t grace = shell::TrayIcon::kNoTrayMs + (trayAtStart ? 100 : 0);
+    const auto& balloons = p.tray().Balloons();
+    p.loop().Advance(grace - 1);
+    EXPECT_TRUE(balloons.empty());
+    p.loop().Advance(1);
+    ASSERT_EQ(balloons.size(), 1U);
+    EXPECT_EQ(balloons[0].title, msg::kCaption);
+    EXPECT_EQ(balloons[0].text, msg::kNoTray);
+    EXPECT_TRUE(balloons[0].alone);
+
+    f.txtBlock->SetText(u"a.exe");
+    f.cmdBlock_Add->Click.Raise();
+    ASSERT_EQ(balloons.size(), 2U) << "an action is still reported";
+    EXPECT_TRUE(balloons[1].alone);
+
+    p.tray().StartShell();
+    p.loop().Advance(1000);
+    EXPECT_NE(p.tray().Icon(static_cast<std::uint32_t>(f.TrayIcon->hWnd())), nullptr);
+    p.tray().StopShell();
+    p.loop().Advance(60'000);
+    EXPECT_EQ(balloons.size(), 2U) << "told once";
+    f.Unload(platform::unload::kCode);
+  }
+}
+
 }  // namespace
 }  // namespace pd::app::test
 

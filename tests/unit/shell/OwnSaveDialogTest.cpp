@@ -15,6 +15,7 @@
 #include "forms/SaveFileDialog.h"
 #include "forms/TextBox.h"
 #include "platform/sim/backend.h"
+#include "platform/text.h"
 #include "shell/SaveDialog.h"
 #include "test_util.h"
 
@@ -179,6 +180,50 @@ TEST_F(OwnSaveDialogTest, FoldersOpenAndTheNameIsCompleted) {
   ASSERT_GE(history.size(), 2u);
   EXPECT_NE(history[history.size() - 2].text.find(u"Путь не найден"), String::npos);
   EXPECT_NE(history.back().text.find(u"слишком длинное"), String::npos);
+}
+
+// A program installed where nothing can be saved (its folder read-only)
+// opens the dialog in the user's documents folder.
+TEST_F(OwnSaveDialogTest, AnUnwritableProgramFolderOpensTheDocumentsFolder) {
+  sim_.dialogs().SetReadOnlyFolder(folder_.Str());
+  sim_.dialogs().SetDocumentsFolder(Path("sub"));
+  String shownFolder;
+  Steps({[&](WindowHandle w) { shownFolder = Find<forms::TextBox>(w, u"txtFolder")->Text(); },
+         TypeAndEnter(u"отчёт.txt")});
+  ASSERT_TRUE(dlg_.Show());
+  EXPECT_EQ(dlg_.Record().lpstrInitialDir, folder_.Str()) << "the record names the program's folder, as ever";
+  EXPECT_EQ(shownFolder, Path("sub"));
+  EXPECT_EQ(dlg_.FileName(), Path("sub") + u"/отчёт.txt");
+}
+
+TEST(SaveStartFolder, TheInitialFolderWhereOneMaySaveElseDocuments) {
+  struct Case {
+    const char16_t* initial;
+    bool writable;
+    const char16_t* documents;
+    const char16_t* expected;
+  };
+  const Case cases[] = {
+      {u"/opt/pd", true, u"/home/u/Документы", u"/opt/pd"},
+      {u"/usr/bin", false, u"/home/u/Документы", u"/home/u/Документы"},
+      {u"/usr/bin", false, u"", u"/usr/bin"},  // nowhere better: the dialog says why a save fails
+      {u"", false, u"/home/u/Документы", u""},  // no initial folder: the dialog's own choice
+  };
+  for (const Case& c : cases) {
+    int asked = 0;
+    const String got = platform::SaveStartFolder(
+        c.initial,
+        [&](StringView f) {
+          EXPECT_EQ(f, StringView(c.initial));
+          return c.writable;
+        },
+        [&] {
+          ++asked;
+          return String(c.documents);
+        });
+    EXPECT_EQ(got, c.expected) << text::ToUtf8(c.initial);
+    EXPECT_EQ(asked, !c.writable && *c.initial != u'\0' ? 1 : 0) << "documents looked up only when needed";
+  }
 }
 
 TEST_F(OwnSaveDialogTest, TimersKeepFiringWhileItIsOpen) {

@@ -223,6 +223,55 @@ TEST(TrayIconRestore, ABalloonAskedForWithoutAShellShowsWhenTheIconIsBack) {
   }
 }
 
+// Where no tray shows the icon and the port can show balloons without it
+// (Linux), a balloon goes there at once; NoTray comes when the icon stays
+// unshown for kNoTrayMs, not when the tray is back sooner, and once per
+// loss.
+TEST(TrayIconNoTray, BalloonsShowWithoutTheIconAndNoTrayComesOncePerLoss) {
+  sim::SimPlatform p;
+  p.tray().SetBalloonsWithoutIcon(true);
+  p.tray().StopShell();
+  forms::ControlHost host{p};
+  forms::Form form{host, u"frmMain", u"frmMain"};
+  TrayIcon tray{form};
+  int raised = 0;
+  tray.NoTray.Connect([&] { ++raised; });
+  tray.SetRestoreOnShellFail(true);
+  tray.AddIcon();
+  EXPECT_FALSE(tray.IconShown());
+  tray.ShowBallon(u"notepad.exe", u"Было закрыто.", platform::niif::kWarning);
+  ASSERT_NE(p.tray().ShownBalloon(), nullptr);
+  EXPECT_TRUE(p.tray().ShownBalloon()->alone);
+  EXPECT_EQ(p.tray().ShownBalloon()->flags, platform::niif::kWarning);
+  p.loop().Advance(TrayIcon::kNoTrayMs - 1);
+  EXPECT_EQ(raised, 0);
+  p.loop().Advance(1);
+  EXPECT_EQ(raised, 1);
+  p.loop().Advance(60'000);
+  EXPECT_EQ(raised, 1);
+
+  // The tray comes: the icon shows, its balloons are the icon's again.
+  p.tray().StartShell();
+  p.loop().Advance(100);
+  EXPECT_TRUE(tray.IconShown());
+  tray.ShowBallon(u"calc.exe", u"Было заблокировано.", platform::niif::kInfo);
+  ASSERT_NE(p.tray().ShownBalloon(), nullptr);
+  EXPECT_FALSE(p.tray().ShownBalloon()->alone);
+
+  // It goes for less than kNoTrayMs, then for good.
+  for (const std::uint64_t gone : {std::uint64_t{4000}, std::uint64_t{6000}, std::uint64_t{60000}}) {
+    p.tray().StopShell();
+    p.loop().Advance(gone);
+    p.tray().StartShell();
+    p.loop().Advance(100);
+  }
+  EXPECT_EQ(raised, 3) << "not for 4 s; for 6 s and for 60 s, each once";
+  tray.RemoveIcon();
+  p.tray().StopShell();
+  p.loop().Advance(60'000);
+  EXPECT_EQ(raised, 3) << "an icon not wanted is not missed";
+}
+
 TEST_F(TrayIconTest, WithoutRestoreTheIconStaysGoneUntilTheHostAddsItAgain) {
   tray_.AddIcon();
   shell().StopShell();
