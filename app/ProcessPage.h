@@ -8,7 +8,8 @@
 //
 // RefreshProcessList rebuilds lstProc and ProcessTable (entry i describes
 // item i) from a new snapshot: "System" and "[System Process]" are left
-// out, so is the program itself (its own path, compared case-insensitively);
+// out, so is the program itself (its own id, or its own path compared
+// case-insensitively);
 // each item is the name, "<left=100>" and the full path, the two texts shown
 // as they are: every "<" in them is followed by "<space=0>", an empty tag
 // that draws nothing and keeps the list's markup from reading a tag there

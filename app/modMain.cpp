@@ -57,7 +57,10 @@ bool modMain::SameProcess(const platform::ProcessIdentity& seen) {
 
 bool modMain::IsOwnProgram(const platform::ProcessIdentity& who) {
   if (who.id != 0 && who.id == platform_.processes().CurrentProcess()) return true;
-  return !who.path.empty() && text::LowerCase(who.path) == text::LowerCase(platform_.app().OwnPath());
+  if (who.path.empty()) return false;
+  // The executable's path does not change while the program runs.
+  if (ownPathLowered_.empty()) ownPathLowered_ = text::LowerCase(platform_.app().OwnPath());
+  return text::SameLowered(who.path, ownPathLowered_);
 }
 
 KillOutcome modMain::KillProcess(const platform::ProcessIdentity& seen) {

@@ -1,5 +1,6 @@
 // Process services: the handful of operations every action of the program
-// on running processes goes through. They keep no state of their own.
+// on running processes goes through. They keep no state of their own
+// beyond the program's own path, read once.
 #pragma once
 
 #include "platform/platform.h"
@@ -102,6 +103,7 @@ class modMain {
 
  private:
   platform::Platform& platform_;
+  String ownPathLowered_;  // the program's own path in lower case, read once
 };
 
 }  // namespace pd::app
