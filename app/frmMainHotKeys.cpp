@@ -59,9 +59,10 @@ void frmMain::KillActiveApp(WindowHandle hwnd) {
   const platform::ProcessIdentity who = services_.WindowProcess(hwnd);
   const String& name = who.name;
   tmrIconChanger_->SetEnabled(false);
-  if (!who) {
-    // Nothing to kill (the desktop or the panel in the foreground, or the
-    // window went): refused as for the shell, silently.
+  if (!who || services_.IsOwnProgram(who)) {
+    // Nothing to kill (the desktop or the panel in the foreground, the
+    // window went, or it is one of the program's own, such as its message
+    // box): refused as for the shell, silently.
     SetTrayIcon(platform::res::kIconRefused);
   } else if (IsException(name, false)) {
     SetTrayIcon(platform::res::kIconRefused);

@@ -171,6 +171,12 @@ TEST_F(IdentityTest, TheProgramKnowsItselfByItsIdAsWellAsItsPath) {
   F().RefreshProcessList();
   for (const auto& r : F().Processes().ProcessTable()) EXPECT_NE(r.th32ProcessID, self);
   EXPECT_EQ(F().Services().KillProcess(self), KillOutcome::kNotRunning);
+  // One of its own windows in front (not the main window): refused silently.
+  p_.input().SetForegroundWindow(p_.processes().OpenWindow(self));
+  DoubleWin();
+  EXPECT_EQ(Requests(self), 0U);
+  EXPECT_EQ(F().TrayIconId(), 103);
+  EXPECT_EQ(BalloonCount(), before);
 }
 
 // The failure warnings follow the tip options of the balloons they stand
