@@ -25,9 +25,9 @@
 // that process (id and start time) is ended. The success balloon comes when
 // the process really ended; the warning only once it is clear that it runs
 // on, and a later end corrects it. Nothing to kill (the desktop in the
-// foreground) shows the refusal icon. Ctrl+Alt+Left click adds the foreground application to the
-// exceptions list while the window is shown; Ctrl+Alt+Insert shows the
-// window when its option is on.
+// foreground) shows the refusal icon. Ctrl+Alt+Left click adds the
+// foreground application to the exceptions list while the window is shown;
+// Ctrl+Alt+Insert shows the window when its option is on.
 //
 // Block timer: while enabled, terminates every process whose name is on in
 // the block list (never the program itself, by id or by its executable,
@@ -260,16 +260,18 @@ class frmMain final : public forms::Form {
     bool failed = false;
   };
   std::vector<BlockedProcess> blocked_;
-  std::uint64_t blockFullAt_ = 0;
-  bool blockWalkedAll_ = false;
   std::vector<KillWatch> killWatches_;
   // What the latest walk of the block timer looked for, and the process
-  // table's mark taken before it: a tick that finds both unchanged, and no
-  // ended process to wait for, has nothing new to see. blockSince_ is where
-  // its walks of the changed processes take up (0: walk all).
+  // table's mark taken before it: a tick that finds both unchanged, no
+  // ended process to wait for and its walk of all not yet due, has nothing
+  // new to see. blockSince_ is where its walks of the changed processes
+  // take up (0: walk all); blockFullAt_ when it last walked all
+  // (blockWalkedAll_: whether it has yet).
   std::vector<String> blockNames_;
   std::uint64_t blockMark_ = 0;
   std::uint64_t blockSince_ = 0;
+  std::uint64_t blockFullAt_ = 0;
+  bool blockWalkedAll_ = false;
   std::unique_ptr<platform::Timer> tmrIconChanger_, tmrUnPresser_, tmrBlock_;
   std::unique_ptr<platform::Timer> tmrKillWatch_;  // made at the first kill that outlives its wait
   std::unique_ptr<ProcessPage> page_;
