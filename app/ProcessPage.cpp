@@ -1,7 +1,6 @@
 #include "app/ProcessPage.h"
 
 #include <algorithm>
-#include <unordered_map>
 
 #include "forms/Form.h"
 #include "platform/text.h"
@@ -94,23 +93,28 @@ String ProcessPage::PlainMarkup(StringView text) {
 }
 
 void ProcessPage::RefreshProcessList() {
-  const String own = text::LowerCase(platform_.app().OwnPath());
-  auto& procs = platform_.processes();
   lstProc_->Clear();
   table_.clear();
-  started_.clear();
+  who_.clear();
   String item;
   services_.ForEachProcess([&](const platform::ProcessEntry& e) {
+    // The name and path shown, reported and acted on are read now, not
+    // taken from the walk (which may serve them from a cache).
+    const String listed = ProcessRecord(e).ExeFile();
+    platform::ProcessIdentity who = services_.Identify(e.th32ProcessID, listed);
+    // Ended since the walk: listed as the walk saw it, with no path, and
+    // never acted on (it matches no running process).
+    if (!who) who = platform::ProcessIdentity{.id = e.th32ProcessID, .started = 0, .name = listed, .path = {}};
+    if (who.name == u"System" || who.name == u"[System Process]") return;
+    if (services_.IsOwnProgram(who)) return;
     ProcessRecord rec(e);
-    const String name = rec.ExeFile();
-    if (name == u"System" || name == u"[System Process]") return;
-    rec.FullPath = services_.GetProcessPath(e.th32ProcessID);
-    if (!rec.FullPath.empty() && text::LowerCase(rec.FullPath) == own) return;
-    item = PlainMarkup(name);
+    if (who.name != listed) rec.SetExeFile(who.name);
+    rec.FullPath = who.path;
+    item = PlainMarkup(who.name);
     item += kLeftColumn;
-    item += PlainMarkup(rec.FullPath);
-    started_.push_back(procs.StartTime(e.th32ProcessID));
+    item += PlainMarkup(who.path);
     table_.push_back(std::move(rec));
+    who_.push_back(std::move(who));
     lstProc_->AddItem(item, -1, nullptr, false);
   });
   lstProc_->Refresh();
@@ -135,69 +139,50 @@ bool ProcessPage::Confirm(StringView question) {
   return answer == platform::mb::kIdYes;
 }
 
-std::vector<std::size_t> ProcessPage::SelectedStillRunning() {
-  std::vector<std::size_t> selected;
+std::vector<ProcessPage::Chosen> ProcessPage::Selection() const {
+  std::vector<Chosen> chosen;
   const auto count = std::min<std::size_t>(table_.size(), static_cast<std::size_t>(lstProc_->ListCount()));
   for (std::size_t i = 0; i < count; ++i) {
-    if (lstProc_->Selected(static_cast<std::int32_t>(i))) selected.push_back(i);
+    if (lstProc_->Selected(static_cast<std::int32_t>(i))) chosen.push_back({who_[i], table_[i].FullPath});
   }
-  if (selected.empty()) return selected;
-  std::unordered_map<ProcessId, String> names;
-  services_.ForEachProcess([&](const platform::ProcessEntry& e) {
-    names.emplace(e.th32ProcessID, ProcessRecord(e).ExeFile());
-  });
-  auto& procs = platform_.processes();
-  std::erase_if(selected, [&](std::size_t i) {
-    const ProcessRecord& r = table_[i];
-    const auto it = names.find(r.th32ProcessID);
-    if (it == names.end() || it->second != r.ExeFile()) return true;
-    return started_[i] != 0 && procs.StartTime(r.th32ProcessID) != started_[i];
-  });
-  return selected;
-}
-
-bool ProcessPage::StillRunning(std::size_t i) {
-  const ProcessRecord& r = table_[i];
-  if (started_[i] != 0) return platform_.processes().StartTime(r.th32ProcessID) == started_[i];
-  bool found = false;
-  const String name = r.ExeFile();
-  services_.ForEachProcess([&](const platform::ProcessEntry& e) {
-    if (e.th32ProcessID == r.th32ProcessID && ProcessRecord(e).ExeFile() == name) found = true;
-  });
-  return found;
+  return chosen;
 }
 
 void ProcessPage::cmdProc_Kill_Click() {
+  // What the user chose when clicking: the box runs a loop in which the
+  // list may change.
+  const std::vector<Chosen> chosen = Selection();
   if (!Confirm(kQuestionKill)) return;
-  for (std::size_t i : SelectedStillRunning()) services_.KillProcess(table_[i].th32ProcessID);
+  for (const Chosen& c : chosen) services_.KillProcess(c.who);
   platform_.loop().Sleep(kWaitMs);
   RefreshProcessList();
 }
 
 void ProcessPage::cmdProc_KillFile_Click() {
+  std::vector<Chosen> pending = Selection();
   if (!Confirm(kQuestionKillFile)) return;
   auto& loop = platform_.loop();
   const std::uint64_t begin = loop.TickCount();
-  std::vector<std::size_t> pending;
-  for (std::size_t i : SelectedStillRunning()) {
-    services_.KillProcess(table_[i].th32ProcessID);
-    if (!table_[i].FullPath.empty()) pending.push_back(i);
-  }
-  auto remove = [&](std::size_t i) {
-    if (services_.FileExists(table_[i].FullPath)) platform_.files().RemoveFile(table_[i].FullPath);
+  // Only the process listed is ended (KillProcess checks its id and start
+  // time); the file listed for it is deleted once that process is no
+  // longer running, whether it ended now or had ended before.
+  for (const Chosen& c : pending) services_.KillProcess(c.who);
+  std::erase_if(pending, [](const Chosen& c) { return c.file.empty(); });
+  auto remove = [&](const Chosen& c) {
+    if (services_.FileExists(c.file)) platform_.files().RemoveFile(c.file);
   };
   // The executable of a running process cannot be deleted everywhere: each
   // file goes as soon as its process has ended, within the wait.
   for (;;) {
-    std::erase_if(pending, [&](std::size_t i) {
-      if (StillRunning(i)) return false;
-      remove(i);
+    std::erase_if(pending, [&](const Chosen& c) {
+      if (services_.SameProcess(c.who)) return false;
+      remove(c);
       return true;
     });
     if (pending.empty() || loop.TickCount() - begin >= static_cast<std::uint64_t>(kWaitMs)) break;
     loop.Sleep(kPollMs);
   }
-  for (std::size_t i : pending) remove(i);
+  for (const Chosen& c : pending) remove(c);
   const std::uint64_t waited = loop.TickCount() - begin;
   if (waited < static_cast<std::uint64_t>(kWaitMs)) loop.Sleep(kWaitMs - static_cast<int>(waited));
   RefreshProcessList();

@@ -8,7 +8,8 @@
 //
 // RefreshProcessList rebuilds lstProc and ProcessTable (entry i describes
 // item i) from a new snapshot: "System" and "[System Process]" are left
-// out, so is the program itself (its own path, compared case-insensitively);
+// out, so is the program itself (its own id, or its own path compared
+// case-insensitively);
 // each item is the name, "<left=100>" and the full path, the two texts shown
 // as they are: every "<" in them is followed by "<space=0>", an empty tag
 // that draws nothing and keeps the list's markup from reading a tag there
@@ -16,21 +17,24 @@
 // selection buttons are enabled while an item is selected
 // (UpdateProcessButtons, also the list's Click handler).
 //
-// The commands act on the table of the last refresh, and only on the
-// entries whose id still names the same process: a new snapshot must list
-// the id with the same name and, where the platform tells start times, the
-// same start time. Others are skipped (their id may belong to another
-// program by now).
+// Each refresh reads every listed process's identity (id, start time,
+// name, path) at that moment; names and paths shown and reported are those.
+// The commands act on the entries selected when the button was clicked
+// (taken before the warning box, whose loop may change the list), and end
+// a process only while its id still names the process listed (the same
+// start time; the same name and path where the platform cannot tell start
+// times). Others are not ended (their id may belong to another program by
+// now).
 // - cmdProc_Kill: the warning box (Yes/No, exclamation, "Внимание!"); on
-//   Yes each selected process is terminated, then after 1000 ms the list is
+//   Yes each chosen process is terminated, then after 1000 ms the list is
 //   refreshed. No does nothing.
 // - cmdProc_KillFile: the same box with its own question; on Yes each
-//   selected process is terminated and its executable (when the path is
-//   known and a file is there) deleted once the process has ended. The
-//   program waits for the ends within the same 1000 ms (a blocking wait that
-//   looks every 10 ms), deleting each file as soon as its process is gone;
-//   a file whose process outlives the wait is still tried once. Failures
-//   are skipped. Then the list is refreshed.
+//   chosen process is terminated, and the file listed for it at the refresh
+//   (when there is one) is deleted once that process is no longer running:
+//   at once for a process that had already ended, else as soon as it goes
+//   within the same 1000 ms (a blocking wait that looks every 10 ms); a file
+//   whose process outlives the wait is still tried once. Failures are
+//   skipped. Then the list is refreshed.
 // - cmdProc_AddBlock: each selected name (in list order) goes to the
 //   block list through AddToBlockList, which unticks chkBlock_Active, puts
 //   the name into txtBlock and runs the Click action of cmdBlock_Add.
@@ -115,10 +119,12 @@ class ProcessPage {
  private:
   // Asks the warning box; true on Yes.
   bool Confirm(StringView question);
-  // The selected entries whose id still names the process listed.
-  std::vector<std::size_t> SelectedStillRunning();
-  // Whether the process of entry i is still running (the same one).
-  bool StillRunning(std::size_t i);
+  // A selected entry: the process listed and the file listed for it.
+  struct Chosen {
+    platform::ProcessIdentity who;
+    String file;
+  };
+  [[nodiscard]] std::vector<Chosen> Selection() const;
 
   platform::Platform& platform_;
   modMain& services_;
@@ -126,7 +132,7 @@ class ProcessPage {
   forms::Container& page_;
   Callbacks callbacks_;
   std::vector<ProcessRecord> table_;
-  std::vector<std::uint64_t> started_;  // StartTime of each entry at the refresh, parallel to table_
+  std::vector<platform::ProcessIdentity> who_;  // each entry's identity read at the refresh, parallel to table_
 
   std::unique_ptr<forms::Label> lblTitle_;
   std::unique_ptr<forms::Label> lblProcCount_;

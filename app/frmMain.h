@@ -30,23 +30,28 @@
 // kExitWarningMs (or until the icon is clicked) before it ends.
 //
 // Hot keys: Ctrl+Alt+WIN twice within a second kills the foreground
-// application (the one-second window starts at the first press); the
-// success balloon comes only when the process really ended, else a
-// warning. Nothing to kill (the desktop in the foreground) shows the
-// refusal icon. Ctrl+Alt+Left click adds the foreground application to the
-// exceptions list while the window is shown; Ctrl+Alt+Insert shows the
-// window when its option is on.
+// application (the one-second window starts at the first press), read at
+// the press: its name as it is then decides the exceptions check, and only
+// that process (id and start time) is ended. The success balloon comes when
+// the process really ended; the warning only once it is clear that it runs
+// on, and a later end corrects it. Nothing to kill (the desktop in the
+// foreground) shows the refusal icon. Ctrl+Alt+Left click adds the
+// foreground application to the exceptions list while the window is shown;
+// Ctrl+Alt+Insert shows the window when its option is on.
 //
 // Block timer: while enabled, terminates every process whose name is on in
-// the block list (never the program's own executable, never the shell). A
+// the block list (never the program itself, by id or by its executable,
+// never the shell), judged by the identity read at the moment of acting. A
 // tick with no entry on walks nothing. A blocked process is reported once
-// per process instance: "Было заблокировано." when it really ended, one
-// warning when it could not be ended.
+// per process instance (id and start time): "Было заблокировано." when it
+// really ended, a warning when it clearly could not be ended, and
+// "Было заблокировано." again should it end after all.
 #pragma once
 
 #include <array>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "app/ProcessPage.h"
 #include "app/modMain.h"
@@ -130,6 +135,16 @@ class frmMain final : public forms::Form {
   // How long a warning about a failed save at "Выход" stays before the icon
   // (and the balloon with it) goes.
   static constexpr int kExitWarningMs = 5000;
+  // A killed process that outlives the wait: "not ended" once it still runs
+  // this long after the request; watched this long for a late end.
+  static constexpr int kKillGiveUpMs = 3000;
+  static constexpr int kKillWatchMs = 30000;
+  static constexpr int kKillWatchStepMs = 100;
+  // A blocked process the system was asked to end: "could not be blocked"
+  // once it still runs this long after the request.
+  static constexpr int kBlockGiveUpMs = 3000;
+  // The block timer walks all processes at least this often.
+  static constexpr int kBlockFullWalkMs = 1000;
 
   explicit frmMain(forms::ControlHost& host);
   ~frmMain() override;
@@ -250,10 +265,17 @@ class frmMain final : public forms::Form {
   // Removes the icon and ends the loop.
   void EndRun();
   void ShowWindowFromTray();
-  // Whether the process still runs as the same program: the id with the
-  // same name, and, when its path could be read before, still readable (an
-  // ended process waiting for its parent keeps its name, not its path).
-  bool StillRunning(ProcessId id, StringView name, StringView pathBefore);
+  // A process the double press asked to end that outlived the wait.
+  struct KillWatch {
+    platform::ProcessIdentity who;
+    std::uint64_t askedAt = 0;
+    bool failed = false;  // "not ended" reported
+  };
+  void tmrKillWatch_Timer();
+  void ReportKill(KillWatch& watch, bool ended);
+  // What became of the processes the block timer handled; see the tick.
+  void SettleBlocked(std::uint64_t now);
+  void ReportBlocked(StringView name, bool ended);
   [[nodiscard]] bool AnyBlockOn() const;
   // Whether blockNames_ holds the names switched on in the block list, in
   // lower case and list order (compared in place); otherwise makes it so.
@@ -278,24 +300,30 @@ class frmMain final : public forms::Form {
   bool noTrayTold_ = false;  // the user was told how to reach the window without a tray
   std::int32_t pressCount_ = 0;
   std::size_t blockWalks_ = 0;
-  // Blocked processes met by the block timer, by id: the name of the
-  // instance and whether it is settled (reported or given up on).
+  // Blocked processes the block timer handled and that still run, each
+  // by its identity (id and start time): when it was asked to end, and
+  // whether it was reported as one that could not be ended.
   struct BlockedProcess {
-    String name;
-    String path;
-    std::uint64_t killedAt = 0;
-    bool settled = false;
-    bool seen = false;
+    platform::ProcessIdentity who;
+    std::uint64_t askedAt = 0;
+    bool failed = false;
   };
-  std::map<ProcessId, BlockedProcess> blocked_;
+  std::vector<BlockedProcess> blocked_;
+  std::vector<KillWatch> killWatches_;
   // What the latest walk of the block timer looked for, and the process
-  // table's mark taken before it: a tick that finds both unchanged, and no
-  // ended process to wait for, has nothing new to see. blockSince_ is where
-  // its walks of the changed processes take up (0: walk all).
+  // table's mark taken before it: a tick that finds both unchanged, no
+  // ended process to wait for and its walk of all not yet due, has nothing
+  // new to see. blockSince_ is where its walks of the changed processes
+  // take up (0: walk all); blockFullAt_ when it last walked all
+  // (blockWalkedAll_: whether it has yet).
   std::vector<String> blockNames_;
   std::uint64_t blockMark_ = 0;
   std::uint64_t blockSince_ = 0;
   std::unique_ptr<platform::Timer> tmrIconChanger_, tmrUnPresser_, tmrBlock_, tmrExit_;
+  std::uint64_t blockFullAt_ = 0;
+  bool blockWalkedAll_ = false;
+  std::unique_ptr<platform::Timer> tmrIconChanger_, tmrUnPresser_, tmrBlock_;
+  std::unique_ptr<platform::Timer> tmrKillWatch_;  // made at the first kill that outlives its wait
   std::unique_ptr<ProcessPage> page_;
 };
 

@@ -1,6 +1,7 @@
 // frmMain: the block timer, which ends every running process whose name is
 // on in the block list.
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "app/frmMain.h"
@@ -8,21 +9,24 @@
 
 namespace pd::app {
 
-namespace {
-// How long a terminated blocked process may take to go before it counts as
-// one that could not be ended.
-constexpr std::uint64_t kBlockGiveUpMs = 1000;
-
-}  // namespace
-
-// The timer fires as often as the platform's timers allow; a tick walks
-// the processes only when something may have changed since its last walk:
-// a process started or replaced its executable (the process table's mark),
-// the block list's switched-on names changed, or a process it ended has yet
-// to go. With the same names and nothing ended to keep track of, only the
-// processes that started or replaced their executable since its last walk
-// can be new to it: it walks just those. Otherwise it walks all, and learns
-// which processes went.
+// The timer fires as often as the platform's timers allow. A tick looks at
+// the processes only when something may have changed since it last looked:
+// the process table's mark moved (a start, or an exec the platform
+// noticed), the switched-on names changed, a process it asked to end has
+// yet to go, or a second has passed since it last walked all processes.
+// That walk of all, at least once a second, finds what the mark cannot
+// show: a process of any age that replaced its executable without moving
+// the mark (a platform may notice only the execs of young processes), so
+// no blocked program runs unseen for more than a second. Other walks list
+// only the processes that started or replaced their executable since the
+// tick's previous walk.
+//
+// A walk only proposes (its names may come from a cache): the identity read
+// at the moment of acting decides. The fresh name must be on in the block
+// list, and the process neither the shell nor the program itself (its own
+// id, or its own executable). Handled processes are remembered by id and
+// start time, so a process that takes over the id of one that ended, or of
+// one that refused, is a new process and is ended too.
 void frmMain::tmrBlock_Timer() {
   const bool sameNames = KeepBlockedNames();
   // With no entry on there is nothing to look for: no walk at all.
@@ -30,61 +34,83 @@ void frmMain::tmrBlock_Timer() {
     blocked_.clear();
     return;
   }
-  const std::uint64_t mark = platform_.processes().ChangeMark();
-  const bool waiting = std::any_of(blocked_.begin(), blocked_.end(), [](const auto& b) { return !b.second.settled; });
-  if (mark == blockMark_ && sameNames && !waiting) return;
-  blockMark_ = mark;
-
-  ++blockWalks_;
   const std::uint64_t now = platform_.loop().TickCount();
-  const String own = text::LowerCase(platform_.app().OwnPath());
-  for (auto& entry : blocked_) entry.second.seen = false;
+  const std::uint64_t mark = platform_.processes().ChangeMark();
+  const bool waiting = std::any_of(blocked_.begin(), blocked_.end(), [](const auto& b) { return !b.failed; });
+  const bool allDue = !blockWalkedAll_ || now - blockFullAt_ >= static_cast<std::uint64_t>(kBlockFullWalkMs);
+  const bool newMark = mark != blockMark_;
+  if (!newMark && sameNames && !waiting && !allDue) return;
+  blockMark_ = mark;
+  SettleBlocked(now);
+  if (!newMark && sameNames && !allDue) return;  // only an end to wait for
+
+  if (!sameNames || allDue) {
+    blockSince_ = 0;
+    blockFullAt_ = now;
+    blockWalkedAll_ = true;
+  }
+  ++blockWalks_;
   std::vector<std::pair<ProcessId, String>> found;
-  if (!sameNames || !blocked_.empty()) blockSince_ = 0;
   services_.ForEachChangedProcess(blockSince_, [&](const platform::ProcessEntry& e) {
     // Compared in place: a walk of a thousand processes allocates nothing
     // for the names that are not blocked.
     const StringView name(e.szExeFile.data(), std::char_traits<char16_t>::length(e.szExeFile.data()));
     const auto blocked = [&](StringView lower) { return text::SameLowered(name, lower); };
-    if (std::none_of(blockNames_.begin(), blockNames_.end(), blocked) || text::SameLowered(name, u"explorer.exe")) return;
+    if (std::none_of(blockNames_.begin(), blockNames_.end(), blocked)) return;
     found.emplace_back(e.th32ProcessID, String(name));
   });
-  for (const auto& [id, name] : found) {
-    // The path is read only for a blocked name: the program never ends
-    // itself, even when its own name is blocked.
-    const String path = services_.GetProcessPath(id);
-    if (text::LowerCase(path) == own) continue;
-    auto it = blocked_.find(id);
-    if (it != blocked_.end() && it->second.name == name) {
-      BlockedProcess& b = it->second;
-      // A terminated process that lost its path has ended (it waits only
-      // for its parent).
-      if (!b.settled && !b.path.empty() && path.empty()) continue;
-      b.seen = true;
-      if (!b.settled && now - b.killedAt >= kBlockGiveUpMs) {
-        b.settled = true;
-        ShowEntryBalloon(name, msg::kBlockFailed, platform::niif::kWarning, platform::res::kIconRefused);
-      }
+  for (const auto& [id, listed] : found) {
+    const platform::ProcessIdentity who = services_.Identify(id, listed);
+    if (!who) continue;  // gone since the walk
+    const auto it = std::find_if(blocked_.begin(), blocked_.end(), [&](const auto& b) { return b.who.id == id; });
+    if (it != blocked_.end()) {
+      if (modMain::SameIdentity(it->who, who)) continue;  // handled already
+      // The process handled under this id has ended, and another took the id.
+      const String name = it->who.name;
+      blocked_.erase(it);
+      ReportBlocked(name, true);
+    }
+    if (!IsBlocked(who.name, false) || text::SameLowered(who.name, u"explorer.exe") || services_.IsOwnProgram(who)) {
       continue;
     }
-    BlockedProcess b{.name = name, .path = path, .killedAt = now, .seen = true};
-    if (!platform_.processes().Terminate(id)) {
-      b.settled = true;
-      ShowEntryBalloon(name, msg::kBlockFailed, platform::niif::kWarning, platform::res::kIconRefused);
-    }
-    blocked_[id] = std::move(b);
-  }
-  // What is no longer there has ended: reported once, now that it is sure.
-  for (auto it = blocked_.begin(); it != blocked_.end();) {
-    if (it->second.seen) {
-      ++it;
+    const KillOutcome outcome = services_.KillProcess(who);
+    if (outcome == KillOutcome::kNotRunning) continue;  // ended on its own meanwhile
+    if (outcome == KillOutcome::kAsked && !services_.SameProcess(who)) {
+      ReportBlocked(who.name, true);
       continue;
     }
-    if (!it->second.settled && chkTip_Block->Value() == 1) {
-      ShowEntryBalloon(it->second.name, msg::kBlocked, platform::niif::kWarning, platform::res::kIconRefused);
-    }
-    it = blocked_.erase(it);
+    blocked_.push_back({.who = who, .askedAt = now, .failed = outcome == KillOutcome::kRefused});
+    if (outcome == KillOutcome::kRefused) ReportBlocked(who.name, false);
   }
+}
+
+// A blocked process is reported once, when what became of it is sure:
+// "Было заблокировано." once it has ended; "could not be blocked" once it
+// is clear that it runs on: the system refused the request, or the same
+// process (id and start time) still runs kBlockGiveUpMs after it. It is
+// watched until it ends, and a later end is reported too, so a process that
+// went slowly, or that refused and went later, never keeps the failure
+// report as its last word.
+void frmMain::SettleBlocked(std::uint64_t now) {
+  std::erase_if(blocked_, [&](BlockedProcess& b) {
+    if (!services_.SameProcess(b.who)) {
+      ReportBlocked(b.who.name, true);
+      return true;
+    }
+    if (!b.failed && now - b.askedAt >= static_cast<std::uint64_t>(kBlockGiveUpMs)) {
+      b.failed = true;
+      ReportBlocked(b.who.name, false);
+    }
+    return false;
+  });
+}
+
+// Both reports of the block timer follow chkTip_Block (TipBlock): the
+// failure stands beside "Было заблокировано." and is silent with it.
+void frmMain::ReportBlocked(StringView name, bool ended) {
+  if (chkTip_Block->Value() != 1) return;
+  ShowEntryBalloon(name, ended ? msg::kBlocked : msg::kBlockFailed, platform::niif::kWarning,
+                   platform::res::kIconRefused);
 }
 
 }  // namespace pd::app

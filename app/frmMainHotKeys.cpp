@@ -1,5 +1,9 @@
 // frmMain: the hot-key actions (kill the foreground application, add it to
 // the exceptions list, show the window).
+#include <algorithm>
+#include <iterator>
+#include <vector>
+
 #include "app/frmMain.h"
 #include "platform/text.h"
 
@@ -26,9 +30,9 @@ void frmMain::HKPress(std::int32_t index) {
       break;
     case hk::kAddException: {
       if (!Visible()) return;
-      const ProcessRecord rec = services_.GetWindowProcess(fg);
-      if (rec.th32ProcessID == 0) return;  // no application in the foreground
-      const String name = rec.ExeFile();
+      const platform::ProcessIdentity who = services_.WindowProcess(fg);
+      if (!who) return;  // no application in the foreground
+      const String& name = who.name;
       if (IsBlocked(name, true)) {
         ShowEntryBalloon(name, msg::kInBlocks, platform::niif::kWarning);
       } else if (!IsException(name, true) && !RefuseUnstorable(name)) {
@@ -47,13 +51,18 @@ void frmMain::HKPress(std::int32_t index) {
   }
 }
 
+// The process is read at the press: its name, as it is now, decides the
+// exceptions check, and the kill goes to that process only (its id and
+// start time). Success is reported once it has ended; "not ended" only when
+// that is clear (KillWatch).
 void frmMain::KillActiveApp(WindowHandle hwnd) {
-  const ProcessRecord rec = services_.GetWindowProcess(hwnd);
-  const String name = rec.ExeFile();
+  const platform::ProcessIdentity who = services_.WindowProcess(hwnd);
+  const String& name = who.name;
   tmrIconChanger_->SetEnabled(false);
-  if (rec.th32ProcessID == 0) {
-    // Nothing to kill (the desktop or the panel in the foreground, or the
-    // window went): refused as for the shell, silently.
+  if (!who || services_.IsOwnProgram(who)) {
+    // Nothing to kill (the desktop or the panel in the foreground, the
+    // window went, or it is one of the program's own, such as its message
+    // box): refused as for the shell, silently.
     SetTrayIcon(platform::res::kIconRefused);
   } else if (IsException(name, false)) {
     SetTrayIcon(platform::res::kIconRefused);
@@ -61,36 +70,69 @@ void frmMain::KillActiveApp(WindowHandle hwnd) {
       TrayIcon->ShowBallon(name, msg::kKillRefused, platform::niif::kWarning);
     }
   } else {
-    const String path = services_.GetProcessPath(rec.th32ProcessID);
-    services_.KillProcess(rec.th32ProcessID);
+    const KillOutcome outcome = services_.KillProcess(who);
     SetTrayIcon(platform::res::kIconSuccess);
-    // Success only once the process has really ended, within the wait.
     auto& loop = platform_.loop();
+    const std::uint64_t askedAt = loop.TickCount();
     constexpr int kStep = 10;
-    bool ended = !StillRunning(rec.th32ProcessID, name, path);
-    for (int waited = 0; !ended && waited < kKillWaitMs; waited += kStep) {
+    bool ended = !services_.SameProcess(who);
+    for (int waited = 0; !ended && outcome == KillOutcome::kAsked && waited < kKillWaitMs; waited += kStep) {
       loop.Sleep(kStep);
-      ended = !StillRunning(rec.th32ProcessID, name, path);
+      ended = !services_.SameProcess(who);
     }
+    KillWatch watch{.who = who, .askedAt = askedAt};
     if (ended) {
-      if (chkTip_Good->Value() == 1) TrayIcon->ShowBallon(name, msg::kKilled, platform::niif::kInfo);
+      ReportKill(watch, true);
     } else {
-      SetTrayIcon(platform::res::kIconRefused);
-      TrayIcon->ShowBallon(name, msg::kKillFailed, platform::niif::kWarning);
+      if (outcome != KillOutcome::kAsked) ReportKill(watch, false);
+      killWatches_.push_back(std::move(watch));
+      if (!tmrKillWatch_) {
+        tmrKillWatch_ = loop.CreateTimer([this] { tmrKillWatch_Timer(); });
+        tmrKillWatch_->SetInterval(kKillWatchStepMs);
+      }
+      tmrKillWatch_->SetEnabled(true);
     }
   }
   tmrIconChanger_->SetEnabled(true);
 }
 
-bool frmMain::StillRunning(ProcessId id, StringView name, StringView pathBefore) {
-  bool found = false;
-  platform_.processes().Walk([&](const platform::ProcessEntry& e) {
-    if (e.th32ProcessID != id) return true;
-    found = ProcessRecord(e).ExeFile() == name;
-    return false;
+// A killed process that outlived the wait. "Not ended" is reported once it
+// is clear: the system refused the request, or the same process still runs
+// kKillGiveUpMs after it. A later end within kKillWatchMs corrects that
+// report (the success icon and "Было закрыто."), so a slow end never leaves
+// a false failure standing.
+void frmMain::tmrKillWatch_Timer() {
+  const std::uint64_t now = platform_.loop().TickCount();
+  // Taken out while the balloons are shown: a kill made meanwhile adds its
+  // own watch.
+  std::vector<KillWatch> watches = std::move(killWatches_);
+  killWatches_.clear();
+  std::erase_if(watches, [&](KillWatch& w) {
+    if (!services_.SameProcess(w.who)) {
+      ReportKill(w, true);
+      return true;
+    }
+    if (!w.failed && now - w.askedAt >= kKillGiveUpMs) ReportKill(w, false);
+    return now - w.askedAt >= kKillWatchMs;
   });
-  if (!found) return false;
-  return pathBefore.empty() || !services_.GetProcessPath(id).empty();
+  watches.insert(watches.end(), std::make_move_iterator(killWatches_.begin()),
+                 std::make_move_iterator(killWatches_.end()));
+  killWatches_ = std::move(watches);
+  if (killWatches_.empty()) tmrKillWatch_->SetEnabled(false);
+}
+
+// The outcome of a kill, with the balloon that stands for it: "Было
+// закрыто." and the failure warning are both reports of the kill's outcome
+// and follow chkTip_Good (TipNormal); the icons change whatever the tips.
+void frmMain::ReportKill(KillWatch& watch, bool ended) {
+  watch.failed = !ended;
+  tmrIconChanger_->SetEnabled(false);
+  SetTrayIcon(ended ? platform::res::kIconSuccess : platform::res::kIconRefused);
+  if (chkTip_Good->Value() == 1) {
+    TrayIcon->ShowBallon(watch.who.name, ended ? msg::kKilled : msg::kKillFailed,
+                         ended ? platform::niif::kInfo : platform::niif::kWarning);
+  }
+  tmrIconChanger_->SetEnabled(true);
 }
 
 }  // namespace pd::app

@@ -1,5 +1,6 @@
 // Process services: the handful of operations every action of the program
-// on running processes goes through. They keep no state of their own.
+// on running processes goes through. They keep no state of their own
+// beyond the program's own path, read once.
 #pragma once
 
 #include "platform/platform.h"
@@ -19,6 +20,14 @@ struct ProcessRecord : platform::ProcessEntry {
   [[nodiscard]] String ExeFile() const;
 };
 
+// What KillProcess did.
+enum class KillOutcome {
+  kNotRunning,  // nothing asked: not running as the process seen (ended, id
+                // taken over), or id 0, or the program itself
+  kRefused,     // the system refused to end it: it runs on
+  kAsked,       // the system was asked to end it; it may take a while to go
+};
+
 class modMain {
  public:
   explicit modMain(platform::Platform& platform) : platform_(platform) {}
@@ -33,9 +42,35 @@ class modMain {
   // never designates another process.
   ProcessRecord GetWindowProcess(WindowHandle hwnd);
 
-  // Terminates the process; failures are silent. Id 0 and the program's
-  // own id are never touched.
-  void KillProcess(ProcessId id);
+  // The process's identity read now (name and path included). Where the
+  // platform cannot read it whole although the process runs (its file
+  // unreadable), the name a walk listed, its start time and no path. The
+  // empty identity when it is not running.
+  platform::ProcessIdentity Identify(ProcessId id, StringView listedName = {});
+
+  // The identity, read now, of the process that owns the window; empty
+  // when there is none (the window is not valid, the process ended).
+  platform::ProcessIdentity WindowProcess(WindowHandle hwnd);
+
+  // Whether the process seen earlier still runs as that same process: the
+  // id with the same start time, or, where the platform could not tell the
+  // start time, the id with the same name and path. An id taken over by a
+  // later process is not the same process; nor is one that ended.
+  bool SameProcess(const platform::ProcessIdentity& seen);
+  // The same rule for two identities read at different times: whether now
+  // is the process seen (both non-empty).
+  static bool SameIdentity(const platform::ProcessIdentity& seen, const platform::ProcessIdentity& now);
+
+  // Whether the process is the program itself: its own id, or a process
+  // of its own executable (the same path, letter case ignored).
+  bool IsOwnProgram(const platform::ProcessIdentity& who);
+
+  // Ends the process seen earlier, only while it still runs as that same
+  // process (SameProcess, checked at the call); never id 0, never the
+  // program itself. Says what happened.
+  KillOutcome KillProcess(const platform::ProcessIdentity& seen);
+  // The same for the process the id names now.
+  KillOutcome KillProcess(ProcessId id);
 
   // Walks a complete snapshot of the running processes in the system's
   // order.
@@ -68,6 +103,7 @@ class modMain {
 
  private:
   platform::Platform& platform_;
+  String ownPathLowered_;  // the program's own path in lower case, read once
 };
 
 }  // namespace pd::app

@@ -1,5 +1,6 @@
-// The process page's refresh (RefreshProcessList: a walk, each path and
-// start time, the list filled and painted once) of 1,000 processes: on the
+// The process page's refresh (RefreshProcessList: a walk, each process's
+// identity read fresh, name and path included, the list filled and painted
+// once) of 1,000 processes: on the
 // simulation (process_page_bench), and on Linux with the real backend, its
 // window on an X server and 1,000 processes in all on the machine (children
 // started for the run; process_page_bench_x11).

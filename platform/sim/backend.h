@@ -126,6 +126,10 @@ class SimProcesses final : public platform::Processes {
   // The process replaces its executable with the one at path (same id,
   // same start).
   void Exec(ProcessId id, StringView path);
+  // The same, unnoticed by the change mark and by walks of the changed
+  // processes, as a platform that watches only young processes misses the
+  // exec of an old one: only full walks and Identify see the new name.
+  void ExecUnmarked(ProcessId id, StringView path);
   // Ends a process as if it exited on its own; its windows go with it.
   void End(ProcessId id);
   // The process ends right after the next walk that lists it, so calls made
@@ -175,6 +179,7 @@ class SimProcesses final : public platform::Processes {
   std::map<WindowHandle, ProcessId> windows_;
   WindowHandle nextWindow_ = 0x10010;
   std::vector<ProcessId> terminateRequests_;
+  std::size_t dying_ = 0;  // processes with an endAt: Reap has work only then
   std::size_t walks_ = 0;
   std::size_t visits_ = 0;
 };

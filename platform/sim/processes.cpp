@@ -4,6 +4,14 @@
 
 namespace pd::sim {
 
+namespace {
+// The last component of a path (after '\\' or '/').
+String FileNameOf(StringView path) {
+  const auto cut = path.find_last_of(u"\\/");
+  return String(cut == StringView::npos ? path : path.substr(cut + 1));
+}
+}  // namespace
+
 SimProcesses::Proc* SimProcesses::Find(ProcessId id) {
   Reap();
   auto it = std::find_if(procs_.begin(), procs_.end(), [id](const Proc& p) { return p.id == id; });
@@ -11,6 +19,7 @@ SimProcesses::Proc* SimProcesses::Find(ProcessId id) {
 }
 
 void SimProcesses::Reap() {
+  if (dying_ == 0) return;
   std::vector<ProcessId> ended;
   for (const Proc& p : procs_) {
     if (!Alive(p)) ended.push_back(p.id);
@@ -19,10 +28,9 @@ void SimProcesses::Reap() {
 }
 
 ProcessId SimProcesses::Start(StringView path, SimProcessOptions options) {
-  const auto cut = path.find_last_of(u"\\/");
   const ProcessId id = options.id != 0 ? options.id : nextId_;
   if (options.id == 0) nextId_ += 4;
-  Proc p{id, String(cut == StringView::npos ? path : path.substr(cut + 1)), String(path), options};
+  Proc p{id, FileNameOf(path), String(path), options};
   p.started = ++starts_;
   p.changed = ++changes_;
   procs_.push_back(std::move(p));
@@ -32,14 +40,23 @@ ProcessId SimProcesses::Start(StringView path, SimProcessOptions options) {
 void SimProcesses::Exec(ProcessId id, StringView path) {
   Proc* p = Find(id);
   if (p == nullptr) return;
-  const auto cut = path.find_last_of(u"\\/");
-  p->name = String(cut == StringView::npos ? path : path.substr(cut + 1));
-  p->path = String(path);
+  ExecUnmarked(id, path);
   p->changed = ++changes_;
 }
 
+void SimProcesses::ExecUnmarked(ProcessId id, StringView path) {
+  Proc* p = Find(id);
+  if (p == nullptr) return;
+  p->name = FileNameOf(path);
+  p->path = String(path);
+}
+
 void SimProcesses::End(ProcessId id) {
-  std::erase_if(procs_, [id](const Proc& p) { return p.id == id; });
+  std::erase_if(procs_, [&](const Proc& p) {
+    if (p.id != id) return false;
+    if (p.endAt) --dying_;
+    return true;
+  });
   std::erase_if(windows_, [id](const auto& w) { return w.second == id; });
 }
 
@@ -82,7 +99,11 @@ void SimProcesses::WalkChanged(std::uint64_t& since, const Visitor& visit) {
 void SimProcesses::WalkAfter(std::uint64_t since, const Visitor& visit) {
   ++walks_;
   Reap();
-  std::erase_if(procs_, [](const Proc& p) { return p.endAtWalk; });
+  std::erase_if(procs_, [&](const Proc& p) {
+    if (!p.endAtWalk) return false;
+    if (p.endAt) --dying_;
+    return true;
+  });
   // A point-in-time copy, as a system snapshot is: the visitor may end or
   // start processes without disturbing the walk.
   std::vector<ProcessEntry> snapshot;
@@ -122,6 +143,7 @@ bool SimProcesses::Terminate(ProcessId id) {
     End(id);
   } else if (!p->endAt) {
     p->endAt = Now() + p->options.exitDelayMs;
+    ++dying_;
   }
   return true;
 }

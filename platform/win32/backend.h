@@ -44,8 +44,11 @@ class Win32Processes final : public platform::Processes {
   // rights, granted for nearly every process); 0 when the process cannot be
   // opened or has exited (GetExitCodeProcess no longer STILL_ACTIVE).
   std::uint64_t StartTime(ProcessId id) override;
-  // The start time, the path, and the name the snapshot gives the id, then
-  // the start time again: an id reused in between gives the empty identity.
+  // Read through one handle held for the whole call, so the id cannot pass
+  // to another process meanwhile: the start time, the path, the name (the
+  // last part of the image path, as the snapshot gives it; a walk only when
+  // no path can be read), then the start time again: a process that ended
+  // in between gives the empty identity.
   platform::ProcessIdentity Identify(ProcessId id) override;
   // Windows offers no cheap count of process creations: a new mark every
   // time, so that callers walk as they always did.

@@ -56,6 +56,27 @@ std::string ModuleFileName(HANDLE process, DWORD size) {
   return buf;
 }
 
+// When the process started (its creation time); 0 once it has exited.
+std::uint64_t CreationTime(HANDLE process) {
+  DWORD code = 0;
+  if (GetExitCodeProcess(process, &code) == FALSE || code != STILL_ACTIVE) return 0;
+  FILETIME created{};
+  FILETIME exited{};
+  FILETIME kernel{};
+  FILETIME user{};
+  if (GetProcessTimes(process, &created, &exited, &kernel, &user) == FALSE) return 0;
+  return (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+// The full path of the process's image, read with limited rights; "" on
+// failure.
+String ImageName(HANDLE process) {
+  std::wstring buf(kLongPathBuffer, L'\0');
+  DWORD size = kLongPathBuffer;
+  if (QueryFullProcessImageNameW(process, 0, buf.data(), &size) == FALSE) return {};
+  return String(buf.begin(), buf.begin() + size);
+}
+
 }  // namespace
 
 void Win32Processes::Walk(const Visitor& visit) {
@@ -118,28 +139,35 @@ ProcessId Win32Processes::WindowOwner(WindowHandle window) {
 std::uint64_t Win32Processes::StartTime(ProcessId id) {
   if (id == 0) return 0;
   Handle process(OpenProcess(kQueryLimited, FALSE, id));
-  if (!process.Valid()) return 0;
-  DWORD code = 0;
-  if (GetExitCodeProcess(process.Get(), &code) == FALSE || code != STILL_ACTIVE) return 0;
-  FILETIME created{};
-  FILETIME exited{};
-  FILETIME kernel{};
-  FILETIME user{};
-  if (GetProcessTimes(process.Get(), &created, &exited, &kernel, &user) == FALSE) return 0;
-  return (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+  return process.Valid() ? CreationTime(process.Get()) : 0;
 }
 
 platform::ProcessIdentity Win32Processes::Identify(ProcessId id) {
+  if (id == 0) return {};
+  // The handle is held to the end: while it is open the id cannot pass to
+  // another process, so every read below is of this one.
+  Handle process(OpenProcess(kQueryLimited, FALSE, id));
+  if (!process.Valid()) return {};
   platform::ProcessIdentity who;
-  who.started = StartTime(id);
+  who.started = CreationTime(process.Get());
   if (who.started == 0) return {};
   who.path = ExecutablePath(id);
-  Walk([&](const platform::ProcessEntry& e) {
-    if (e.th32ProcessID != id) return true;
-    who.name = String(e.szExeFile.data(), std::char_traits<char16_t>::length(e.szExeFile.data()));
-    return false;
-  });
-  if (who.name.empty() || StartTime(id) != who.started) return {};
+  // The name the snapshot lists is the last part of the image's path; the
+  // image path is readable with limited rights where the module path is not
+  // (services, other sessions).
+  String image = who.path;
+  if (image.empty()) image = ImageName(process.Get());
+  if (const auto cut = image.find_last_of(u"\\/"); cut != String::npos) image.erase(0, cut + 1);
+  who.name = std::move(image);
+  if (who.name.empty()) {
+    Walk([&](const platform::ProcessEntry& e) {
+      if (e.th32ProcessID != id) return true;
+      who.name = String(e.szExeFile.data(), std::char_traits<char16_t>::length(e.szExeFile.data()));
+      return false;
+    });
+  }
+  // Ended during the reads: not running.
+  if (who.name.empty() || CreationTime(process.Get()) != who.started) return {};
   who.id = id;
   return who;
 }

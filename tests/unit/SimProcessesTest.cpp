@@ -25,5 +25,35 @@ INSTANTIATE_TEST_SUITE_P(Sim, ProcessesContract,
                          testing::Values(test::ProcessesBackend{"sim", [] { return std::make_unique<SimDriver>(); },
                                                                 true}));
 
+// An unmarked exec is what a platform that watches only young processes
+// misses: the mark and the walks of the changed processes stay still;
+// full walks and Identify see the new program, the start time stays.
+TEST(SimProcesses, AnUnmarkedExecIsSeenOnlyByFullWalksAndIdentify) {
+  SimProcesses procs{1};
+  const ProcessId id = procs.Start(u"C:\\apps\\old.exe");
+  const std::uint64_t started = procs.StartTime(id);
+  std::uint64_t since = 0;
+  procs.WalkChanged(since, [](const platform::ProcessEntry&) { return true; });
+  const std::uint64_t mark = procs.ChangeMark();
+  procs.ExecUnmarked(id, u"D:\\new.exe");
+  EXPECT_EQ(procs.ChangeMark(), mark);
+  int changed = 0;
+  procs.WalkChanged(since, [&](const platform::ProcessEntry&) { return ++changed, true; });
+  EXPECT_EQ(changed, 0);
+  String listed;
+  procs.Walk([&](const platform::ProcessEntry& e) {
+    listed = e.szExeFile.data();
+    return true;
+  });
+  EXPECT_EQ(listed, u"new.exe");
+  const platform::ProcessIdentity who = procs.Identify(id);
+  EXPECT_EQ(who.id, id);
+  EXPECT_EQ(who.started, started);
+  EXPECT_EQ(who.name, u"new.exe");
+  EXPECT_EQ(who.path, u"D:\\new.exe");
+  procs.End(id);
+  EXPECT_FALSE(procs.Identify(id));
+}
+
 }  // namespace
 }  // namespace pd::sim

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
+#include <vector>
 
 #include "platform/sim/backend.h"
 #include "test_util.h"
@@ -91,19 +93,48 @@ TEST_F(ProcessServices, WindowOwnerMissingFromTheSnapshotGivesAnEmptyRecord) {
   EXPECT_EQ(r.th32ProcessID, 0U);
 }
 
-TEST_F(ProcessServices, KillTerminatesButNeverIdZeroOrItself) {
-  const ProcessId victim = p_.processes().Start(u"C:\\x\\hung.exe");
-  const ProcessId stubborn = p_.processes().Start(u"C:\\x\\stubborn.exe", {.refusesTermination = true});
-  services_.KillProcess(victim);
-  services_.KillProcess(stubborn);
-  services_.KillProcess(0);
-  services_.KillProcess(sim::SimPlatform::kSelfId);
-  services_.KillProcess(victim);  // already gone: silent
-
-  EXPECT_FALSE(p_.processes().IsRunning(victim));
-  EXPECT_TRUE(p_.processes().IsRunning(stubborn));
-  // Id 0 and the program's own id never reach the platform.
-  EXPECT_EQ(p_.processes().TerminateRequests(), (std::vector<ProcessId>{victim, stubborn, victim}));
+// KillProcess asks the system only while the id still names the process
+// seen (its start time), never for id 0 or the program itself, and says
+// what happened.
+TEST_F(ProcessServices, KillEndsOnlyTheProcessSeenAndSaysWhatHappened) {
+  auto& procs = p_.processes();
+  struct Case {
+    const char* what;
+    std::function<platform::ProcessIdentity()> make;  // the process seen, then what happened since
+    KillOutcome outcome;
+    bool asked;
+  };
+  const auto seen = [&](StringView path, sim::SimProcessOptions o = {}) {
+    return services_.Identify(procs.Start(path, o));
+  };
+  const std::vector<Case> cases = {
+      {"running", [&] { return seen(u"C:\\x\\hung.exe"); }, KillOutcome::kAsked, true},
+      {"slow to end", [&] { return seen(u"C:\\x\\slow.exe", {.exitDelayMs = 500}); }, KillOutcome::kAsked, true},
+      {"refuses", [&] { return seen(u"C:\\x\\stubborn.exe", {.refusesTermination = true}); }, KillOutcome::kRefused,
+       true},
+      {"ended", [&] {
+         auto who = seen(u"C:\\x\\gone.exe");
+         procs.End(who.id);
+         return who;
+       }, KillOutcome::kNotRunning, false},
+      {"id taken by a later process", [&] {
+         auto who = seen(u"C:\\x\\old.exe");
+         procs.End(who.id);
+         procs.Start(u"C:\\x\\old.exe", {.id = who.id});
+         return who;
+       }, KillOutcome::kNotRunning, false},
+      {"id 0", [] { return platform::ProcessIdentity{}; }, KillOutcome::kNotRunning, false},
+      {"the program itself", [&] { return seen(u"C:\\x\\self.exe", {.id = sim::SimPlatform::kSelfId}); },
+       KillOutcome::kNotRunning, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const platform::ProcessIdentity who = c.make();
+    const std::size_t requests = procs.TerminateRequests().size();
+    EXPECT_EQ(services_.KillProcess(who), c.outcome);
+    EXPECT_EQ(procs.TerminateRequests().size(), requests + (c.asked ? 1 : 0));
+  }
+  EXPECT_EQ(services_.KillProcess(ProcessId{0}), KillOutcome::kNotRunning);
 }
 
 TEST_F(ProcessServices, FileExistsForFilesOnly) {

@@ -56,6 +56,32 @@ TEST(Win32Processes, WalkFindsAStartedProcessWithNameAndPathAndTerminateEndsIt) 
   EXPECT_FALSE(procs.Terminate(gone));
 }
 
+// Identify reads what the snapshot and the path query say, with the start
+// time, through one handle; nothing once the process has ended.
+TEST(Win32Processes, IdentifyNamesTheProcessAsTheSnapshotDoesUntilItEnds) {
+  Win32Processes procs;
+  HelperProcess helper(L"wait");
+  ASSERT_TRUE(helper.Started());
+  platform::ProcessIdentity who;
+  test::WaitFor([&] { return !(who = procs.Identify(helper.Id())).path.empty(); }, [] {}, 5000);
+  EXPECT_EQ(who.id, helper.Id());
+  EXPECT_NE(who.started, 0U);
+  EXPECT_EQ(who.started, procs.StartTime(helper.Id()));
+  const auto entry = FindInSnapshot(procs, helper.Id());
+  ASSERT_TRUE(entry.has_value());
+  EXPECT_TRUE(text::EqualsIgnoreCase(who.name, ExeFileOf(*entry))) << text::ToUtf8(who.name);
+  EXPECT_TRUE(text::EqualsIgnoreCase(who.path, Wide16(HelperProcess::Path()))) << text::ToUtf8(who.path);
+  const platform::ProcessIdentity self = procs.Identify(procs.CurrentProcess());
+  EXPECT_EQ(self.id, procs.CurrentProcess());
+  EXPECT_FALSE(self.name.empty());
+
+  ASSERT_TRUE(procs.Terminate(helper.Id()));
+  helper.Wait(5000);
+  EXPECT_FALSE(procs.Identify(helper.Id())) << "ended (its object still held by the test)";
+  EXPECT_EQ(procs.StartTime(helper.Id()), 0U);
+  EXPECT_FALSE(procs.Identify(0));
+}
+
 TEST(Win32Processes, WalkListsOwnProcessAndStopsWhenTheVisitorSaysSo) {
   Win32Processes procs;
   int all = 0;

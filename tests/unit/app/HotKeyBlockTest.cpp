@@ -1,5 +1,8 @@
 // The hot-key actions and the block timer, driven by the keyboard and the
 // virtual clock.
+#include <tuple>
+#include <utility>
+
 #include "unit/app/AppTestUtil.h"
 
 namespace pd::app::test {
@@ -158,42 +161,47 @@ TEST_F(HotKeyTest, ARefusingBlockedProcessIsReportedOnceAsAFailure) {
   EXPECT_EQ(p_.tray().Balloons().back().text, msg::kBlocked);
 }
 
-// The tick walks only when it could find something new: a start, a change
-// of the switched-on names, or a process it ended that has yet to go.
-TEST_F(HotKeyTest, TheBlockTickWalksOnlyWhenSomethingChanged) {
-  p_.loop().Advance(100);
-  const auto walksDuring = [&](std::uint64_t ms) {
-    const std::size_t before = F().BlockWalks();
-    p_.loop().Advance(ms);
-    return F().BlockWalks() - before;
-  };
-  EXPECT_EQ(walksDuring(1000), 0U) << "nothing started";
-  p_.processes().Start(u"C:/apps/harmless.exe");
-  EXPECT_EQ(walksDuring(1000), 1U) << "one start, one walk";
-  const ProcessId game = p_.processes().Start(u"D:/games/game.exe", {.exitDelayMs = 50});
-  EXPECT_GE(walksDuring(200), 2U) << "walks until the ended process is gone";
-  EXPECT_FALSE(Running(game));
-  EXPECT_EQ(walksDuring(1000), 0U);
-  const ProcessId off = p_.processes().Start(u"C:/apps/off.exe");
-  walksDuring(100);
-  EXPECT_TRUE(Running(off));
-  F().lstBlock->SetListChecked(2, true);  // switched on: found without a new start
-  EXPECT_EQ(walksDuring(100), 2U) << "the new name, then the end of what it found";
-  EXPECT_FALSE(Running(off));
-}
-
-// After a quiet spell the tick looks at the new processes alone, and a
-// blocked one is still ended, even when another walk (the process list, a
-// hot key) has listed it first.
-TEST_F(HotKeyTest, AfterAQuietSpellTheTickLooksAtTheNewProcessesAlone) {
+// The tick walks all processes once a second, and in between only when it
+// could find something new: a start, or a change of the switched-on names.
+// A process it ended that has yet to go costs no walk.
+TEST_F(HotKeyTest, TheBlockTickWalksOnceASecondAndOnSomethingNew) {
   auto& procs = p_.processes();
   for (int i = 0; i < 200; ++i) procs.Start(u"C:/apps/idle" + text::FromUtf8(std::to_string(i)) + u".exe");
   p_.loop().Advance(5000);
-  std::size_t visits = procs.VisitCount();
+  const auto during = [&](std::uint64_t ms) {
+    const std::size_t walks = F().BlockWalks();
+    const std::size_t visits = procs.VisitCount();
+    p_.loop().Advance(ms);
+    return std::pair{F().BlockWalks() - walks, procs.VisitCount() - visits};
+  };
+  EXPECT_EQ(during(1000), std::pair(std::size_t{1}, std::size_t{200})) << "nothing started: one walk of all";
+  // A start adds at most one walk, of the new process alone (none when the
+  // walk of all comes first).
   procs.Start(u"C:/apps/harmless.exe");
-  p_.loop().Advance(30);
-  EXPECT_EQ(procs.VisitCount() - visits, 1U);
+  auto [walks, visits] = during(1000);
+  EXPECT_LE(walks, 2U);
+  EXPECT_LE(visits, 201U + 1);
+  const ProcessId game = procs.Start(u"D:/games/game.exe", {.exitDelayMs = 300});
+  std::tie(walks, visits) = during(1000);
+  EXPECT_LE(walks, 2U) << "its end is waited for without walks";
+  EXPECT_LE(visits, 202U + 1);
+  EXPECT_FALSE(Running(game));
+  EXPECT_EQ(p_.tray().Balloons().back().text, msg::kBlocked);
 
+  const ProcessId off = procs.Start(u"C:/apps/off.exe");
+  p_.loop().Advance(1000);
+  EXPECT_TRUE(Running(off));
+  F().lstBlock->SetListChecked(2, true);  // switched on: found without a new start
+  const std::size_t seen = procs.VisitCount();
+  p_.loop().Advance(20);
+  EXPECT_FALSE(Running(off));
+  EXPECT_GE(procs.VisitCount() - seen, 201U) << "a new name: every process looked at";
+}
+
+// A blocked process is ended even when another walk (the process list, a
+// hot key) has listed it first.
+TEST_F(HotKeyTest, ABlockedStartIsEndedThoughAnotherWalkListedItFirst) {
+  auto& procs = p_.processes();
   for (const bool walkedBefore : {false, true}) {
     p_.loop().Advance(5000);
     const ProcessId game = procs.Start(u"D:/games/game.exe");
@@ -204,35 +212,6 @@ TEST_F(HotKeyTest, AfterAQuietSpellTheTickLooksAtTheNewProcessesAlone) {
     ASSERT_EQ(BalloonCount(), before + 1) << walkedBefore;
     EXPECT_EQ(p_.tray().Balloons().back().text, msg::kBlocked);
   }
-}
-
-// A name switched on, or a process ended and not yet gone, needs every
-// process looked at: the tick walks all then.
-TEST_F(HotKeyTest, ANewNameOrAPendingEndStillWalksAll) {
-  auto& procs = p_.processes();
-  const ProcessId off = procs.Start(u"C:/apps/off.exe");
-  for (int i = 0; i < 50; ++i) procs.Start(u"C:/apps/idle" + text::FromUtf8(std::to_string(i)) + u".exe");
-  p_.loop().Advance(5000);
-  std::size_t visits = procs.VisitCount();
-  F().lstBlock->SetListChecked(2, true);
-  p_.loop().Advance(30);
-  EXPECT_FALSE(Running(off));
-  EXPECT_GE(procs.VisitCount() - visits, 51U);
-
-  // A blocked process that takes a while to go: walks of all until it has.
-  p_.loop().Advance(5000);
-  const ProcessId slow = procs.Start(u"D:/games/game.exe", {.exitDelayMs = 200});
-  const ProcessId other = procs.Start(u"C:/apps/notepad2.exe");
-  visits = procs.VisitCount();
-  p_.loop().Advance(100);
-  EXPECT_FALSE(Running(other));
-  EXPECT_GE(procs.VisitCount() - visits, 2 * 50U) << "the pending end is looked for in every process";
-  p_.loop().Advance(300);
-  EXPECT_FALSE(Running(slow));
-  visits = procs.VisitCount();
-  procs.Start(u"C:/apps/harmless.exe");
-  p_.loop().Advance(30);
-  EXPECT_EQ(procs.VisitCount() - visits, 1U) << "back to the new processes alone";
 }
 
 TEST_F(HotKeyTest, WithNoEntryOnTheTickWalksNothing) {

@@ -170,7 +170,9 @@ TEST_F(ProcessPageTest, TheHostsOwnBoxHasYesAsItsDefaultButton) {
   EXPECT_EQ(sim_.processes().TerminateRequests(), std::vector<ProcessId>{a});
 }
 
-// An id listed by the last refresh may name another process by now.
+// An id listed by the last refresh may name another process by now: that
+// one is not ended. The file listed is still deleted on "Удалить файл"
+// (its process is gone), unless the new process runs from it.
 TEST_F(ProcessPageTest, CommandsSkipAnIdThatNoLongerNamesTheListedProcess) {
   struct Case {
     const char* what;
@@ -196,7 +198,8 @@ TEST_F(ProcessPageTest, CommandsSkipAnIdThatNoLongerNamesTheListedProcess) {
       if (now != 0) {
         EXPECT_TRUE(sim_.processes().IsRunning(now));
       }
-      EXPECT_TRUE(sim_.files().FileExists(exe));
+      const bool inUse = c.replacement == u"C:/app.exe";
+      EXPECT_EQ(sim_.files().FileExists(exe), !withFile || inUse);
       if (now != 0) sim_.processes().End(now);
     }
   }
@@ -225,6 +228,59 @@ TEST_F(ProcessPageTest, KillFileDeletesEachExecutableOnceItsProcessHasEnded) {
   EXPECT_TRUE(sim_.files().FileExists(stuck)) << "still in use: skipped";
   EXPECT_TRUE(sim_.files().FileExists(kept));
   EXPECT_EQ(Names(), (std::vector<String>{u"stuck.exe", u"kept.exe"}));
+}
+
+// The commands act on what was selected when the button was clicked, not
+// on what is selected when the box is answered.
+TEST_F(ProcessPageTest, CommandsActOnTheSelectionTakenAtTheClick) {
+  for (const bool withFile : {false, true}) {
+    SCOPED_TRACE(withFile ? "Удалить файл" : "Завершить");
+    const String fileA = MakeFile("a.exe", 10);
+    const String fileB = MakeFile("b.exe", 10);
+    const ProcessId a = Start(fileA);
+    const ProcessId b = Start(fileB);
+    page_.RefreshProcessList();
+    Select(a);
+    // No queued answer: the host's own box runs its loop; meanwhile the
+    // selection moves to b, then the user answers Yes.
+    sim_.loop().SetUser([&](int) {
+      for (forms::Form* f : host_.Forms()) {
+        if (f == &form_ || !sim_.host().IsVisible(f->Window())) continue;
+        page_.lstProc().SetSelected(IndexOf(a), false);
+        page_.lstProc().SetSelected(IndexOf(b), true);
+        sim_.PressKey(f->Window(), platform::vk::kReturn);
+      }
+    });
+    (withFile ? page_.cmdProc_KillFile() : page_.cmdProc_Kill()).Click.Raise();
+    sim_.loop().SetUser(nullptr);
+    EXPECT_FALSE(sim_.processes().IsRunning(a));
+    EXPECT_TRUE(sim_.processes().IsRunning(b));
+    EXPECT_EQ(sim_.files().FileExists(fileA), !withFile);
+    EXPECT_TRUE(sim_.files().FileExists(fileB));
+    sim_.processes().End(b);
+  }
+}
+
+// Names and paths are read fresh at the refresh, not taken from the walk:
+// a process that replaced its executable unnoticed by walks of the changed
+// processes is listed, reported and deleted as what it runs now.
+TEST_F(ProcessPageTest, TheListShowsAndDeletesWhatEachProcessRunsNow) {
+  const String before = MakeFile("before.exe", 10);
+  const String after = MakeFile("after.exe", 2048);
+  const ProcessId id = Start(before);
+  sim_.processes().ExecUnmarked(id, after);
+  page_.RefreshProcessList();
+  ASSERT_EQ(Names(), std::vector<String>{u"after.exe"});
+  EXPECT_EQ(page_.ProcessTable()[0].FullPath, after);
+  EXPECT_EQ(page_.lstProc().List(0), u"after.exe<left=100>" + after);
+  EXPECT_NE(page_.Report(u"").find(u"after.exe"), String::npos);
+
+  Select(id);
+  sim_.dialogs().QueueMessageBoxAnswer(kIdYes);
+  page_.cmdProc_KillFile().Click.Raise();
+  EXPECT_FALSE(sim_.processes().IsRunning(id));
+  EXPECT_FALSE(sim_.files().FileExists(after)) << "the file it ran";
+  EXPECT_TRUE(sim_.files().FileExists(before));
 }
 
 TEST_F(ProcessPageTest, AddBlockHandsEachSelectedNameOverInListOrder) {
