@@ -650,6 +650,9 @@ class X11Host final : public platform::Host {
   // (a map or unmap event newer than the request).
   bool IsVisible(WindowHandle form) override;
   bool IsForm(WindowHandle form) override { return forms_.count(form) != 0; }
+  // Our own flag: the server knows no disabled window. The window manager
+  // is told through the dialog's hints (transient for its owner, modal).
+  void EnableInput(WindowHandle form, bool enabled) override;
   // A software surface whose Present puts the frame, or the presented
   // rectangle of it, on the window with one XPutImage.
   std::unique_ptr<platform::Surface> CreateFormSurface(WindowHandle form, int width, int height) override;
@@ -675,8 +678,11 @@ class X11Host final : public platform::Host {
  private:
   struct Form {
     platform::WindowKind kind = platform::WindowKind::Form;
-    void* ic = nullptr;  // XIC
+    WindowHandle owner = 0;
+    std::uint64_t made = 0;  // creation order
+    void* ic = nullptr;      // XIC
     bool visible = false;
+    bool enabled = true;
     unsigned long showSerial = 0;  // request that last mapped or unmapped it
     int width = 100;
     int height = 100;
@@ -692,7 +698,15 @@ class X11Host final : public platform::Host {
   void OpenInputMethod();
   void OnEvent(XEvent& ev);
   void OnButton(XEvent& ev);
-  void OnKey(XEvent& ev);
+  // reportAs: the window the key is reported for (a disabled window's
+  // keys go to its modal window).
+  void OnKey(XEvent& ev, WindowHandle reportAs);
+  // Input to a disabled window (see EnableInput); true when the event is
+  // done with.
+  bool Refuse(XEvent& ev, WindowHandle window);
+  // The newest shown, enabled window owned by form, directly or through
+  // others; 0 for none.
+  [[nodiscard]] WindowHandle ModalOf(WindowHandle form);
   void OnSelectionRequest(XEvent& ev);
   void Report(const platform::HostEvent& event);
   void SetSizeHints(XWindow w, const Rect& r, bool fixed);
@@ -710,6 +724,7 @@ class X11Host final : public platform::Host {
   soft::SoftGraphics& graphics_;
   platform::HostEventSink* sink_ = nullptr;
   std::map<WindowHandle, Form> forms_;
+  std::uint64_t made_ = 0;
   void* im_ = nullptr;  // XIM
   XWindow helper_ = 0;  // owns the clipboard
   WindowHandle capture_ = 0;
