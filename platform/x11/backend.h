@@ -670,6 +670,15 @@ class X11Host final : public platform::Host {
 
   // Whether typed text goes through an input method.
   [[nodiscard]] bool HasInputMethod() const { return im_ != nullptr; }
+  [[nodiscard]] bool InputEnabled(WindowHandle form) const {
+    auto it = forms_.find(form);
+    return it != forms_.end() && it->second.enabled;
+  }
+  // While another program's modal dialog stands for ours (the desktop's
+  // file chooser): every enabled window takes no input. The windows it
+  // disabled, for ReleaseInput.
+  std::vector<WindowHandle> HoldInput();
+  void ReleaseInput(const std::vector<WindowHandle>& held);
 
   static constexpr unsigned long kDoubleClickMs = 500;
   static constexpr int kDoubleClickPx = 4;
@@ -756,7 +765,7 @@ class X11Dialogs final : public platform::Dialogs {
   static constexpr int kCallTimeoutMs = 3000;
   static constexpr int kPollMs = 20;
 
-  explicit X11Dialogs(platform::EventLoop& loop);
+  X11Dialogs(platform::EventLoop& loop, X11Host& host);
   ~X11Dialogs() override;
   X11Dialogs(const X11Dialogs&) = delete;
   X11Dialogs& operator=(const X11Dialogs&) = delete;
@@ -779,6 +788,7 @@ class X11Dialogs final : public platform::Dialogs {
   Bus* SessionBus();
 
   platform::EventLoop& loop_;
+  X11Host& host_;
   std::unique_ptr<Bus> bus_;
   std::string lastError_;
   unsigned requests_ = 0;
@@ -898,7 +908,7 @@ class X11Platform final : public platform::Platform {
   soft::SoftGraphics graphics_;
   X11Host host_;
   std::unique_ptr<platform::Registry> registry_ = platform::CreateRegistry();
-  X11Dialogs dialogs_{loop_};
+  X11Dialogs dialogs_{loop_, host_};
   X11Resources resources_{graphics_};
   X11Tray tray_{*x_, loop_, graphics_};
 };

@@ -346,6 +346,20 @@ void X11Host::EnableInput(WindowHandle form, bool enabled) {
   if (Form* f = Find(form)) f->enabled = enabled;
 }
 
+std::vector<WindowHandle> X11Host::HoldInput() {
+  std::vector<WindowHandle> held;
+  for (auto& [handle, f] : forms_) {
+    if (!f.enabled) continue;
+    f.enabled = false;
+    held.push_back(handle);
+  }
+  return held;
+}
+
+void X11Host::ReleaseInput(const std::vector<WindowHandle>& held) {
+  for (WindowHandle w : held) EnableInput(w, true);
+}
+
 WindowHandle X11Host::ModalOf(WindowHandle form) {
   WindowHandle found = 0;
   std::uint64_t newest = 0;
