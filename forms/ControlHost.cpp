@@ -71,17 +71,13 @@ Form* ControlHost::ModalForm() const {
 void ControlHost::UpdateInput() {
   Form* holder = ModalForm();
   platform::Host& h = platform_.host();
-  // Enabled first, so that a window is never left without one to take the
-  // activation.
-  if (holder != nullptr && std::erase(disabled_, holder) != 0) h.EnableInput(holder->Window(), true);
-  for (auto it = disabled_.begin(); it != disabled_.end();) {
-    if (holder == nullptr) {
-      h.EnableInput((*it)->Window(), true);
-      it = disabled_.erase(it);
-    } else {
-      ++it;
-    }
-  }
+  // Enabled first, so that the desktop always has a window of ours to
+  // activate.
+  std::erase_if(disabled_, [&](Form* f) {
+    if (holder != nullptr && f != holder) return false;
+    h.EnableInput(f->Window(), true);
+    return true;
+  });
   if (holder == nullptr) return;
   for (Form* f : forms_) {
     if (f == holder || std::find(disabled_.begin(), disabled_.end(), f) != disabled_.end()) continue;
