@@ -28,8 +28,63 @@ ControlHost::ControlHost(platform::Platform& platform)
 
 ControlHost::~ControlHost() { platform_.host().SetEventSink(nullptr); }
 
+namespace {
+
+// What the user does to a window: refused to a form a modal loop holds.
+bool IsUserInput(const platform::HostEvent& event) {
+  using platform::HostEventKind;
+  switch (event.kind) {
+    case HostEventKind::kMouseDown:
+    case HostEventKind::kMouseMove:
+    case HostEventKind::kMouseUp:
+    case HostEventKind::kDoubleClick:
+    case HostEventKind::kMouseWheel:
+    case HostEventKind::kKeyDown:
+    case HostEventKind::kKeyUp:
+    case HostEventKind::kText:
+      return true;
+    case HostEventKind::kCloseRequest:
+      return event.unloadMode == platform::unload::kUser;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
 void ControlHost::OnHostEvent(const platform::HostEvent& event) {
-  if (Form* form = FormOf(event.window)) form->HandleEvent(event);
+  Form* form = FormOf(event.window);
+  if (form == nullptr) return;
+  // Input the backend reported before it disabled the window, or that it
+  // cannot refuse, ends here.
+  if (Form* modal = ModalForm(); modal != nullptr && modal != form && IsUserInput(event)) return;
+  form->HandleEvent(event);
+}
+
+Form* ControlHost::ModalForm() const {
+  for (auto it = modal_.rbegin(); it != modal_.rend(); ++it) {
+    if ((*it)->Visible()) return *it;
+  }
+  return nullptr;
+}
+
+void ControlHost::UpdateInput() {
+  Form* holder = ModalForm();
+  platform::Host& h = platform_.host();
+  // Enabled first, so that the desktop always has a window of ours to
+  // activate.
+  std::erase_if(disabled_, [&](Form* f) {
+    if (holder != nullptr && f != holder) return false;
+    h.EnableInput(f->Window(), true);
+    return true;
+  });
+  if (holder == nullptr) return;
+  for (Form* f : forms_) {
+    if (f == holder || std::find(disabled_.begin(), disabled_.end(), f) != disabled_.end()) continue;
+    disabled_.push_back(f);
+    h.EnableInput(f->Window(), false);
+    f->InputHeld();
+  }
 }
 
 Form* ControlHost::FormOf(WindowHandle window) const {
@@ -39,11 +94,17 @@ Form* ControlHost::FormOf(WindowHandle window) const {
   return nullptr;
 }
 
-void ControlHost::Register(Form& form) { forms_.push_back(&form); }
+void ControlHost::Register(Form& form) {
+  forms_.push_back(&form);
+  UpdateInput();  // a form made while a modal loop holds the program takes no input
+}
 
 void ControlHost::Unregister(Form& form) {
   std::erase(forms_, &form);
+  std::erase(disabled_, &form);
+  const bool held = std::erase(modal_, &form) != 0;
   if (captureForm_ == &form) captureForm_ = nullptr;
+  if (held) UpdateInput();
 }
 
 WindowHandle ControlHost::NewHandle(Control& control) {
@@ -94,7 +155,19 @@ void ControlHost::CaptureChanged(Form* form) {
   captureForm_ = form;
 }
 
-bool ControlHost::RunModal(const std::function<bool()>& ended) { return platform_.loop().RunModal(ended); }
+bool ControlHost::RunModal(const std::function<bool()>& ended, Form* modal) {
+  if (modal == nullptr) return platform_.loop().RunModal(ended);
+  modal_.push_back(modal);
+  UpdateInput();
+  const bool result = platform_.loop().RunModal(ended);
+  // The form may be gone (Unregister took it off) or still be held by an
+  // outer loop of its own.
+  if (auto it = std::find(modal_.rbegin(), modal_.rend(), modal); it != modal_.rend()) {
+    modal_.erase(std::next(it).base());
+  }
+  UpdateInput();
+  return result;
+}
 
 int ControlHost::PopupMenu(Form* owner, std::span<const platform::MenuItem> items, Point screen) {
   const WindowHandle window = owner != nullptr ? owner->Window() : 0;

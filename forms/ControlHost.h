@@ -48,7 +48,14 @@ class ControlHost final : public platform::HostEventSink {
   [[nodiscard]] Control* ControlOf(WindowHandle handle) const;
 
   // Runs a modal loop until ended() (see platform::EventLoop::RunModal).
-  bool RunModal(const std::function<bool()>& ended);
+  // With a form (a menu, a message box, a dialog), the loop holds the
+  // program while that form shows: the form of the innermost such loop is
+  // the only one that takes mouse and key input, and every other form of
+  // ours (the owner first of all) takes none. Each backend refuses input to
+  // them (Host::EnableInput) and the host drops whatever reaches it anyway.
+  bool RunModal(const std::function<bool()>& ended, Form* modal = nullptr);
+  // The form that holds the program now; nullptr when no modal loop does.
+  [[nodiscard]] Form* ModalForm() const;
 
   // A popup menu at a point of the screen (pixels); the chosen id, 0 when
   // dismissed.
@@ -71,6 +78,10 @@ class ControlHost final : public platform::HostEventSink {
   void ReleaseHandle(WindowHandle handle);
   // The form a form-level capture belongs to (one at a time in the program).
   void CaptureChanged(Form* form);
+  // A form shows or hides: which form holds the program may change (a
+  // modal form gives the input back before it leaves the screen, so that
+  // the window manager activates its owner, not another program).
+  void InputHolderChanged() { UpdateInput(); }
 
   // How the host draws its own menus and boxes (forms/PopupMenu.cpp,
   // forms/MessageBox.cpp); replaced in tests only.
@@ -82,8 +93,13 @@ class ControlHost final : public platform::HostEventSink {
   void SetOwnSaveDialog(SaveRunner save) { ownSave_ = std::move(save); }
 
  private:
+  // Enables and disables the forms' windows to match ModalForm().
+  void UpdateInput();
+
   platform::Platform& platform_;
   std::vector<Form*> forms_;
+  std::vector<Form*> modal_;     // the forms of the running modal loops, innermost last
+  std::vector<Form*> disabled_;  // forms whose windows take no input now
   std::vector<std::pair<WindowHandle, Control*>> handles_;  // sorted by handle
   WindowHandle nextHandle_;
   Form* captureForm_ = nullptr;

@@ -85,6 +85,7 @@ void Form::Show() {
   visible_ = true;
   RepaintAll();  // the frame is ready before the window maps
   host_.GetPlatform().host().ShowForm(window_, true);
+  host_.InputHolderChanged();
   ShowChanged(*this, true);
 }
 
@@ -92,13 +93,14 @@ void Form::Hide() {
   if (!visible_) return;
   visible_ = false;
   SetCaptureTo(nullptr);
+  host_.InputHolderChanged();  // a modal form gives the input back before it goes
   host_.GetPlatform().host().ShowForm(window_, false);
   ShowChanged(*this, false);
 }
 
 bool Form::ShowModal() {
   Show();
-  return host_.RunModal([this] { return !visible_ || unloaded_; });
+  return host_.RunModal([this] { return !visible_ || unloaded_; }, this);
 }
 
 bool Form::Unload(int unloadMode) {
@@ -264,6 +266,12 @@ void Form::MoveFocus(bool forward) {
 // ---- Events ----------------------------------------------------------------------------
 
 void Form::HandleEvent(const HostEvent& event) { Dispatch(event); }
+
+void Form::InputHeld() {
+  buttonsDown_ = 0;
+  pressed_ = nullptr;
+  if (capture_ != nullptr && !explicitCapture_) SetCaptureTo(nullptr);
+}
 
 void Form::MouseEventFor(Control* target, const HostEvent& event) {
   if (target == nullptr || !target->EffectivelyEnabled()) return;

@@ -82,6 +82,9 @@ class Form : public Container {
 
   // ---- From the control host ----
   void HandleEvent(const platform::HostEvent& event);
+  // A modal loop of another form holds the program: a press in progress on
+  // this form ends here, as its release will not reach it.
+  void InputHeld();
 
  protected:
   // The form sees a key before the focused control (Enter and Escape of a

@@ -304,7 +304,7 @@ int BoxForm::Run() {
   if (Control* holder = host.ControlOf(host.GetCapture())) holder->ReleaseCapture();
   Show();
   buttons_[default_]->SetFocus();
-  host.RunModal([this] { return done_ || !Visible() || Unloaded(); });
+  host.RunModal([this] { return done_ || !Visible() || Unloaded(); }, this);
   Hide();
   return answer_;
 }

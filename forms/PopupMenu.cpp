@@ -268,7 +268,7 @@ int ShowPopupMenu(ControlHost& host, Form* owner, std::span<const MenuItem> item
     }
     if (!list.HasCapture()) list.SetCapture();  // a dialog opened meanwhile had it
     return false;
-  });
+  }, &window);
   window.Hide();
   return list.Chosen();
 }

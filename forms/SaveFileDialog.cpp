@@ -421,7 +421,7 @@ std::int32_t SaveForm::Run() {
   Show();
   txtFileName_->SetFocus();
   txtFileName_->SelectAll();
-  host.RunModal([this] { return done_ || !Visible() || Unloaded(); });
+  host.RunModal([this] { return done_ || !Visible() || Unloaded(); }, this);
   Hide();
   if (!filters_.empty()) record_.nFilterIndex = static_cast<std::uint32_t>(filter_) + 1;
   return done_ ? result_ : 0;

@@ -118,6 +118,14 @@ class Host {
   [[nodiscard]] virtual bool IsVisible(WindowHandle form) = 0;
   // Whether the handle names a live window created by CreateForm.
   [[nodiscard]] virtual bool IsForm(WindowHandle form) = 0;
+  // A disabled window takes no input while a modal window of ours holds
+  // the program: no mouse, wheel, key or text event and no close request
+  // from the user is reported for it. Keys that still reach it (it kept
+  // the keyboard focus) go to the newest shown, enabled window it owns,
+  // directly or through others, and a press on it brings that window
+  // forward (or beeps), as the platform does for its own modal dialogs.
+  // Windows start enabled.
+  virtual void EnableInput(WindowHandle form, bool enabled) = 0;
 
   // An off-screen frame of the given size for drawing on the form: what is
   // drawn reaches the window all at once when Present is called. nullptr for

@@ -299,6 +299,9 @@ class SimHost final : public platform::Host {
   void ShowForm(WindowHandle form, bool visible) override;
   bool IsVisible(WindowHandle form) override;
   bool IsForm(WindowHandle form) override { return Find(form) != nullptr; }
+  // Deliver then refuses the user's input to the window (keys go to the
+  // modal window it owns), and a press on it activates that window.
+  void EnableInput(WindowHandle form, bool enabled) override;
   // A software surface whose Present copies the frame to the form's screen.
   std::unique_ptr<platform::Surface> CreateFormSurface(WindowHandle form, int width, int height) override;
   void SetCapture(WindowHandle form) override;
@@ -321,6 +324,7 @@ class SimHost final : public platform::Host {
   [[nodiscard]] String Caption(WindowHandle form) const;
   [[nodiscard]] platform::WindowKind Kind(WindowHandle form) const;
   [[nodiscard]] WindowHandle Owner(WindowHandle form) const;
+  [[nodiscard]] bool InputEnabled(WindowHandle form) const;
   // Our live windows in creation order.
   [[nodiscard]] std::vector<WindowHandle> Forms() const;
   // What the form's window shows: the pixels of the latest frame presented
@@ -340,6 +344,7 @@ class SimHost final : public platform::Host {
     WindowHandle owner = 0;
     Rect bounds{0, 0, 100, 100};
     bool visible = false;
+    bool enabled = true;
     std::vector<Colour> screen;
     int screenWidth = 0;
     int presents = 0;
@@ -347,6 +352,9 @@ class SimHost final : public platform::Host {
   Window* Find(WindowHandle form);
   const Window* Find(WindowHandle form) const;
   void ActivateLast();
+  // The newest shown, enabled window owned by form, directly or through
+  // others; 0 for none.
+  [[nodiscard]] WindowHandle ModalOf(WindowHandle form) const;
 
   SimProcesses& procs_;
   soft::SoftGraphics& graphics_;

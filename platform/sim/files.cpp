@@ -56,6 +56,15 @@ bool SimFiles::WriteFileAtomic(StringView path, std::string_view bytes) {
   ++writes_;
   if (failWrites_) return Fail("WriteFileAtomic: simulated write failure");
   const fs::path target(path);
+  // A read-only file is not replaced (Windows refuses to; a rename on Linux
+  // would not ask).
+  std::error_code stat;
+  const fs::file_status st = fs::status(target, stat);
+  if (!stat && fs::is_regular_file(st) &&
+      (st.permissions() & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) ==
+          fs::perms::none) {
+    return Fail("WriteFileAtomic: the file is read-only");
+  }
   const fs::path temp = TempPathFor(target);
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);

@@ -129,8 +129,59 @@ void SimHost::SetCapture(WindowHandle form) {
 
 void SimHost::ReleaseCapture() { capture_ = 0; }
 
+void SimHost::EnableInput(WindowHandle form, bool enabled) {
+  if (Window* w = Find(form)) w->enabled = enabled;
+}
+
+bool SimHost::InputEnabled(WindowHandle form) const {
+  const Window* w = Find(form);
+  return w != nullptr && w->enabled;
+}
+
+WindowHandle SimHost::ModalOf(WindowHandle form) const {
+  for (auto it = order_.rbegin(); it != order_.rend(); ++it) {
+    const Window* w = Find(*it);
+    if (w == nullptr || !w->visible || !w->enabled) continue;
+    for (WindowHandle up = w->owner; up != 0; up = Owner(up)) {
+      if (up == form) return *it;
+    }
+  }
+  return 0;
+}
+
 void SimHost::Deliver(const HostEvent& event) {
-  if (sink_ != nullptr && Find(event.window) != nullptr) sink_->OnHostEvent(event);
+  const Window* w = Find(event.window);
+  if (sink_ == nullptr || w == nullptr) return;
+  if (!w->enabled) {
+    switch (event.kind) {
+      case HostEventKind::kKeyDown:
+      case HostEventKind::kKeyUp:
+      case HostEventKind::kText:
+        // A disabled window never keeps the keyboard: its modal window has it.
+        if (const WindowHandle modal = ModalOf(event.window)) {
+          HostEvent moved = event;
+          moved.window = modal;
+          sink_->OnHostEvent(moved);
+        }
+        return;
+      case HostEventKind::kMouseDown:
+        if (const WindowHandle modal = ModalOf(event.window); modal != 0 && Kind(modal) != platform::WindowKind::Popup) {
+          Activate(modal);
+        }
+        return;
+      case HostEventKind::kMouseMove:
+      case HostEventKind::kMouseUp:
+      case HostEventKind::kDoubleClick:
+      case HostEventKind::kMouseWheel:
+        return;
+      case HostEventKind::kCloseRequest:
+        if (event.unloadMode == platform::unload::kUser) return;
+        break;
+      default:
+        break;
+    }
+  }
+  sink_->OnHostEvent(event);
 }
 
 String SimHost::Caption(WindowHandle form) const {

@@ -231,6 +231,9 @@ class Win32Host final : public platform::Host {
   bool IsVisible(WindowHandle form) override;
   // A live window created by this host.
   bool IsForm(WindowHandle form) override;
+  // EnableWindow: the system itself then refuses the input, keeps the focus
+  // off the window and answers a click with the modal window it owns.
+  void EnableInput(WindowHandle form, bool enabled) override;
   std::unique_ptr<platform::Surface> CreateFormSurface(WindowHandle form, int width, int height) override;
   void SetCapture(WindowHandle form) override;
   void ReleaseCapture() override;

@@ -232,6 +232,10 @@ bool Win32Host::IsVisible(WindowHandle form) { return IsForm(form) && IsWindowVi
 
 bool Win32Host::IsForm(WindowHandle form) { return forms_.count(form) != 0 && IsWindow(Hwnd(form)) != FALSE; }
 
+void Win32Host::EnableInput(WindowHandle form, bool enabled) {
+  if (IsForm(form)) EnableWindow(Hwnd(form), enabled ? TRUE : FALSE);
+}
+
 std::unique_ptr<platform::Surface> Win32Host::CreateFormSurface(WindowHandle form, int width, int height) {
   if (!IsForm(form) || width <= 0 || height <= 0) return nullptr;
   return CreateWindowSurface(graphics_, form, width, height);

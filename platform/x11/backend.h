@@ -654,6 +654,9 @@ class X11Host final : public platform::Host {
   // (a map or unmap event newer than the request).
   bool IsVisible(WindowHandle form) override;
   bool IsForm(WindowHandle form) override { return forms_.count(form) != 0; }
+  // Our own flag: the server knows no disabled window. The window manager
+  // is told through the dialog's hints (transient for its owner, modal).
+  void EnableInput(WindowHandle form, bool enabled) override;
   // A software surface whose Present puts the frame, or the presented
   // rectangle of it, on the window with one XPutImage.
   std::unique_ptr<platform::Surface> CreateFormSurface(WindowHandle form, int width, int height) override;
@@ -671,6 +674,15 @@ class X11Host final : public platform::Host {
 
   // Whether typed text goes through an input method.
   [[nodiscard]] bool HasInputMethod() const { return im_ != nullptr; }
+  [[nodiscard]] bool InputEnabled(WindowHandle form) const {
+    auto it = forms_.find(form);
+    return it != forms_.end() && it->second.enabled;
+  }
+  // While another program's modal dialog stands for ours (the desktop's
+  // file chooser): every enabled window takes no input. The windows it
+  // disabled, for ReleaseInput.
+  std::vector<WindowHandle> HoldInput();
+  void ReleaseInput(const std::vector<WindowHandle>& held);
 
   static constexpr unsigned long kDoubleClickMs = 500;
   static constexpr int kDoubleClickPx = 4;
@@ -679,8 +691,11 @@ class X11Host final : public platform::Host {
  private:
   struct Form {
     platform::WindowKind kind = platform::WindowKind::Form;
-    void* ic = nullptr;  // XIC
+    WindowHandle owner = 0;
+    std::uint64_t made = 0;  // creation order
+    void* ic = nullptr;      // XIC
     bool visible = false;
+    bool enabled = true;
     unsigned long showSerial = 0;  // request that last mapped or unmapped it
     int width = 100;
     int height = 100;
@@ -696,7 +711,15 @@ class X11Host final : public platform::Host {
   void OpenInputMethod();
   void OnEvent(XEvent& ev);
   void OnButton(XEvent& ev);
-  void OnKey(XEvent& ev);
+  // reportAs: the window the key is reported for (a disabled window's
+  // keys go to its modal window).
+  void OnKey(XEvent& ev, WindowHandle reportAs);
+  // Input to a disabled window (see EnableInput); true when the event is
+  // done with.
+  bool Refuse(XEvent& ev, WindowHandle window);
+  // The newest shown, enabled window owned by form, directly or through
+  // others; 0 for none.
+  [[nodiscard]] WindowHandle ModalOf(WindowHandle form);
   void OnSelectionRequest(XEvent& ev);
   void Report(const platform::HostEvent& event);
   void SetSizeHints(XWindow w, const Rect& r, bool fixed);
@@ -714,6 +737,7 @@ class X11Host final : public platform::Host {
   soft::SoftGraphics& graphics_;
   platform::HostEventSink* sink_ = nullptr;
   std::map<WindowHandle, Form> forms_;
+  std::uint64_t made_ = 0;
   void* im_ = nullptr;  // XIM
   XWindow helper_ = 0;  // owns the clipboard
   WindowHandle capture_ = 0;
@@ -745,7 +769,7 @@ class X11Dialogs final : public platform::Dialogs {
   static constexpr int kCallTimeoutMs = 3000;
   static constexpr int kPollMs = 20;
 
-  explicit X11Dialogs(platform::EventLoop& loop);
+  X11Dialogs(platform::EventLoop& loop, X11Host& host);
   ~X11Dialogs() override;
   X11Dialogs(const X11Dialogs&) = delete;
   X11Dialogs& operator=(const X11Dialogs&) = delete;
@@ -774,6 +798,7 @@ class X11Dialogs final : public platform::Dialogs {
   Bus* SessionBus();
 
   platform::EventLoop& loop_;
+  X11Host& host_;
   std::unique_ptr<Bus> bus_;
   std::string lastError_;
   unsigned requests_ = 0;
@@ -901,7 +926,7 @@ class X11Platform final : public platform::Platform {
   soft::SoftGraphics graphics_;
   X11Host host_;
   std::unique_ptr<platform::Registry> registry_ = platform::CreateRegistry();
-  X11Dialogs dialogs_{loop_};
+  X11Dialogs dialogs_{loop_, host_};
   X11Resources resources_{graphics_};
   X11Tray tray_{*x_, loop_, graphics_};
 };

@@ -203,7 +203,7 @@ struct X11Dialogs::Bus {
   }
 };
 
-X11Dialogs::X11Dialogs(platform::EventLoop& loop) : loop_(loop) {}
+X11Dialogs::X11Dialogs(platform::EventLoop& loop, X11Host& host) : loop_(loop), host_(host) {}
 
 X11Dialogs::~X11Dialogs() = default;
 
@@ -379,7 +379,11 @@ std::optional<std::int32_t> X11Dialogs::GetSaveFileName(platform::OpenFileName& 
   });
   poll->SetInterval(kPollMs);
   poll->SetEnabled(true);
+  // The chooser is modal to the program, as the control host's own dialog
+  // is: no window of ours takes input until it answers.
+  const std::vector<WindowHandle> held = host_.HoldInput();
   const bool ran = loop_.RunModal([&] { return answered; });
+  host_.ReleaseInput(held);
   poll->SetEnabled(false);
   {
     Error ignored;

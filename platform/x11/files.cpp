@@ -198,6 +198,12 @@ bool X11Files::WriteFileAtomic(StringView path, std::string_view bytes) {
   mode_t mode = 0666 & ~CurrentUmask();
   if (stat(target.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return Fail("WriteFileAtomic: target", EISDIR, target);
+    // A read-only file is not replaced, as on Windows: a rename would put a
+    // new file in its place whatever its own permissions say. A file with no
+    // write bit counts as read-only even to the superuser.
+    if ((st.st_mode & 0222) == 0 || (access(target.c_str(), W_OK) != 0 && errno == EACCES)) {
+      return Fail("WriteFileAtomic: the file is read-only", EACCES, target);
+    }
     mode = st.st_mode & 07777;
   }
   if (const FileFailure f = ReplaceFile(target, bytes, mode); f.step != nullptr) {

@@ -184,6 +184,8 @@ WindowHandle X11Host::CreateForm(StringView caption, WindowKind kind, WindowHand
   const auto handle = static_cast<WindowHandle>(w);
   Form& form = forms_[handle];
   form.kind = kind;
+  form.owner = Find(owner) != nullptr ? owner : 0;
+  form.made = ++made_;
 
   XClassHint hint{};
   std::string name = "ProcessDrovak";
@@ -210,10 +212,14 @@ WindowHandle X11Host::CreateForm(StringView caption, WindowKind kind, WindowHand
     XChangeProperty(dpy, w, x_.GetAtom("_MOTIF_WM_HINTS"), x_.GetAtom("_MOTIF_WM_HINTS"), 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(motif), 5);
   }
-  // Out of the task list; set before the window is first mapped.
-  const long skip[] = {static_cast<long>(x_.GetAtom("_NET_WM_STATE_SKIP_TASKBAR"))};
+  // Out of the task list; a dialog over its owner is modal (the window
+  // manager keeps it above the owner and gives it the focus the owner is
+  // offered). Set before the window is first mapped.
+  const long state[] = {static_cast<long>(x_.GetAtom("_NET_WM_STATE_SKIP_TASKBAR")),
+                        static_cast<long>(x_.GetAtom("_NET_WM_STATE_MODAL"))};
+  const int states = kind == WindowKind::Dialog && form.owner != 0 ? 2 : 1;
   XChangeProperty(dpy, w, x_.GetAtom("_NET_WM_STATE"), XA_ATOM, 32, PropModeReplace,
-                  reinterpret_cast<const unsigned char*>(skip), 1);
+                  reinterpret_cast<const unsigned char*>(state), states);
   const long pid[] = {static_cast<long>(getpid())};
   XChangeProperty(dpy, w, x_.GetAtom("_NET_WM_PID"), XA_CARDINAL, 32, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(pid), 1);
@@ -336,6 +342,74 @@ void X11Host::ShowForm(WindowHandle form, bool visible) {
   XFlush(dpy);
 }
 
+void X11Host::EnableInput(WindowHandle form, bool enabled) {
+  if (Form* f = Find(form)) f->enabled = enabled;
+}
+
+std::vector<WindowHandle> X11Host::HoldInput() {
+  std::vector<WindowHandle> held;
+  for (auto& [handle, f] : forms_) {
+    if (!f.enabled) continue;
+    f.enabled = false;
+    held.push_back(handle);
+  }
+  return held;
+}
+
+void X11Host::ReleaseInput(const std::vector<WindowHandle>& held) {
+  for (WindowHandle w : held) EnableInput(w, true);
+}
+
+WindowHandle X11Host::ModalOf(WindowHandle form) {
+  WindowHandle found = 0;
+  std::uint64_t newest = 0;
+  for (const auto& [handle, f] : forms_) {
+    if (!f.visible || !f.enabled || f.made <= newest) continue;
+    for (WindowHandle up = f.owner; up != 0; up = Find(up) != nullptr ? Find(up)->owner : 0) {
+      if (up == form) {
+        found = handle;
+        newest = f.made;
+        break;
+      }
+    }
+  }
+  return found;
+}
+
+bool X11Host::Refuse(XEvent& ev, WindowHandle window) {
+  Display* dpy = x_.Dpy();
+  switch (ev.type) {
+    case KeyPress:
+    case KeyRelease:
+      // The focus stayed here (the window manager gave it back after a
+      // click): the keys belong to the modal window.
+      if (const WindowHandle modal = ModalOf(window)) OnKey(ev, modal);
+      return true;
+    case ButtonPress:
+      if (ButtonOf(ev.xbutton.button) == 0) return true;  // the wheel
+      if (const WindowHandle modal = ModalOf(window)) {
+        XConnection::ErrorTrap trap(x_);  // it may not be viewable yet
+        XRaiseWindow(dpy, static_cast<Window>(modal));
+        if (Find(modal)->kind != WindowKind::Popup) {
+          XSetInputFocus(dpy, static_cast<Window>(modal), RevertToParent, CurrentTime);
+        }
+        XSync(dpy, False);
+      } else {
+        XBell(dpy, 0);
+        XFlush(dpy);
+      }
+      return true;
+    case ButtonRelease:
+    case MotionNotify:
+      return true;
+    case ClientMessage:
+      return ev.xclient.format == 32 && ev.xclient.message_type == x_.GetAtom("WM_PROTOCOLS") &&
+             static_cast<Atom>(ev.xclient.data.l[0]) == x_.GetAtom("WM_DELETE_WINDOW");
+    default:
+      return false;
+  }
+}
+
 bool X11Host::IsVisible(WindowHandle form) {
   const Form* f = Find(form);
   return f != nullptr && f->visible;
@@ -398,10 +472,11 @@ void X11Host::OnEvent(XEvent& ev) {
   const auto window = static_cast<WindowHandle>(ev.xany.window);
   Form* f = Find(window);
   if (f == nullptr) return;
+  if (!f->enabled && Refuse(ev, window)) return;
   switch (ev.type) {
     case KeyPress:
     case KeyRelease:
-      OnKey(ev);
+      OnKey(ev, window);
       break;
     case ButtonPress:
     case ButtonRelease:
@@ -525,9 +600,9 @@ void X11Host::OnButton(XEvent& ev) {
   }
 }
 
-void X11Host::OnKey(XEvent& ev) {
+void X11Host::OnKey(XEvent& ev, WindowHandle reportAs) {
   XKeyEvent& e = ev.xkey;
-  const auto window = static_cast<WindowHandle>(e.window);
+  const WindowHandle window = reportAs;
   const int key = KeyOf(e);
   const int shift = ShiftOf(e.state);
   if (ev.type == KeyRelease) {
@@ -547,7 +622,7 @@ void X11Host::OnKey(XEvent& ev) {
   if (key != 0) Report(HostEvent{.kind = HostEventKind::kKeyDown, .window = window, .shift = shift, .key = key});
   // Ctrl and Alt chords are commands, not text.
   if ((e.state & (ControlMask | Mod1Mask)) != 0) return;
-  const Form* f = Find(window);  // the sink may have destroyed it
+  const Form* f = Find(static_cast<WindowHandle>(e.window));  // the sink may have destroyed it
   if (f == nullptr) return;
   String typed;
   KeySym sym = 0;

@@ -150,4 +150,20 @@ TEST_P(FilesContract, NothingToSweepGivesZero) {
   EXPECT_TRUE(Names().empty());
 }
 
+
+TEST_P(FilesContract, AReadOnlyFileIsRefusedAndStaysWhole) {
+  Write("report.txt", "old report");
+  const fs::path file = dir_.Path() / "report.txt";
+  fs::permissions(file, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  EXPECT_FALSE(Files().WriteFileAtomic(Path("report.txt"), "new report"));
+  EXPECT_FALSE(Files().LastError().empty());
+  fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);  // the folder can go again
+  std::string bytes;
+  ASSERT_TRUE(Files().ReadFile(Path("report.txt"), bytes));
+  EXPECT_EQ(bytes, "old report");
+  EXPECT_EQ(Names(), (std::set<std::string>{"report.txt"})) << "no temporary file stays";
+  EXPECT_TRUE(Files().WriteFileAtomic(Path("report.txt"), "new report")) << "writable again";
+}
+
 }  // namespace pd::test

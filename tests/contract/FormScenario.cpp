@@ -25,6 +25,7 @@
 #include "forms/ControlHost.h"
 #include "forms/Form.h"
 #include "forms/Label.h"
+#include "forms/MessageBox.h"
 #include "forms/PictureBox.h"
 #include "forms/TextBox.h"
 #include "platform/text.h"
@@ -334,6 +335,51 @@ TEST_F(FormScenario, TheListScrollsAndSelectsWithItsBarTheWheelKeysAndCheckBoxes
   ASSERT_TRUE(driver_->Pump([&] { return list.ListIndex() == 0 && list.TopIndex() == 0; }));
   driver_->Type(u" ");
   ASSERT_TRUE(driver_->Pump([&] { return list.ListChecked(0); })) << "Space ticks the current item";
+}
+
+TEST_F(FormScenario, WhileTheHostsOwnBoxWaitsTheFormTakesNoClicksOrKeys) {
+  int clicks = 0;
+  f_->button.Click.Connect([&] { ++clicks; });
+  const Point onButton{40, 446};
+  const Point onText{240, 15};
+  forms::Form* box = nullptr;
+  // The box's own button at an index (0 "Да", 1 "Нет"): its centre, in
+  // client pixels of the box.
+  auto boxButton = [&](int index) {
+    for (forms::Control* c : box->Controls()) {
+      if (c->Name() == u"cmdButton" && c->Index() == index) {
+        const Rect r = c->FormRect();
+        return Point{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+      }
+    }
+    return Point{};
+  };
+  std::vector<std::string> seen;
+  Then([&] {
+    box = host_->ModalForm();
+    ClickAt(onButton);
+    ClickAt(onText);
+  });
+  Then([&] {
+    driver_->Type(u"x");
+    seen.push_back("clicks " + std::to_string(clicks) + " text \"" + text::ToUtf8(f_->text.Text()) + "\"");
+  });
+  Then([&] {
+    driver_->MoveTo(box->Window(), boxButton(1));
+    driver_->ButtonDown(platform::button::kLeft);
+    driver_->ButtonUp(platform::button::kLeft);
+  });
+  const int answer = forms::ShowMessageBox(*host_, &f_->form, u"Завершить процесс?", u"Внимание!",
+                                           mb::kYesNo | mb::kIconExclamation);
+  ASSERT_NE(box, nullptr) << "the box held the program";
+  EXPECT_EQ(answer, mb::kIdNo) << "the box took the click on its own button";
+  EXPECT_EQ(seen, std::vector<std::string>{"clicks 0 text \"\""});
+  EXPECT_TRUE(f_->text.Text().empty()) << text::ToUtf8(f_->text.Text());
+  EXPECT_EQ(host_->ModalForm(), nullptr);
+
+  // The box gone, the form takes the same clicks again.
+  ClickAt(onButton);
+  EXPECT_TRUE(driver_->Pump([&] { return clicks == 1; }));
 }
 
 }  // namespace

@@ -333,5 +333,44 @@ TEST_F(HostContract, DestroyedFormNamesNothingAndHearsNothing) {
                            [&](const HostEvent& e) { return e.window == gone; }));
 }
 
+TEST_F(HostContract, AFormUnderAModalLoopTakesNoInputWhileItsDialogDoes) {
+  const WindowHandle owner = Show(Rect{100, 100, 460, 400});
+  const std::size_t shown = events_.size();
+  const WindowHandle dialog = Show(Rect{560, 150, 780, 270}, WindowKind::Dialog, owner);
+  host().EnableInput(owner, false);
+  driver_->Activate(dialog);
+  cursor_ = shown;  // (Windows activates a dialog as it shows, before it is painted)
+  ASSERT_TRUE(Next(HostEventKind::kFocusIn, dialog));
+  const std::size_t from = events_.size();
+  // The user turns to the owner: a double click, the wheel, its close
+  // button, then keys and text (which reach the dialog, whichever window
+  // the desktop gave the focus after the click).
+  driver_->MoveTo(owner, {40, 30});
+  Click(button::kLeft);
+  Click(button::kLeft);
+  driver_->Wheel(1);
+  driver_->Close(owner);
+  driver_->PressKey('A', 0);
+  driver_->Type(u"ж");
+  driver_->MoveTo(dialog, {20, 20});
+  Click(button::kLeft);
+  ASSERT_TRUE(Next(HostEventKind::kMouseUp, dialog)) << "the dialog takes the pointer";
+  const auto input = [&](WindowHandle w) {
+    return std::count_if(events_.begin() + static_cast<std::ptrdiff_t>(from), events_.end(), [&](const HostEvent& e) {
+      return e.window == w && e.kind != HostEventKind::kExpose && e.kind != HostEventKind::kFocusIn &&
+             e.kind != HostEventKind::kFocusOut && e.kind != HostEventKind::kShown && e.kind != HostEventKind::kHidden;
+    });
+  };
+  EXPECT_EQ(input(owner), 0);
+  ASSERT_TRUE(driver_->Pump([&] {
+    return Count(HostEventKind::kKeyDown, dialog, from) > 0 && Count(HostEventKind::kText, dialog, from) > 0;
+  })) << "the dialog takes the keys";
+
+  host().EnableInput(owner, true);
+  driver_->MoveTo(owner, {50, 35});
+  Click(button::kLeft);
+  ASSERT_TRUE(Next(HostEventKind::kMouseUp, owner)) << "enabled again";
+}
+
 }  // namespace
 }  // namespace pd

@@ -74,7 +74,14 @@ class X11SaveDialog : public ::testing::Test {
     });
     guard->SetInterval(100);
     guard->SetEnabled(true);
+    ownerHeld_ = false;
+    auto watch = platform_->loop().CreateTimer([&] {
+      ownerHeld_ = ownerHeld_ || !dynamic_cast<X11Host&>(platform_->host()).InputEnabled(owner_->Window());
+    });
+    watch->SetInterval(50);
+    watch->SetEnabled(true);
     const bool chosen = dlg_->Show();
+    watch->SetEnabled(false);
     guard->SetEnabled(false);
     user.Reap();
     return chosen;
@@ -100,6 +107,7 @@ class X11SaveDialog : public ::testing::Test {
   std::unique_ptr<forms::Form> owner_;
   std::unique_ptr<shell::SaveDialog> dlg_;
   bool gaveUp_ = false;
+  bool ownerHeld_ = false;  // the owner took no input at some moment of the dialog
 };
 
 TEST_F(X11SaveDialog, OwnDialogTakesATypedNameEscapeAndTheOverwriteQuestion) {
@@ -130,6 +138,7 @@ TEST_F(X11SaveDialog, OwnDialogTakesATypedNameEscapeAndTheOverwriteQuestion) {
     EXPECT_FALSE(gaveUp_) << "the keys never closed the dialog";
     EXPECT_EQ(Dialogs().LastError(), "X11: no session bus ($DBUS_SESSION_BUS_ADDRESS is not set)");
     ASSERT_EQ(chosen, c.chosen);
+    EXPECT_TRUE(ownerHeld_) << "the dialog held its owner";
     if (c.chosen) {
       EXPECT_EQ(dlg_->FileName(), folder_.File(c.name));
       EXPECT_EQ(dlg_->FileTitle(), text::FromUtf8(c.name));
@@ -157,6 +166,8 @@ TEST_F(X11SaveDialog, DesktopPortalChooserReturnsThePathOrACancel) {
   ASSERT_TRUE(chosen);
   EXPECT_EQ(dlg_->FileName(), folder_.File("список.txt")) << "the folder given, the uri turned into a path";
   EXPECT_EQ(dlg_->FileTitle(), u"список.txt");
+  EXPECT_TRUE(ownerHeld_) << "the chooser held the owner";
+  EXPECT_TRUE(dynamic_cast<X11Host&>(platform_->host()).InputEnabled(owner_->Window())) << "and gave it back";
 
   dlg_->SetCancelError(true);
   EXPECT_FALSE(ShowWhile(title, FocusWindow(title) + "xdotool key Escape"));

@@ -127,5 +127,34 @@ TEST_F(MessageBoxTest, TimersFireWhileItWaits) {
   EXPECT_EQ(sim_.loop().Now(), 750u);
 }
 
+TEST_F(MessageBoxTest, NestedBoxesHoldTheProgramInTurnAndGiveItBackBeforeTheyGo) {
+  auto& host = sim_.host();
+  // Windows that take input, owner first, then the boxes by age.
+  auto enabled = [&] {
+    std::string on;
+    for (WindowHandle w : host.Forms()) on += host.InputEnabled(w) ? '1' : '0';
+    return on;
+  };
+  std::vector<std::string> seen;
+  WindowHandle outer = 0;
+  sim_.loop().SetUser([&](int depth) {
+    const WindowHandle box = Newest();
+    seen.push_back(std::to_string(depth) + " " + enabled() + (host.Active() == box ? " active" : ""));
+    if (depth == 1 && outer == 0) {
+      outer = box;
+      host_.MessageBox(host_.FormOf(box), u"Внутри", u"Второй", mb::kOk);
+      seen.push_back("back " + enabled() + (host.Active() == outer ? " active" : ""));
+      Press(outer, {vk::kEscape});
+    } else if (depth == 2) {
+      sim_.Click(owner_.Window(), Point{5, 5});  // refused: the newest box stays in front
+      Press(owner_.Window(), {vk::kReturn});     // reaches the newest box
+    }
+  });
+  EXPECT_EQ(Show(mb::kYesNo), mb::kIdNo);
+  EXPECT_EQ(seen, (std::vector<std::string>{"1 01 active", "2 001 active", "back 01 active"}));
+  EXPECT_TRUE(host.InputEnabled(owner_.Window()));
+  EXPECT_EQ(host_.ModalForm(), nullptr);
+}
+
 }  // namespace
 }  // namespace pd::forms
