@@ -143,8 +143,8 @@ class frmMain final : public forms::Form {
   // A blocked process the system was asked to end: "could not be blocked"
   // once it still runs this long after the request.
   static constexpr int kBlockGiveUpMs = 3000;
-  // The block timer walks all processes at least this often.
-  static constexpr int kBlockFullWalkMs = 1000;
+  // How often a blocked process reported as not ended is looked at again.
+  static constexpr int kBlockRecheckMs = 1000;
 
   explicit frmMain(forms::ControlHost& host);
   ~frmMain() override;
@@ -311,18 +311,15 @@ class frmMain final : public forms::Form {
   std::vector<BlockedProcess> blocked_;
   std::vector<KillWatch> killWatches_;
   // What the latest walk of the block timer looked for, and the process
-  // table's mark taken before it: a tick that finds both unchanged, no
-  // ended process to wait for and its walk of all not yet due, has nothing
-  // new to see. blockSince_ is where its walks of the changed processes
-  // take up (0: walk all); blockFullAt_ when it last walked all
-  // (blockWalkedAll_: whether it has yet).
+  // table's mark taken before it: a tick that finds both unchanged and no
+  // handled process to look at has nothing new to see. blockSince_ is where
+  // its walks of the changed processes take up (0: walk all);
+  // blockSettledAt_ when it last looked at the handled processes.
   std::vector<String> blockNames_;
   std::uint64_t blockMark_ = 0;
   std::uint64_t blockSince_ = 0;
+  std::uint64_t blockSettledAt_ = 0;
   std::unique_ptr<platform::Timer> tmrIconChanger_, tmrUnPresser_, tmrBlock_, tmrExit_;
-  std::uint64_t blockFullAt_ = 0;
-  bool blockWalkedAll_ = false;
-  std::unique_ptr<platform::Timer> tmrIconChanger_, tmrUnPresser_, tmrBlock_;
   std::unique_ptr<platform::Timer> tmrKillWatch_;  // made at the first kill that outlives its wait
   std::unique_ptr<ProcessPage> page_;
 };

@@ -9,17 +9,15 @@
 
 namespace pd::app {
 
-// The timer fires as often as the platform's timers allow. A tick looks at
+// The timer fires as often as the platform's timers allow. A tick walks
 // the processes only when something may have changed since it last looked:
-// the process table's mark moved (a start, or an exec the platform
-// noticed), the switched-on names changed, a process it asked to end has
-// yet to go, or a second has passed since it last walked all processes.
-// That walk of all, at least once a second, finds what the mark cannot
-// show: a process of any age that replaced its executable without moving
-// the mark (a platform may notice only the execs of young processes), so
-// no blocked program runs unseen for more than a second. Other walks list
-// only the processes that started or replaced their executable since the
-// tick's previous walk.
+// the process table's mark moved (a start, or an exec: the platform shows
+// an old process's exec within a second) or the switched-on names changed.
+// The first walk and a walk after a change of names list all processes;
+// others list only those that started or replaced their executable since
+// the tick's previous walk. Processes it asked to end are looked at by
+// their identity, without a walk: every tick while an end is awaited, once
+// a second when one was reported as not ended.
 //
 // A walk only proposes (its names may come from a cache): the identity read
 // at the moment of acting decides. The fresh name must be on in the block
@@ -37,18 +35,17 @@ void frmMain::tmrBlock_Timer() {
   const std::uint64_t now = platform_.loop().TickCount();
   const std::uint64_t mark = platform_.processes().ChangeMark();
   const bool waiting = std::any_of(blocked_.begin(), blocked_.end(), [](const auto& b) { return !b.failed; });
-  const bool allDue = !blockWalkedAll_ || now - blockFullAt_ >= static_cast<std::uint64_t>(kBlockFullWalkMs);
+  const bool recheck = !blocked_.empty() && now - blockSettledAt_ >= static_cast<std::uint64_t>(kBlockRecheckMs);
   const bool newMark = mark != blockMark_;
-  if (!newMark && sameNames && !waiting && !allDue) return;
+  if (!newMark && sameNames && !waiting && !recheck) return;
   blockMark_ = mark;
-  SettleBlocked(now);
-  if (!newMark && sameNames && !allDue) return;  // only an end to wait for
-
-  if (!sameNames || allDue) {
-    blockSince_ = 0;
-    blockFullAt_ = now;
-    blockWalkedAll_ = true;
+  if (waiting || recheck) {
+    SettleBlocked(now);
+    blockSettledAt_ = now;
   }
+  if (!newMark && sameNames) return;  // only ends to look for
+
+  if (!sameNames) blockSince_ = 0;
   ++blockWalks_;
   std::vector<std::pair<ProcessId, String>> found;
   services_.ForEachChangedProcess(blockSince_, [&](const platform::ProcessEntry& e) {
@@ -88,7 +85,8 @@ void frmMain::tmrBlock_Timer() {
 // "Было заблокировано." once it has ended; "could not be blocked" once it
 // is clear that it runs on: the system refused the request, or the same
 // process (id and start time) still runs kBlockGiveUpMs after it. It is
-// watched until it ends, and a later end is reported too, so a process that
+// watched until it ends (once a second after that report), and a later end
+// is reported too, so a process that
 // went slowly, or that refused and went later, never keeps the failure
 // report as its last word.
 void frmMain::SettleBlocked(std::uint64_t now) {

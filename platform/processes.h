@@ -63,7 +63,9 @@ class Processes {
   // the system's order, then sets since for the next call. A since of 0
   // walks all. It may visit more (a backend that cannot tell visits all),
   // never a process that has ended, nor an entry older than the call.
-  // Caller-held: each caller keeps its own since.
+  // An exec by a process older than a second may be visited up to a second
+  // late, as ChangeMark shows it. Caller-held: each caller keeps its own
+  // since.
   virtual void WalkChanged(std::uint64_t& since, const Visitor& visit) = 0;
 
   // Full path of the process's main executable; empty on any failure
@@ -89,9 +91,11 @@ class Processes {
   // A mark of the process table that differs from an earlier answer
   // whenever a process may have started, or replaced its executable, in
   // between: with equal marks a walk lists no process the earlier walk did
-  // not (processes may have ended). A backend that cannot tell cheaply
-  // answers a new mark every time, so a caller that walks on a new mark
-  // walks every time there.
+  // not (processes may have ended). A start shows at once; an exec by a
+  // process older than a second may show up to a second late (a backend may
+  // check old processes in turn), never later. A backend that cannot tell
+  // cheaply answers a new mark every time, so a caller that walks on a new
+  // mark walks every time there.
   virtual std::uint64_t ChangeMark() = 0;
 
   // The process that created the window; 0 when the window is not valid.

@@ -112,7 +112,7 @@ class SimProcesses final : public platform::Processes {
   std::uint64_t StartTime(ProcessId id) override;
   platform::ProcessIdentity Identify(ProcessId id) override;
   // The number of starts and execs.
-  std::uint64_t ChangeMark() override { return changes_; }
+  std::uint64_t ChangeMark() override;
 
   // The virtual clock for exitDelayMs (the platform's loop).
   void SetClock(std::function<std::uint64_t()> clock) { clock_ = std::move(clock); }
@@ -126,10 +126,12 @@ class SimProcesses final : public platform::Processes {
   // The process replaces its executable with the one at path (same id,
   // same start).
   void Exec(ProcessId id, StringView path);
-  // The same, unnoticed by the change mark and by walks of the changed
-  // processes, as a platform that watches only young processes misses the
-  // exec of an old one: only full walks and Identify see the new name.
+  // The same, noticed late, as a platform that checks old processes in
+  // turn notices the exec of an old one: the change mark and walks of the
+  // changed processes show it only kLateExecMs later on the virtual clock;
+  // full walks and Identify see the new name at once.
   void ExecUnmarked(ProcessId id, StringView path);
+  static constexpr std::uint64_t kLateExecMs = 900;
   // Ends a process as if it exited on its own; its windows go with it.
   void End(ProcessId id);
   // The process ends right after the next walk that lists it, so calls made
@@ -160,11 +162,14 @@ class SimProcesses final : public platform::Processes {
     bool endAtWalk = false;
     std::uint64_t started = 0;
     std::uint64_t changed = 0;           // changes_ at its start or latest exec
+    std::optional<std::uint64_t> noticeAt;  // an exec the mark shows from then on
     std::optional<std::uint64_t> endAt;  // terminated with an exit delay
   };
   Proc* Find(ProcessId id);
   // Ends the terminated processes whose exit delay has passed.
   void Reap();
+  // Marks the execs whose notice is due as changes.
+  void NoticeExecs();
   // Walk and WalkChanged: the processes changed after since (0: all).
   void WalkAfter(std::uint64_t since, const Visitor& visit);
   [[nodiscard]] bool Alive(const Proc& p) const { return !p.endAt || *p.endAt > Now(); }

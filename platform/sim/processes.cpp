@@ -41,6 +41,7 @@ void SimProcesses::Exec(ProcessId id, StringView path) {
   Proc* p = Find(id);
   if (p == nullptr) return;
   ExecUnmarked(id, path);
+  p->noticeAt.reset();
   p->changed = ++changes_;
 }
 
@@ -49,6 +50,20 @@ void SimProcesses::ExecUnmarked(ProcessId id, StringView path) {
   if (p == nullptr) return;
   p->name = FileNameOf(path);
   p->path = String(path);
+  p->noticeAt = Now() + kLateExecMs;
+}
+
+void SimProcesses::NoticeExecs() {
+  for (Proc& p : procs_) {
+    if (!p.noticeAt || *p.noticeAt > Now()) continue;
+    p.noticeAt.reset();
+    p.changed = ++changes_;
+  }
+}
+
+std::uint64_t SimProcesses::ChangeMark() {
+  NoticeExecs();
+  return changes_;
 }
 
 void SimProcesses::End(ProcessId id) {
@@ -90,6 +105,7 @@ platform::ProcessIdentity SimProcesses::Identify(ProcessId id) {
 void SimProcesses::Walk(const Visitor& visit) { WalkAfter(0, visit); }
 
 void SimProcesses::WalkChanged(std::uint64_t& since, const Visitor& visit) {
+  NoticeExecs();
   const std::uint64_t after = since;
   // Never 0 again: a cursor of 0 asks for everything.
   since = changes_ + 1;

@@ -25,21 +25,28 @@ INSTANTIATE_TEST_SUITE_P(Sim, ProcessesContract,
                          testing::Values(test::ProcessesBackend{"sim", [] { return std::make_unique<SimDriver>(); },
                                                                 true}));
 
-// An unmarked exec is what a platform that watches only young processes
-// misses: the mark and the walks of the changed processes stay still;
-// full walks and Identify see the new program, the start time stays.
-TEST(SimProcesses, AnUnmarkedExecIsSeenOnlyByFullWalksAndIdentify) {
+// An unmarked exec is an old process's exec as a platform that checks old
+// processes in turn notices it: the mark and the walks of the changed
+// processes show it only later; full walks and Identify see the new
+// program at once, the start time stays.
+TEST(SimProcesses, AnUnmarkedExecIsSeenLateByTheMarkAndAtOnceByFullWalks) {
   SimProcesses procs{1};
   const ProcessId id = procs.Start(u"C:\\apps\\old.exe");
   const std::uint64_t started = procs.StartTime(id);
   std::uint64_t since = 0;
   procs.WalkChanged(since, [](const platform::ProcessEntry&) { return true; });
   const std::uint64_t mark = procs.ChangeMark();
+  std::uint64_t now = 0;
+  procs.SetClock([&] { return now; });
   procs.ExecUnmarked(id, u"D:\\new.exe");
   EXPECT_EQ(procs.ChangeMark(), mark);
   int changed = 0;
   procs.WalkChanged(since, [&](const platform::ProcessEntry&) { return ++changed, true; });
   EXPECT_EQ(changed, 0);
+  now = SimProcesses::kLateExecMs;
+  EXPECT_NE(procs.ChangeMark(), mark) << "noticed late";
+  procs.WalkChanged(since, [&](const platform::ProcessEntry&) { return ++changed, true; });
+  EXPECT_EQ(changed, 1);
   String listed;
   procs.Walk([&](const platform::ProcessEntry& e) {
     listed = e.szExeFile.data();

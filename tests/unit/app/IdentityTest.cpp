@@ -97,8 +97,8 @@ TEST_F(IdentityTest, ALateEndIsReportedAsAnEndAndCorrectsAFailure) {
     }
     EXPECT_TRUE(Running(id));
     EXPECT_TRUE(TextsSince(before).empty()) << "nothing is sure yet";
-    // A failure is corrected at the latest by the block timer's next walk
-    // of all, within a second.
+    // A failure is corrected within a second: a process reported as not
+    // ended is looked at again once a second.
     p_.loop().Advance(c.exitDelayMs + 1000);
     EXPECT_FALSE(Running(id));
     EXPECT_EQ(TextsSince(before), c.texts);
@@ -110,9 +110,8 @@ TEST_F(IdentityTest, ALateEndIsReportedAsAnEndAndCorrectsAFailure) {
 }
 
 // A process of any age that replaces its executable with a blocked one is
-// ended within a second, also when the change mark does not move (the
-// timer walks all at least once a second), wherever in that second the
-// exec falls.
+// ended within a second, also when the platform notices the exec late,
+// wherever in the timer's second the exec falls.
 TEST_F(IdentityTest, AnExecIntoABlockedProgramIsEndedWithinASecond) {
   for (const bool marked : {true, false}) {
     for (std::uint64_t offset = 0; offset < 1000; offset += 170) {
