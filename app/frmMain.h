@@ -141,6 +141,8 @@ class frmMain final : public forms::Form {
   void tabPage_Click(int index);
   // The normal tray icon of the current state (101 enabled, 104 disabled).
   [[nodiscard]] int NormalIconId() const;
+  // Shown on the screen: shown and not minimised by the user.
+  [[nodiscard]] bool WindowShown() const;
   // The resource number of the icon the tray shows now.
   [[nodiscard]] int TrayIconId() const { return trayIconId_; }
   // The process page's refresh (empty until the page exists).
@@ -226,6 +228,7 @@ class frmMain final : public forms::Form {
   bool firstRun_ = false;
   bool enabled_ = false;
   bool loaded_ = false;
+  bool listening_ = false;  // the end and show requests reach this window
   int trayIconId_ = 0;
   std::int32_t pressCount_ = 0;
   std::size_t blockWalks_ = 0;

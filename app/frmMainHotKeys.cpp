@@ -25,7 +25,7 @@ void frmMain::HKPress(std::int32_t index) {
       }
       break;
     case hk::kAddException: {
-      if (!Visible()) return;
+      if (!WindowShown()) return;
       const ProcessRecord rec = services_.GetWindowProcess(fg);
       if (rec.th32ProcessID == 0) return;  // no application in the foreground
       const String name = rec.ExeFile();

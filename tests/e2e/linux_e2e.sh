@@ -140,14 +140,79 @@ scenario_exit() {
   true
 }
 
+# The window of the program, shown.
+main_window() { xdotool search --onlyvisible --name '^Process Drovak 1\.3$' 2>/dev/null | head -n 1 | grep .; }
+
+# A second copy shows the first's window and ends at once, touching no file.
 scenario_second() {
   new_folder second
   start_pd
-  local t0=$(date +%s%N) status=0
+  main_window >/dev/null && fail "the window shows before the second start"
+  local before t0=$(date +%s%N) status=0
+  before=$(cat "$dir/Options.cfg" "$dir"/*.txt 2>/dev/null | md5sum)
   timeout 10 env "${pd_env[@]}" "$dir/ProcessDrovak" || status=$?
   echo "   the second copy ended after $((($(date +%s%N) - t0) / 1000000)) ms"
   ((status == 0)) || fail "the second copy ended with status $status"
+  wait_for 10 "the first copy's window" quietly main_window
+  shot second
   alive "$pd" || fail "the first copy ended"
+  [[ "$(cat "$dir/Options.cfg" "$dir"/*.txt 2>/dev/null | md5sum)" == "$before" ]] || fail "a file changed"
 }
 
-run_scenarios "$@" -- kill exception block exit second
+# ends_cleanly PID: the program ended with status 0, Options.cfg written.
+ends_cleanly() {
+  wait_for 10 "end of the program" gone "$1"
+  local status=0
+  wait "$1" || status=$?
+  ((status == 0)) || fail "the program ended with status $status"
+  [[ -s "$dir/Options.cfg" ]] || fail "Options.cfg was not written"
+}
+
+# Logout, shutdown, kill, Ctrl+C: the options are saved (a "Включен" switched
+# off in the menu since the last save included), the icon goes, status 0.
+scenario_signals() {
+  local sig
+  for sig in TERM HUP INT; do
+    new_folder "signal-$sig"
+    start_pd
+    rm "$dir/Options.cfg"  # written at the first start
+    if [[ $sig == TERM ]]; then
+      wait_for 10 "tray icon" quietly tray_icon
+      timeout 10 xdotool mousemove --window "$(tray_icon)" 6 6 click 1
+      local menu
+      menu=$(find_window --class '^ProcessDrovak$')
+      eval "$(xdotool getwindowgeometry --shell "$menu")"
+      timeout 10 xdotool mousemove $((X + WIDTH / 2)) $((Y + 8)) click 1  # "Включен", the first row
+      wait_for 10 "the menu to close" gone_window "$menu"
+    fi
+    kill -s "$sig" "$pd"
+    ends_cleanly "$pd"
+    if [[ $sig == TERM ]]; then
+      grep -q '^Enabled=False' "$dir/Options.cfg" || fail "the switch to off was lost: $(cat "$dir/Options.cfg")"
+    fi
+    tray_icon >/dev/null && fail "the tray icon stayed after SIG$sig"
+    echo "   SIG$sig: saved, status 0"
+  done
+}
+gone_window() { ! xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
+
+# The X server goes away under the program (the session's end on a desktop
+# that ends its server first): the same unload. On a server of its own.
+scenario_display_lost() {
+  command -v Xvfb >/dev/null || skip "Xvfb is not installed"
+  new_folder display-lost
+  local fifo=$dir/displayfd number
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -nolisten tcp 3>"$fifo" 2>/dev/null &
+  local server=$!
+  pids+=("$server")
+  read -r -t 10 number <"$fifo" || fail "no display from Xvfb"
+  pd_env+=(DISPLAY=":$number")
+  start_pd
+  rm "$dir/Options.cfg"
+  kill -9 "$server"
+  ends_cleanly "$pd"
+  grep -q "connection to the display" "$dir/out.log" || fail "the loss was not told"
+}
+
+run_scenarios "$@" -- kill exception block exit second signals display_lost
