@@ -134,7 +134,7 @@ platform::ProcessIdentity Win32Processes::Identify(ProcessId id) {
   who.started = StartTime(id);
   if (who.started == 0) return {};
   who.path = ExecutablePath(id);
-  Walk([&](const ProcessEntry& e) {
+  Walk([&](const platform::ProcessEntry& e) {
     if (e.th32ProcessID != id) return true;
     who.name = String(e.szExeFile.data(), std::char_traits<char16_t>::length(e.szExeFile.data()));
     return false;
