@@ -13,8 +13,11 @@
 //
 // Files, in the data folder: Options.cfg (six keys), Exclamations.txt and
 // Blocks.txt (name=1 or name=0 per line). Closing the window hides it and
-// writes all three; "Выход" writes only Options.cfg, removes the icon and
-// quits the loop. A write that fails keeps the old file whole, keeps the
+// writes all three; "Выход" and the end of the session (log off, shutdown;
+// on Linux SIGTERM, SIGHUP, SIGINT or the loss of the display) write only
+// Options.cfg, remove the icon and quit the loop. A second start shows the
+// window of the running one, as "Основное окно" does; a window the user
+// minimised counts as hidden until shown again. A write that fails keeps the old file whole, keeps the
 // edits in the controls and says so in a warning balloon naming the file.
 // Leftover temporary files of interrupted saves of these three files are
 // removed at start and at every save.
