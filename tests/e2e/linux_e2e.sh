@@ -13,7 +13,7 @@ set -euo pipefail
 program=$(realpath "${1:?usage: $0 path/to/ProcessDrovak [scenario...]}")
 shift
 source "$(dirname "$0")/e2e_lib.sh"
-for tool in xdotool xwininfo xterm dbus-monitor dbus-send; do
+for tool in xdotool xwininfo xprop xterm dbus-monitor dbus-send; do
   command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
 [[ -n "${DISPLAY:-}" && -n "${DBUS_SESSION_BUS_ADDRESS:-}" ]] ||
@@ -157,6 +157,14 @@ scenario_second() {
   shot second
   alive "$pd" || fail "the first copy ended"
   [[ "$(files_sum)" == "$before" ]] || fail "a file changed"
+  # Minimised by the user, the window comes back at the next start.
+  local window
+  window=$(main_window)
+  timeout 10 xdotool windowminimize --sync "$window"
+  main_window >/dev/null && fail "the window shows while minimised"
+  timeout 10 env "${pd_env[@]}" "$dir/ProcessDrovak"
+  wait_for 10 "the minimised window to come back" quietly main_window
+  xprop -id "$window" WM_STATE | grep -q 'state: Normal' || fail "still iconic: $(xprop -id "$window" WM_STATE)"
 }
 files_sum() { { cat "$dir"/*.cfg "$dir"/*.txt 2>/dev/null || true; } | md5sum; }
 
