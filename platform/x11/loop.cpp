@@ -37,6 +37,8 @@ class X11Loop::Signals final : public LoopSource {
     for (const int sig : {SIGTERM, SIGHUP, SIGINT}) sigaddset(&set_, sig);
     pthread_sigmask(SIG_BLOCK, &set_, &before_);
     fd_ = signalfd(-1, &set_, SFD_NONBLOCK | SFD_CLOEXEC);
+    // Blocked with nothing to read them, they would be lost: the default.
+    if (fd_ < 0) pthread_sigmask(SIG_SETMASK, &before_, nullptr);
   }
   ~Signals() override {
     if (fd_ >= 0) {
