@@ -17,8 +17,9 @@
 // on Linux SIGTERM, SIGHUP, SIGINT or the loss of the display) write only
 // Options.cfg, remove the icon and quit the loop. A second start shows the
 // window of the running one, as "Основное окно" does; a window the user
-// minimised counts as hidden until shown again. A write that fails keeps the old file whole, keeps the
-// edits in the controls and says so in a warning balloon naming the file.
+// minimised counts as hidden until shown again. A write that fails keeps
+// the old file whole, keeps the edits in the controls and says so in a
+// warning balloon naming the file.
 // Leftover temporary files of interrupted saves of these three files are
 // removed at start and at every save.
 //
