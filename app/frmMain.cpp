@@ -106,7 +106,11 @@ frmMain::frmMain(forms::ControlHost& host)
   Connect();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() {
+  if (!listening_) return;
+  platform_.loop().SetEndRequest(nullptr);
+  platform_.app().SetShowRequest(nullptr);
+}
 
 void frmMain::CreatePage0() {
   auto& p = *picPage[0];
@@ -161,8 +165,17 @@ bool frmMain::Load() {
   // 1. Bottom right of the screen.
   auto& host = Host();
   Move(host.ScreenWidth() - Width() - 300, host.ScreenHeight() - Height() - 1200);
-  // 2. A second copy ends before it reads or writes anything.
+  // 2. A second copy ends before it reads or writes anything (the first
+  // has been asked to show its window).
   if (platform_.app().PrevInstance()) return false;
+  // The end of the session (log off, shutdown; on Linux a signal to end or
+  // the loss of the display) unloads as the system's unload; a later start
+  // shows the window as "Основное окно" does.
+  platform_.loop().SetEndRequest([this] { Unload(platform::unload::kSession); });
+  platform_.app().SetShowRequest([this] {
+    if (loaded_) ShowWindowFromTray();
+  });
+  listening_ = true;
   // 3. The form's window is kept out of the task list by the host.
   // 4. Pages on top of each other; the tab skin.
   const auto skin = platform_.resources().LoadPicture(platform::res::kTabSkin);
@@ -267,7 +280,12 @@ void frmMain::mnuState_Click() {
 
 void frmMain::mnuShow_Click() { ShowWindowFromTray(); }
 
+bool frmMain::WindowShown() const { return Visible() && platform_.host().IsVisible(Window()); }
+
 void frmMain::ShowWindowFromTray() {
+  // A window the user minimised is still shown to the form, but not on the
+  // screen: hidden first, so that showing it brings it back.
+  if (Visible() && !WindowShown()) Hide();
   Show();
   platform_.input().SetForegroundWindow(Window());
   if (tabPage[1]->Value()) RefreshProcessList();

@@ -14,13 +14,17 @@
 // Files, in the data folder: Options.cfg (six keys), Exclamations.txt and
 // Blocks.txt (name=1 or name=0 per line), read with any line ends (CR LF,
 // LF, CR) and written with CR LF. Closing the window hides it and writes
-// all three; "Выход" writes all three too, removes the icon and quits the
-// loop. A write that fails keeps the old file whole, keeps the edits in the
-// controls and says so in a warning balloon naming the file. A file that is
-// there but cannot be read at start is never written in that run: the
-// program goes on with defaults (options) or an empty list and says so once.
-// A name the list files cannot hold ("=", a line end, "[...]") is refused
-// when it is added. List entries are shown as they are, never as markup.
+// all three; "Выход" and the end of the session (log off, shutdown; on
+// Linux SIGTERM, SIGHUP, SIGINT or the loss of the display) write all three
+// too, remove the icon and quit the loop. A second start shows the window
+// of the running one, as "Основное окно" does; a window the user minimised
+// counts as hidden until shown again. A write that fails keeps the old file
+// whole, keeps the edits in the controls and says so in a warning balloon
+// naming the file. A file that is there but cannot be read at start is
+// never written in that run: the program goes on with defaults (options) or
+// an empty list and says so once. A name the list files cannot hold ("=", a
+// line end, "[...]") is refused when it is added. List entries are shown as
+// they are, never as markup.
 // Leftover temporary files of interrupted saves of these three files are
 // removed at start and at every save.
 //
@@ -184,6 +188,8 @@ class frmMain final : public forms::Form {
   void tabPage_Click(int index);
   // The normal tray icon of the current state (101 enabled, 104 disabled).
   [[nodiscard]] int NormalIconId() const;
+  // Shown on the screen: shown and not minimised by the user.
+  [[nodiscard]] bool WindowShown() const;
   // The resource number of the icon the tray shows now.
   [[nodiscard]] int TrayIconId() const { return trayIconId_; }
   // The process page's refresh (empty until the page exists).
@@ -296,6 +302,7 @@ class frmMain final : public forms::Form {
   };
   std::vector<Warning> warnings_;
   int warningHolds_ = 0;
+  bool listening_ = false;  // the end and show requests reach this window
   int trayIconId_ = 0;
   bool noTrayTold_ = false;  // the user was told how to reach the window without a tray
   std::int32_t pressCount_ = 0;

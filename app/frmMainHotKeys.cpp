@@ -29,7 +29,7 @@ void frmMain::HKPress(std::int32_t index) {
       }
       break;
     case hk::kAddException: {
-      if (!Visible()) return;
+      if (!WindowShown()) return;
       const platform::ProcessIdentity who = services_.WindowProcess(fg);
       if (!who) return;  // no application in the foreground
       const String& name = who.name;

@@ -1,6 +1,8 @@
 // Application information: where the program lives and who it is.
 #pragma once
 
+#include <functional>
+
 #include "platform/types.h"
 
 namespace pd::platform {
@@ -27,9 +29,14 @@ class AppInfo {
   virtual char16_t PathSeparator() = 0;
 
   // Claims the single-instance token for the logged-on user. True when
-  // another instance already holds it. The token is held until the
-  // program ends.
+  // another instance already holds it: that instance has then been asked to
+  // show its window (its SetShowRequest handler), and this one ends without
+  // touching anything else. The token is held until the program ends.
   virtual bool PrevInstance() = 0;
+  // What the instance holding the token runs when a later start asks it to
+  // show its window: called on the user-interface thread from a pass of the
+  // loop. nullptr: such requests are dropped.
+  virtual void SetShowRequest(std::function<void()> handler) = 0;
 };
 
 // Joins a folder and a name with the platform's separator.

@@ -83,6 +83,14 @@ class EventLoop {
 
   // Milliseconds of a monotonic clock.
   [[nodiscard]] virtual std::uint64_t TickCount() = 0;
+
+  // What runs when the system asks the program to end: the session ends
+  // (log off, shut down; on Linux SIGTERM, SIGHUP, SIGINT, or the loss of
+  // the display). The handler runs on the user-interface thread from a pass
+  // of the loop (never inside a signal handler), once for each request, and
+  // is expected to unload the program. Without a handler (nullptr) the
+  // system's default applies: on Linux the signal ends the program at once.
+  virtual void SetEndRequest(std::function<void()> handler) = 0;
 };
 
 }  // namespace pd::platform

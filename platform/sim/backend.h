@@ -55,6 +55,13 @@ class SimLoop final : public platform::EventLoop {
   // events, or end the loop. Tests set it to answer menus and boxes.
   void SetUser(std::function<void(int depth)> user) { user_ = std::move(user); }
   [[nodiscard]] int ModalDepth() const { return modalDepth_; }
+
+  // Stored; RequestEnd raises it.
+  void SetEndRequest(std::function<void()> handler) override { endRequest_ = std::move(handler); }
+  // The system asks the program to end (the session ends, a signal comes):
+  // the handler runs at the next pass of the loop. Without one nothing
+  // happens (a real system would end the program).
+  void RequestEnd();
   static constexpr std::uint64_t kModalLimitMs = 3'600'000;
 
   // Moves the clock forward by ms, firing every due timer at its due time in
@@ -79,6 +86,7 @@ class SimLoop final : public platform::EventLoop {
   int doEventsCalls_ = 0;
   int modalDepth_ = 0;
   std::function<void(int)> user_;
+  std::function<void()> endRequest_;
 };
 
 // ---- Processes and windows ------------------------------------------------------
@@ -272,7 +280,12 @@ class SimApp final : public platform::AppInfo {
  public:
   // The program as if installed in folder on Windows: ProcessDrovak.exe,
   // paths joined with '/' so that the folder can be a real one of the test.
-  explicit SimApp(String folder) : folder_(std::move(folder)) {}
+  // The single-instance token is this object's: the first claim takes it,
+  // and a later claim while its holder listens for show requests (a second
+  // start of the program in the same simulation) is a previous instance
+  // that asks the holder to show its window. A holder that stops listening
+  // (SetShowRequest(nullptr): the program ended) gives the token back.
+  SimApp(String folder, SimLoop& loop) : folder_(std::move(folder)), loop_(loop) {}
   String Folder() override;
   String ExeName() override;
   String ExeFileName() override;
@@ -280,12 +293,24 @@ class SimApp final : public platform::AppInfo {
   String DataFolder() override;
   char16_t PathSeparator() override;
   bool PrevInstance() override;
+  void SetShowRequest(std::function<void()> handler) override;
 
+  // An instance outside the simulation holds the token: every claim is a
+  // previous instance (its show requests are only counted).
   void SetOtherInstanceRunning(bool running) { otherInstance_ = running; }
+  // A later start asks the holder to show its window: its handler runs at
+  // the next pass of the loop.
+  void RequestShow();
+  // Show requests the claims that found a previous instance sent.
+  [[nodiscard]] int ShowRequestsSent() const { return showRequestsSent_; }
 
  private:
   String folder_;
+  SimLoop& loop_;
   bool otherInstance_ = false;
+  bool held_ = false;
+  int showRequestsSent_ = 0;
+  std::function<void()> showRequest_;
 };
 
 // Windows of the program: what the backend keeps of each, the events a
@@ -326,6 +351,11 @@ class SimHost final : public platform::Host {
   // (FocusOut to the old window, FocusIn to the new one).
   void Activate(WindowHandle form);
   [[nodiscard]] WindowHandle Active() const { return active_; }
+  // The user minimises a shown window (its minimise box): it leaves the
+  // screen and the focus, and IsVisible is false until ShowForm(true)
+  // restores it, as a window that is hidden and shown again.
+  void Minimize(WindowHandle form);
+  [[nodiscard]] bool Minimized(WindowHandle form) const;
   [[nodiscard]] String Caption(WindowHandle form) const;
   [[nodiscard]] platform::WindowKind Kind(WindowHandle form) const;
   [[nodiscard]] WindowHandle Owner(WindowHandle form) const;
@@ -350,6 +380,7 @@ class SimHost final : public platform::Host {
     Rect bounds{0, 0, 100, 100};
     bool visible = false;
     bool enabled = true;
+    bool minimized = false;
     std::vector<Colour> screen;
     int screenWidth = 0;
     int presents = 0;

@@ -69,8 +69,9 @@ Rect SimHost::Bounds(WindowHandle form) {
 
 void SimHost::ShowForm(WindowHandle form, bool visible) {
   Window* w = Find(form);
-  if (w == nullptr || w->visible == visible) return;
+  if (w == nullptr || (w->visible == visible && !(visible && w->minimized))) return;
   w->visible = visible;
+  if (visible) w->minimized = false;  // shown again: restored
   if (!visible && capture_ == form) capture_ = 0;
   Deliver(HostEvent{.kind = visible ? HostEventKind::kShown : HostEventKind::kHidden, .window = form});
   if (visible) {
@@ -95,7 +96,20 @@ void SimHost::ActivateLast() {
 
 bool SimHost::IsVisible(WindowHandle form) {
   const Window* w = Find(form);
-  return w != nullptr && w->visible;
+  return w != nullptr && w->visible && !w->minimized;
+}
+
+void SimHost::Minimize(WindowHandle form) {
+  Window* w = Find(form);
+  if (w == nullptr || !w->visible || w->minimized || w->kind == platform::WindowKind::Popup) return;
+  w->minimized = true;
+  if (capture_ == form) capture_ = 0;
+  if (active_ == form) ActivateLast();
+}
+
+bool SimHost::Minimized(WindowHandle form) const {
+  const Window* w = Find(form);
+  return w != nullptr && w->minimized;
 }
 
 std::unique_ptr<platform::Surface> SimHost::CreateFormSurface(WindowHandle form, int width, int height) {

@@ -77,6 +77,12 @@ void SimLoop::Sleep(int ms) {
   if (ms > 0) now_ += static_cast<std::uint64_t>(ms);
 }
 
+void SimLoop::RequestEnd() {
+  Post([this] {
+    if (endRequest_) endRequest_();
+  });
+}
+
 void SimLoop::Post(std::function<void()> work) { posted_.push_back(std::move(work)); }
 
 }  // namespace pd::sim

@@ -21,7 +21,7 @@ int ButtonKey(int button) {
 }  // namespace
 
 SimPlatform::SimPlatform(String folder)
-    : procs_(kSelfId), input_(procs_), app_(std::move(folder)), host_(procs_, graphics_) {
+    : procs_(kSelfId), input_(procs_), app_(std::move(folder), loop_), host_(procs_, graphics_) {
   procs_.SetClock([this] { return loop_.Now(); });
   files_.SetInUse([this](StringView path) { return procs_.ImageInUse(path); });
 }

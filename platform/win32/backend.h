@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -118,6 +119,11 @@ class Win32Timer final : public platform::Timer {
 
 class Win32Loop final : public platform::EventLoop {
  public:
+  Win32Loop() = default;
+  ~Win32Loop() override;
+  Win32Loop(const Win32Loop&) = delete;
+  Win32Loop& operator=(const Win32Loop&) = delete;
+
   std::unique_ptr<platform::Timer> CreateTimer(platform::Timer::Tick tick) override;
   // Dispatches the messages pending now (PeekMessage with PM_REMOVE) and
   // returns; a WM_QUIT met on the way is left for Run.
@@ -131,6 +137,16 @@ class Win32Loop final : public platform::EventLoop {
   bool RunModal(const std::function<bool()>& ended) override;
   void Sleep(int ms) override;
   std::uint64_t TickCount() override;
+  // Heard on a hidden top-level window of the loop (never shown; a
+  // message-only window hears no broadcast): WM_QUERYENDSESSION runs the
+  // handler and lets the session end; WM_ENDSESSION runs it when the
+  // session ends without that question; WM_CLOSE (another program asking
+  // the program to end, as the task manager does) runs it too. The form's
+  // own window reports the session's end to the form as well: a program
+  // unloads once whichever comes first.
+  void SetEndRequest(std::function<void()> handler) override;
+  // The window that hears the session's end (0 without a handler).
+  [[nodiscard]] WindowHandle SessionWindow() const { return reinterpret_cast<WindowHandle>(sessionWindow_); }
 
   // The thread's hidden message-only window that receives the WM_TIMER
   // messages of its timers; 0 when it could not be created.
@@ -138,6 +154,12 @@ class Win32Loop final : public platform::EventLoop {
   // Called by that window's procedure: fires the timer of the id, if it
   // still exists.
   static void DispatchTimer(std::uintptr_t id);
+
+ private:
+  friend struct SessionProcedure;
+  void* sessionWindow_ = nullptr;  // HWND
+  bool sessionAsked_ = false;      // WM_QUERYENDSESSION came and WM_ENDSESSION not yet
+  std::function<void()> endRequest_;
 };
 
 // ---- Files ---------------------------------------------------------------------
@@ -187,16 +209,28 @@ class Win32App final : public platform::AppInfo {
   char16_t PathSeparator() override { return u'\\'; }
   // A named mutex: true when it already existed. The first call decides;
   // later calls give the same answer and the handle is kept until this
-  // object goes.
+  // object goes. The holder keeps a message-only window of the class
+  // kInstanceClass named after the token; a later start posts
+  // kShowMessage to it (allowing its process to take the foreground) and
+  // does not wait.
   bool PrevInstance() override;
+  void SetShowRequest(std::function<void()> handler) override { showRequest_ = std::move(handler); }
+
+  static constexpr const wchar_t* kInstanceClass = L"ProcessDrovak.Instance";
+  static constexpr unsigned kShowMessage = 0x8000 + 0x50;  // WM_APP + 0x50
+  // The holder's window of the token (0: none found).
+  static WindowHandle InstanceWindow(const String& token);
 
  private:
+  friend struct InstanceProcedure;
   String token_;
   String folder_;
   String exeName_;
   void* mutex_ = nullptr;
+  void* window_ = nullptr;  // HWND of the holder
   bool claimed_ = false;
   bool previous_ = false;
+  std::function<void()> showRequest_;
 };
 
 // A surface of GDI memory whose Present copies the frame to the window

@@ -225,10 +225,15 @@ void Win32Host::ShowForm(WindowHandle form, bool visible) {
   if (it == forms_.end() || IsWindow(Hwnd(form)) == FALSE) return;
   if (!visible && GetCapture() == Hwnd(form)) ReleaseCapture();
   const bool popup = it->second.kind == WindowKind::Popup;
-  ShowWindow(Hwnd(form), !visible ? SW_HIDE : popup ? SW_SHOWNOACTIVATE : SW_SHOW);
+  // A window the user minimised (and hid since) comes back restored.
+  const int restore = IsIconic(Hwnd(form)) != FALSE ? SW_RESTORE : SW_SHOW;
+  ShowWindow(Hwnd(form), !visible ? SW_HIDE : popup ? SW_SHOWNOACTIVATE : restore);
 }
 
-bool Win32Host::IsVisible(WindowHandle form) { return IsForm(form) && IsWindowVisible(Hwnd(form)) != FALSE; }
+// A minimised window is not on the screen: not shown.
+bool Win32Host::IsVisible(WindowHandle form) {
+  return IsForm(form) && IsWindowVisible(Hwnd(form)) != FALSE && IsIconic(Hwnd(form)) == FALSE;
+}
 
 bool Win32Host::IsForm(WindowHandle form) { return forms_.count(form) != 0 && IsWindow(Hwnd(form)) != FALSE; }
 

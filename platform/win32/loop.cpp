@@ -44,6 +44,62 @@ HWND ThreadTimerWindow() {
 
 }  // namespace
 
+// The procedure of the loop's session window: the session's end and a
+// request to close reach the loop's handler.
+struct SessionProcedure {
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+      const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* loop = reinterpret_cast<Win32Loop*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (loop == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    switch (msg) {
+      case WM_QUERYENDSESSION:
+        loop->sessionAsked_ = true;
+        Run(*loop);
+        return TRUE;  // the session may end
+      case WM_ENDSESSION: {
+        // Asked once per ending: a session ended without the question hears
+        // of it now.
+        const bool asked = loop->sessionAsked_;
+        loop->sessionAsked_ = false;
+        if (wParam != 0 && !asked) Run(*loop);
+        return 0;
+      }
+      case WM_CLOSE:
+        Run(*loop);
+        return 0;
+      default:
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+  }
+  static void Run(Win32Loop& loop) {
+    if (!loop.endRequest_) return;
+    const auto handler = loop.endRequest_;
+    handler();
+  }
+};
+
+namespace {
+
+constexpr const wchar_t* kSessionWindowClass = L"ProcessDrovak.SessionWindow";
+
+HWND CreateSessionWindow(Win32Loop* loop) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = &SessionProcedure::Proc;
+  wc.hInstance = instance;
+  wc.lpszClassName = kSessionWindowClass;
+  RegisterClassExW(&wc);
+  // A hidden top-level window with no task-list entry: it hears broadcasts.
+  return CreateWindowExW(WS_EX_TOOLWINDOW, kSessionWindowClass, L"ProcessDrovak", WS_POPUP, 0, 0, 0, 0, nullptr,
+                         nullptr, instance, loop);
+}
+
+}  // namespace
+
 // ---- Timers ----------------------------------------------------------------------
 
 Win32Timer::Win32Timer(Tick tick, std::uintptr_t id) : Timer(std::move(tick)), id_(id) { tTimers[id_] = this; }
@@ -75,6 +131,21 @@ void Win32Timer::Apply() {
 }
 
 // ---- The loop --------------------------------------------------------------------
+
+Win32Loop::~Win32Loop() {
+  if (sessionWindow_ != nullptr) DestroyWindow(static_cast<HWND>(sessionWindow_));
+}
+
+void Win32Loop::SetEndRequest(std::function<void()> handler) {
+  endRequest_ = std::move(handler);
+  if (endRequest_ && sessionWindow_ == nullptr) {
+    sessionWindow_ = CreateSessionWindow(this);
+  } else if (!endRequest_ && sessionWindow_ != nullptr) {
+    DestroyWindow(static_cast<HWND>(sessionWindow_));
+    sessionWindow_ = nullptr;
+    sessionAsked_ = false;
+  }
+}
 
 std::unique_ptr<platform::Timer> Win32Loop::CreateTimer(platform::Timer::Tick tick) {
   return std::make_unique<Win32Timer>(std::move(tick), gNextTimerId.fetch_add(1));

@@ -1,8 +1,12 @@
-// The program's own path, its data folder and the single-instance lock.
+// The program's own path, its data folder, the single-instance lock and
+// the socket on which its holder hears a later start.
 #include <fcntl.h>
 #include <pwd.h>
+#include <poll.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -44,7 +48,48 @@ bool SystemProgramFolder(const std::string& folder) {
   return folder == "/bin" || folder == "/sbin" || folder == "/usr" || folder.starts_with("/usr/");
 }
 
-X11App::X11App(std::string exePath) : exe_(exePath.empty() ? SelfExe() : std::move(exePath)) {
+// The listening socket as a source of the loop: each connection accepted
+// is a show request.
+class X11App::Listener final : public LoopSource {
+ public:
+  Listener(int fd, std::string path, X11App& app) : fd_(fd), path_(std::move(path)), app_(app) {}
+  ~Listener() override {
+    unlink(path_.c_str());
+    close(fd_);
+  }
+  Listener(const Listener&) = delete;
+  Listener& operator=(const Listener&) = delete;
+
+  bool Prepare(std::vector<Fd>& fds) override {
+    fds.push_back(Fd{fd_, POLLIN, 0});
+    return false;
+  }
+  void Dispatch(const std::vector<Fd>& fds) override {
+    if (fds.empty() || (fds[0].revents & POLLIN) == 0) return;
+    int requests = 0;
+    for (;;) {
+      const int conn = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+      if (conn < 0) break;
+      ucred peer{};
+      socklen_t size = sizeof peer;
+      if (getsockopt(conn, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == getuid()) ++requests;
+      close(conn);
+    }
+    // Several starts at once show the window once.
+    if (requests > 0 && app_.showRequest_) {
+      const auto handler = app_.showRequest_;
+      handler();
+    }
+  }
+
+ private:
+  int fd_;
+  std::string path_;
+  X11App& app_;
+};
+
+X11App::X11App(std::string exePath, X11Loop* loop)
+    : exe_(exePath.empty() ? SelfExe() : std::move(exePath)), loop_(loop) {
   const auto cut = exe_.find_last_of('/');
   if (cut == std::string::npos) {
     file_ = exe_;
@@ -55,6 +100,9 @@ X11App::X11App(std::string exePath) : exe_(exePath.empty() ? SelfExe() : std::mo
 }
 
 X11App::~X11App() {
+  // The socket goes while the lock is still held.
+  if (listener_ && loop_ != nullptr) loop_->RemoveSource(listener_.get());
+  listener_.reset();
   if (lockFd_ >= 0) close(lockFd_);
 }
 
@@ -97,6 +145,57 @@ std::string X11App::LockPath() {
   return folder + "/" + kProgram + ".lock";
 }
 
+std::string X11App::SocketPath() {
+  std::string path = LockPath();
+  return path.substr(0, path.size() - std::string_view(".lock").size()) + ".sock";
+}
+
+namespace {
+
+// The socket's address; false when the path does not fit.
+bool Address(const std::string& path, sockaddr_un& addr) {
+  addr = sockaddr_un{};
+  addr.sun_family = AF_UNIX;
+  if (path.size() >= sizeof addr.sun_path) return false;
+  path.copy(addr.sun_path, path.size());
+  return true;
+}
+
+// Tells the holder of the lock that the program was started again: a
+// connection that is not waited for (a holder that does not accept at
+// once is not waited on either).
+void AskToShow() {
+  sockaddr_un addr{};
+  if (!Address(X11App::SocketPath(), addr)) return;
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return;
+  connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);  // NOLINT: the socket API's cast
+  close(fd);
+}
+
+}  // namespace
+
+void X11App::Listen() {
+  if (loop_ == nullptr) return;
+  const std::string path = SocketPath();
+  sockaddr_un addr{};
+  if (!Address(path, addr)) return;
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return;
+  // Left by a holder that ended without removing it: the lock says no one
+  // listens on it now.
+  unlink(path.c_str());
+  const mode_t mask = umask(077);
+  const bool bound = bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;  // NOLINT: as above
+  umask(mask);
+  if (!bound || listen(fd, 8) != 0) {
+    close(fd);
+    return;
+  }
+  listener_ = std::make_unique<Listener>(fd, path, *this);
+  loop_->AddSource(listener_.get());
+}
+
 bool X11App::PrevInstance() {
   if (lockFd_ >= 0) return false;  // this instance holds it
   const std::string path = LockPath();
@@ -114,9 +213,11 @@ bool X11App::PrevInstance() {
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const bool held = errno == EWOULDBLOCK;
     close(fd);
+    if (held) AskToShow();
     return held;
   }
   lockFd_ = fd;
+  Listen();
   return false;
 }
 

@@ -80,6 +80,13 @@ class XConnection {
   // Whether the server has X-Resource 1.2 (client ids).
   [[nodiscard]] bool HasXRes() const { return hasXRes_; }
 
+  // Whether the connection to the server is lost (the server ended or the
+  // socket broke). Xlib's I/O error then ends nothing: its handlers only
+  // record it, every later request on the connection does nothing, and the
+  // loop reports the loss as the end of the session.
+  [[nodiscard]] bool Lost() const { return lost_; }
+  void MarkLost() { lost_ = true; }
+
   // Catches the errors of the one-way requests made during its life:
   // Failed() waits for the server and tells whether any of them failed.
   class ErrorTrap {
@@ -109,6 +116,7 @@ class XConnection {
   XWindow root_;
   bool hasXRes_ = false;
   bool drained_ = false;
+  bool lost_ = false;
   std::map<std::string, XAtom, std::less<>> atoms_;
   std::vector<Listener> listeners_;
 };
@@ -476,6 +484,13 @@ class X11Loop final : public platform::EventLoop {
   bool RunModal(const std::function<bool()>& ended) override;
   void Sleep(int ms) override;
   std::uint64_t TickCount() override;
+  // While a handler is set, SIGTERM, SIGHUP and SIGINT are blocked in the
+  // calling thread (threads started later inherit that) and read from a
+  // signalfd the loop waits on: each signal read runs the handler once. The
+  // loss of the X connection runs it once, and the loop waits on that
+  // connection no more. Clearing the handler drops the signals still
+  // pending and restores the signal mask; a lost connection then ends Run.
+  void SetEndRequest(std::function<void()> handler) override;
 
   static std::int64_t NowNs();
 
@@ -517,6 +532,14 @@ class X11Loop final : public platform::EventLoop {
   std::vector<char> ready_;  // by source: work held or news on its descriptors
   unsigned long flushedBefore_ = 0;  // the X request number after the last flush
   bool quit_ = false;
+  // The end of the session: the handler, the signals' source, and whether
+  // the loss of the X connection has been reported.
+  class Signals;
+  std::function<void()> endRequest_;
+  std::unique_ptr<Signals> signals_;
+  bool lossReported_ = false;
+  // Runs the handler for a lost X connection once (Run ends without one).
+  void ReportLoss();
 };
 
 // ---- Files -----------------------------------------------------------------------
@@ -577,8 +600,8 @@ class X11Files final : public platform::Files {
 class X11App final : public platform::AppInfo {
  public:
   // exePath stands for the executable's path (tests); empty means
-  // readlink(/proc/self/exe).
-  explicit X11App(std::string exePath = {});
+  // readlink(/proc/self/exe). loop serves the show requests (none without).
+  explicit X11App(std::string exePath = {}, X11Loop* loop = nullptr);
   ~X11App() override;
   X11App(const X11App&) = delete;
   X11App& operator=(const X11App&) = delete;
@@ -595,17 +618,31 @@ class X11App final : public platform::AppInfo {
   char16_t PathSeparator() override { return u'/'; }
   // An exclusive flock on ProcessDrovak.lock in $XDG_RUNTIME_DIR (or in
   // /tmp/ProcessDrovak-UID, made private to the user), held while this
-  // object lives.
+  // object lives. The holder listens on the unix socket ProcessDrovak.sock
+  // beside it (made anew at the claim: no other holder can own it); a
+  // later start that finds the lock held connects to it, and that
+  // connection is the request to show the window. The second never waits
+  // for the first: a holder that does not accept (hung, or not listening
+  // yet) misses the request.
   bool PrevInstance() override;
+  // Connections from processes of other users are refused.
+  void SetShowRequest(std::function<void()> handler) override { showRequest_ = std::move(handler); }
 
-  // The lock file PrevInstance uses.
+  // The lock file PrevInstance uses, and the socket beside it.
   static std::string LockPath();
+  static std::string SocketPath();
 
  private:
+  class Listener;
+  void Listen();
+
   std::string exe_;     // full path, UTF-8
   std::string folder_;  // without a trailing '/'
   std::string file_;
+  X11Loop* loop_;
   int lockFd_ = -1;
+  std::unique_ptr<Listener> listener_;
+  std::function<void()> showRequest_;
 };
 
 // ---- Host ------------------------------------------------------------------------
@@ -921,7 +958,7 @@ class X11Platform final : public platform::Platform {
   X11Processes procs_;
   X11Input input_;
   X11Loop loop_;
-  X11App app_;
+  X11App app_{{}, &loop_};
   X11Files files_;
   soft::SoftGraphics graphics_;
   X11Host host_;

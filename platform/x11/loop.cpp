@@ -2,7 +2,10 @@
 // descriptors with the timeout of the nearest due timer, on CLOCK_MONOTONIC.
 #include <X11/Xlib.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/epoll.h>
+#include <sys/signalfd.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -24,11 +27,93 @@ constexpr std::int64_t kNsPerMs = 1'000'000;
 constexpr std::int64_t kTimerSlackNs = platform::kMinTimerIntervalMs * kNsPerMs / 2;
 }  // namespace
 
+// The signals that end the session, read from a signalfd while they are
+// blocked; the mask before is put back when the source goes, after the
+// signals still pending were taken (unblocked, they would end the program).
+class X11Loop::Signals final : public LoopSource {
+ public:
+  explicit Signals(std::function<void()>& handler) : handler_(handler) {
+    sigemptyset(&set_);
+    for (const int sig : {SIGTERM, SIGHUP, SIGINT}) sigaddset(&set_, sig);
+    pthread_sigmask(SIG_BLOCK, &set_, &before_);
+    fd_ = signalfd(-1, &set_, SFD_NONBLOCK | SFD_CLOEXEC);
+    // Blocked with nothing to read them, they would be lost: the default.
+    if (fd_ < 0) pthread_sigmask(SIG_SETMASK, &before_, nullptr);
+  }
+  ~Signals() override {
+    if (fd_ >= 0) {
+      Take();
+      close(fd_);
+    }
+    pthread_sigmask(SIG_SETMASK, &before_, nullptr);
+  }
+  Signals(const Signals&) = delete;
+  Signals& operator=(const Signals&) = delete;
+
+  bool Prepare(std::vector<Fd>& fds) override {
+    if (fd_ >= 0) fds.push_back(Fd{fd_, POLLIN, 0});
+    return false;
+  }
+  void Dispatch(const std::vector<Fd>& fds) override {
+    if (fds.empty() || (fds[0].revents & POLLIN) == 0) return;
+    // The handler may clear itself, which ends this source: nothing of it
+    // is used after the first call.
+    const int n = Take();
+    std::function<void()>& handler = handler_;
+    for (int i = 0; i < n && handler; ++i) {
+      const auto call = handler;
+      call();
+    }
+  }
+
+ private:
+  // Reads the pending signals; their number.
+  int Take() {
+    int n = 0;
+    std::array<signalfd_siginfo, 4> info{};
+    for (;;) {
+      const ssize_t got = read(fd_, info.data(), sizeof info);
+      if (got <= 0) break;
+      n += static_cast<int>(static_cast<std::size_t>(got) / sizeof(signalfd_siginfo));
+    }
+    return n;
+  }
+
+  std::function<void()>& handler_;
+  sigset_t set_{};
+  sigset_t before_{};
+  int fd_ = -1;
+};
+
 X11Loop::X11Loop(XConnection* x)
     : x_(x), timers_(&X11Loop::NowNs, kNsPerMs, kTimerSlackNs), epoll_(epoll_create1(EPOLL_CLOEXEC)) {}
 
 X11Loop::~X11Loop() {
+  if (signals_) RemoveSource(signals_.get());
   if (epoll_ >= 0) close(epoll_);
+}
+
+void X11Loop::SetEndRequest(std::function<void()> handler) {
+  endRequest_ = std::move(handler);
+  if (endRequest_ && !signals_) {
+    signals_ = std::make_unique<Signals>(endRequest_);
+    AddSource(signals_.get());
+  } else if (!endRequest_ && signals_) {
+    RemoveSource(signals_.get());
+    signals_.reset();
+  }
+}
+
+void X11Loop::ReportLoss() {
+  if (lossReported_) return;
+  lossReported_ = true;
+  FdsChanged();  // the connection is waited on no more
+  if (endRequest_) {
+    const auto handler = endRequest_;
+    handler();
+  } else {
+    quit_ = true;
+  }
 }
 
 std::int64_t X11Loop::NowNs() {
@@ -91,7 +176,11 @@ bool X11Loop::Loop(const std::function<bool()>& ended) {
 // besides the wait itself: the X connection is read only when poll says it
 // has data, and only Xlib's own queue is looked at otherwise.
 void X11Loop::Wait(bool wait) {
-  Display* dpy = x_ != nullptr ? x_->Dpy() : nullptr;
+  if (x_ != nullptr && x_->Lost() && !lossReported_) {
+    ReportLoss();
+    return;
+  }
+  Display* dpy = x_ != nullptr && !x_->Lost() ? x_->Dpy() : nullptr;
   pfds_.clear();
   if (dpy != nullptr) {
     x_->SetDrained(false);
@@ -136,6 +225,8 @@ void X11Loop::Wait(bool wait) {
   if (dpy != nullptr) {
     if (pfds_[at++].revents != 0) XEventsQueued(dpy, QueuedAfterReading);
     x_->SetDrained(true);
+    // A read that met the server's end: the session ends.
+    if (x_->Lost()) ReportLoss();
   }
   // Only a source with work or with news on its descriptors is served.
   bool any = false;

@@ -5,6 +5,7 @@
 #include <X11/extensions/XRes.h>
 #include <time.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 
@@ -41,6 +42,17 @@ int RecordError(Display* dpy, XErrorEvent* e) {
   return 0;
 }
 
+// The loss of the connection: said once, then left to the exit handler
+// (Xlib's default one exits; ours, where Xlib has it, only records).
+int RecordLoss(Display* dpy) {
+  std::fprintf(stderr, "X11: the connection to the display %s is lost\n", DisplayString(dpy));
+  return 0;
+}
+
+#ifdef PD_HAVE_IO_ERROR_EXIT_HANDLER
+void LiveOnAfterLoss(Display* /*dpy*/, void* connection) { static_cast<XConnection*>(connection)->MarkLost(); }
+#endif
+
 }  // namespace
 
 std::int64_t MonotonicMs() {
@@ -56,6 +68,7 @@ std::unique_ptr<XConnection> XConnection::Open(std::string& error) {
     return nullptr;
   }
   XSetErrorHandler(RecordError);
+  XSetIOErrorHandler(RecordLoss);
   Display* dpy = XOpenDisplay(name);
   if (dpy == nullptr) {
     error = std::string("X11: cannot open display ") + name;
@@ -65,6 +78,9 @@ std::unique_ptr<XConnection> XConnection::Open(std::string& error) {
 }
 
 XConnection::XConnection(Display* dpy) : dpy_(dpy), root_(DefaultRootWindow(dpy)) {
+#ifdef PD_HAVE_IO_ERROR_EXIT_HANDLER
+  XSetIOErrorExitHandler(dpy_, &LiveOnAfterLoss, this);
+#endif
   int eventBase = 0;
   int errorBase = 0;
   int major = 0;

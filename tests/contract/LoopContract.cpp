@@ -242,4 +242,34 @@ TEST_P(LoopContract, ShortIntervalsRunAtTheMinimumInsideModalLoops) {
   }
 }
 
+// The system's request to end is heard in a pass of the loop, never inside
+// the request itself: it wakes a loop that has nothing due for seconds, and
+// a request runs the handler once (requests that come together, such as
+// two signals of one kind, may count once); one still pending when the
+// handler is cleared is dropped.
+TEST_P(LoopContract, EndRequestsWakeTheLoopAndRunTheHandlerOnceEach) {
+  auto& loop = Loop();
+  const auto& requestEnd = GetParam().requestEnd;
+  int calls = 0;
+  loop.SetEndRequest([&] {
+    if (++calls == 1) loop.Quit();
+  });
+  requestEnd(loop);
+  EXPECT_EQ(calls, 0) << "the request itself runs nothing";
+  auto idle = Started(loop, 5000, [] {});
+  loop.Run();
+  EXPECT_EQ(calls, 1);
+  EXPECT_LT(Elapsed(), 5000U) << "woken by the request, not by a timer";
+
+  requestEnd(loop);
+  EXPECT_TRUE(loop.RunModal([&] { return calls == 2; })) << "a later request, a later call";
+  loop.DoEvents();
+  EXPECT_EQ(calls, 2);
+
+  requestEnd(loop);
+  loop.SetEndRequest(nullptr);
+  loop.DoEvents();
+  EXPECT_EQ(calls, 2) << "a request pending when the handler went is dropped";
+}
+
 }  // namespace pd::test

@@ -21,6 +21,10 @@ struct LoopBackend {
   std::function<std::unique_ptr<platform::EventLoop>()> make;
   // A virtual clock that moves only when the loop waits: exact timings hold.
   bool exactClock = false;
+  // The system asks the program to end, as it does (the simulation's
+  // request, SIGTERM to the process, WM_CLOSE posted to the loop's window),
+  // without waiting for the handler.
+  std::function<void(platform::EventLoop&)> requestEnd;
 
   friend void PrintTo(const LoopBackend& b, std::ostream* os) { *os << (b.exactClock ? "virtual" : "real") << " clock"; }
 };

@@ -13,7 +13,7 @@ set -euo pipefail
 program=$(realpath "${1:?usage: $0 path/to/ProcessDrovak [scenario...]}")
 shift
 source "$(dirname "$0")/e2e_lib.sh"
-for tool in xdotool xwininfo xterm dbus-monitor dbus-send; do
+for tool in xdotool xwininfo xprop xterm dbus-monitor dbus-send; do
   command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
 [[ -n "${DISPLAY:-}" && -n "${DBUS_SESSION_BUS_ADDRESS:-}" ]] ||
@@ -140,14 +140,95 @@ scenario_exit() {
   true
 }
 
+# The window of the program, shown.
+main_window() { xdotool search --onlyvisible --name '^Process Drovak 1\.3$' 2>/dev/null | head -n 1 | grep .; }
+
+# A second copy shows the first's window and ends at once, touching no file.
 scenario_second() {
   new_folder second
   start_pd
-  local t0=$(date +%s%N) status=0
+  main_window >/dev/null && fail "the window shows before the second start"
+  local before t0=$(date +%s%N) status=0
+  before=$(files_sum)
   timeout 10 env "${pd_env[@]}" "$dir/ProcessDrovak" || status=$?
   echo "   the second copy ended after $((($(date +%s%N) - t0) / 1000000)) ms"
   ((status == 0)) || fail "the second copy ended with status $status"
+  wait_for 10 "the first copy's window" quietly main_window
+  shot second
   alive "$pd" || fail "the first copy ended"
+  [[ "$(files_sum)" == "$before" ]] || fail "a file changed"
+  # Minimised by the user, the window comes back at the next start.
+  local window
+  window=$(main_window)
+  timeout 10 xdotool windowminimize --sync "$window"
+  main_window >/dev/null && fail "the window shows while minimised"
+  timeout 10 env "${pd_env[@]}" "$dir/ProcessDrovak"
+  wait_for 10 "the minimised window to come back" quietly main_window
+  xprop -id "$window" WM_STATE | grep -q 'state: Normal' || fail "still iconic: $(xprop -id "$window" WM_STATE)"
+}
+files_sum() { { cat "$dir"/*.cfg "$dir"/*.txt 2>/dev/null || true; } | md5sum; }
+
+# ends_cleanly PID: the program ended with status 0, Options.cfg written.
+ends_cleanly() {
+  wait_for 10 "end of the program" gone "$1"
+  local status=0
+  wait "$1" || status=$?
+  ((status == 0)) || fail "the program ended with status $status"
+  [[ -s "$dir/Options.cfg" ]] || fail "Options.cfg was not written"
 }
 
-run_scenarios "$@" -- kill exception block exit second
+# Logout, shutdown, kill, Ctrl+C: the options are saved (a "Включен" switched
+# off in the menu since the last save included), the icon goes, status 0.
+scenario_signals() {
+  local sig
+  for sig in TERM HUP INT; do
+    new_folder "signal-$sig"
+    start_pd
+    rm "$dir/Options.cfg"  # written at the first start
+    if [[ $sig == TERM ]]; then
+      wait_for 10 "tray icon" quietly tray_icon
+      timeout 10 xdotool mousemove --window "$(tray_icon)" 6 6 click 1
+      local menu
+      menu=$(find_window --class '^ProcessDrovak$')
+      eval "$(xdotool getwindowgeometry --shell "$menu")"
+      timeout 10 xdotool mousemove $((X + WIDTH / 2)) $((Y + 8)) click 1  # "Включен", the first row
+      wait_for 10 "the menu to close" gone_window "$menu"
+    fi
+    kill -s "$sig" "$pd"
+    ends_cleanly "$pd"
+    if [[ $sig == TERM ]]; then
+      grep -q '^Enabled=False' "$dir/Options.cfg" || fail "the switch to off was lost: $(cat "$dir/Options.cfg")"
+    fi
+    tray_icon >/dev/null && fail "the tray icon stayed after SIG$sig"
+    echo "   SIG$sig: saved, status 0"
+  done
+}
+gone_window() { ! xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
+
+# The X server goes away under the program (the session's end on a desktop
+# that ends its server first): the same unload. On a server of its own.
+scenario_display_lost() {
+  command -v Xvfb >/dev/null || skip "Xvfb is not installed"
+  new_folder display-lost
+  local fifo=$dir/displayfd number
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -nolisten tcp 3>"$fifo" 2>/dev/null &
+  local server=$!
+  pids+=("$server")
+  disown  # killed below, silently
+  read -r -t 10 number <"$fifo" || fail "no display from Xvfb"
+  pd_env+=(DISPLAY=":$number")
+  # No tray on that display: no balloon either; started once the first
+  # start has written its options.
+  env "${pd_env[@]}" "$dir/ProcessDrovak" >"$dir/out.log" 2>&1 &
+  pd=$!
+  pids+=("$pd")
+  wait_for 10 "first start" test -s "$dir/Options.cfg"
+  sleep 0.5  # into the loop
+  rm "$dir/Options.cfg"
+  kill -9 "$server"
+  ends_cleanly "$pd"
+  grep -q "connection to the display" "$dir/out.log" || fail "the loss was not told"
+}
+
+run_scenarios "$@" -- kill exception block exit second signals display_lost

@@ -126,4 +126,25 @@ scenario_autostart() {
   grep -qiF "REG_SZ    $want" <<<"$out" || fail "the Run value is not $want: $out"
 }
 
-run_scenarios "$@" -- kill block autostart
+# A second copy asks the first to show its window, then ends (status 0)
+# touching no file; the first restores its window after the user minimised it.
+scenario_second() {
+  start_pd second
+  main_window() { xdotool search --onlyvisible --name '^Process Drovak 1\.3$' 2>/dev/null | head -n 1 | grep .; }
+  main_window >/dev/null && fail "the window shows before the second start"
+  local before status=0 window
+  before=$(cat "$dir"/* 2>/dev/null | md5sum)
+  timeout 20 "$wine_run" "$dir/ProcessDrovak.exe" || status=$?
+  ((status == 0)) || fail "the second copy ended with status $status"
+  wait_for 10 "the first copy's window" quietly main_window
+  shot wine-second
+  [[ "$(cat "$dir"/* 2>/dev/null | md5sum)" == "$before" ]] || fail "a file changed"
+  alive "$pd" || fail "the first copy ended"
+  window=$(main_window)
+  timeout 10 xdotool windowminimize --sync "$window"
+  main_window >/dev/null && fail "the window shows while minimised"
+  timeout 20 "$wine_run" "$dir/ProcessDrovak.exe"
+  wait_for 10 "the minimised window to come back" quietly main_window
+}
+
+run_scenarios "$@" -- kill block autostart second

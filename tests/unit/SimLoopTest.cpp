@@ -18,7 +18,9 @@ namespace {
 
 using test::LoopContract;
 INSTANTIATE_TEST_SUITE_P(Sim, LoopContract,
-                         testing::Values(test::LoopBackend{[] { return std::make_unique<SimLoop>(); }, true}));
+                         testing::Values(test::LoopBackend{
+                             [] { return std::make_unique<SimLoop>(); }, true,
+                             [](platform::EventLoop& loop) { static_cast<SimLoop&>(loop).RequestEnd(); }}));
 
 // name followed by the number (appended: GCC 12 at -O3 warns wrongly about
 // a literal + std::string).

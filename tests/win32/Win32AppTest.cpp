@@ -22,16 +22,24 @@ TEST(Win32App, PathsFollowTheWindowsRules) {
   EXPECT_TRUE(text::EqualsIgnoreCase(app.Folder() + u"\\win32_helper.exe", String(helper.begin(), helper.end())));
 }
 
-TEST(Win32App, SecondClaimFromAnotherProcessSeesThePreviousInstance) {
+// The second process also asks the first to show its window: the request
+// arrives through the first's message loop.
+TEST(Win32App, SecondClaimFromAnotherProcessSeesThePreviousInstanceAndAsksItToShow) {
   {
+    Win32Loop loop;
     Win32App first;
+    int shows = 0;
+    first.SetShowRequest([&] { ++shows; });
     ASSERT_FALSE(first.PrevInstance()) << "no other instance runs in the test prefix";
     EXPECT_FALSE(first.PrevInstance()) << "asking again is still the first instance";
+    EXPECT_NE(Win32App::InstanceWindow(Win32App::kInstanceToken), 0U);
 
     test::HelperProcess second(L"claim");
     ASSERT_TRUE(second.Started());
     EXPECT_EQ(second.Wait(10000), 1) << "the second process sees the first";
+    EXPECT_TRUE(test::WaitFor([&] { return shows == 1; }, [&] { loop.DoEvents(); }, 5000));
   }
+  EXPECT_EQ(Win32App::InstanceWindow(Win32App::kInstanceToken), 0U) << "the window goes with the token";
   // The token goes with the instance that held it.
   test::HelperProcess later(L"claim");
   ASSERT_TRUE(later.Started());

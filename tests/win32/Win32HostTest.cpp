@@ -167,6 +167,28 @@ TEST_F(Win32HostTest, KeysAndTypedTextReachTheSink) {
   EXPECT_EQ(texts, expected);
 }
 
+// The user minimises a form with its minimise box: off the screen, it is
+// not shown; showing it brings it back restored, whether or not it was
+// hidden meanwhile (a form has no task-bar button to restore it from).
+TEST_F(Win32HostTest, AMinimisedFormIsNotShownAndShowingItRestoresIt) {
+  const WindowHandle form = NewForm();
+  host_.ShowForm(form, true);
+  loop_.DoEvents();
+  ASSERT_TRUE(host_.IsVisible(form));
+  for (const bool hiddenMeanwhile : {false, true}) {
+    ShowWindow(Hwnd(form), SW_MINIMIZE);
+    loop_.DoEvents();
+    ASSERT_TRUE(IsIconic(Hwnd(form)));
+    EXPECT_FALSE(host_.IsVisible(form)) << "hidden meanwhile: " << hiddenMeanwhile;
+    if (hiddenMeanwhile) host_.ShowForm(form, false);
+    host_.ShowForm(form, true);
+    loop_.DoEvents();
+    EXPECT_FALSE(IsIconic(Hwnd(form))) << "hidden meanwhile: " << hiddenMeanwhile;
+    EXPECT_TRUE(IsWindowVisible(Hwnd(form)));
+    EXPECT_TRUE(host_.IsVisible(form));
+  }
+}
+
 TEST_F(Win32HostTest, AltF4AndTheCloseButtonAskAndTheFormStays) {
   const WindowHandle form = NewForm();
   host_.ShowForm(form, true);

@@ -2,6 +2,7 @@
 // CLOCK_MONOTONIC, and what only this loop promises.
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <signal.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -15,7 +16,8 @@ namespace {
 
 using test::LoopContract;
 INSTANTIATE_TEST_SUITE_P(X11, LoopContract,
-                         testing::Values(test::LoopBackend{[] { return std::make_unique<X11Loop>(); }, false}));
+                         testing::Values(test::LoopBackend{[] { return std::make_unique<X11Loop>(); }, false,
+                                                           [](platform::EventLoop&) { kill(getpid(), SIGTERM); }}));
 
 TEST(X11Loop, LoopsWithNothingToWaitForReturnAndTickCountIsMonotonicMs) {
   X11Loop loop;
