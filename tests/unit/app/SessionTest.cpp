@@ -33,7 +33,7 @@ TEST_F(SessionTest, TheSessionsEndSavesTheOptionsRemovesTheIconAndEndsTheLoop) {
   const std::string options = ReadFile("Options.cfg");
   EXPECT_NE(options.find("Enabled=False\r\n"), std::string::npos) << options;
   EXPECT_NE(options.find("TipNormal=True\r\n"), std::string::npos) << options;
-  EXPECT_EQ(ReadFile("Blocks.txt"), "game.exe=1\r\nnew.exe=1\r\n") << "no edit of a list is lost";
+  EXPECT_EQ(ReadFile("Blocks.txt"), "game.exe=1\r\nnew.exe=0\r\n") << "no edit of a list is lost";
   EXPECT_EQ(p_.tray().IconCount(), 0U);
   EXPECT_FALSE(F().BlockTimerRunning());
 
