@@ -47,13 +47,32 @@ class StyleGuard {
 
 }  // namespace
 
+namespace {
+
+// Where the pen goes next on this line by a "<left=" after run i: text
+// that would reach it is cut there, so a long first column never runs into
+// the next. None (-1) when the line has no such stop.
+std::int64_t NextStop(std::span<const TextRun> runs, std::size_t i, std::int64_t x) {
+  for (std::size_t j = i + 1; j < runs.size(); ++j) {
+    if (runs[j].Kind == RunText && IsLineBreak(runs[j])) break;
+    if (runs[j].Kind == RunLeft) return x + runs[j].OffsetX;
+  }
+  return -1;
+}
+
+// Room left before a column stop, in pixels.
+constexpr std::int64_t kColumnGap = 4;
+
+}  // namespace
+
 void DrawColorText(platform::Surface& surface, std::span<const TextRun> runs, std::int32_t x, std::int32_t y,
                    std::int32_t width, const PictureTable& pictures) {
   StyleGuard style(surface);
   const std::int64_t limit = std::int64_t{x} + width;
   std::int64_t penX = x;
   std::int64_t penY = y;
-  for (const TextRun& run : runs) {
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    const TextRun& run = runs[i];
     if (penX >= limit) break;
     switch (run.Kind) {
       case RunText:
@@ -62,8 +81,15 @@ void DrawColorText(platform::Surface& surface, std::span<const TextRun> runs, st
           penY += surface.TextHeight(u"");
         } else {
           style.Apply(run);
-          surface.TextAt({Coord(penX), Coord(penY)}, run.Text);
-          penX += surface.TextWidth(run.Text);
+          const int textWidth = surface.TextWidth(run.Text);
+          const std::int64_t stop = NextStop(runs, i, x) - kColumnGap;
+          if (stop > penX && penX + textWidth > stop) {
+            const Rect room{Coord(penX), Coord(penY), Coord(stop), Coord(penY + surface.TextHeight(u""))};
+            surface.TextIn(room, run.Text, platform::dt::kSingleLine | platform::dt::kEndEllipsis);
+          } else {
+            surface.TextAt({Coord(penX), Coord(penY)}, run.Text);
+          }
+          penX += textWidth;
         }
         break;
       case RunLeft:

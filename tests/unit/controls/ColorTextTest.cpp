@@ -57,6 +57,22 @@ class ColorText : public ::testing::Test {
   std::vector<TextRun> runs_;
 };
 
+// A first column too long for its "<left=" stop is cut before the stop
+// (with an ellipsis), never drawn into the next column; one that fits is
+// drawn whole, and text after the stop is not cut.
+TEST_F(ColorText, TextTooLongForItsColumnStopsBeforeTheNext) {
+  for (const auto& [name, cut] : {std::pair{u"abc", false}, std::pair{u"memfd:sealed-abcdefghij", true}}) {
+    surface_->FillRect({0, 0, surface_->Width(), surface_->Height()}, kWhite);
+    Draw(String(name) + u"<left=60><color=#00FF00>/path</color>");
+    const Rect ink = InkOf(kInk);
+    EXPECT_LE(ink.right, 60 - 4 + 1) << "the first column ends before the stop";
+    if (!cut) {
+      EXPECT_EQ(ink.right, 6 * 2 + 5);
+    }
+    EXPECT_EQ(InkOf(kGreen).left, 60 + 1) << "the second column where it was";
+  }
+}
+
 TEST_F(ColorText, WorkedExampleDrawsEachRunAtItsPen) {
   Draw(u"Name <b>bold <color=#FF0000>red</color></b><left=100><color=0 128 0>x</color><br>line 2", 10, 5);
   // "Name " at 10 in the default colour; "bold " at 40, bold (inked to column 5).
