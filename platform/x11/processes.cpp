@@ -5,7 +5,9 @@
 #include <X11/extensions/XRes.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <signal.h>
+#include <sys/utsname.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -17,6 +19,8 @@
 #include <climits>
 #include <cstring>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "platform/text.h"
 #include "platform/x11/backend.h"
@@ -87,34 +91,150 @@ const char* PidLeaf(char (&buf)[32], ProcessId id, const char* leaf) {
   return buf;
 }
 
-}  // namespace
 
-// The old entries a walk re-reads: the kMaxRechecksPerWalk read longest
-// ago, as a max-heap on the read time.
-class X11Processes::Due {
- public:
-  void Offer(std::int64_t readAtMs, std::size_t slot) {
-    if (n_ < items_.size()) {
-      items_[n_++] = {readAtMs, slot};
-      std::push_heap(items_.begin(), items_.begin() + static_cast<std::ptrdiff_t>(n_));
-    } else if (readAtMs < items_.front().first) {
-      std::pop_heap(items_.begin(), items_.end());
-      items_.back() = {readAtMs, slot};
-      std::push_heap(items_.begin(), items_.end());
-    }
+// A kernel thread's flag in field 9 of stat (PF_KTHREAD).
+constexpr unsigned long long kKernelThread = 0x00200000;
+// comm holds at most this many bytes of a name (TASK_COMM_LEN - 1).
+constexpr std::size_t kCommSize = 15;
+
+std::string_view WithoutDeleted(std::string_view path) {
+  if (path.size() > kDeleted.size() && path.substr(path.size() - kDeleted.size()) == kDeleted) {
+    path.remove_suffix(kDeleted.size());
   }
-  [[nodiscard]] auto begin() const { return items_.begin(); }
-  [[nodiscard]] auto end() const { return items_.begin() + static_cast<std::ptrdiff_t>(n_); }
+  return path;
+}
 
- private:
-  std::array<std::pair<std::int64_t, std::size_t>, kMaxRechecksPerWalk> items_{};
-  std::size_t n_ = 0;
-};
+// The arguments of a cmdline (NUL-separated; the NULs a process left at
+// the end when it moved its arguments down are not arguments).
+std::vector<std::string_view> SplitArgs(std::string_view cmdline) {
+  while (!cmdline.empty() && cmdline.back() == '\0') cmdline.remove_suffix(1);
+  std::vector<std::string_view> args;
+  if (cmdline.empty()) return args;
+  for (;;) {
+    const auto nul = cmdline.find('\0');
+    args.push_back(cmdline.substr(0, nul));
+    if (nul == std::string_view::npos) break;
+    cmdline.remove_prefix(nul + 1);
+  }
+  return args;
+}
+
+// "/a/./b/../c" as "/a/c"; path must be absolute.
+std::string Normalize(std::string_view path) {
+  std::vector<std::string_view> parts;
+  while (!path.empty()) {
+    const auto cut = path.find('/');
+    const std::string_view part = path.substr(0, cut);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    if (cut == std::string_view::npos) break;
+    path.remove_prefix(cut + 1);
+  }
+  std::string out;
+  for (const std::string_view part : parts) {
+    out += '/';
+    out += part;
+  }
+  return out.empty() ? "/" : out;
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsWineLoader(std::string_view base) {
+  return base == "wine" || base == "wine64" || base == "wine-preloader" || base == "wine64-preloader";
+}
+
+// A Windows program's name from its argv[0] (a Windows path, or a bare
+// name): the last component, with ".exe" added where it has no extension.
+std::string WindowsName(std::string_view arg0) {
+  const auto cut = arg0.find_last_of("\\/");
+  std::string name(cut == std::string_view::npos ? arg0 : arg0.substr(cut + 1));
+  if (!name.empty() && name.find('.') == std::string::npos) name += ".exe";
+  return name;
+}
+
+// The value of one variable in an environ file's text.
+std::string_view EnvValue(std::string_view env, std::string_view key) {
+  while (!env.empty()) {
+    const auto nul = env.find('\0');
+    const std::string_view entry = env.substr(0, nul);
+    if (entry.size() > key.size() && entry.substr(0, key.size()) == key && entry[key.size()] == '=') {
+      return entry.substr(key.size() + 1);
+    }
+    if (nul == std::string_view::npos) break;
+    env.remove_prefix(nul + 1);
+  }
+  return {};
+}
+
+// Whether the interpreter a #! line names is the executable exe: the same
+// path, the same base name, a versioned name of it ("python3" for
+// python3.11, "perl" for perl5.36.0), or a link to it.
+bool InterpreterIs(std::string_view interpreter, std::string_view exe) {
+  if (interpreter.empty()) return false;
+  if (interpreter == exe) return true;
+  const std::string_view bi = BaseName(interpreter);
+  const std::string_view be = BaseName(exe);
+  if (bi == be) return true;
+  if (be.size() > bi.size() && be.substr(0, bi.size()) == bi) {
+    const char next = be[bi.size()];
+    if (next == '.' || (next >= '0' && next <= '9')) return true;
+  }
+  if (interpreter.front() != '/') return false;
+  char real[PATH_MAX];
+  return realpath(std::string(interpreter).c_str(), real) != nullptr && exe == real;
+}
+
+// The interpreter a script's #! line names: the program env runs where the
+// line runs env (its options and variable settings skipped); empty when
+// the text does not begin with #!.
+std::string_view Interpreter(std::string_view text) {
+  if (text.size() < 2 || text.substr(0, 2) != "#!") return {};
+  std::string_view line = text.substr(2);
+  line = line.substr(0, line.find('\n'));
+  const auto next = [&line]() {
+    const auto from = line.find_first_not_of(" \t\r");
+    if (from == std::string_view::npos) {
+      line = {};
+      return std::string_view();
+    }
+    line.remove_prefix(from);
+    const auto to = line.find_first_of(" \t\r");
+    const std::string_view word = line.substr(0, to);
+    line.remove_prefix(to == std::string_view::npos ? line.size() : to);
+    return word;
+  };
+  const std::string_view interpreter = next();
+  if (BaseName(interpreter) != "env") return interpreter;
+  for (std::string_view word = next(); !word.empty(); word = next()) {
+    if (word.front() != '-' && word.find('=') == std::string_view::npos) return word;
+  }
+  return {};
+}
+
+// Whether an interpreter's option makes it run a program given on the
+// command line rather than a file (sh -c, python3 -c or -m, perl -e,
+// node --eval): single-dash letters with c, e or m, or such a long option.
+bool TakesProgramText(std::string_view option) {
+  if (option.size() > 2 && option.substr(0, 2) == "--") {
+    return option == "--command" || option.substr(0, 6) == "--eval" || option == "--print";
+  }
+  return option.find_first_of("cem") != std::string_view::npos;
+}
+
+}  // namespace
 
 X11Processes::X11Processes(std::string procRoot, XConnection* x)
     : root_(std::move(procRoot)), x_(x), clockTicks_(sysconf(_SC_CLK_TCK)) {
   if (clockTicks_ <= 0) clockTicks_ = 100;
   loadavg_ = open((root_ + "/loadavg").c_str(), O_RDONLY | O_CLOEXEC);
+  dir_ = open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   char buf[32];
   long pidMax = 0;
   if (ReadSmall(AT_FDCWD, (root_ + "/sys/kernel/pid_max").c_str(), buf, sizeof buf) > 0) pidMax = std::atol(buf);
@@ -128,19 +248,19 @@ X11Processes::X11Processes(std::string procRoot, XConnection* x)
     const char* end = ns == nullptr ? nullptr : std::strchr(ns + 1, '\n');
     if (end != nullptr && std::count(ns + 7, end, '\t') > 1) wrapMs_ = 0;
   }
+  int err = 0;
+  const std::string self = ReadLink(AT_FDCWD, (root_ + "/self").c_str(), err);
+  self_ = ParsePid(self.c_str());
 }
 
 X11Processes::~X11Processes() {
   if (loadavg_ >= 0) close(loadavg_);
+  if (dir_ >= 0) close(dir_);
 }
 
-std::string X11Processes::PidPath(ProcessId id, const char* leaf) const {
-  std::string p = root_;
-  p += '/';
-  p += std::to_string(id);
-  p += '/';
-  p += leaf;
-  return p;
+int X11Processes::Dir() {
+  if (dir_ < 0) dir_ = open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  return dir_;
 }
 
 std::string X11Processes::ReadLink(int dir, const char* path, int& err) const {
@@ -167,25 +287,27 @@ std::string X11Processes::ReadLink(int dir, const char* path, int& err) const {
   }
 }
 
-bool X11Processes::Read(int dir, ProcessId id, Fresh& f) {
+X11Processes::Seen X11Processes::Read(int dir, ProcessId id, Fresh& f) {
   ++reads_;
-  // "pid (comm) state ppid ... num_threads(20) ... starttime(22) ..."; comm
-  // may hold spaces and parentheses, so the fields start after the last ')'.
+  // "pid (comm) state ppid ... flags(9) ... num_threads(20) ...
+  // starttime(22) ..."; comm may hold spaces and parentheses, so the fields
+  // start after the last ')'.
   char leaf[32];
   char stat[1024];
   const std::size_t size = ReadSmall(dir, PidLeaf(leaf, id, "stat"), stat, sizeof stat);
-  if (size == 0) return false;
+  if (size == 0) return Seen::kGone;
   const std::string_view line(stat, size);
   const auto open = line.find('(');
   const auto close = line.rfind(')');
-  if (open == std::string_view::npos || close == std::string_view::npos || close < open) return false;
+  if (open == std::string_view::npos || close == std::string_view::npos || close < open) return Seen::kGone;
   const std::string_view comm = line.substr(open + 1, close - open - 1);
   std::array<unsigned long long, 19> fields{};  // from field 4 (ppid) on
   std::size_t count = 0;
+  char state = '\0';
   {
     const char* p = stat + close + 1;
-    // Skip the state letter (field 3).
     while (*p == ' ') ++p;
+    state = *p;  // field 3
     while (*p != '\0' && *p != ' ') ++p;
     while (*p != '\0' && count < fields.size()) {
       char* end = nullptr;
@@ -195,36 +317,178 @@ bool X11Processes::Read(int dir, ProcessId id, Fresh& f) {
       p = end;
     }
   }
-  if (count < fields.size()) return false;
-  const unsigned long long startTicks = fields[18];  // field 22
-  f.startMs = static_cast<std::int64_t>(startTicks * 1000ULL / static_cast<unsigned long long>(clockTicks_));
+  if (count < fields.size()) return Seen::kGone;
+  f.startTicks = fields[18];  // field 22
+  f.startMs = static_cast<std::int64_t>(f.startTicks * 1000ULL / static_cast<unsigned long long>(clockTicks_));
+  f.parent = static_cast<std::uint32_t>(fields[0]);    // field 4
+  f.threads = static_cast<std::uint32_t>(fields[16]);  // field 20
+  f.comm.assign(comm.substr(0, kCommSize));
+  // Ended, waiting for its parent: not running.
+  if (state == 'Z' || state == 'X' || state == 'x') return Seen::kHidden;
 
   int err = 0;
   std::string target = ReadLink(dir, PidLeaf(leaf, id, "exe"), err);
-  std::string_view name;
-  char cmdline[4096];
+  if (err == ENOENT && ((fields[5] & kKernelThread) != 0 || id == 2 || f.parent == 2)) return Seen::kHidden;
   if (err == 0 && !target.empty()) {
-    std::string_view file = target;
-    if (file.size() > kDeleted.size() && file.substr(file.size() - kDeleted.size()) == kDeleted) {
-      file.remove_suffix(kDeleted.size());
-    }
-    name = BaseName(file);
+    Name(dir, id, target, f);
+    // The program's own file, replaced while it runs, is still the program.
+    if (id == self_) f.paths.path = text::FromUtf8(WithoutDeleted(target));
   } else {
-    // Refused (another user's process) or absent (kernel thread, zombie).
+    // Refused (another user's process) or absent (exiting).
     target.clear();
-    name = comm;
-    if (comm.size() == 15 && ReadSmall(dir, PidLeaf(leaf, id, "cmdline"), cmdline, sizeof cmdline) > 0) {
+    std::string_view name = comm;
+    char cmdline[4096];
+    if (comm.size() == kCommSize && ReadSmall(dir, PidLeaf(leaf, id, "cmdline"), cmdline, sizeof cmdline) > 0) {
       // comm is cut at 15 bytes: argv[0] may hold the rest.
       const std::string_view arg0 = BaseName(std::string_view(cmdline));
       if (arg0.size() > comm.size() && arg0.substr(0, comm.size()) == comm) name = arg0;
     }
+    f.name = text::FromUtf8(name);
   }
-  f.parent = static_cast<std::uint32_t>(fields[0]);    // field 4
-  f.threads = static_cast<std::uint32_t>(fields[16]);  // field 20
-  f.name = text::FromUtf8(name);
-  f.paths.path = text::FromUtf8(target);
   f.paths.link = std::move(target);
-  return true;
+  return Seen::kLive;
+}
+
+void X11Processes::Name(int dir, ProcessId id, std::string_view exe, Fresh& f) const {
+  const std::string_view file = WithoutDeleted(exe);
+  f.name = text::FromUtf8(BaseName(file));
+  f.paths.path = text::FromUtf8(exe);
+  char leaf[32];
+  char cmdline[4096];
+  const std::size_t size = ReadSmall(dir, PidLeaf(leaf, id, "cmdline"), cmdline, sizeof cmdline);
+  const std::vector<std::string_view> args = SplitArgs(std::string_view(cmdline, size));
+  if (args.empty()) return;
+
+  if (IsWineLoader(BaseName(file))) {
+    // argv[0] is the Windows program's path (the loader moved its own
+    // arguments down), or the loader itself while it starts.
+    const std::string_view arg0 = args[0];
+    if (arg0.empty() || IsWineLoader(BaseName(arg0))) return;
+    f.name = text::FromUtf8(WindowsName(arg0));
+    f.paths.path.clear();
+    std::string_view win = arg0;
+    if (win.substr(0, 4) == "\\\\?\\" || win.substr(0, 4) == "\\??\\") win.remove_prefix(4);
+    if (win.size() < 3 || win[1] != ':' || (win[2] != '\\' && win[2] != '/')) return;
+    const char letter = static_cast<char>(win[0] | 0x20);
+    if (letter < 'a' || letter > 'z') return;
+    std::string prefix;
+    char env[16384];
+    const std::size_t envSize = ReadSmall(dir, PidLeaf(leaf, id, "environ"), env, sizeof env);
+    const std::string_view fromEnv = EnvValue(std::string_view(env, envSize), "WINEPREFIX");
+    if (!fromEnv.empty() && fromEnv.front() == '/') {
+      prefix = fromEnv;
+    } else {
+      struct stat st {};
+      if (fstatat(dir, PidLeaf(leaf, id, ""), &st, 0) != 0) return;
+      passwd pw{};
+      passwd* found = nullptr;
+      std::vector<char> buf(16384);
+      if (getpwuid_r(st.st_uid, &pw, buf.data(), buf.size(), &found) != 0 || found == nullptr) return;
+      prefix = std::string(pw.pw_dir) + "/.wine";
+    }
+    const std::string devices = prefix + "/dosdevices/";
+    int err = 0;
+    std::string drive = ReadLink(AT_FDCWD, (devices + letter + ':').c_str(), err);
+    if (err != 0 && letter == 'z') drive = "/";
+    if (drive.empty()) return;
+    if (drive.front() != '/') drive = devices + drive;
+    std::string rest(win.substr(3));
+    std::replace(rest.begin(), rest.end(), '\\', '/');
+    const std::string path = Normalize(drive + '/' + rest);
+    if (IsRegularFile(path)) f.paths.path = text::FromUtf8(path);
+    return;
+  }
+
+  // A script: the first argument after the interpreter's options.
+  std::size_t at = 1;
+  for (; at < args.size() && args[at].size() > 1 && args[at].front() == '-'; ++at) {
+    if (args[at] == "--") {
+      ++at;
+      break;
+    }
+    if (TakesProgramText(args[at])) return;
+  }
+  if (at >= args.size() || args[at].empty() || args[at] == "-") return;
+  const std::string_view script = args[at];
+  std::string path;
+  if (script.front() == '/') {
+    path = Normalize(script);
+  } else {
+    int err = 0;
+    const std::string cwd = ReadLink(dir, PidLeaf(leaf, id, "cwd"), err);
+    if (err != 0 || cwd.empty() || cwd.front() != '/') return;
+    path = Normalize(cwd + '/' + std::string(script));
+  }
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return;
+  struct stat st {};
+  char head[256];
+  ssize_t got = 0;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) got = pread(fd, head, sizeof head, 0);
+  ::close(fd);
+  if (got < 2) return;
+  const std::string_view interpreter = Interpreter(std::string_view(head, static_cast<std::size_t>(got)));
+  if (interpreter.empty()) return;
+  if (!InterpreterIs(interpreter, file) && args[0] != script) return;
+  f.name = text::FromUtf8(BaseName(path));
+  f.paths.path = text::FromUtf8(path);
+}
+
+X11Processes::Check X11Processes::Same(int dir, const Slot& s, bool withStat, bool withLink) {
+  ++checks_;
+  char leaf[32];
+  char buf[1024];
+  std::string_view comm;
+  if (withStat) {
+    const std::size_t size = ReadSmall(dir, PidLeaf(leaf, s.id, "stat"), buf, sizeof buf);
+    const std::string_view line(buf, size);
+    const auto open = line.find('(');
+    const auto close = line.rfind(')');
+    if (size == 0 || open == std::string_view::npos || close == std::string_view::npos || close < open) {
+      return Check::kGone;
+    }
+    comm = line.substr(open + 1, close - open - 1);
+    const std::size_t state = line.find_first_not_of(' ', close + 1);
+    if (state == std::string_view::npos || line[state] == 'Z' || line[state] == 'X' || line[state] == 'x') {
+      return Check::kChanged;  // read again: it turns hidden
+    }
+  } else {
+    std::size_t size = ReadSmall(dir, PidLeaf(leaf, s.id, "comm"), buf, sizeof buf);
+    if (size == 0) return Check::kGone;
+    if (buf[size - 1] == '\n') --size;
+    comm = std::string_view(buf, size);
+  }
+  comm = comm.substr(0, kCommSize);
+  const Brief& b = BriefOf(s.item);
+  if (comm != std::string_view(b.comm.data())) return Check::kChanged;
+  if (withLink || comm.size() == kCommSize) {
+    int err = 0;
+    if (ReadLink(dir, PidLeaf(leaf, s.id, "exe"), err) != PathsOf(s.item).link) return Check::kChanged;
+  }
+  return Check::kSame;
+}
+
+void X11Processes::RecheckInTurn(int dir, std::int64_t now) {
+  const std::size_t n = slots_.size();
+  if (n == 0) return;
+  std::size_t budget = (n + kRecheckMarks - 1) / kRecheckMarks;
+  if (recheckMs_ != 0 && now > recheckMs_) {
+    const auto due = (static_cast<std::int64_t>(n) * (now - recheckMs_) + kRecheckCycleMs - 1) / kRecheckCycleMs;
+    budget = std::max(budget, static_cast<std::size_t>(std::min<std::int64_t>(due, static_cast<std::int64_t>(n))));
+  }
+  recheckMs_ = now;
+  auto it = std::lower_bound(slots_.begin(), slots_.end(), recheckFrom_,
+                             [](const Slot& s, ProcessId v) { return s.id < v; });
+  for (std::size_t k = 0; k < std::min(budget, n); ++k) {
+    if (it == slots_.end()) it = slots_.begin();
+    const Slot& s = *it++;
+    if (s.hidden || std::find(changed_.begin(), changed_.end(), s.id) != changed_.end()) continue;
+    // One that ended is left to the next walk.
+    if (Same(dir, s, false, false) != Check::kChanged) continue;
+    changed_.push_back(s.id);
+    ++imageChanges_;
+  }
+  recheckFrom_ = it == slots_.end() ? 0 : it->id;
 }
 
 const X11Processes::Slot* X11Processes::Find(ProcessId id) const {
@@ -251,6 +515,8 @@ void X11Processes::Store(std::uint32_t item, Fresh&& f) {
   Brief& b = blocks_[item / kBlock]->briefs[item % kBlock];
   b.parent = f.parent;
   b.threads = f.threads;
+  b.comm.fill('\0');
+  std::copy_n(f.comm.begin(), std::min(f.comm.size(), kCommSize), b.comm.begin());
   const std::size_t size = std::min(f.name.size(), platform::ProcessEntry::kMaxPath - 1);
   b.size = static_cast<std::uint16_t>(size);
   if (size <= Brief::kShortName) {
@@ -273,31 +539,55 @@ void X11Processes::Log(const Pass& pass, ProcessId id) {
 
 bool X11Processes::Add(int dir, ProcessId id, std::uint64_t inode, const Pass& pass) {
   Fresh f;
-  if (!Read(dir, id, f)) return false;
+  const Seen seen = Read(dir, id, f);
+  if (seen == Seen::kGone) return false;
   const std::uint32_t item = Allocate();
-  added_.push_back(Slot{id, item, inode, f.startMs, pass.now, pass.walk});
+  added_.push_back(Slot{id, item, inode, f.startMs, pass.walk, seen == Seen::kHidden});
   Store(item, std::move(f));
-  Log(pass, id);
+  if (seen == Seen::kLive) Log(pass, id);
   return true;
 }
 
-bool X11Processes::Reread(int dir, Slot& s, const Pass& pass, bool recheck) {
+bool X11Processes::Reread(int dir, Slot& s, const Pass& pass) {
   Fresh f;
-  if (!Read(dir, s.id, f)) return false;
+  const Seen seen = Read(dir, s.id, f);
+  if (seen == Seen::kGone) return false;
   const bool sameStart = f.startMs == s.startMs;
-  if (!sameStart || f.paths.link != PathsOf(s.item).link || f.name != NameOf(s.item)) {
+  if (seen == Seen::kLive &&
+      (s.hidden || !sameStart || f.paths.link != PathsOf(s.item).link || f.name != NameOf(s.item))) {
     Log(pass, s.id);
-    if (recheck && sameStart) ++imageChanges_;
+    if (sameStart && !s.hidden) ++imageChanges_;  // an exec, wherever it was found
   }
+  s.hidden = seen == Seen::kHidden;
   s.startMs = f.startMs;
-  s.readAtMs = pass.now;
   s.walk = pass.walk;
   Store(s.item, std::move(f));
   return true;
 }
 
-void X11Processes::ListFolder(int dir, Pass& pass, Due& due) {
+bool X11Processes::Validate(int dir, Slot& s, Pass& pass) {
+  if (!s.hidden && s.startMs <= pass.youngAfter) {
+    switch (Same(dir, s, true, false)) {
+      case Check::kSame:
+        s.walk = pass.walk;
+        return true;
+      case Check::kGone:
+        return false;
+      case Check::kChanged:
+        break;
+    }
+  } else if (s.hidden) {
+    // A zombie stays one and a kernel thread stays what it is: the folder's
+    // inode tells that it is the same.
+    s.walk = pass.walk;
+    return true;
+  }
+  return Reread(dir, s, pass);
+}
+
+void X11Processes::ListFolder(int dir, Pass& pass) {
   if (listing_.empty()) listing_.resize(64 * 1024);
+  lseek(dir, 0, SEEK_SET);
   std::size_t at = 0;  // /proc lists ids in ascending order: a cursor finds most
   ProcessId previous = 0;
   for (;;) {
@@ -321,17 +611,17 @@ void X11Processes::ListFolder(int dir, Pass& pass, Due& due) {
         continue;
       }
       Slot& s = slots_[at];
-      if (de->d_ino == 0 || s.inode != de->d_ino || s.startMs > pass.youngAfter) {
-        if (!Reread(dir, s, pass)) {  // ended meanwhile: not listed
+      if (de->d_ino == 0 || s.inode != de->d_ino) {
+        // Another process, however alike.
+        if (!Reread(dir, s, pass)) {
           pass.exact = false;
           continue;
         }
-        if (s.inode != de->d_ino) Log(pass, id);  // another process, however alike
+        if (!s.hidden) Log(pass, id);
         s.inode = de->d_ino;
-      } else if (pass.now - s.readAtMs >= kRecheckMs) {
-        due.Offer(s.readAtMs, at);
+      } else if (!Validate(dir, s, pass)) {
+        pass.exact = false;  // ended meanwhile: not listed
       }
-      s.walk = pass.walk;
     }
   }
 }
@@ -375,22 +665,13 @@ bool X11Processes::Probe(int dir, const Load& load, std::vector<std::pair<Proces
   return alive >= 0 && base_->tasks + static_cast<std::uint64_t>(alive) == load.tasks;
 }
 
-void X11Processes::ReadProbed(int dir, Pass& pass, Due& due) {
+void X11Processes::ReadProbed(int dir, Pass& pass) {
   // No task ended, so every cached id still names its process.
   for (const auto& [id, inode] : probed_) {
     if (!Add(dir, id, inode, pass)) pass.exact = false;
   }
-  for (std::size_t at = 0; at < slots_.size(); ++at) {
-    Slot& s = slots_[at];
-    if (s.startMs > pass.youngAfter) {
-      if (!Reread(dir, s, pass)) {
-        pass.exact = false;
-        continue;
-      }
-    } else if (pass.now - s.readAtMs >= kRecheckMs) {
-      due.Offer(s.readAtMs, at);
-    }
-    s.walk = pass.walk;
+  for (Slot& s : slots_) {
+    if (!Validate(dir, s, pass)) pass.exact = false;
   }
 }
 
@@ -400,26 +681,24 @@ void X11Processes::Walk(const Visitor& visit) {
 }
 
 void X11Processes::FullPass(int dir, const Load& load, Pass& pass, bool outer) {
-  Due due;
   if (pass.exact && base_ && pass.now - listedMs_ < kFullListingMs && pass.now - baseMs_ < wrapMs_ &&
       Probe(dir, load, probed_)) {
-    ReadProbed(dir, pass, due);
+    ReadProbed(dir, pass);
   } else {
-    ListFolder(dir, pass, due);
+    ListFolder(dir, pass);
     late_.clear();
     ++listings_;
     listedMs_ = pass.now;
   }
-  for (const auto& [readAtMs, index] : due) {
-    if (!Reread(dir, slots_[index], pass, true)) pass.exact = false;  // ended: the next walk drops it
-  }
+  // Every entry was checked: what the checks in turn found is read.
+  changed_.clear();
   Update(pass.walk, outer);
   recent_.clear();
   std::size_t listed = 0;
   for (const Slot& s : slots_) {
     if (s.walk != pass.walk) continue;
     ++listed;
-    if (s.startMs > pass.youngAfter) recent_.push_back(s.id);
+    if (!s.hidden && s.startMs > pass.youngAfter) recent_.push_back(s.id);
   }
   if (pass.exact && listed == slots_.size()) {
     base_ = load;
@@ -436,40 +715,42 @@ bool X11Processes::LightPass(int dir, const Load& load, Pass& pass, bool outer) 
     if (Slot* s = Find(id)) {
       if (s->inode != inode && Reread(dir, *s, pass)) {
         s->inode = inode;
-        Log(pass, id);  // another process, however alike
+        if (!s->hidden) Log(pass, id);  // another process, however alike
       }
       continue;
     }
     Add(dir, id, inode, pass);
   }
   bool ended = false;
-  // The young of the latest walk, still young or not (an exec ChangeMark
-  // saw is read here): read again when the exe link is not as it was.
-  char leaf[32];
-  for (ProcessId id : recent_) {
-    Slot* s = Find(id);
-    if (s == nullptr || s->walk == pass.walk) continue;
-    int err = 0;
-    const std::string link = ReadLink(dir, PidLeaf(leaf, id, "exe"), err);
-    if (err == 0 && !link.empty() && link == PathsOf(s->item).link) continue;
-    if (!Reread(dir, *s, pass)) {
-      s->walk = 0;
-      ended = true;
-    }
-  }
-  // An old entry or two in turn, as Walk re-reads the oldest; those that
-  // ended go.
-  std::size_t rechecked = 0;
-  for (std::size_t n = 0; n < 8 && rechecked < kRechecksPerChangedWalk && n < slots_.size(); ++n) {
-    if (recheckAt_ >= slots_.size()) recheckAt_ = 0;
-    Slot& s = slots_[recheckAt_++];
-    if (s.walk == pass.walk || s.walk == 0 || pass.now - s.readAtMs < kRecheckMs) continue;
-    ++rechecked;
-    if (!Reread(dir, s, pass, true)) {
+  const auto reread = [&](Slot& s) {
+    if (!Reread(dir, s, pass)) {
       s.walk = 0;
       ended = true;
     }
+  };
+  // The young of the latest walk, still young or not (an exec ChangeMark
+  // saw is read here), and the next entries in turn.
+  for (ProcessId id : recent_) {
+    Slot* s = Find(id);
+    if (s == nullptr || s->walk == pass.walk || s->hidden) continue;
+    switch (Same(dir, *s, false, true)) {
+      case Check::kSame:
+        break;
+      case Check::kGone:
+        s->walk = 0;
+        ended = true;
+        break;
+      case Check::kChanged:
+        reread(*s);
+        break;
+    }
   }
+  RecheckInTurn(dir, pass.now);
+  for (ProcessId id : changed_) {
+    Slot* s = Find(id);
+    if (s != nullptr && s->walk != pass.walk && s->walk != 0) reread(*s);
+  }
+  changed_.clear();
   // Only the outermost walk frees entries: an outer one may be visiting them.
   if (ended && outer) {
     std::erase_if(slots_, [&](const Slot& s) {
@@ -481,10 +762,10 @@ bool X11Processes::LightPass(int dir, const Load& load, Pass& pass, bool outer) 
   Update(pass.walk, false);
   std::erase_if(recent_, [&](ProcessId id) {
     const Slot* s = Find(id);
-    return s == nullptr || s->startMs <= pass.youngAfter;
+    return s == nullptr || s->hidden || s->startMs <= pass.youngAfter;
   });
   for (const Slot& s : added_) {
-    if (s.startMs > pass.youngAfter) recent_.push_back(s.id);
+    if (!s.hidden && s.startMs > pass.youngAfter) recent_.push_back(s.id);
   }
   return true;
 }
@@ -502,19 +783,18 @@ bool X11Processes::ListChanged(int dir, std::uint64_t since, Pass& pass,
     Slot& s = *known;
     // Found by an earlier walk: still there, and as it was?
     if (s.walk != pass.walk && !Reread(dir, s, pass)) continue;
-    list.emplace_back(s.id, s.item);
+    if (!s.hidden) list.emplace_back(s.id, s.item);
   }
   return true;
 }
 
 void X11Processes::WalkChanged(std::uint64_t& since, const Visitor& visit) {
-  const int dir = open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int dir = Dir();
   if (dir < 0) return;
   Pass pass;
   pass.walk = ++walks_;
   pass.now = MonotonicMs();
   pass.youngAfter = BootMs() - kYoungMs;
-  walkMs_ = pass.now;
   const bool outer = ++walkDepth_ == 1;
   if (visits_.size() < static_cast<std::size_t>(walkDepth_)) {
     visits_.push_back(std::make_unique<Visit>());
@@ -551,10 +831,9 @@ void X11Processes::WalkChanged(std::uint64_t& since, const Visitor& visit) {
   list.clear();
   if (!ListChanged(dir, since, pass, list)) {
     for (const Slot& s : slots_) {
-      if (s.walk == pass.walk) list.emplace_back(s.id, s.item);
+      if (s.walk == pass.walk && !s.hidden) list.emplace_back(s.id, s.item);
     }
   }
-  close(dir);
   since = logged_;
   for (const auto& [id, item] : list) {
     const Brief& b = BriefOf(item);
@@ -616,28 +895,29 @@ bool X11Processes::ReadLoad(Load& load) {
 std::uint64_t X11Processes::ChangeMark() {
   Load load;
   if (!ReadLoad(load) || !late_.empty()) return (++unreadableMarks_) << 32;
-  const std::uint32_t last = load.last;
-  if (young_.empty()) return (imageChanges_ << 32) | last;
-  const std::int64_t youngAfter = BootMs() - kYoungMs;
-  std::erase_if(young_, [&](ProcessId id) {
-    const Slot* s = Find(id);
-    if (s == nullptr || s->startMs <= youngAfter) return true;
-    int err = 0;
-    if (ReadLink(AT_FDCWD, PidPath(id, "exe").c_str(), err) != PathsOf(s->item).link) {
+  const int dir = Dir();
+  if (dir < 0) return (++unreadableMarks_) << 32;
+  if (!young_.empty()) {
+    const std::int64_t youngAfter = BootMs() - kYoungMs;
+    std::erase_if(young_, [&](ProcessId id) {
+      const Slot* s = Find(id);
+      if (s == nullptr || s->startMs <= youngAfter) return true;
+      if (Same(dir, *s, false, true) != Check::kChanged) return false;
       ++imageChanges_;
+      changed_.push_back(id);
       return true;  // the next walk reads it again anyway
-    }
-    return false;
-  });
-  return (imageChanges_ << 32) | last;
+    });
+  }
+  RecheckInTurn(dir, MonotonicMs());
+  return (imageChanges_ << 32) | load.last;
 }
 
 String X11Processes::ExecutablePath(ProcessId id) {
   if (id == 0) return {};
-  const Slot* s = Find(id);
-  if (s != nullptr && s->walk == walks_ && MonotonicMs() - walkMs_ < kPathTrustMs) return PathsOf(s->item).path;
-  int err = 0;
-  return text::FromUtf8(ReadLink(AT_FDCWD, PidPath(id, "exe").c_str(), err));
+  const int dir = Dir();
+  Fresh f;
+  if (dir < 0 || Read(dir, id, f) != Seen::kLive) return {};
+  return std::move(f.paths.path);
 }
 
 bool X11Processes::Terminate(ProcessId id) {
@@ -650,9 +930,11 @@ bool X11Processes::Terminate(ProcessId id) {
 }
 
 std::uint64_t X11Processes::StartTime(ProcessId id) {
-  if (id == 0) return 0;
+  const int dir = Dir();
+  if (id == 0 || dir < 0) return 0;
+  char leaf[32];
   char stat[1024];
-  if (ReadSmall(AT_FDCWD, PidPath(id, "stat").c_str(), stat, sizeof stat) == 0) return 0;
+  if (ReadSmall(dir, PidLeaf(leaf, id, "stat"), stat, sizeof stat) == 0) return 0;
   const char* close = std::strrchr(stat, ')');
   if (close == nullptr) return 0;
   // After ") ": the state (field 3), then fields 4 to 22.
@@ -671,23 +953,48 @@ std::uint64_t X11Processes::StartTime(ProcessId id) {
 }
 
 platform::ProcessIdentity X11Processes::Identify(ProcessId id) {
-  platform::ProcessIdentity who;
-  who.started = StartTime(id);
-  if (who.started == 0) return {};
-  int err = 0;
-  const std::string link = ReadLink(AT_FDCWD, PidPath(id, "exe").c_str(), err);
-  who.path = text::FromUtf8(link);
-  std::string_view base(link);
-  constexpr std::string_view kDeleted = " (deleted)";
-  if (base.ends_with(kDeleted)) base.remove_suffix(kDeleted.size());
-  if (const auto cut = base.rfind('/'); cut != std::string_view::npos) base.remove_prefix(cut + 1);
-  who.name = text::FromUtf8(base);
-  if (who.name.empty() || StartTime(id) != who.started) return {};
-  who.id = id;
-  return who;
+  const int dir = Dir();
+  Fresh f;
+  if (id == 0 || dir < 0 || Read(dir, id, f) != Seen::kLive) return {};
+  // Read again last: the id must still name the process that was read.
+  const std::uint64_t started = f.startTicks + 1;
+  if (StartTime(id) != started) return {};
+  return {.id = id, .started = started, .name = std::move(f.name), .path = std::move(f.paths.path)};
 }
 
 ProcessId X11Processes::CurrentProcess() { return static_cast<ProcessId>(getpid()); }
+
+namespace {
+
+// Whether a window's WM_CLIENT_MACHINE names this host (the machine its
+// client runs on, by the client's word).
+bool OnThisHost(Display* dpy, Window w, Atom property) {
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long after = 0;
+  unsigned char* data = nullptr;
+  std::string machine;
+  if (XGetWindowProperty(dpy, w, property, 0, 256, False, AnyPropertyType, &type, &format, &count, &after, &data) ==
+          Success &&
+      data != nullptr && format == 8) {
+    machine.assign(reinterpret_cast<const char*>(data), count);
+  }
+  if (data != nullptr) XFree(data);
+  while (!machine.empty() && machine.back() == '\0') machine.pop_back();
+  if (machine.empty()) return false;
+  const auto same = [&](std::string_view host) {
+    return !host.empty() && host.size() == machine.size() &&
+           std::equal(host.begin(), host.end(), machine.begin(),
+                      [](char a, char b) { return (a | 0x20) == (b | 0x20); });
+  };
+  char host[256] = {};
+  if (gethostname(host, sizeof host - 1) == 0 && same(host)) return true;
+  utsname names{};
+  return uname(&names) == 0 && same(names.nodename);
+}
+
+}  // namespace
 
 ProcessId X11Processes::WindowOwner(WindowHandle window) {
   if (x_ == nullptr || window == 0) return 0;
@@ -717,6 +1024,9 @@ ProcessId X11Processes::WindowOwner(WindowHandle window) {
     }
     if (owner != 0) return owner;
   }
+  // The client's own word, which names a process on its machine: only
+  // when that machine is this one.
+  if (!OnThisHost(dpy, w, x_->GetAtom("WM_CLIENT_MACHINE"))) return 0;
   std::vector<unsigned long> pid;
   x_->ReadLongs(w, x_->GetAtom("_NET_WM_PID"), XA_CARDINAL, pid);
   if (!pid.empty() && pid[0] > 0 && pid[0] <= std::numeric_limits<ProcessId>::max()) {
