@@ -128,11 +128,12 @@ class XConnection {
 // where comm is cut at 15 bytes) tells whether a cached entry still holds.
 // A full walk checks every cached entry that way (one read of stat, which
 // also tells a zombie) and reads again the ones that changed, so it never
-// lists a stale name. The changed walk and ChangeMark check the entries in
-// turn, so many at each call that every entry is checked within
-// kRecheckMarks calls and within kRecheckCycleMs (one read of comm each):
-// with the block timer's 10 ms tick an exec by a process of any age moves
-// the mark within a second. A young process (started less than a second
+// lists a stale name. ChangeMark and the changed walk check the entries
+// in turn (one read of comm each), as many as the time since the latest
+// checks calls for, so that every entry is checked within kRecheckCycleMs,
+// and each mark at least its share, so that every entry is checked within
+// kRecheckMarks marks: with the block timer's 10 ms tick an exec by a
+// process of any age moves the mark within a second. A young process (started less than a second
 // ago, the fork-then-exec window) is checked at every mark and every walk.
 //
 // Names as a user knows them:
@@ -215,7 +216,8 @@ class X11Processes final : public platform::Processes {
   // The id the kernel handed out last (the fifth field of loadavg: it moves
   // with every fork), with a count of the execs seen: those found by any
   // walk, and those found here, where the young processes of the latest
-  // walk are checked at every call and the old ones in turn (see above).
+  // walk are checked at every call and the old ones in turn (see above;
+  // the changed walk checks them too, as time calls for).
   // A new mark every time where loadavg cannot be read, and while ids the
   // latest walk looked up were missing (a task may show in /proc a moment
   // after its id is handed out: they are looked up again).
@@ -304,9 +306,11 @@ class X11Processes final : public platform::Processes {
   // change) and, where comm is cut at 15 bytes or with withLink, the exe
   // link with what the entry was read with.
   Check Same(int dir, const Slot& s, bool withStat, bool withLink);
-  // Checks the next entries in turn (see kRecheckMarks); those that changed
-  // go to changed_ and count as execs.
-  void RecheckInTurn(int dir, std::int64_t now);
+  // Checks the next entries in turn, as many as the time since the latest
+  // checks calls for (all in kRecheckCycleMs) and, for a mark, at least
+  // its share (all in kRecheckMarks); those that changed go to changed_
+  // and count as execs.
+  void RecheckInTurn(int dir, std::int64_t now, bool mark);
   // The /proc folder, kept open; -1 when it cannot be opened.
   int Dir();
   // The slot of an id, nullptr when it is not cached.

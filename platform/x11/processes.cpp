@@ -410,16 +410,11 @@ void X11Processes::Name(int dir, ProcessId id, std::string_view exe, Fresh& f) c
   }
   if (at >= args.size() || args[at].empty() || args[at] == "-") return;
   const std::string_view script = args[at];
-  std::string path;
-  if (script.front() == '/') {
-    path = Normalize(script);
-  } else {
-    int err = 0;
-    const std::string cwd = ReadLink(dir, PidLeaf(leaf, id, "cwd"), err);
-    if (err != 0 || cwd.empty() || cwd.front() != '/') return;
-    path = Normalize(cwd + '/' + std::string(script));
-  }
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  // A relative one through the process's cwd link: most arguments name no
+  // file, and that takes one call to tell.
+  const std::string opened = script.front() == '/' ? std::string(script)
+                                                   : std::string(PidLeaf(leaf, id, "cwd")) + '/' + std::string(script);
+  const int fd = openat(dir, opened.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return;
   struct stat st {};
   char head[256];
@@ -430,6 +425,15 @@ void X11Processes::Name(int dir, ProcessId id, std::string_view exe, Fresh& f) c
   const std::string_view interpreter = Interpreter(std::string_view(head, static_cast<std::size_t>(got)));
   if (interpreter.empty()) return;
   if (!InterpreterIs(interpreter, file) && args[0] != script) return;
+  std::string path;
+  if (script.front() == '/') {
+    path = Normalize(script);
+  } else {
+    int err = 0;
+    const std::string cwd = ReadLink(dir, PidLeaf(leaf, id, "cwd"), err);
+    if (err != 0 || cwd.empty() || cwd.front() != '/') return;
+    path = Normalize(cwd + '/' + std::string(script));
+  }
   f.name = text::FromUtf8(BaseName(path));
   f.paths.path = text::FromUtf8(path);
 }
@@ -468,10 +472,10 @@ X11Processes::Check X11Processes::Same(int dir, const Slot& s, bool withStat, bo
   return Check::kSame;
 }
 
-void X11Processes::RecheckInTurn(int dir, std::int64_t now) {
+void X11Processes::RecheckInTurn(int dir, std::int64_t now, bool mark) {
   const std::size_t n = slots_.size();
   if (n == 0) return;
-  std::size_t budget = (n + kRecheckMarks - 1) / kRecheckMarks;
+  std::size_t budget = mark ? (n + kRecheckMarks - 1) / kRecheckMarks : 0;
   if (recheckMs_ != 0 && now > recheckMs_) {
     const auto due = (static_cast<std::int64_t>(n) * (now - recheckMs_) + kRecheckCycleMs - 1) / kRecheckCycleMs;
     budget = std::max(budget, static_cast<std::size_t>(std::min<std::int64_t>(due, static_cast<std::int64_t>(n))));
@@ -745,7 +749,9 @@ bool X11Processes::LightPass(int dir, const Load& load, Pass& pass, bool outer) 
         break;
     }
   }
-  RecheckInTurn(dir, pass.now);
+  // By the time since the latest checks only: a mark has just checked its
+  // share when the block timer walks.
+  RecheckInTurn(dir, pass.now, false);
   for (ProcessId id : changed_) {
     Slot* s = Find(id);
     if (s != nullptr && s->walk != pass.walk && s->walk != 0) reread(*s);
@@ -908,7 +914,7 @@ std::uint64_t X11Processes::ChangeMark() {
       return true;  // the next walk reads it again anyway
     });
   }
-  RecheckInTurn(dir, MonotonicMs());
+  RecheckInTurn(dir, MonotonicMs(), true);
   return (imageChanges_ << 32) | load.last;
 }
 
