@@ -74,6 +74,8 @@ void BM_NaiveWalk(benchmark::State& state) {
   state.counters["processes"] = static_cast<double>(n);
 }
 
+// A full walk with fresh names: every cached process checked for an exec
+// (and read again where it changed).
 void BM_BackendWalk(benchmark::State& state) {
   pd::x11::X11Processes procs;
   std::size_t n = 0;
@@ -92,7 +94,8 @@ void BM_BackendWalk(benchmark::State& state) {
       static_cast<double>(procs.Reads() - readsBefore) / static_cast<double>(state.iterations());
 }
 
-// The block timer's tick: a walk and the path of every entry.
+// The process page's refresh: a walk and the path of every entry, read at
+// the call.
 void BM_BackendWalkWithPaths(benchmark::State& state) {
   pd::x11::X11Processes procs;
   procs.Walk([](const auto&) { return true; });
