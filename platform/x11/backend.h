@@ -133,26 +133,17 @@ class XConnection {
 // checks calls for, so that every entry is checked within kRecheckCycleMs,
 // and each mark at least its share, so that every entry is checked within
 // kRecheckMarks marks: with the block timer's 10 ms tick an exec by a
-// process of any age moves the mark within a second. A young process (started less than a second
-// ago, the fork-then-exec window) is checked at every mark and every walk.
+// process of any age moves the mark within a second. A young process
+// (started less than a second ago, the fork-then-exec window) is checked
+// at every mark and every walk.
 //
-// Names as a user knows them:
-// - a Windows program under Wine or Proton (its exe a Wine loader) by its
-//   .exe name from argv[0] (a Windows path, ".exe" added to a bare name),
-//   its file the .exe in its prefix (WINEPREFIX from its environment, else
-//   ~/.wine of its owner; a drive through dosdevices, Z: as /), or no path
-//   when the Windows path cannot be mapped to an existing file;
-// - a script started through its #! line by the script: the first
-//   argument after the interpreter's options (none that takes a program
-//   from the command line, such as -c) names an existing file that begins
-//   with #!, and that line's interpreter (through env too) is the exe, or
-//   argv[0] is that file; its file is the script;
-// - anything else by the base name of the exe link (without a " (deleted)"
-//   suffix); where the link is refused (another user's process) it is
-//   comm, or the base name of argv[0] when comm is cut at 15 characters
-//   and argv[0] continues it.
-// Kernel threads (no exe link, and the kernel-thread flag or kthreadd as
-// the parent) and zombies (ended, not yet reaped) are never listed: their
+// Names as a user knows them (procfs::NameImage): a Windows program under
+// Wine or Proton by its .exe, a script started through its #! line by the
+// script, anything else by its executable file; where the exe link is
+// refused (another user's process) by comm, or by the base name of argv[0]
+// when comm is cut at 15 characters and argv[0] continues it. Kernel
+// threads (no exe link, and the kernel-thread flag or kthreadd as the
+// parent) and zombies (ended, not yet reaped) are never listed: their
 // entries are kept hidden, so that they are not read again.
 //
 // What a walk looks at for a known id lies in a small table sorted by id,
@@ -297,9 +288,6 @@ class X11Processes final : public platform::Processes {
   // Reads one process in full: kGone when it cannot be read (ended),
   // kHidden for a zombie or a kernel thread.
   Seen Read(int dir, ProcessId id, Fresh& f);
-  // The name and path of a process whose exe link was read (see above).
-  void Name(int dir, ProcessId id, std::string_view exe, Fresh& f) const;
-  std::string ReadLink(int dir, const char* path, int& err) const;
   // The outcome of a cheap check of a cached entry.
   enum class Check { kSame, kChanged, kGone };
   // Compares comm (from stat with withStat, which also tells a zombie, a
