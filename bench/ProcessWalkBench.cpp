@@ -120,8 +120,9 @@ void BM_ReaddirOnly(benchmark::State& state) {
 }
 
 // The ways to tell whether a cached process replaced its executable, each
-// over every process (one /proc folder kept open, as the backend keeps it).
-enum CheckWay { kReadlinkExe, kReadComm, kReadStat, kStatxExe };
+// over every process (one /proc folder kept open, as the backend keeps it;
+// for the pread ways, a descriptor of each process's file kept open too).
+enum CheckWay { kReadlinkExe, kReadComm, kReadStat, kStatxExe, kPreadComm, kPreadStat, kPreadStatm };
 
 void BM_Check(benchmark::State& state) {
   const int dir = open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -134,6 +135,14 @@ void BM_Check(benchmark::State& state) {
   }
   char path[64];
   char buf[PATH_MAX];
+  std::vector<int> kept;
+  if (state.range(0) >= kPreadComm) {
+    for (const std::string& id : ids) {
+      std::snprintf(path, sizeof path, "%s/%s", id.c_str(), state.range(0) == kPreadComm ? "comm" : state.range(0) == kPreadStat ? "stat" : "statm");
+      const int fd = openat(dir, path, O_RDONLY | O_CLOEXEC);
+      if (fd >= 0) kept.push_back(fd);
+    }
+  }
   const auto read = [&](const char* leaf, const std::string& id) {
     std::snprintf(path, sizeof path, "%s/%s", id.c_str(), leaf);
     const int fd = openat(dir, path, O_RDONLY | O_CLOEXEC);
@@ -142,7 +151,10 @@ void BM_Check(benchmark::State& state) {
     close(fd);
   };
   for (auto _ : state) {
-    for (const std::string& id : ids) {
+    for (const int fd : kept) benchmark::DoNotOptimize(pread(fd, buf, sizeof buf, 0));
+    const std::size_t paths = kept.empty() ? ids.size() : 0;
+    for (std::size_t i = 0; i < paths; ++i) {
+      const std::string& id = ids[i];
       switch (state.range(0)) {
         case kReadlinkExe:
           std::snprintf(path, sizeof path, "%s/exe", id.c_str());
@@ -162,14 +174,23 @@ void BM_Check(benchmark::State& state) {
       }
     }
   }
+  for (const int fd : kept) close(fd);
   close(dir);
   state.counters["processes"] = static_cast<double>(ids.size());
   state.counters["us_per_process"] = benchmark::Counter(static_cast<double>(ids.size()) * 1e-6,
                                                         benchmark::Counter::kIsIterationInvariantRate |
                                                             benchmark::Counter::kInvert);
 }
-BENCHMARK(BM_Check)->Arg(kReadlinkExe)->Arg(kReadComm)->Arg(kReadStat)->Arg(kStatxExe)->ArgName("way")->Unit(
-    benchmark::kMicrosecond);
+BENCHMARK(BM_Check)
+    ->Arg(kReadlinkExe)
+    ->Arg(kReadComm)
+    ->Arg(kReadStat)
+    ->Arg(kStatxExe)
+    ->Arg(kPreadComm)
+    ->Arg(kPreadStat)
+    ->Arg(kPreadStatm)
+    ->ArgName("way")
+    ->Unit(benchmark::kMicrosecond);
 
 BENCHMARK(BM_NaiveWalk)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BackendWalk)->Unit(benchmark::kMicrosecond);

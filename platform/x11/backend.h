@@ -20,6 +20,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -221,6 +222,11 @@ class X11Processes final : public platform::Processes {
   [[nodiscard]] std::size_t CachedCount() const { return slots_.size(); }
   // Number of walks that listed the /proc folder so far.
   [[nodiscard]] std::uint64_t Listings() const { return listings_; }
+  // Number of descriptors of /proc files kept open for the cached entries,
+  // and the most this instance may keep (set at its start from
+  // RLIMIT_NOFILE, which it raises towards the hard limit).
+  [[nodiscard]] std::size_t KeptFiles() const { return keptFiles_; }
+  [[nodiscard]] std::size_t MaxKeptFiles() const { return maxKeptFiles_; }
 
   static constexpr std::int64_t kYoungMs = 1000;
   // Every cached entry is checked within this many marks or changed walks,
@@ -262,11 +268,39 @@ class X11Processes final : public platform::Processes {
     std::string link;  // the exe link as read ("" when refused or absent)
     String name;       // a name longer than Brief::kShortName
   };
+  // An open descriptor, closed with its owner.
+  class Fd {
+   public:
+    Fd() = default;
+    explicit Fd(int fd) : fd_(fd) {}
+    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Fd& operator=(Fd&& other) noexcept;
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd();
+    [[nodiscard]] int Get() const { return fd_; }
+    [[nodiscard]] bool Open() const { return fd_ >= 0; }
+
+   private:
+    int fd_ = -1;
+  };
+  // A cached process's comm and statm, kept open from its read on: a check
+  // is one pread each, with no path to look up. Such a descriptor names the
+  // process, not its id: once it ends, reads fail (ESRCH), whoever takes the
+  // id then. statm reads all zeros once it has no memory (a zombie).
+  struct Kept {
+    Fd comm;
+    Fd statm;
+    [[nodiscard]] std::size_t Count() const {
+      return static_cast<std::size_t>(comm.Open()) + static_cast<std::size_t>(statm.Open());
+    }
+  };
   // Briefs and paths by item, in blocks.
   static constexpr std::size_t kBlock = 64;
   struct Block {
     std::array<Brief, kBlock> briefs;
     std::array<Paths, kBlock> paths;
+    std::array<Kept, kBlock> kept;
   };
   // A read of one process.
   struct Fresh {
@@ -274,6 +308,7 @@ class X11Processes final : public platform::Processes {
     std::uint32_t threads = 0;
     String name;
     Paths paths;
+    Kept kept;
     std::string comm;
     std::int64_t startMs = 0;
     std::uint64_t startTicks = 0;
@@ -286,14 +321,18 @@ class X11Processes final : public platform::Processes {
   };
   enum class Seen { kGone, kHidden, kLive };
   // Reads one process in full: kGone when it cannot be read (ended),
-  // kHidden for a zombie or a kernel thread.
-  Seen Read(int dir, ProcessId id, Fresh& f);
+  // kHidden for a zombie or a kernel thread. With keep, its comm and statm
+  // are opened first, into f.kept, while the cap allows.
+  Seen Read(int dir, ProcessId id, Fresh& f, bool keep = false);
   // The outcome of a cheap check of a cached entry.
   enum class Check { kSame, kChanged, kGone };
-  // Compares comm (from stat with withStat, which also tells a zombie, a
-  // change) and, where comm is cut at 15 bytes or with withLink, the exe
-  // link with what the entry was read with.
+  // Compares comm (through the kept descriptor where there is one) and,
+  // where comm is cut at 15 bytes or with withLink, the exe link with what
+  // the entry was read with; withStat also tells a zombie (statm, else
+  // stat), a change.
   Check Same(int dir, const Slot& s, bool withStat, bool withLink);
+  // An item back to free_, its descriptors closed.
+  void Release(std::uint32_t item);
   // Checks the next entries in turn, as many as the time since the latest
   // checks calls for (all in kRecheckCycleMs) and, for a mark, at least
   // its share (all in kRecheckMarks); those that changed go to changed_
@@ -407,6 +446,8 @@ class X11Processes final : public platform::Processes {
   std::uint64_t unreadableMarks_ = 0;
   int loadavg_ = -1;  // kept open: one pread per mark
   long clockTicks_;
+  std::size_t keptFiles_ = 0;
+  std::size_t maxKeptFiles_ = 0;
 };
 
 // ---- Keys, pointer and the foreground ----------------------------------------------

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <iterator>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -202,6 +203,18 @@ std::string_view Interpreter(std::string_view text) {
   return {};
 }
 
+// Whether a program is a common interpreter of #! lines, by its file's
+// base name ("python3.11" as python, "perl5.36.0" as perl).
+bool IsInterpreter(std::string_view base) {
+  while (!base.empty() && ((base.back() >= '0' && base.back() <= '9') || base.back() == '.')) base.remove_suffix(1);
+  static constexpr std::string_view kKnown[] = {
+      "sh",     "bash", "dash",  "zsh",  "ksh",   "mksh",  "fish",   "csh",   "tcsh",  "busybox", "python",
+      "pypy",   "perl", "ruby",  "node", "nodejs", "deno", "bun",    "lua",   "luajit", "php",    "tclsh",
+      "wish",   "awk",  "gawk",  "mawk", "nawk",  "Rscript", "pwsh", "guile", "osh",   "yash",    "rc",
+      "expect", "julia", "escript", "gjs", "qjs", "elvish", "nu", "xonsh"};
+  return std::find(std::begin(kKnown), std::end(kKnown), base) != std::end(kKnown);
+}
+
 // Whether an interpreter's option makes it run a program given on the
 // command line rather than a file (sh -c, python3 -c or -m, perl -e,
 // node --eval): single-dash letters with c, e or m, or such a long option.
@@ -214,10 +227,19 @@ bool TakesProgramText(std::string_view option) {
 
 }  // namespace
 
-void NameImage(int dir, ProcessId id, std::string_view exe, std::string& name, std::string& path) {
+void NameImage(int dir, ProcessId id, std::string_view exe, std::string_view comm, std::string& name,
+               std::string& path) {
   const std::string_view file = WithoutDeleted(exe);
   name = BaseName(file);
   path = exe;
+  // The arguments are read only where they may name the program: for a
+  // Wine loader, a known interpreter, or where comm is not the file's name
+  // (the kernel names a process started through #! by its script).
+  const std::string_view base = BaseName(file);
+  if (!IsWineLoader(base) && !IsInterpreter(base) && base.substr(0, std::min(base.size(), comm.size())) == comm &&
+      (comm.size() >= 15 || comm.size() == base.size())) {
+    return;
+  }
   char leaf[32];
   char cmdline[4096];
   const std::size_t size = ReadSmall(dir, PidLeaf(leaf, id, "cmdline"), cmdline, sizeof cmdline);

@@ -27,7 +27,9 @@ std::string_view BaseName(std::string_view path);
 std::string_view WithoutDeleted(std::string_view path);
 
 // The name and the file of the process id (in the /proc folder dir) whose
-// exe link, read and not empty, is exe (UTF-8):
+// exe link, read and not empty, is exe (UTF-8), and whose comm is comm
+// (its arguments are read only for a Wine loader, a known interpreter, or
+// a comm other than exe's base name):
 // - a Windows program under Wine or Proton (its exe a Wine loader) by its
 //   .exe name from argv[0] (a Windows path, ".exe" added to a bare name),
 //   its file the .exe in its prefix (WINEPREFIX from its environment, else
@@ -40,6 +42,7 @@ std::string_view WithoutDeleted(std::string_view path);
 //   argv[0] is that file; its file is the script;
 // - anything else by the base name of exe (without a " (deleted)" suffix),
 //   its file exe as it is.
-void NameImage(int dir, ProcessId id, std::string_view exe, std::string& name, std::string& path);
+void NameImage(int dir, ProcessId id, std::string_view exe, std::string_view comm, std::string& name,
+               std::string& path);
 
 }  // namespace pd::x11::procfs

@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/utsname.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -62,7 +63,54 @@ constexpr unsigned long long kKernelThread = 0x00200000;
 // comm holds at most this many bytes of a name (TASK_COMM_LEN - 1).
 constexpr std::size_t kCommSize = 15;
 
+// Descriptors left to the rest of the program beside those the process
+// table keeps, and the soft limit the table asks for at most (a higher one
+// passes to programs it starts, and some close every descriptor up to it).
+constexpr rlim_t kReservedFiles = 1024;
+constexpr rlim_t kWantedFiles = 65536;
+
+// Descriptors all tables of the program keep: one limit for all.
+std::size_t g_keptFiles = 0;
+
+// The most descriptors the tables may keep: the soft limit raised towards
+// the hard one, less the reserve.
+std::size_t KeepableFiles() {
+  rlimit lim{};
+  if (getrlimit(RLIMIT_NOFILE, &lim) != 0) return 0;
+  if (lim.rlim_cur != RLIM_INFINITY && lim.rlim_cur < kWantedFiles && lim.rlim_cur < lim.rlim_max) {
+    rlimit raised = lim;
+    raised.rlim_cur = std::min(lim.rlim_max, kWantedFiles);
+    if (setrlimit(RLIMIT_NOFILE, &raised) == 0) lim = raised;
+  }
+  const rlim_t soft = lim.rlim_cur == RLIM_INFINITY ? kWantedFiles : lim.rlim_cur;
+  return soft > kReservedFiles ? static_cast<std::size_t>(soft - kReservedFiles) : 0;
+}
+
+// A kept descriptor's file read from its start into buf (NUL-terminated):
+// its length, 0 when the process is gone or the read failed.
+std::size_t ReadKept(int fd, char* buf, std::size_t cap) {
+  ssize_t n = 0;
+  do {
+    n = pread(fd, buf, cap - 1, 0);
+  } while (n < 0 && errno == EINTR);
+  const std::size_t got = n > 0 ? static_cast<std::size_t>(n) : 0;
+  buf[got] = '\0';
+  return got;
+}
+
 }  // namespace
+
+X11Processes::Fd& X11Processes::Fd::operator=(Fd&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+X11Processes::Fd::~Fd() {
+  if (fd_ >= 0) close(fd_);
+}
 
 X11Processes::X11Processes(std::string procRoot, XConnection* x)
     : root_(std::move(procRoot)), x_(x), clockTicks_(sysconf(_SC_CLK_TCK)) {
@@ -85,9 +133,11 @@ X11Processes::X11Processes(std::string procRoot, XConnection* x)
   int err = 0;
   const std::string self = ReadLink(AT_FDCWD, (root_ + "/self").c_str(), err);
   self_ = ParsePid(self.c_str());
+  maxKeptFiles_ = KeepableFiles();
 }
 
 X11Processes::~X11Processes() {
+  g_keptFiles -= keptFiles_;
   if (loadavg_ >= 0) close(loadavg_);
   if (dir_ >= 0) close(dir_);
 }
@@ -97,12 +147,18 @@ int X11Processes::Dir() {
   return dir_;
 }
 
-X11Processes::Seen X11Processes::Read(int dir, ProcessId id, Fresh& f) {
+X11Processes::Seen X11Processes::Read(int dir, ProcessId id, Fresh& f, bool keep) {
   ++reads_;
+  char leaf[32];
+  // Opened before the reads: they name the process read below, or one that
+  // has ended by then (the first check finds it gone).
+  if (keep && g_keptFiles + 2 <= maxKeptFiles_) {
+    f.kept.comm = Fd(openat(dir, PidLeaf(leaf, id, "comm"), O_RDONLY | O_CLOEXEC));
+    f.kept.statm = Fd(openat(dir, PidLeaf(leaf, id, "statm"), O_RDONLY | O_CLOEXEC));
+  }
   // "pid (comm) state ppid ... flags(9) ... num_threads(20) ...
   // starttime(22) ..."; comm may hold spaces and parentheses, so the fields
   // start after the last ')'.
-  char leaf[32];
   char stat[1024];
   const std::size_t size = ReadSmall(dir, PidLeaf(leaf, id, "stat"), stat, sizeof stat);
   if (size == 0) return Seen::kGone;
@@ -142,7 +198,7 @@ X11Processes::Seen X11Processes::Read(int dir, ProcessId id, Fresh& f) {
   if (err == 0 && !target.empty()) {
     std::string name;
     std::string path;
-    procfs::NameImage(dir, id, target, name, path);
+    procfs::NameImage(dir, id, target, comm, name, path);
     // The program's own file, replaced while it runs, is still the program.
     if (id == self_) path = WithoutDeleted(target);
     f.name = text::FromUtf8(name);
@@ -168,7 +224,19 @@ X11Processes::Check X11Processes::Same(int dir, const Slot& s, bool withStat, bo
   char leaf[32];
   char buf[1024];
   std::string_view comm;
-  if (withStat) {
+  const Kept& kept = blocks_[s.item / kBlock]->kept[s.item % kBlock];
+  if (kept.comm.Open() && (!withStat || kept.statm.Open())) {
+    if (withStat) {
+      // No memory: a zombie, or exiting.
+      const std::size_t size = ReadKept(kept.statm.Get(), buf, sizeof buf);
+      if (size == 0) return Check::kGone;
+      if (buf[0] == '0' && buf[1] == ' ') return Check::kChanged;  // read again: it turns hidden
+    }
+    std::size_t size = ReadKept(kept.comm.Get(), buf, sizeof buf);
+    if (size == 0) return Check::kGone;
+    if (buf[size - 1] == '\n') --size;
+    comm = std::string_view(buf, size);
+  } else if (withStat) {
     const std::size_t size = ReadSmall(dir, PidLeaf(leaf, s.id, "stat"), buf, sizeof buf);
     const std::string_view line(buf, size);
     const auto open = line.find('(');
@@ -255,6 +323,20 @@ void X11Processes::Store(std::uint32_t item, Fresh&& f) {
     f.paths.name = std::move(f.name);
   }
   blocks_[item / kBlock]->paths[item % kBlock] = std::move(f.paths);
+  Kept& kept = blocks_[item / kBlock]->kept[item % kBlock];
+  g_keptFiles -= kept.Count();
+  keptFiles_ -= kept.Count();
+  kept = std::move(f.kept);
+  g_keptFiles += kept.Count();
+  keptFiles_ += kept.Count();
+}
+
+void X11Processes::Release(std::uint32_t item) {
+  Kept& kept = blocks_[item / kBlock]->kept[item % kBlock];
+  g_keptFiles -= kept.Count();
+  keptFiles_ -= kept.Count();
+  kept = Kept{};
+  free_.push_back(item);
 }
 
 StringView X11Processes::NameOf(std::uint32_t item) const {
@@ -268,7 +350,7 @@ void X11Processes::Log(const Pass& pass, ProcessId id) {
 
 bool X11Processes::Add(int dir, ProcessId id, std::uint64_t inode, const Pass& pass) {
   Fresh f;
-  const Seen seen = Read(dir, id, f);
+  const Seen seen = Read(dir, id, f, true);
   if (seen == Seen::kGone) return false;
   const std::uint32_t item = Allocate();
   added_.push_back(Slot{id, item, inode, f.startMs, pass.walk, seen == Seen::kHidden});
@@ -279,7 +361,12 @@ bool X11Processes::Add(int dir, ProcessId id, std::uint64_t inode, const Pass& p
 
 bool X11Processes::Reread(int dir, Slot& s, const Pass& pass) {
   Fresh f;
-  const Seen seen = Read(dir, s.id, f);
+  Kept& kept = blocks_[s.item / kBlock]->kept[s.item % kBlock];
+  // The kept descriptors may name an ended process: opened again.
+  g_keptFiles -= kept.Count();
+  keptFiles_ -= kept.Count();
+  kept = Kept{};
+  const Seen seen = Read(dir, s.id, f, true);
   if (seen == Seen::kGone) return false;
   const bool sameStart = f.startMs == s.startMs;
   if (seen == Seen::kLive &&
@@ -486,7 +573,7 @@ bool X11Processes::LightPass(int dir, const Load& load, Pass& pass, bool outer) 
   if (ended && outer) {
     std::erase_if(slots_, [&](const Slot& s) {
       if (s.walk != 0) return false;
-      free_.push_back(s.item);
+      Release(s.item);
       return true;
     });
   }
@@ -582,7 +669,7 @@ void X11Processes::Update(std::uint64_t walk, bool outer) {
     std::size_t kept = 0;
     for (std::size_t i = 0; i < slots_.size(); ++i) {
       if (slots_[i].walk != walk) {
-        free_.push_back(slots_[i].item);
+        Release(slots_[i].item);
         continue;
       }
       if (kept != i) slots_[kept] = slots_[i];

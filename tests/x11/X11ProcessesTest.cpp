@@ -226,6 +226,9 @@ class FakeProc {
                                 << t.pid << " 0 -1 " << t.flags << " 0 0 0 0 0 0 0 0 20 0 3 0 " << t.startTicks
                                 << " 1000 10 18446744073709551615 0 0\n";
     std::ofstream(dir / "comm") << t.comm << '\n';
+    // No memory once it has ended, as for a kernel thread.
+    const bool none = t.state == 'Z' || (t.flags & 0x200000) != 0;
+    std::ofstream(dir / "statm") << (none ? "0 0 0 0 0 0 0\n" : "586 121 97 1 0 56 0\n");
   }
 
   TempFolder folder_;
