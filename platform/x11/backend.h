@@ -262,6 +262,7 @@ class X11Processes final : public platform::Processes {
     std::uint16_t size = 0;  // of the name; a longer one is in Paths::name
     std::array<char16_t, kShortName> name{};
     std::array<char, 16> comm{};  // NUL-terminated
+    bool derived = false;         // the name is not comm
   };
   struct Paths {
     String path;
@@ -327,10 +328,10 @@ class X11Processes final : public platform::Processes {
   // The outcome of a cheap check of a cached entry.
   enum class Check { kSame, kChanged, kGone };
   // Compares comm (through the kept descriptor where there is one) and,
-  // where comm is cut at 15 bytes or with withLink, the exe link with what
-  // the entry was read with; withStat also tells a zombie (statm, else
-  // stat), a change.
-  Check Same(int dir, const Slot& s, bool withStat, bool withLink);
+  // where the name is not comm (Brief::derived) or comm is cut at 15
+  // bytes, the exe link with what the entry was read with; withStat also
+  // tells a zombie (statm, else stat), a change.
+  Check Same(int dir, const Slot& s, bool withStat);
   // An item back to free_, its descriptors closed.
   void Release(std::uint32_t item);
   // Checks the next entries in turn, as many as the time since the latest

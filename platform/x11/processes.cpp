@@ -219,21 +219,24 @@ X11Processes::Seen X11Processes::Read(int dir, ProcessId id, Fresh& f, bool keep
   return Seen::kLive;
 }
 
-X11Processes::Check X11Processes::Same(int dir, const Slot& s, bool withStat, bool withLink) {
+X11Processes::Check X11Processes::Same(int dir, const Slot& s, bool withStat) {
   ++checks_;
   char leaf[32];
   char buf[1024];
   std::string_view comm;
   const Kept& kept = blocks_[s.item / kBlock]->kept[s.item % kBlock];
   if (kept.comm.Open() && (!withStat || kept.statm.Open())) {
+    // A kept file that reads nothing: the process ended. Its id may name
+    // another one already (the folder listed under it may even show the
+    // ended one's inode while a kept file holds that): read again.
     if (withStat) {
       // No memory: a zombie, or exiting.
       const std::size_t size = ReadKept(kept.statm.Get(), buf, sizeof buf);
-      if (size == 0) return Check::kGone;
+      if (size == 0) return Check::kChanged;
       if (buf[0] == '0' && buf[1] == ' ') return Check::kChanged;  // read again: it turns hidden
     }
     std::size_t size = ReadKept(kept.comm.Get(), buf, sizeof buf);
-    if (size == 0) return Check::kGone;
+    if (size == 0) return Check::kChanged;
     if (buf[size - 1] == '\n') --size;
     comm = std::string_view(buf, size);
   } else if (withStat) {
@@ -258,7 +261,10 @@ X11Processes::Check X11Processes::Same(int dir, const Slot& s, bool withStat, bo
   comm = comm.substr(0, kCommSize);
   const Brief& b = BriefOf(s.item);
   if (comm != std::string_view(b.comm.data())) return Check::kChanged;
-  if (withLink || comm.size() == kCommSize) {
+  // comm tells every exec that changes the name, but where the name is
+  // not comm (cut at 15 bytes, a script's, a Windows program's, or one the
+  // process gave itself), the link may change it alone.
+  if (b.derived || comm.size() == kCommSize) {
     int err = 0;
     if (ReadLink(dir, PidLeaf(leaf, s.id, "exe"), err) != PathsOf(s.item).link) return Check::kChanged;
   }
@@ -281,7 +287,7 @@ void X11Processes::RecheckInTurn(int dir, std::int64_t now, bool mark) {
     const Slot& s = *it++;
     if (s.hidden || std::find(changed_.begin(), changed_.end(), s.id) != changed_.end()) continue;
     // One that ended is left to the next walk.
-    if (Same(dir, s, false, false) != Check::kChanged) continue;
+    if (Same(dir, s, false) != Check::kChanged) continue;
     changed_.push_back(s.id);
     ++imageChanges_;
   }
@@ -314,6 +320,9 @@ void X11Processes::Store(std::uint32_t item, Fresh&& f) {
   b.threads = f.threads;
   b.comm.fill('\0');
   std::copy_n(f.comm.begin(), std::min(f.comm.size(), kCommSize), b.comm.begin());
+  b.derived = f.name.size() != f.comm.size() || !std::equal(f.name.begin(), f.name.end(), f.comm.begin(), [](char16_t a, char c) {
+    return a == static_cast<unsigned char>(c);
+  });
   const std::size_t size = std::min(f.name.size(), platform::ProcessEntry::kMaxPath - 1);
   b.size = static_cast<std::uint16_t>(size);
   if (size <= Brief::kShortName) {
@@ -383,7 +392,7 @@ bool X11Processes::Reread(int dir, Slot& s, const Pass& pass) {
 
 bool X11Processes::Validate(int dir, Slot& s, Pass& pass) {
   if (!s.hidden && s.startMs <= pass.youngAfter) {
-    switch (Same(dir, s, true, false)) {
+    switch (Same(dir, s, true)) {
       case Check::kSame:
         s.walk = pass.walk;
         return true;
@@ -549,7 +558,7 @@ bool X11Processes::LightPass(int dir, const Load& load, Pass& pass, bool outer) 
   for (ProcessId id : recent_) {
     Slot* s = Find(id);
     if (s == nullptr || s->walk == pass.walk || s->hidden) continue;
-    switch (Same(dir, *s, false, true)) {
+    switch (Same(dir, *s, false)) {
       case Check::kSame:
         break;
       case Check::kGone:
@@ -720,7 +729,7 @@ std::uint64_t X11Processes::ChangeMark() {
     std::erase_if(young_, [&](ProcessId id) {
       const Slot* s = Find(id);
       if (s == nullptr || s->startMs <= youngAfter) return true;
-      if (Same(dir, *s, false, true) != Check::kChanged) return false;
+      if (Same(dir, *s, false) != Check::kChanged) return false;
       ++imageChanges_;
       changed_.push_back(id);
       return true;  // the next walk reads it again anyway

@@ -1,5 +1,6 @@
 // The Linux process port on the real /proc and on fake /proc trees.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <sched.h>
 #include <signal.h>
@@ -778,6 +779,51 @@ TEST(X11Processes, KilledChildNotYetReapedIsNotRunning) {
   });
   EXPECT_FALSE(ids.contains(child.Id()));
   EXPECT_TRUE(WIFSIGNALED(child.Reap()));
+}
+
+// A process's own /proc file, kept open, names the process and not its id:
+// once it has ended and been reaped, the file reads nothing (ESRCH), even
+// after another process has taken the id; the walks name the newcomer.
+TEST(X11Processes, IdTakenAgainAfterAnEndIsListedUnderTheNewcomersName) {
+  TempFolder folder;
+  const fs::path firstExe = CopySleep(folder, "pd-first");
+  const fs::path secondExe = CopySleep(folder, "pd-second");
+  std::optional<Child> first(std::in_place, std::vector<std::string>{firstExe.string(), "30"});
+  const pid_t id = first->Pid();
+  ASSERT_GT(id, 0);
+  X11Processes procs;
+  ASSERT_TRUE(test::WaitFor([&] { return procs.Identify(first->Id()).name == u"pd-first"; }, 5000));
+  std::uint64_t since = 0;
+  procs.WalkChanged(since, [](const platform::ProcessEntry&) { return true; });
+  EXPECT_GT(procs.KeptFiles(), 0u);
+  const std::string comm = "/proc/" + std::to_string(id) + "/comm";
+  const int kept = open(comm.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(kept, 0);
+  ASSERT_EQ(kill(id, SIGKILL), 0);
+  first.reset();  // reaped
+  std::ofstream("/proc/sys/kernel/ns_last_pid") << id - 1;
+  Child second({secondExe.string(), "30"});
+  if (second.Pid() != id) {
+    close(kept);
+    GTEST_SKIP() << "the id was not handed out again (needs a writable /proc/sys/kernel/ns_last_pid, and no other "
+                    "start in between)";
+  }
+  char buf[64];
+  errno = 0;
+  EXPECT_LT(pread(kept, buf, sizeof buf, 0), 0);
+  EXPECT_EQ(errno, ESRCH);
+  close(kept);
+  ASSERT_TRUE(test::WaitFor([&] { return procs.Identify(second.Id()).name == u"pd-second"; }, 5000));
+  std::optional<String> changed;
+  procs.ChangeMark();
+  procs.WalkChanged(since, [&](const platform::ProcessEntry& e) {
+    if (e.th32ProcessID == second.Id()) changed = ExeFileOf(e);
+    return true;
+  });
+  EXPECT_EQ(changed, u"pd-second");
+  const auto listed = FindInWalk(procs, second.Id());
+  ASSERT_TRUE(listed.has_value());
+  EXPECT_EQ(ExeFileOf(*listed), u"pd-second");
 }
 
 // A shell that has run for more than a second replaces itself with a
