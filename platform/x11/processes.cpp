@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <climits>
@@ -70,7 +71,7 @@ constexpr rlim_t kReservedFiles = 1024;
 constexpr rlim_t kWantedFiles = 65536;
 
 // Descriptors all tables of the program keep: one limit for all.
-std::size_t g_keptFiles = 0;
+std::atomic<std::size_t> g_keptFiles{0};
 
 // The most descriptors the tables may keep: the soft limit raised towards
 // the hard one, less the reserve.
