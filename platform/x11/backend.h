@@ -200,7 +200,9 @@ class X11Processes final : public platform::Processes {
   ProcessId WindowOwner(WindowHandle window) override;
   ProcessId CurrentProcess() override;
   // Field 22 of /proc/<id>/stat (clock ticks after boot) plus 1, read afresh
-  // every time; 0 for a zombie (state Z or X) or a process that is gone.
+  // every time; 0 for a zombie (state Z with one thread, or X) or a
+  // process that is gone. A process whose first thread ended while others
+  // run shows Z with more threads: it runs (walks list it, by comm).
   std::uint64_t StartTime(ProcessId id) override;
   // Read from /proc at the call, never from the walk's cache; the empty
   // identity for a kernel thread too (never listed).

@@ -190,8 +190,9 @@ X11Processes::Seen X11Processes::Read(int dir, ProcessId id, Fresh& f, bool keep
   f.parent = static_cast<std::uint32_t>(fields[0]);    // field 4
   f.threads = static_cast<std::uint32_t>(fields[16]);  // field 20
   f.comm.assign(comm.substr(0, kCommSize));
-  // Ended, waiting for its parent: not running.
-  if (state == 'Z' || state == 'X' || state == 'x') return Seen::kHidden;
+  // Ended, waiting for its parent: not running. A leader whose own thread
+  // ended while others run shows Z too, and runs.
+  if ((state == 'Z' && f.threads <= 1) || state == 'X' || state == 'x') return Seen::kHidden;
 
   int err = 0;
   std::string target = ReadLink(dir, PidLeaf(leaf, id, "exe"), err);
@@ -768,11 +769,15 @@ std::uint64_t X11Processes::StartTime(ProcessId id) {
   // After ") ": the state (field 3), then fields 4 to 22.
   const char* p = close + 1;
   while (*p == ' ') ++p;
-  if (*p == 'Z' || *p == 'X' || *p == 'x' || *p == '\0') return 0;
+  const char state = *p;
+  if (state == 'X' || state == 'x' || state == '\0') return 0;
   for (int field = 3; field < 22; ++field) {
     while (*p != '\0' && *p != ' ') ++p;
     while (*p == ' ') ++p;
     if (*p == '\0') return 0;
+    // A zombie has one thread: a Z leader with more runs (its own thread
+    // ended, the others did not).
+    if (field == 19 && state == 'Z' && std::strtoull(p, nullptr, 10) <= 1) return 0;
   }
   char* end = nullptr;
   const unsigned long long ticks = std::strtoull(p, &end, 10);

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <sched.h>
 #include <signal.h>
 #include <time.h>
@@ -224,7 +227,7 @@ class FakeProc {
  private:
   static void WriteStat(const fs::path& dir, const FakeTask& t) {
     std::ofstream(dir / "stat") << t.pid << " (" << t.comm << ") " << t.state << ' ' << t.ppid << ' ' << t.pid << ' '
-                                << t.pid << " 0 -1 " << t.flags << " 0 0 0 0 0 0 0 0 20 0 3 0 " << t.startTicks
+                                << t.pid << " 0 -1 " << t.flags << " 0 0 0 0 0 0 0 0 20 0 " << (t.state == 'Z' ? 1 : 3) << " 0 " << t.startTicks
                                 << " 1000 10 18446744073709551615 0 0\n";
     std::ofstream(dir / "comm") << t.comm << '\n';
     // No memory once it has ended, as for a kernel thread.
@@ -779,6 +782,47 @@ TEST(X11Processes, KilledChildNotYetReapedIsNotRunning) {
   });
   EXPECT_FALSE(ids.contains(child.Id()));
   EXPECT_TRUE(WIFSIGNALED(child.Reap()));
+}
+
+// A process whose first thread has ended while another runs shows as a
+// zombie in stat (state Z, no memory, no exe link): it still runs, and a
+// blocked one must not hide so.
+TEST(X11Processes, ProcessWhoseFirstThreadEndedStillRuns) {
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    pthread_t thread{};
+    pthread_create(
+        &thread, nullptr,
+        [](void* fd) -> void* {
+          for (;;) pause();
+          return fd;
+        },
+        nullptr);
+    close(ready[0]);
+    close(ready[1]);
+    syscall(SYS_exit, 0);  // this thread alone, with no unwinding into the test
+  }
+  close(ready[1]);
+  char byte = 0;
+  ASSERT_EQ(read(ready[0], &byte, 1), 0);  // the writing end closed: both threads started
+  close(ready[0]);
+  const auto id = static_cast<ProcessId>(pid);
+  X11Processes procs;
+  const auto zombieLeader = [&] {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(in, line);
+    return line.substr(line.rfind(')') + 2, 1) == "Z";
+  };
+  EXPECT_TRUE(test::WaitFor(zombieLeader, 5000));
+  EXPECT_NE(procs.StartTime(id), 0u);
+  EXPECT_TRUE(procs.Identify(id));
+  EXPECT_TRUE(FindInWalk(procs, id).has_value());
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
 }
 
 // A process's own /proc file, kept open, names the process and not its id:
