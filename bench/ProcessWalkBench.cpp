@@ -1,9 +1,15 @@
-// The Linux process walk with about 300 extra processes: the backend's walk
-// (which reads only ids it has not seen) against a naive walk that reads
-// every process's comm and exe link each time, in the same run.
+// The Linux process walk with extra processes (1,000 in all by default):
+// the backend's walk (which reads in full only ids it has not seen, and
+// checks every cached one for an exec) against a naive walk that reads
+// every process's comm and exe link each time, in the same run; and what
+// one check of a cached process costs by each way of telling an exec
+// (BM_Check/...: per process, over all of them): readlink of exe, open +
+// read + close of comm or stat, statx of exe, and pread of comm, stat or
+// statm through a descriptor kept open (ways 4-6, what the backend does),
+// so that the cheapest correct one is used.
 //
 //   cmake --preset release && ninja -C build/release process_walk_bench
-//   build/release/bench/process_walk_bench [--extra=300]
+//   build/release/bench/process_walk_bench [--processes=1000]
 #include <benchmark/benchmark.h>
 #include <dirent.h>
 #include <fcntl.h>
@@ -11,6 +17,8 @@
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <sys/stat.h>
 
 #include <climits>
 #include <cstdlib>
@@ -23,6 +31,7 @@
 
 namespace {
 
+using pd::bench::RunningProcesses;
 using pd::bench::StartSleepers;
 using pd::bench::StopSleepers;
 
@@ -67,6 +76,8 @@ void BM_NaiveWalk(benchmark::State& state) {
   state.counters["processes"] = static_cast<double>(n);
 }
 
+// A full walk with fresh names: every cached process checked for an exec
+// (and read again where it changed).
 void BM_BackendWalk(benchmark::State& state) {
   pd::x11::X11Processes procs;
   std::size_t n = 0;
@@ -83,9 +94,11 @@ void BM_BackendWalk(benchmark::State& state) {
   state.counters["processes"] = static_cast<double>(n);
   state.counters["reads/walk"] =
       static_cast<double>(procs.Reads() - readsBefore) / static_cast<double>(state.iterations());
+  state.counters["kept_files"] = static_cast<double>(procs.KeptFiles());
 }
 
-// The block timer's tick: a walk and the path of every entry.
+// The process page's refresh: a walk and the path of every entry, read at
+// the call.
 void BM_BackendWalkWithPaths(benchmark::State& state) {
   pd::x11::X11Processes procs;
   procs.Walk([](const auto&) { return true; });
@@ -109,6 +122,80 @@ void BM_ReaddirOnly(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(ReaddirOnly());
 }
 
+// The ways to tell whether a cached process replaced its executable, each
+// over every process (one /proc folder kept open, as the backend keeps it;
+// for the pread ways, a descriptor of each process's file kept open too).
+enum CheckWay { kReadlinkExe, kReadComm, kReadStat, kStatxExe, kPreadComm, kPreadStat, kPreadStatm };
+
+void BM_Check(benchmark::State& state) {
+  const int dir = open("/proc", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  std::vector<std::string> ids;
+  if (DIR* d = opendir("/proc")) {
+    while (const dirent* de = readdir(d)) {
+      if (de->d_name[0] >= '1' && de->d_name[0] <= '9') ids.emplace_back(de->d_name);
+    }
+    closedir(d);
+  }
+  char path[64];
+  char buf[PATH_MAX];
+  std::vector<int> kept;
+  if (state.range(0) >= kPreadComm) {
+    for (const std::string& id : ids) {
+      const char* leaf = state.range(0) == kPreadComm ? "comm" : state.range(0) == kPreadStat ? "stat" : "statm";
+      std::snprintf(path, sizeof path, "%s/%s", id.c_str(), leaf);
+      const int fd = openat(dir, path, O_RDONLY | O_CLOEXEC);
+      if (fd >= 0) kept.push_back(fd);
+    }
+  }
+  const auto read = [&](const char* leaf, const std::string& id) {
+    std::snprintf(path, sizeof path, "%s/%s", id.c_str(), leaf);
+    const int fd = openat(dir, path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    benchmark::DoNotOptimize(::read(fd, buf, sizeof buf));
+    close(fd);
+  };
+  for (auto _ : state) {
+    for (const int fd : kept) benchmark::DoNotOptimize(pread(fd, buf, sizeof buf, 0));
+    const std::size_t paths = kept.empty() ? ids.size() : 0;
+    for (std::size_t i = 0; i < paths; ++i) {
+      const std::string& id = ids[i];
+      switch (state.range(0)) {
+        case kReadlinkExe:
+          std::snprintf(path, sizeof path, "%s/exe", id.c_str());
+          benchmark::DoNotOptimize(readlinkat(dir, path, buf, sizeof buf));
+          break;
+        case kReadComm:
+          read("comm", id);
+          break;
+        case kReadStat:
+          read("stat", id);
+          break;
+        default: {
+          std::snprintf(path, sizeof path, "%s/exe", id.c_str());
+          struct statx sx {};
+          benchmark::DoNotOptimize(statx(dir, path, AT_STATX_DONT_SYNC, STATX_INO, &sx));
+        }
+      }
+    }
+  }
+  for (const int fd : kept) close(fd);
+  close(dir);
+  state.counters["processes"] = static_cast<double>(ids.size());
+  state.counters["us_per_process"] = benchmark::Counter(static_cast<double>(ids.size()) * 1e-6,
+                                                        benchmark::Counter::kIsIterationInvariantRate |
+                                                            benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_Check)
+    ->Arg(kReadlinkExe)
+    ->Arg(kReadComm)
+    ->Arg(kReadStat)
+    ->Arg(kStatxExe)
+    ->Arg(kPreadComm)
+    ->Arg(kPreadStat)
+    ->Arg(kPreadStatm)
+    ->ArgName("way")
+    ->Unit(benchmark::kMicrosecond);
+
 BENCHMARK(BM_NaiveWalk)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BackendWalk)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BackendWalkWithPaths)->Unit(benchmark::kMicrosecond);
@@ -120,21 +207,22 @@ BENCHMARK(BM_ReaddirOnly)->Unit(benchmark::kMicrosecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-  int extra = 300;
+  int processes = 1000;
   std::vector<char*> args;
   for (int i = 0; i < argc; ++i) {
-    if (std::strncmp(argv[i], "--extra=", 8) == 0) {
-      extra = std::atoi(argv[i] + 8);
+    if (std::strncmp(argv[i], "--processes=", 12) == 0) {
+      processes = std::atoi(argv[i] + 12);
     } else {
       args.push_back(argv[i]);
     }
   }
   int n = static_cast<int>(args.size());
   benchmark::Initialize(&n, args.data());
-  const std::vector<pid_t> sleepers = StartSleepers(extra);
+  const int running = RunningProcesses();
+  const std::vector<pid_t> sleepers = StartSleepers(processes > running ? processes - running : 0);
   usleep(200'000);  // let them exec and settle (past the young-process second below)
   sleep(1);
-  benchmark::AddCustomContext("extra processes", std::to_string(sleepers.size()));
+  benchmark::AddCustomContext("processes", std::to_string(RunningProcesses()));
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   StopSleepers(sleepers);

@@ -20,6 +20,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -124,41 +125,52 @@ class XConnection {
 // ---- Processes -------------------------------------------------------------------
 
 // Processes from /proc. A walk lists the numeric entries of the /proc
-// folder and reads a process (stat, the exe link, and comm where needed)
-// only when it has not seen that id before: entries are cached by id and
-// start time, and the folder entry's inode number tells, without reading
-// anything, that the id still names the same process. Entries of ended
-// processes are dropped at the walk that misses them.
+// folder and reads a process in full (stat, the exe link, argv, and for a
+// script or a Windows program what they name) only when it has not seen
+// that id before: entries are cached by id and start time, and the folder
+// entry's inode number tells, without reading anything, that the id still
+// names the same process. Entries of ended processes are dropped at the
+// walk that misses them.
 //
-// A process can change its executable (exec) after it was first seen: a
-// young process (started less than a second ago, the fork-then-exec window)
-// is read again at every walk, and every cached entry again once it is two
-// seconds old, so a name is never stale for long.
+// A process can replace its executable (exec) at any age, and the kernel
+// then sets its comm to the new file's base name: comm (with the exe link
+// where comm is cut at 15 bytes) tells whether a cached entry still holds.
+// A full walk checks every cached entry that way (one read of stat, which
+// also tells a zombie) and reads again the ones that changed, so it never
+// lists a stale name. ChangeMark and the changed walk check the entries
+// in turn (one read of comm each), as many as the time since the latest
+// checks calls for, so that every entry is checked within kRecheckCycleMs,
+// and each mark at least its share, so that every entry is checked within
+// kRecheckMarks marks: with the block timer's 10 ms tick an exec by a
+// process of any age moves the mark within a second. A young process
+// (started less than a second ago, the fork-then-exec window) is checked
+// at every mark and every walk.
 //
-// The file name is the base name of the exe link (without a " (deleted)"
-// suffix); where the link is refused (another user's process) or absent
-// (kernel threads, zombies) it is comm, or the base name of argv[0] when
-// comm is cut at 15 characters and argv[0] continues it.
+// Names as a user knows them (procfs::NameImage): a Windows program under
+// Wine or Proton by its .exe, a script started through its #! line by the
+// script, anything else by its executable file; where the exe link is
+// refused (another user's process) by comm, or by the base name of argv[0]
+// when comm is cut at 15 characters and argv[0] continues it. Kernel
+// threads (no exe link, and the kernel-thread flag or kthreadd as the
+// parent) and zombies (ended, not yet reaped) are never listed: their
+// entries are kept hidden, so that they are not read again.
 //
 // What a walk looks at for a known id lies in a small table sorted by id,
-// scanned beside the folder listing; the name, parent and thread count lie
-// apart in small records, copied into one entry as the visitor is called,
-// and the paths apart again, touched only for ids read again. A walk after
-// a quiet spell touches little memory of its own (a page of memory that
-// has gone cold costs microseconds).
+// scanned beside the folder listing; the name, comm, parent and thread
+// count lie apart in small records, copied into one entry as the visitor
+// is called, and the paths apart again, touched only for ids read again.
 //
-// Listing /proc costs the kernel a visit of every process, most of the
-// walk when its memory has gone cold, so a walk skips it when loadavg
-// tells that tasks only started since the latest walk: the ids handed out
-// since (its last field, at most kMaxProbes) are looked up one by one
-// (status; a thread's id is counted but not listed), and the count of
-// tasks (its fourth field) must be the earlier count plus the tasks found
-// alive, so that no task ended. Anything else (an end, ids that wrapped, a
-// failed read, no loadavg, a nested pid namespace, whose tasks loadavg
-// does not count apart) lists the folder, as does a walk so long after
-// the latest one that the ids could have gone all the way round (pid_max
-// at 5,000 starts a second) and the first walk kFullListingMs after the
-// latest listing.
+// Listing /proc costs the kernel a visit of every process, so a walk skips
+// it when loadavg tells that tasks only started since the latest walk: the
+// ids handed out since (its last field, at most kMaxProbes) are looked up
+// one by one (status; a thread's id is counted but not listed), and the
+// count of tasks (its fourth field) must be the earlier count plus the
+// tasks found alive, so that no task ended. Anything else (an end, ids that
+// wrapped, a failed read, no loadavg, a nested pid namespace, whose tasks
+// loadavg does not count apart) lists the folder, as does a walk so long
+// after the latest one that the ids could have gone all the way round
+// (pid_max at 5,000 starts a second) and the first walk kFullListingMs
+// after the latest listing.
 class X11Processes final : public platform::Processes {
  public:
   // procRoot is the /proc folder (tests point it at a fake tree); x is the
@@ -170,55 +182,68 @@ class X11Processes final : public platform::Processes {
 
   void Walk(const Visitor& visit) override;
   // Precise where it can be cheap: when the ids handed out since the latest
-  // walk are few and recent (loadavg), it looks up just those, reads the exe
-  // links of the processes that were young at that walk and re-reads one
-  // old entry in turn (execs), and visits what it and any walk in between
-  // found new; the
-  // table of old entries is left alone, ended ones included (the next full
-  // walk drops them). Otherwise it walks as Walk does and visits what
-  // changed. Changes are kept in a log of kMaxLog entries; a since older
-  // than the log visits all.
+  // walk are few and recent (loadavg), it looks up just those, checks the
+  // processes that were young at that walk and the next old entries in
+  // turn (execs), and visits what it and any walk or mark in between found
+  // new or changed; the table of old entries is otherwise left alone, ended
+  // ones included (the next full walk drops them). Otherwise it walks as
+  // Walk does and visits what changed. Changes are kept in a log of
+  // kMaxLog entries; a since older than the log visits all.
   void WalkChanged(std::uint64_t& since, const Visitor& visit) override;
-  // The exe link's target ("" when refused or absent; a deleted file keeps
-  // the " (deleted)" suffix, so no other file is taken for it). Taken from
-  // the latest walk when that listed the id less than half a second ago.
+  // Read at the call, as Identify reads it: the exe link's target, or the
+  // script's or the Windows program's file ("" when refused, absent or a
+  // zombie). Another process's deleted file keeps the " (deleted)" suffix,
+  // so no other file is taken for it; the program's own path (the id
+  // procRoot's "self" names) drops it: an upgrade replaced the file it runs
+  // from, and that file is still the program.
   String ExecutablePath(ProcessId id) override;
   // SIGKILL. Refuses ids <= 1 (kill(0) signals the own process group,
   // kill(-1) every process), ids beyond the range of a pid, and the
   // program itself.
   bool Terminate(ProcessId id) override;
-  // From X-Resource (client ids), else _NET_WM_PID; 0 for None, a window
-  // that does not exist, or without a display.
+  // From X-Resource (client ids), else _NET_WM_PID when WM_CLIENT_MACHINE
+  // names this host (a window shown from another machine names a process
+  // id there); 0 for None, a window that does not exist, or without a
+  // display.
   ProcessId WindowOwner(WindowHandle window) override;
   ProcessId CurrentProcess() override;
   // Field 22 of /proc/<id>/stat (clock ticks after boot) plus 1, read afresh
-  // every time; 0 for a zombie (state Z or X) or a process that is gone.
+  // every time; 0 for a zombie (state Z with one thread, or X) or a
+  // process that is gone. A process whose first thread ended while others
+  // run shows Z with more threads: it runs (walks list it, by comm).
   std::uint64_t StartTime(ProcessId id) override;
-  // Read from /proc at the call, never from the walk's cache.
+  // Read from /proc at the call, never from the walk's cache; the empty
+  // identity for a kernel thread too (never listed).
   platform::ProcessIdentity Identify(ProcessId id) override;
   // The id the kernel handed out last (the fifth field of loadavg: it moves
-  // with every fork), with a count of the images the young processes of the
-  // latest walk were seen to change (their exe links are read again here,
-  // the fork-then-exec second). One read of a kept descriptor when no
-  // process is young; a new mark every time where loadavg cannot be read,
-  // and while ids the latest walk looked up were missing (a task may show
-  // in /proc a moment after its id is handed out: they are looked up again).
+  // with every fork), with a count of the execs seen: those found by any
+  // walk, and those found here, where the young processes of the latest
+  // walk are checked at every call and the old ones in turn (see above;
+  // the changed walk checks them too, as time calls for).
+  // A new mark every time where loadavg cannot be read, and while ids the
+  // latest walk looked up were missing (a task may show in /proc a moment
+  // after its id is handed out: they are looked up again).
   std::uint64_t ChangeMark() override;
 
-  // Number of per-process reads so far (for tests and the benchmark).
+  // Number of full per-process reads so far, and of the cheap checks of a
+  // cached entry (for tests and the benchmarks).
   [[nodiscard]] std::uint64_t Reads() const { return reads_; }
+  [[nodiscard]] std::uint64_t Checks() const { return checks_; }
   [[nodiscard]] std::size_t CachedCount() const { return slots_.size(); }
   // Number of walks that listed the /proc folder so far.
   [[nodiscard]] std::uint64_t Listings() const { return listings_; }
+  // Number of descriptors of /proc files kept open for the cached entries,
+  // and the most this instance may keep (set at its start from
+  // RLIMIT_NOFILE, which it raises towards the hard limit).
+  [[nodiscard]] std::size_t KeptFiles() const { return keptFiles_; }
+  [[nodiscard]] std::size_t MaxKeptFiles() const { return maxKeptFiles_; }
 
   static constexpr std::int64_t kYoungMs = 1000;
-  static constexpr std::int64_t kRecheckMs = 2000;
-  static constexpr std::int64_t kPathTrustMs = 500;
-  // Entries older than kRecheckMs re-read by one walk, oldest reads first
-  // beyond this: the first walk after a quiet spell stays short.
-  static constexpr std::size_t kMaxRechecksPerWalk = 4;
-  // The same for WalkChanged, which takes them in turn.
-  static constexpr std::size_t kRechecksPerChangedWalk = 1;
+  // Every cached entry is checked within this many marks or changed walks,
+  // and within this time, whichever comes first: below a second at the
+  // block timer's 10 ms tick.
+  static constexpr std::size_t kRecheckMarks = 90;
+  static constexpr std::int64_t kRecheckCycleMs = 900;
   // Ids handed out since the latest walk that a walk looks up one by one
   // instead of listing the folder.
   static constexpr std::uint32_t kMaxProbes = 64;
@@ -234,36 +259,70 @@ class X11Processes final : public platform::Processes {
     std::uint32_t item = 0;     // where its entry and paths are kept
     std::uint64_t inode = 0;    // of its /proc folder
     std::int64_t startMs = 0;   // boot-clock time of the start
-    std::int64_t readAtMs = 0;  // monotonic time of the latest read
     std::uint64_t walk = 0;     // latest walk that listed it
+    bool hidden = false;        // a kernel thread or a zombie: never listed
   };
   // What the visitor gets besides the id, small: the entry itself is
-  // filled in one buffer per walk as the visitor is called.
+  // filled in one buffer per walk as the visitor is called. comm is kept
+  // to tell an exec.
   struct Brief {
     static constexpr std::size_t kShortName = 26;
     std::uint32_t parent = 0;
     std::uint32_t threads = 0;
     std::uint16_t size = 0;  // of the name; a longer one is in Paths::name
     std::array<char16_t, kShortName> name{};
+    std::array<char, 16> comm{};  // NUL-terminated
+    bool derived = false;         // the name is not comm
   };
   struct Paths {
     String path;
     std::string link;  // the exe link as read ("" when refused or absent)
     String name;       // a name longer than Brief::kShortName
   };
+  // An open descriptor, closed with its owner.
+  class Fd {
+   public:
+    Fd() = default;
+    explicit Fd(int fd) : fd_(fd) {}
+    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Fd& operator=(Fd&& other) noexcept;
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd();
+    [[nodiscard]] int Get() const { return fd_; }
+    [[nodiscard]] bool Open() const { return fd_ >= 0; }
+
+   private:
+    int fd_ = -1;
+  };
+  // A cached process's comm and statm, kept open from its read on: a check
+  // is one pread each, with no path to look up. Such a descriptor names the
+  // process, not its id: once it ends, reads fail (ESRCH), whoever takes the
+  // id then. statm reads all zeros once it has no memory (a zombie).
+  struct Kept {
+    Fd comm;
+    Fd statm;
+    [[nodiscard]] std::size_t Count() const {
+      return static_cast<std::size_t>(comm.Open()) + static_cast<std::size_t>(statm.Open());
+    }
+  };
   // Briefs and paths by item, in blocks.
   static constexpr std::size_t kBlock = 64;
   struct Block {
     std::array<Brief, kBlock> briefs;
     std::array<Paths, kBlock> paths;
+    std::array<Kept, kBlock> kept;
   };
-  // A read of one process; false when it is gone.
+  // A read of one process.
   struct Fresh {
     std::uint32_t parent = 0;
     std::uint32_t threads = 0;
     String name;
     Paths paths;
+    Kept kept;
+    std::string comm;
     std::int64_t startMs = 0;
+    std::uint64_t startTicks = 0;
   };
   // What one walk hands to its visitor (a walk inside the visitor has its
   // own): ids and items, and the entry filled for each call.
@@ -271,9 +330,27 @@ class X11Processes final : public platform::Processes {
     std::vector<std::pair<ProcessId, std::uint32_t>> items;
     platform::ProcessEntry entry;
   };
-  bool Read(int dir, ProcessId id, Fresh& f);
-  std::string ReadLink(int dir, const char* path, int& err) const;
-  [[nodiscard]] std::string PidPath(ProcessId id, const char* leaf) const;
+  enum class Seen { kGone, kHidden, kLive };
+  // Reads one process in full: kGone when it cannot be read (ended),
+  // kHidden for a zombie or a kernel thread. With keep, its comm and statm
+  // are opened first, into f.kept, while the cap allows.
+  Seen Read(int dir, ProcessId id, Fresh& f, bool keep = false);
+  // The outcome of a cheap check of a cached entry.
+  enum class Check { kSame, kChanged, kGone };
+  // Compares comm (through the kept descriptor where there is one) and,
+  // where the name is not comm (Brief::derived) or comm is cut at 15
+  // bytes, the exe link with what the entry was read with; withStat also
+  // tells a zombie (statm, else stat), a change.
+  Check Same(int dir, const Slot& s, bool withStat);
+  // An item back to free_, its descriptors closed.
+  void Release(std::uint32_t item);
+  // Checks the next entries in turn, as many as the time since the latest
+  // checks calls for (all in kRecheckCycleMs) and, for a mark, at least
+  // its share (all in kRecheckMarks); those that changed go to changed_
+  // and count as execs.
+  void RecheckInTurn(int dir, std::int64_t now, bool mark);
+  // The /proc folder, kept open; -1 when it cannot be opened.
+  int Dir();
   // The slot of an id, nullptr when it is not cached.
   [[nodiscard]] const Slot* Find(ProcessId id) const;
   Slot* Find(ProcessId id);
@@ -290,16 +367,19 @@ class X11Processes final : public platform::Processes {
     bool exact = true;
     bool log = true;  // changes are logged (not at the first walk)
   };
-  class Due;
-  // Reads the ids the folder lists that are new, reused, young or due
-  // (into due); new ones go to added_.
-  void ListFolder(int dir, Pass& pass, Due& due);
+  // Checks a cached entry a full walk lists, reading it again when it
+  // changed; false when it is gone.
+  bool Validate(int dir, Slot& s, Pass& pass);
+  // Reads the ids the folder lists that are new or reused, and checks the
+  // others; new ones go to added_.
+  void ListFolder(int dir, Pass& pass);
   // The same for the cached ids and the new ones in probed_, without a
   // listing.
-  void ReadProbed(int dir, Pass& pass, Due& due);
-  // Re-reads a cached id in place, logging a new image or start; false when
-  // it is gone. With recheck, a new image (same start) also moves the mark.
-  bool Reread(int dir, Slot& s, const Pass& pass, bool recheck = false);
+  void ReadProbed(int dir, Pass& pass);
+  // Re-reads a cached id in place, logging a new image or start (a new
+  // image of the same process counts as an exec for the mark); false when
+  // it is gone.
+  bool Reread(int dir, Slot& s, const Pass& pass);
   // Reads an id no entry holds into a new one (added_) and logs it; false
   // when it cannot be read (ended meanwhile).
   bool Add(int dir, ProcessId id, std::uint64_t inode, const Pass& pass);
@@ -318,9 +398,9 @@ class X11Processes final : public platform::Processes {
   // Walk's reads: a listing, or the new ids when no task ended.
   void FullPass(int dir, const Load& load, Pass& pass, bool outer);
   // WalkChanged's reads: the ids handed out since the latest walk, the
-  // young of that walk, a few old entries in turn (dropping those that
-  // ended when it is the outermost walk); false when a status cannot be
-  // parsed (nothing read then).
+  // young of that walk, the entries ChangeMark found changed and the next
+  // ones in turn (dropping those that ended when it is the outermost
+  // walk); false when a status cannot be parsed (nothing read then).
   bool LightPass(int dir, const Load& load, Pass& pass, bool outer);
   // Fills the walk's list with the ids logged after since, read again
   // where this walk did not read them; false when since is older than the
@@ -338,6 +418,8 @@ class X11Processes final : public platform::Processes {
 
   std::string root_;
   XConnection* x_;
+  int dir_ = -1;
+  ProcessId self_ = 0;  // the id root_'s "self" names
   std::vector<Slot> slots_;
   std::vector<std::unique_ptr<Block>> blocks_;
   std::vector<std::uint32_t> free_;   // items not in use
@@ -345,9 +427,10 @@ class X11Processes final : public platform::Processes {
   std::vector<char> listing_;         // the folder as getdents64 gives it
   // What each walk (by depth) hands to its visitor.
   std::vector<std::unique_ptr<Visit>> visits_;
-  std::vector<ProcessId> young_;   // young at the latest walk, until ChangeMark sees an exec
-  std::vector<ProcessId> recent_;  // young at the latest walk
-  std::vector<ProcessId> late_;    // looked up by the latest walk, no folder yet
+  std::vector<ProcessId> young_;    // young at the latest walk, until ChangeMark sees an exec
+  std::vector<ProcessId> recent_;   // young at the latest walk
+  std::vector<ProcessId> late_;     // looked up by the latest walk, no folder yet
+  std::vector<ProcessId> changed_;  // found changed by a check, not yet read again
   // Changes found by any walk: (number, id); since names the last number
   // its caller has seen. Numbers up to floor_ are no longer kept.
   std::vector<std::pair<std::uint64_t, ProcessId>> log_;
@@ -356,11 +439,12 @@ class X11Processes final : public platform::Processes {
   // The last id handed out when the latest walk read loadavg, and when.
   std::optional<std::uint32_t> seenLast_;
   std::int64_t seenMs_ = 0;
-  std::size_t recheckAt_ = 0;  // the next old entry WalkChanged re-reads
+  ProcessId recheckFrom_ = 0;  // the next entry checked in turn
+  std::int64_t recheckMs_ = 0;  // when the latest entries were checked in turn
   int walkDepth_ = 0;          // a visitor may walk again
   std::uint64_t walks_ = 0;
-  std::int64_t walkMs_ = 0;  // when walk walks_ listed the folder
   std::uint64_t reads_ = 0;
+  std::uint64_t checks_ = 0;
   std::uint64_t listings_ = 0;
   std::int64_t listedMs_ = 0;  // when the folder was listed last
   std::int64_t wrapMs_ = 0;    // the shortest time in which the ids can wrap around
@@ -373,6 +457,8 @@ class X11Processes final : public platform::Processes {
   std::uint64_t unreadableMarks_ = 0;
   int loadavg_ = -1;  // kept open: one pread per mark
   long clockTicks_;
+  std::size_t keptFiles_ = 0;
+  std::size_t maxKeptFiles_ = 0;
 };
 
 // ---- Keys, pointer and the foreground ----------------------------------------------

@@ -6,48 +6,36 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/utsname.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <climits>
 #include <cstring>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "platform/text.h"
 #include "platform/x11/backend.h"
+#include "platform/x11/process_names.h"
 
 namespace pd::x11 {
 
+using procfs::BaseName;
+using procfs::PidLeaf;
+using procfs::ReadLink;
+using procfs::ReadSmall;
+using procfs::WithoutDeleted;
+
 namespace {
-
-// Reads a small file of /proc (path relative to dir) in one go into buf,
-// NUL-terminated; its length, 0 when it cannot be opened or is empty.
-std::size_t ReadSmall(int dir, const char* path, char* buf, std::size_t cap) {
-  const int fd = openat(dir, path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return 0;
-  std::size_t got = 0;
-  while (got + 1 < cap) {
-    const ssize_t n = read(fd, buf + got, cap - 1 - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  close(fd);
-  buf[got] = '\0';
-  return got;
-}
-
-std::string_view BaseName(std::string_view path) {
-  const auto cut = path.find_last_of('/');
-  return cut == std::string_view::npos ? path : path.substr(cut + 1);
-}
-
-constexpr std::string_view kDeleted = " (deleted)";
 
 // More than the system starts in a second (tasks, threads included), for
 // the time the ids take to wrap around.
@@ -71,50 +59,65 @@ ProcessId ParsePid(const char* name) {
   return static_cast<ProcessId>(v);
 }
 
-// "<id>/<leaf>" (or "<id>" for an empty leaf) into buf.
-const char* PidLeaf(char (&buf)[32], ProcessId id, const char* leaf) {
-  char digits[16];
-  int n = 0;
+// A kernel thread's flag in field 9 of stat (PF_KTHREAD).
+constexpr unsigned long long kKernelThread = 0x00200000;
+// comm holds at most this many bytes of a name (TASK_COMM_LEN - 1).
+constexpr std::size_t kCommSize = 15;
+
+// Descriptors left to the rest of the program beside those the process
+// table keeps, and the soft limit the table asks for at most (a higher one
+// passes to programs it starts, and some close every descriptor up to it).
+constexpr rlim_t kReservedFiles = 1024;
+constexpr rlim_t kWantedFiles = 65536;
+
+// Descriptors all tables of the program keep: one limit for all.
+std::atomic<std::size_t> g_keptFiles{0};
+
+// The most descriptors the tables may keep: the soft limit raised towards
+// the hard one, less the reserve.
+std::size_t KeepableFiles() {
+  rlimit lim{};
+  if (getrlimit(RLIMIT_NOFILE, &lim) != 0) return 0;
+  if (lim.rlim_cur != RLIM_INFINITY && lim.rlim_cur < kWantedFiles && lim.rlim_cur < lim.rlim_max) {
+    rlimit raised = lim;
+    raised.rlim_cur = std::min(lim.rlim_max, kWantedFiles);
+    if (setrlimit(RLIMIT_NOFILE, &raised) == 0) lim = raised;
+  }
+  const rlim_t soft = lim.rlim_cur == RLIM_INFINITY ? kWantedFiles : lim.rlim_cur;
+  return soft > kReservedFiles ? static_cast<std::size_t>(soft - kReservedFiles) : 0;
+}
+
+// A kept descriptor's file read from its start into buf (NUL-terminated):
+// its length, 0 when the process is gone or the read failed.
+std::size_t ReadKept(int fd, char* buf, std::size_t cap) {
+  ssize_t n = 0;
   do {
-    digits[n++] = static_cast<char>('0' + id % 10);
-    id /= 10;
-  } while (id != 0);
-  char* p = buf;
-  while (n > 0) *p++ = digits[--n];
-  if (*leaf != '\0') *p++ = '/';
-  while (*leaf != '\0' && p < buf + sizeof buf - 1) *p++ = *leaf++;
-  *p = '\0';
-  return buf;
+    n = pread(fd, buf, cap - 1, 0);
+  } while (n < 0 && errno == EINTR);
+  const std::size_t got = n > 0 ? static_cast<std::size_t>(n) : 0;
+  buf[got] = '\0';
+  return got;
 }
 
 }  // namespace
 
-// The old entries a walk re-reads: the kMaxRechecksPerWalk read longest
-// ago, as a max-heap on the read time.
-class X11Processes::Due {
- public:
-  void Offer(std::int64_t readAtMs, std::size_t slot) {
-    if (n_ < items_.size()) {
-      items_[n_++] = {readAtMs, slot};
-      std::push_heap(items_.begin(), items_.begin() + static_cast<std::ptrdiff_t>(n_));
-    } else if (readAtMs < items_.front().first) {
-      std::pop_heap(items_.begin(), items_.end());
-      items_.back() = {readAtMs, slot};
-      std::push_heap(items_.begin(), items_.end());
-    }
+X11Processes::Fd& X11Processes::Fd::operator=(Fd&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
   }
-  [[nodiscard]] auto begin() const { return items_.begin(); }
-  [[nodiscard]] auto end() const { return items_.begin() + static_cast<std::ptrdiff_t>(n_); }
+  return *this;
+}
 
- private:
-  std::array<std::pair<std::int64_t, std::size_t>, kMaxRechecksPerWalk> items_{};
-  std::size_t n_ = 0;
-};
+X11Processes::Fd::~Fd() {
+  if (fd_ >= 0) close(fd_);
+}
 
 X11Processes::X11Processes(std::string procRoot, XConnection* x)
     : root_(std::move(procRoot)), x_(x), clockTicks_(sysconf(_SC_CLK_TCK)) {
   if (clockTicks_ <= 0) clockTicks_ = 100;
   loadavg_ = open((root_ + "/loadavg").c_str(), O_RDONLY | O_CLOEXEC);
+  dir_ = open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   char buf[32];
   long pidMax = 0;
   if (ReadSmall(AT_FDCWD, (root_ + "/sys/kernel/pid_max").c_str(), buf, sizeof buf) > 0) pidMax = std::atol(buf);
@@ -128,64 +131,50 @@ X11Processes::X11Processes(std::string procRoot, XConnection* x)
     const char* end = ns == nullptr ? nullptr : std::strchr(ns + 1, '\n');
     if (end != nullptr && std::count(ns + 7, end, '\t') > 1) wrapMs_ = 0;
   }
+  int err = 0;
+  const std::string self = ReadLink(AT_FDCWD, (root_ + "/self").c_str(), err);
+  self_ = ParsePid(self.c_str());
+  maxKeptFiles_ = KeepableFiles();
 }
 
 X11Processes::~X11Processes() {
+  g_keptFiles -= keptFiles_;
   if (loadavg_ >= 0) close(loadavg_);
+  if (dir_ >= 0) close(dir_);
 }
 
-std::string X11Processes::PidPath(ProcessId id, const char* leaf) const {
-  std::string p = root_;
-  p += '/';
-  p += std::to_string(id);
-  p += '/';
-  p += leaf;
-  return p;
+int X11Processes::Dir() {
+  if (dir_ < 0) dir_ = open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  return dir_;
 }
 
-std::string X11Processes::ReadLink(int dir, const char* path, int& err) const {
-  char buf[PATH_MAX];
-  const ssize_t n = readlinkat(dir, path, buf, sizeof buf);
-  if (n < 0) {
-    err = errno;
-    return {};
-  }
-  err = 0;
-  if (static_cast<std::size_t>(n) < sizeof buf) return std::string(buf, static_cast<std::size_t>(n));
-  std::string big(2 * sizeof buf, '\0');
-  for (;;) {  // cut: try again with room
-    const ssize_t m = readlinkat(dir, path, big.data(), big.size());
-    if (m < 0) {
-      err = errno;
-      return {};
-    }
-    if (static_cast<std::size_t>(m) < big.size()) {
-      big.resize(static_cast<std::size_t>(m));
-      return big;
-    }
-    big.resize(big.size() * 2);
-  }
-}
-
-bool X11Processes::Read(int dir, ProcessId id, Fresh& f) {
+X11Processes::Seen X11Processes::Read(int dir, ProcessId id, Fresh& f, bool keep) {
   ++reads_;
-  // "pid (comm) state ppid ... num_threads(20) ... starttime(22) ..."; comm
-  // may hold spaces and parentheses, so the fields start after the last ')'.
   char leaf[32];
+  // Opened before the reads: they name the process read below, or one that
+  // has ended by then (the first check finds it gone).
+  if (keep && g_keptFiles + 2 <= maxKeptFiles_) {
+    f.kept.comm = Fd(openat(dir, PidLeaf(leaf, id, "comm"), O_RDONLY | O_CLOEXEC));
+    f.kept.statm = Fd(openat(dir, PidLeaf(leaf, id, "statm"), O_RDONLY | O_CLOEXEC));
+  }
+  // "pid (comm) state ppid ... flags(9) ... num_threads(20) ...
+  // starttime(22) ..."; comm may hold spaces and parentheses, so the fields
+  // start after the last ')'.
   char stat[1024];
   const std::size_t size = ReadSmall(dir, PidLeaf(leaf, id, "stat"), stat, sizeof stat);
-  if (size == 0) return false;
+  if (size == 0) return Seen::kGone;
   const std::string_view line(stat, size);
   const auto open = line.find('(');
   const auto close = line.rfind(')');
-  if (open == std::string_view::npos || close == std::string_view::npos || close < open) return false;
+  if (open == std::string_view::npos || close == std::string_view::npos || close < open) return Seen::kGone;
   const std::string_view comm = line.substr(open + 1, close - open - 1);
   std::array<unsigned long long, 19> fields{};  // from field 4 (ppid) on
   std::size_t count = 0;
+  char state = '\0';
   {
     const char* p = stat + close + 1;
-    // Skip the state letter (field 3).
     while (*p == ' ') ++p;
+    state = *p;  // field 3
     while (*p != '\0' && *p != ' ') ++p;
     while (*p != '\0' && count < fields.size()) {
       char* end = nullptr;
@@ -195,36 +184,116 @@ bool X11Processes::Read(int dir, ProcessId id, Fresh& f) {
       p = end;
     }
   }
-  if (count < fields.size()) return false;
-  const unsigned long long startTicks = fields[18];  // field 22
-  f.startMs = static_cast<std::int64_t>(startTicks * 1000ULL / static_cast<unsigned long long>(clockTicks_));
+  if (count < fields.size()) return Seen::kGone;
+  f.startTicks = fields[18];  // field 22
+  f.startMs = static_cast<std::int64_t>(f.startTicks * 1000ULL / static_cast<unsigned long long>(clockTicks_));
+  f.parent = static_cast<std::uint32_t>(fields[0]);    // field 4
+  f.threads = static_cast<std::uint32_t>(fields[16]);  // field 20
+  f.comm.assign(comm.substr(0, kCommSize));
+  // Ended, waiting for its parent: not running. A leader whose own thread
+  // ended while others run shows Z too, and runs.
+  if ((state == 'Z' && f.threads <= 1) || state == 'X' || state == 'x') return Seen::kHidden;
 
   int err = 0;
   std::string target = ReadLink(dir, PidLeaf(leaf, id, "exe"), err);
-  std::string_view name;
-  char cmdline[4096];
+  if (err == ENOENT && ((fields[5] & kKernelThread) != 0 || id == 2 || f.parent == 2)) return Seen::kHidden;
   if (err == 0 && !target.empty()) {
-    std::string_view file = target;
-    if (file.size() > kDeleted.size() && file.substr(file.size() - kDeleted.size()) == kDeleted) {
-      file.remove_suffix(kDeleted.size());
-    }
-    name = BaseName(file);
+    std::string name;
+    std::string path;
+    procfs::NameImage(dir, id, target, comm, name, path);
+    // The program's own file, replaced while it runs, is still the program.
+    if (id == self_) path = WithoutDeleted(target);
+    f.name = text::FromUtf8(name);
+    f.paths.path = text::FromUtf8(path);
   } else {
-    // Refused (another user's process) or absent (kernel thread, zombie).
+    // Refused (another user's process) or absent (exiting).
     target.clear();
-    name = comm;
-    if (comm.size() == 15 && ReadSmall(dir, PidLeaf(leaf, id, "cmdline"), cmdline, sizeof cmdline) > 0) {
+    std::string_view name = comm;
+    char cmdline[4096];
+    if (comm.size() == kCommSize && ReadSmall(dir, PidLeaf(leaf, id, "cmdline"), cmdline, sizeof cmdline) > 0) {
       // comm is cut at 15 bytes: argv[0] may hold the rest.
       const std::string_view arg0 = BaseName(std::string_view(cmdline));
       if (arg0.size() > comm.size() && arg0.substr(0, comm.size()) == comm) name = arg0;
     }
+    f.name = text::FromUtf8(name);
   }
-  f.parent = static_cast<std::uint32_t>(fields[0]);    // field 4
-  f.threads = static_cast<std::uint32_t>(fields[16]);  // field 20
-  f.name = text::FromUtf8(name);
-  f.paths.path = text::FromUtf8(target);
   f.paths.link = std::move(target);
-  return true;
+  return Seen::kLive;
+}
+
+X11Processes::Check X11Processes::Same(int dir, const Slot& s, bool withStat) {
+  ++checks_;
+  char leaf[32];
+  char buf[1024];
+  std::string_view comm;
+  const Kept& kept = blocks_[s.item / kBlock]->kept[s.item % kBlock];
+  if (kept.comm.Open() && (!withStat || kept.statm.Open())) {
+    // A kept file that reads nothing: the process ended. Its id may name
+    // another one already (the folder listed under it may even show the
+    // ended one's inode while a kept file holds that): read again.
+    if (withStat) {
+      // No memory: a zombie, or exiting.
+      const std::size_t size = ReadKept(kept.statm.Get(), buf, sizeof buf);
+      if (size == 0) return Check::kChanged;
+      if (buf[0] == '0' && buf[1] == ' ') return Check::kChanged;  // read again: it turns hidden
+    }
+    std::size_t size = ReadKept(kept.comm.Get(), buf, sizeof buf);
+    if (size == 0) return Check::kChanged;
+    if (buf[size - 1] == '\n') --size;
+    comm = std::string_view(buf, size);
+  } else if (withStat) {
+    const std::size_t size = ReadSmall(dir, PidLeaf(leaf, s.id, "stat"), buf, sizeof buf);
+    const std::string_view line(buf, size);
+    const auto open = line.find('(');
+    const auto close = line.rfind(')');
+    if (size == 0 || open == std::string_view::npos || close == std::string_view::npos || close < open) {
+      return Check::kGone;
+    }
+    comm = line.substr(open + 1, close - open - 1);
+    const std::size_t state = line.find_first_not_of(' ', close + 1);
+    if (state == std::string_view::npos || line[state] == 'Z' || line[state] == 'X' || line[state] == 'x') {
+      return Check::kChanged;  // read again: it turns hidden
+    }
+  } else {
+    std::size_t size = ReadSmall(dir, PidLeaf(leaf, s.id, "comm"), buf, sizeof buf);
+    if (size == 0) return Check::kGone;
+    if (buf[size - 1] == '\n') --size;
+    comm = std::string_view(buf, size);
+  }
+  comm = comm.substr(0, kCommSize);
+  const Brief& b = BriefOf(s.item);
+  if (comm != std::string_view(b.comm.data())) return Check::kChanged;
+  // comm tells every exec that changes the name, but where the name is
+  // not comm (cut at 15 bytes, a script's, a Windows program's, or one the
+  // process gave itself), the link may change it alone.
+  if (b.derived || comm.size() == kCommSize) {
+    int err = 0;
+    if (ReadLink(dir, PidLeaf(leaf, s.id, "exe"), err) != PathsOf(s.item).link) return Check::kChanged;
+  }
+  return Check::kSame;
+}
+
+void X11Processes::RecheckInTurn(int dir, std::int64_t now, bool mark) {
+  const std::size_t n = slots_.size();
+  if (n == 0) return;
+  std::size_t budget = mark ? (n + kRecheckMarks - 1) / kRecheckMarks : 0;
+  if (recheckMs_ != 0 && now > recheckMs_) {
+    const auto due = (static_cast<std::int64_t>(n) * (now - recheckMs_) + kRecheckCycleMs - 1) / kRecheckCycleMs;
+    budget = std::max(budget, static_cast<std::size_t>(std::min<std::int64_t>(due, static_cast<std::int64_t>(n))));
+  }
+  recheckMs_ = now;
+  auto it = std::lower_bound(slots_.begin(), slots_.end(), recheckFrom_,
+                             [](const Slot& s, ProcessId v) { return s.id < v; });
+  for (std::size_t k = 0; k < std::min(budget, n); ++k) {
+    if (it == slots_.end()) it = slots_.begin();
+    const Slot& s = *it++;
+    if (s.hidden || std::find(changed_.begin(), changed_.end(), s.id) != changed_.end()) continue;
+    // One that ended is left to the next walk.
+    if (Same(dir, s, false) != Check::kChanged) continue;
+    changed_.push_back(s.id);
+    ++imageChanges_;
+  }
+  recheckFrom_ = it == slots_.end() ? 0 : it->id;
 }
 
 const X11Processes::Slot* X11Processes::Find(ProcessId id) const {
@@ -251,6 +320,11 @@ void X11Processes::Store(std::uint32_t item, Fresh&& f) {
   Brief& b = blocks_[item / kBlock]->briefs[item % kBlock];
   b.parent = f.parent;
   b.threads = f.threads;
+  b.comm.fill('\0');
+  std::copy_n(f.comm.begin(), std::min(f.comm.size(), kCommSize), b.comm.begin());
+  b.derived = f.name.size() != f.comm.size() || !std::equal(f.name.begin(), f.name.end(), f.comm.begin(), [](char16_t a, char c) {
+    return a == static_cast<unsigned char>(c);
+  });
   const std::size_t size = std::min(f.name.size(), platform::ProcessEntry::kMaxPath - 1);
   b.size = static_cast<std::uint16_t>(size);
   if (size <= Brief::kShortName) {
@@ -260,6 +334,20 @@ void X11Processes::Store(std::uint32_t item, Fresh&& f) {
     f.paths.name = std::move(f.name);
   }
   blocks_[item / kBlock]->paths[item % kBlock] = std::move(f.paths);
+  Kept& kept = blocks_[item / kBlock]->kept[item % kBlock];
+  g_keptFiles -= kept.Count();
+  keptFiles_ -= kept.Count();
+  kept = std::move(f.kept);
+  g_keptFiles += kept.Count();
+  keptFiles_ += kept.Count();
+}
+
+void X11Processes::Release(std::uint32_t item) {
+  Kept& kept = blocks_[item / kBlock]->kept[item % kBlock];
+  g_keptFiles -= kept.Count();
+  keptFiles_ -= kept.Count();
+  kept = Kept{};
+  free_.push_back(item);
 }
 
 StringView X11Processes::NameOf(std::uint32_t item) const {
@@ -273,31 +361,60 @@ void X11Processes::Log(const Pass& pass, ProcessId id) {
 
 bool X11Processes::Add(int dir, ProcessId id, std::uint64_t inode, const Pass& pass) {
   Fresh f;
-  if (!Read(dir, id, f)) return false;
+  const Seen seen = Read(dir, id, f, true);
+  if (seen == Seen::kGone) return false;
   const std::uint32_t item = Allocate();
-  added_.push_back(Slot{id, item, inode, f.startMs, pass.now, pass.walk});
+  added_.push_back(Slot{id, item, inode, f.startMs, pass.walk, seen == Seen::kHidden});
   Store(item, std::move(f));
-  Log(pass, id);
+  if (seen == Seen::kLive) Log(pass, id);
   return true;
 }
 
-bool X11Processes::Reread(int dir, Slot& s, const Pass& pass, bool recheck) {
+bool X11Processes::Reread(int dir, Slot& s, const Pass& pass) {
   Fresh f;
-  if (!Read(dir, s.id, f)) return false;
+  Kept& kept = blocks_[s.item / kBlock]->kept[s.item % kBlock];
+  // The kept descriptors may name an ended process: opened again.
+  g_keptFiles -= kept.Count();
+  keptFiles_ -= kept.Count();
+  kept = Kept{};
+  const Seen seen = Read(dir, s.id, f, true);
+  if (seen == Seen::kGone) return false;
   const bool sameStart = f.startMs == s.startMs;
-  if (!sameStart || f.paths.link != PathsOf(s.item).link || f.name != NameOf(s.item)) {
+  if (seen == Seen::kLive &&
+      (s.hidden || !sameStart || f.paths.link != PathsOf(s.item).link || f.name != NameOf(s.item))) {
     Log(pass, s.id);
-    if (recheck && sameStart) ++imageChanges_;
+    if (sameStart && !s.hidden) ++imageChanges_;  // an exec, wherever it was found
   }
+  s.hidden = seen == Seen::kHidden;
   s.startMs = f.startMs;
-  s.readAtMs = pass.now;
   s.walk = pass.walk;
   Store(s.item, std::move(f));
   return true;
 }
 
-void X11Processes::ListFolder(int dir, Pass& pass, Due& due) {
+bool X11Processes::Validate(int dir, Slot& s, Pass& pass) {
+  if (!s.hidden && s.startMs <= pass.youngAfter) {
+    switch (Same(dir, s, true)) {
+      case Check::kSame:
+        s.walk = pass.walk;
+        return true;
+      case Check::kGone:
+        return false;
+      case Check::kChanged:
+        break;
+    }
+  } else if (s.hidden) {
+    // A zombie stays one and a kernel thread stays what it is: the folder's
+    // inode tells that it is the same.
+    s.walk = pass.walk;
+    return true;
+  }
+  return Reread(dir, s, pass);
+}
+
+void X11Processes::ListFolder(int dir, Pass& pass) {
   if (listing_.empty()) listing_.resize(64 * 1024);
+  lseek(dir, 0, SEEK_SET);
   std::size_t at = 0;  // /proc lists ids in ascending order: a cursor finds most
   ProcessId previous = 0;
   for (;;) {
@@ -321,17 +438,17 @@ void X11Processes::ListFolder(int dir, Pass& pass, Due& due) {
         continue;
       }
       Slot& s = slots_[at];
-      if (de->d_ino == 0 || s.inode != de->d_ino || s.startMs > pass.youngAfter) {
-        if (!Reread(dir, s, pass)) {  // ended meanwhile: not listed
+      if (de->d_ino == 0 || s.inode != de->d_ino) {
+        // Another process, however alike.
+        if (!Reread(dir, s, pass)) {
           pass.exact = false;
           continue;
         }
-        if (s.inode != de->d_ino) Log(pass, id);  // another process, however alike
+        if (!s.hidden) Log(pass, id);
         s.inode = de->d_ino;
-      } else if (pass.now - s.readAtMs >= kRecheckMs) {
-        due.Offer(s.readAtMs, at);
+      } else if (!Validate(dir, s, pass)) {
+        pass.exact = false;  // ended meanwhile: not listed
       }
-      s.walk = pass.walk;
     }
   }
 }
@@ -375,22 +492,13 @@ bool X11Processes::Probe(int dir, const Load& load, std::vector<std::pair<Proces
   return alive >= 0 && base_->tasks + static_cast<std::uint64_t>(alive) == load.tasks;
 }
 
-void X11Processes::ReadProbed(int dir, Pass& pass, Due& due) {
+void X11Processes::ReadProbed(int dir, Pass& pass) {
   // No task ended, so every cached id still names its process.
   for (const auto& [id, inode] : probed_) {
     if (!Add(dir, id, inode, pass)) pass.exact = false;
   }
-  for (std::size_t at = 0; at < slots_.size(); ++at) {
-    Slot& s = slots_[at];
-    if (s.startMs > pass.youngAfter) {
-      if (!Reread(dir, s, pass)) {
-        pass.exact = false;
-        continue;
-      }
-    } else if (pass.now - s.readAtMs >= kRecheckMs) {
-      due.Offer(s.readAtMs, at);
-    }
-    s.walk = pass.walk;
+  for (Slot& s : slots_) {
+    if (!Validate(dir, s, pass)) pass.exact = false;
   }
 }
 
@@ -400,26 +508,24 @@ void X11Processes::Walk(const Visitor& visit) {
 }
 
 void X11Processes::FullPass(int dir, const Load& load, Pass& pass, bool outer) {
-  Due due;
   if (pass.exact && base_ && pass.now - listedMs_ < kFullListingMs && pass.now - baseMs_ < wrapMs_ &&
       Probe(dir, load, probed_)) {
-    ReadProbed(dir, pass, due);
+    ReadProbed(dir, pass);
   } else {
-    ListFolder(dir, pass, due);
+    ListFolder(dir, pass);
     late_.clear();
     ++listings_;
     listedMs_ = pass.now;
   }
-  for (const auto& [readAtMs, index] : due) {
-    if (!Reread(dir, slots_[index], pass, true)) pass.exact = false;  // ended: the next walk drops it
-  }
+  // Every entry was checked: what the checks in turn found is read.
+  changed_.clear();
   Update(pass.walk, outer);
   recent_.clear();
   std::size_t listed = 0;
   for (const Slot& s : slots_) {
     if (s.walk != pass.walk) continue;
     ++listed;
-    if (s.startMs > pass.youngAfter) recent_.push_back(s.id);
+    if (!s.hidden && s.startMs > pass.youngAfter) recent_.push_back(s.id);
   }
   if (pass.exact && listed == slots_.size()) {
     base_ = load;
@@ -436,55 +542,59 @@ bool X11Processes::LightPass(int dir, const Load& load, Pass& pass, bool outer) 
     if (Slot* s = Find(id)) {
       if (s->inode != inode && Reread(dir, *s, pass)) {
         s->inode = inode;
-        Log(pass, id);  // another process, however alike
+        if (!s->hidden) Log(pass, id);  // another process, however alike
       }
       continue;
     }
     Add(dir, id, inode, pass);
   }
   bool ended = false;
-  // The young of the latest walk, still young or not (an exec ChangeMark
-  // saw is read here): read again when the exe link is not as it was.
-  char leaf[32];
-  for (ProcessId id : recent_) {
-    Slot* s = Find(id);
-    if (s == nullptr || s->walk == pass.walk) continue;
-    int err = 0;
-    const std::string link = ReadLink(dir, PidLeaf(leaf, id, "exe"), err);
-    if (err == 0 && !link.empty() && link == PathsOf(s->item).link) continue;
-    if (!Reread(dir, *s, pass)) {
-      s->walk = 0;
-      ended = true;
-    }
-  }
-  // An old entry or two in turn, as Walk re-reads the oldest; those that
-  // ended go.
-  std::size_t rechecked = 0;
-  for (std::size_t n = 0; n < 8 && rechecked < kRechecksPerChangedWalk && n < slots_.size(); ++n) {
-    if (recheckAt_ >= slots_.size()) recheckAt_ = 0;
-    Slot& s = slots_[recheckAt_++];
-    if (s.walk == pass.walk || s.walk == 0 || pass.now - s.readAtMs < kRecheckMs) continue;
-    ++rechecked;
-    if (!Reread(dir, s, pass, true)) {
+  const auto reread = [&](Slot& s) {
+    if (!Reread(dir, s, pass)) {
       s.walk = 0;
       ended = true;
     }
+  };
+  // The young of the latest walk, still young or not (an exec ChangeMark
+  // saw is read here), and the next entries in turn.
+  for (ProcessId id : recent_) {
+    Slot* s = Find(id);
+    if (s == nullptr || s->walk == pass.walk || s->hidden) continue;
+    switch (Same(dir, *s, false)) {
+      case Check::kSame:
+        break;
+      case Check::kGone:
+        s->walk = 0;
+        ended = true;
+        break;
+      case Check::kChanged:
+        reread(*s);
+        break;
+    }
   }
+  // By the time since the latest checks only: a mark has just checked its
+  // share when the block timer walks.
+  RecheckInTurn(dir, pass.now, false);
+  for (ProcessId id : changed_) {
+    Slot* s = Find(id);
+    if (s != nullptr && s->walk != pass.walk && s->walk != 0) reread(*s);
+  }
+  changed_.clear();
   // Only the outermost walk frees entries: an outer one may be visiting them.
   if (ended && outer) {
     std::erase_if(slots_, [&](const Slot& s) {
       if (s.walk != 0) return false;
-      free_.push_back(s.item);
+      Release(s.item);
       return true;
     });
   }
   Update(pass.walk, false);
   std::erase_if(recent_, [&](ProcessId id) {
     const Slot* s = Find(id);
-    return s == nullptr || s->startMs <= pass.youngAfter;
+    return s == nullptr || s->hidden || s->startMs <= pass.youngAfter;
   });
   for (const Slot& s : added_) {
-    if (s.startMs > pass.youngAfter) recent_.push_back(s.id);
+    if (!s.hidden && s.startMs > pass.youngAfter) recent_.push_back(s.id);
   }
   return true;
 }
@@ -502,19 +612,18 @@ bool X11Processes::ListChanged(int dir, std::uint64_t since, Pass& pass,
     Slot& s = *known;
     // Found by an earlier walk: still there, and as it was?
     if (s.walk != pass.walk && !Reread(dir, s, pass)) continue;
-    list.emplace_back(s.id, s.item);
+    if (!s.hidden) list.emplace_back(s.id, s.item);
   }
   return true;
 }
 
 void X11Processes::WalkChanged(std::uint64_t& since, const Visitor& visit) {
-  const int dir = open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int dir = Dir();
   if (dir < 0) return;
   Pass pass;
   pass.walk = ++walks_;
   pass.now = MonotonicMs();
   pass.youngAfter = BootMs() - kYoungMs;
-  walkMs_ = pass.now;
   const bool outer = ++walkDepth_ == 1;
   if (visits_.size() < static_cast<std::size_t>(walkDepth_)) {
     visits_.push_back(std::make_unique<Visit>());
@@ -551,10 +660,9 @@ void X11Processes::WalkChanged(std::uint64_t& since, const Visitor& visit) {
   list.clear();
   if (!ListChanged(dir, since, pass, list)) {
     for (const Slot& s : slots_) {
-      if (s.walk == pass.walk) list.emplace_back(s.id, s.item);
+      if (s.walk == pass.walk && !s.hidden) list.emplace_back(s.id, s.item);
     }
   }
-  close(dir);
   since = logged_;
   for (const auto& [id, item] : list) {
     const Brief& b = BriefOf(item);
@@ -572,7 +680,7 @@ void X11Processes::Update(std::uint64_t walk, bool outer) {
     std::size_t kept = 0;
     for (std::size_t i = 0; i < slots_.size(); ++i) {
       if (slots_[i].walk != walk) {
-        free_.push_back(slots_[i].item);
+        Release(slots_[i].item);
         continue;
       }
       if (kept != i) slots_[kept] = slots_[i];
@@ -616,28 +724,29 @@ bool X11Processes::ReadLoad(Load& load) {
 std::uint64_t X11Processes::ChangeMark() {
   Load load;
   if (!ReadLoad(load) || !late_.empty()) return (++unreadableMarks_) << 32;
-  const std::uint32_t last = load.last;
-  if (young_.empty()) return (imageChanges_ << 32) | last;
-  const std::int64_t youngAfter = BootMs() - kYoungMs;
-  std::erase_if(young_, [&](ProcessId id) {
-    const Slot* s = Find(id);
-    if (s == nullptr || s->startMs <= youngAfter) return true;
-    int err = 0;
-    if (ReadLink(AT_FDCWD, PidPath(id, "exe").c_str(), err) != PathsOf(s->item).link) {
+  const int dir = Dir();
+  if (dir < 0) return (++unreadableMarks_) << 32;
+  if (!young_.empty()) {
+    const std::int64_t youngAfter = BootMs() - kYoungMs;
+    std::erase_if(young_, [&](ProcessId id) {
+      const Slot* s = Find(id);
+      if (s == nullptr || s->startMs <= youngAfter) return true;
+      if (Same(dir, *s, false) != Check::kChanged) return false;
       ++imageChanges_;
+      changed_.push_back(id);
       return true;  // the next walk reads it again anyway
-    }
-    return false;
-  });
-  return (imageChanges_ << 32) | last;
+    });
+  }
+  RecheckInTurn(dir, MonotonicMs(), true);
+  return (imageChanges_ << 32) | load.last;
 }
 
 String X11Processes::ExecutablePath(ProcessId id) {
   if (id == 0) return {};
-  const Slot* s = Find(id);
-  if (s != nullptr && s->walk == walks_ && MonotonicMs() - walkMs_ < kPathTrustMs) return PathsOf(s->item).path;
-  int err = 0;
-  return text::FromUtf8(ReadLink(AT_FDCWD, PidPath(id, "exe").c_str(), err));
+  const int dir = Dir();
+  Fresh f;
+  if (dir < 0 || Read(dir, id, f) != Seen::kLive) return {};
+  return std::move(f.paths.path);
 }
 
 bool X11Processes::Terminate(ProcessId id) {
@@ -650,19 +759,25 @@ bool X11Processes::Terminate(ProcessId id) {
 }
 
 std::uint64_t X11Processes::StartTime(ProcessId id) {
-  if (id == 0) return 0;
+  const int dir = Dir();
+  if (id == 0 || dir < 0) return 0;
+  char leaf[32];
   char stat[1024];
-  if (ReadSmall(AT_FDCWD, PidPath(id, "stat").c_str(), stat, sizeof stat) == 0) return 0;
+  if (ReadSmall(dir, PidLeaf(leaf, id, "stat"), stat, sizeof stat) == 0) return 0;
   const char* close = std::strrchr(stat, ')');
   if (close == nullptr) return 0;
   // After ") ": the state (field 3), then fields 4 to 22.
   const char* p = close + 1;
   while (*p == ' ') ++p;
-  if (*p == 'Z' || *p == 'X' || *p == 'x' || *p == '\0') return 0;
+  const char state = *p;
+  if (state == 'X' || state == 'x' || state == '\0') return 0;
   for (int field = 3; field < 22; ++field) {
     while (*p != '\0' && *p != ' ') ++p;
     while (*p == ' ') ++p;
     if (*p == '\0') return 0;
+    // A zombie has one thread: a Z leader with more runs (its own thread
+    // ended, the others did not).
+    if (field == 19 && state == 'Z' && std::strtoull(p, nullptr, 10) <= 1) return 0;
   }
   char* end = nullptr;
   const unsigned long long ticks = std::strtoull(p, &end, 10);
@@ -671,23 +786,48 @@ std::uint64_t X11Processes::StartTime(ProcessId id) {
 }
 
 platform::ProcessIdentity X11Processes::Identify(ProcessId id) {
-  platform::ProcessIdentity who;
-  who.started = StartTime(id);
-  if (who.started == 0) return {};
-  int err = 0;
-  const std::string link = ReadLink(AT_FDCWD, PidPath(id, "exe").c_str(), err);
-  who.path = text::FromUtf8(link);
-  std::string_view base(link);
-  constexpr std::string_view kDeleted = " (deleted)";
-  if (base.ends_with(kDeleted)) base.remove_suffix(kDeleted.size());
-  if (const auto cut = base.rfind('/'); cut != std::string_view::npos) base.remove_prefix(cut + 1);
-  who.name = text::FromUtf8(base);
-  if (who.name.empty() || StartTime(id) != who.started) return {};
-  who.id = id;
-  return who;
+  const int dir = Dir();
+  Fresh f;
+  if (id == 0 || dir < 0 || Read(dir, id, f) != Seen::kLive) return {};
+  // Read again last: the id must still name the process that was read.
+  const std::uint64_t started = f.startTicks + 1;
+  if (StartTime(id) != started) return {};
+  return {.id = id, .started = started, .name = std::move(f.name), .path = std::move(f.paths.path)};
 }
 
 ProcessId X11Processes::CurrentProcess() { return static_cast<ProcessId>(getpid()); }
+
+namespace {
+
+// Whether a window's WM_CLIENT_MACHINE names this host (the machine its
+// client runs on, by the client's word).
+bool OnThisHost(Display* dpy, Window w, Atom property) {
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long after = 0;
+  unsigned char* data = nullptr;
+  std::string machine;
+  if (XGetWindowProperty(dpy, w, property, 0, 256, False, AnyPropertyType, &type, &format, &count, &after, &data) ==
+          Success &&
+      data != nullptr && format == 8) {
+    machine.assign(reinterpret_cast<const char*>(data), count);
+  }
+  if (data != nullptr) XFree(data);
+  while (!machine.empty() && machine.back() == '\0') machine.pop_back();
+  if (machine.empty()) return false;
+  const auto same = [&](std::string_view host) {
+    return !host.empty() && host.size() == machine.size() &&
+           std::equal(host.begin(), host.end(), machine.begin(),
+                      [](char a, char b) { return (a | 0x20) == (b | 0x20); });
+  };
+  char host[256] = {};
+  if (gethostname(host, sizeof host - 1) == 0 && same(host)) return true;
+  utsname names{};
+  return uname(&names) == 0 && same(names.nodename);
+}
+
+}  // namespace
 
 ProcessId X11Processes::WindowOwner(WindowHandle window) {
   if (x_ == nullptr || window == 0) return 0;
@@ -717,6 +857,9 @@ ProcessId X11Processes::WindowOwner(WindowHandle window) {
     }
     if (owner != 0) return owner;
   }
+  // The client's own word, which names a process on its machine: only
+  // when that machine is this one.
+  if (!OnThisHost(dpy, w, x_->GetAtom("WM_CLIENT_MACHINE"))) return 0;
   std::vector<unsigned long> pid;
   x_->ReadLongs(w, x_->GetAtom("_NET_WM_PID"), XA_CARDINAL, pid);
   if (!pid.empty() && pid[0] > 0 && pid[0] <= std::numeric_limits<ProcessId>::max()) {

@@ -200,4 +200,89 @@ TEST_P(ProcessesContract, ZeroSinceListsAllAndNothingNewListsNothing) {
   }
 }
 
+// A process that has run for long replaces its executable: Identify and a
+// full walk tell the new name at once, and the block timer's way (a
+// changed walk whenever the mark moved) lists it within a second's ticks,
+// to a caller that walked before the exec. Neither before nor after does
+// anything else change.
+TEST_P(ProcessesContract, ExecByAProcessOfAnyAgeIsSeenAtOnceByAFullWalkAndWithinASecondByTheMark) {
+  auto& procs = Procs();
+  std::vector<ProcessId> ids;
+  for (int i = 0; i < 40; ++i) ids.push_back(Driver().Start("old" + std::to_string(i), true));
+  std::uint64_t since = 0;
+  procs.WalkChanged(since, [](const platform::ProcessEntry&) { return true; });
+  const auto nameIn = [&](ProcessId id, const auto& walk) {
+    std::string name;
+    walk([&](const platform::ProcessEntry& e) {
+      if (e.th32ProcessID == id) name = NameOf(e);
+      return true;
+    });
+    return name;
+  };
+
+  // One id for each of the cases: found by the marks, then by a full walk
+  // first (which must not keep the change from the marks).
+  for (const ProcessId id : {ids[17], ids[29]}) {
+    const std::string name = "late" + std::to_string(id);
+    const std::uint64_t before = procs.ChangeMark();
+    Driver().Exec(id, name);
+    const platform::ProcessIdentity who = procs.Identify(id);
+    EXPECT_EQ(who.id, id);
+    EXPECT_EQ(text::ToUtf8(who.name), name);
+    EXPECT_TRUE(who.path.ends_with(text::FromUtf8(name))) << text::ToUtf8(who.path);
+    EXPECT_EQ(procs.ExecutablePath(id), who.path);
+    if (id == ids[29]) {
+      EXPECT_EQ(nameIn(id, [&](const auto& v) { procs.Walk(v); }), name) << "full walk";
+    }
+    std::uint64_t mark = before;
+    int ticks = 0;
+    std::string listed;
+    std::vector<ProcessId> others;
+    for (; ticks < kMarksPerSecond && listed.empty(); ++ticks) {
+      const std::uint64_t now = procs.ChangeMark();
+      if (now == mark) continue;
+      mark = now;
+      procs.WalkChanged(since, [&](const platform::ProcessEntry& e) {
+        if (e.th32ProcessID == id) {
+          listed = NameOf(e);
+        } else {
+          others.push_back(e.th32ProcessID);
+        }
+        return true;
+      });
+    }
+    EXPECT_EQ(listed, name) << "not listed within " << kMarksPerSecond << " marks";
+    if (GetParam().precise) {
+      EXPECT_TRUE(others.empty()) << others.size() << " others listed";
+    }
+  }
+}
+
+// A process that ended and is not yet reaped is not running: no walk
+// lists it, and it has no identity, path or start.
+TEST_P(ProcessesContract, UnreapedProcessIsNotRunning) {
+  auto& procs = Procs();
+  const ProcessId keep = Driver().Start("keep", true);
+  const ProcessId gone = Driver().Start("gone", true);
+  std::uint64_t since = 0;
+  procs.WalkChanged(since, [](const platform::ProcessEntry&) { return true; });
+  Driver().EndUnreaped(gone);
+  const auto ids = [&](const auto& walk) {
+    std::set<ProcessId> out;
+    walk([&](const platform::ProcessEntry& e) {
+      out.insert(e.th32ProcessID);
+      return true;
+    });
+    return out;
+  };
+  EXPECT_EQ(ids([&](const auto& v) { procs.Walk(v); }), std::set<ProcessId>{keep});
+  EXPECT_FALSE(ids([&](const auto& v) { procs.WalkChanged(since, v); }).contains(gone));
+  std::uint64_t fresh = 0;
+  EXPECT_EQ(ids([&](const auto& v) { procs.WalkChanged(fresh, v); }), std::set<ProcessId>{keep});
+  EXPECT_FALSE(procs.Identify(gone));
+  EXPECT_EQ(procs.ExecutablePath(gone), u"");
+  EXPECT_EQ(procs.StartTime(gone), 0U);
+  EXPECT_EQ(procs.Identify(keep).id, keep);
+}
+
 }  // namespace pd::test

@@ -32,9 +32,13 @@ class ProcessesDriver {
   // others as if they had just started for the whole test.
   virtual ProcessId Start(const std::string& name, bool lasting) = 0;
   virtual void End(ProcessId id) = 0;
-  // A process that is not lasting replaces its executable with one of that
-  // name.
+  // The process replaces its executable with one of that name (a lasting
+  // one too, which a backend may take a while to see: see
+  // ProcessesContract::kMarksPerSecond).
   virtual void Exec(ProcessId id, const std::string& name) = 0;
+  // The process ends and its parent has not yet taken note (a zombie where
+  // the system has them; elsewhere a plain end).
+  virtual void EndUnreaped(ProcessId id) { End(id); }
   // What the system does meanwhile that no walk lists (an id taken by a
   // thread that has ended); nothing where there is no such thing.
   virtual void Churn() {}
@@ -52,6 +56,11 @@ struct ProcessesBackend {
 
 class ProcessesContract : public testing::TestWithParam<ProcessesBackend> {
  protected:
+  // How many calls of ChangeMark, each followed by a changed walk when the
+  // mark moved, stand for a second of the block timer (10 ms ticks): an
+  // exec by a process of any age is listed within them.
+  static constexpr int kMarksPerSecond = 100;
+
   void SetUp() override { driver_ = GetParam().make(); }
   ProcessesDriver& Driver() { return *driver_; }
   platform::Processes& Procs() { return driver_->Procs(); }
