@@ -213,11 +213,7 @@ struct FreeTypeText::Impl {
     FcCharSet* wanted = FcCharSetCreate();
     FcCharSetAddChar(wanted, c);
     FcPatternAddCharSet(pattern, FC_CHARSET, wanted);
-    FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-    FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
+    AddStyle(pattern, bold, italic);
     FcResult res = FcResultNoMatch;
     FcFontSet* fonts = FcFontSort(nullptr, pattern, FcFalse, nullptr, &res);
     FcPatternDestroy(pattern);
@@ -242,16 +238,22 @@ struct FreeTypeText::Impl {
     return !found.file.empty();
   }
 
-  // The font fontconfig gives for a family and style; false (result
-  // untouched) when it is of another family and anyFamily is not set.
-  static bool MatchFamily(const std::string& name, bool bold, bool italic, bool anyFamily, Match& result) {
-    FcPattern* pattern = FcPatternCreate();
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
+  // The style asked for, scalable fonts only, with fontconfig's own
+  // substitutions and defaults.
+  static void AddStyle(FcPattern* pattern, bool bold, bool italic) {
     FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
     FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
     FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
+  }
+
+  // The font fontconfig gives for a family and style; false (result
+  // untouched) when it is of another family and anyFamily is not set.
+  static bool MatchFamily(const std::string& name, bool bold, bool italic, bool anyFamily, Match& result) {
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
+    AddStyle(pattern, bold, italic);
     FcResult res = FcResultNoMatch;
     FcPattern* match = FcFontMatch(nullptr, pattern, &res);
     FcPatternDestroy(pattern);
