@@ -177,13 +177,13 @@ TEST_F(Win32HostTest, AMinimisedFormIsNotShownAndShowingItRestoresIt) {
   ASSERT_TRUE(host_.IsVisible(form));
   for (const bool hiddenMeanwhile : {false, true}) {
     ShowWindow(Hwnd(form), SW_MINIMIZE);
-    loop_.DoEvents();
-    ASSERT_TRUE(IsIconic(Hwnd(form)));
+    // Under an X window manager the window is iconic once the manager says so.
+    ASSERT_TRUE(WaitFor([&] { return IsIconic(Hwnd(form)) != FALSE; }, Pump(), kTimeoutMs));
     EXPECT_FALSE(host_.IsVisible(form)) << "hidden meanwhile: " << hiddenMeanwhile;
     if (hiddenMeanwhile) host_.ShowForm(form, false);
     host_.ShowForm(form, true);
-    loop_.DoEvents();
-    EXPECT_FALSE(IsIconic(Hwnd(form))) << "hidden meanwhile: " << hiddenMeanwhile;
+    EXPECT_TRUE(WaitFor([&] { return IsIconic(Hwnd(form)) == FALSE; }, Pump(), kTimeoutMs))
+        << "hidden meanwhile: " << hiddenMeanwhile;
     EXPECT_TRUE(IsWindowVisible(Hwnd(form)));
     EXPECT_TRUE(host_.IsVisible(form));
   }
