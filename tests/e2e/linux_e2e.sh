@@ -119,6 +119,38 @@ scenario_block() {
   ((ms < 1000)) || fail "the blocked program lived $ms ms"
 }
 
+# A process older than a second that becomes a blocked program by exec is
+# ended within a second of the exec.
+scenario_exec_block() {
+  new_folder exec_block
+  cp "$(command -v sleep)" "$dir/pdblockme"
+  printf 'pdblockme=1' >"$dir/Blocks.txt"
+  start_pd
+  bash -c "sleep 3; exec '$dir/pdblockme' 600" 2>/dev/null &
+  local old=$! t0=$(date +%s%N) ms
+  pids+=("$old")
+  wait_for 10 "end of the exec'd blocked program" gone "$old"
+  ms=$((($(date +%s%N) - t0) / 1000000 - 3000))
+  echo "   the blocked program ended $ms ms after the exec"
+  wait_for 10 "block balloon" balloon pdblockme "Было заблокировано."
+  ((ms < 1500)) || fail "the exec'd blocked program lived $ms ms"
+}
+
+# The double press judges the program a process runs now: a shell on the
+# exceptions list that became an xterm by exec, two seconds old, is ended.
+scenario_exec_kill() {
+  new_folder exec_kill
+  printf 'bash=1' >"$dir/Exclamations.txt"
+  start_pd
+  bash -c "sleep 2; exec xterm -T pd-e2e-exec -e sleep 600" 2>/dev/null &
+  xt=$!
+  pids+=("$xt")
+  timeout 10 xdotool windowactivate --sync "$(find_window --name '^pd-e2e-exec$')"
+  double_chord
+  wait_for 10 "end of the xterm" gone "$xt"
+  wait_for 10 "success balloon" balloon xterm "Было закрыто."
+}
+
 scenario_exit() {
   new_folder exit
   start_pd
@@ -231,4 +263,4 @@ scenario_display_lost() {
   grep -q "connection to the display" "$dir/out.log" || fail "the loss was not told"
 }
 
-run_scenarios "$@" -- kill exception block exit second signals display_lost
+run_scenarios "$@" -- kill exception block exec_block exec_kill exit second signals display_lost
