@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "controls/MarkupParser.h"
 #include "forms/Form.h"
 #include "platform/text.h"
 
@@ -82,15 +83,6 @@ ProcessPage::ProcessPage(platform::Platform& platform, modMain& services, forms:
 
 ProcessPage::~ProcessPage() = default;
 
-String ProcessPage::PlainMarkup(StringView text) {
-  String out;
-  out.reserve(text.size());
-  for (char16_t c : text) {
-    out += c;
-    if (c == u'<') out += u"<space=0>";
-  }
-  return out;
-}
 
 void ProcessPage::RefreshProcessList() {
   lstProc_->Clear();
@@ -110,9 +102,9 @@ void ProcessPage::RefreshProcessList() {
     ProcessRecord rec(e);
     if (who.name != listed) rec.SetExeFile(who.name);
     rec.FullPath = who.path;
-    item = PlainMarkup(who.name);
+    item = controls::PlainMarkup(who.name);
     item += kLeftColumn;
-    item += PlainMarkup(who.path);
+    item += controls::PlainMarkup(who.path);
     table_.push_back(std::move(rec));
     who_.push_back(std::move(who));
     lstProc_->AddItem(item, -1, nullptr, false);

@@ -100,8 +100,6 @@ class ProcessPage {
   // The report of the current list under a window caption, lines ended by
   // CR LF, as text (the file holds it in the platform's file text).
   [[nodiscard]] String Report(StringView caption);
-  // A name or path as list markup that shows exactly the text.
-  [[nodiscard]] static String PlainMarkup(StringView text);
 
   [[nodiscard]] const std::vector<ProcessRecord>& ProcessTable() const { return table_; }
 
