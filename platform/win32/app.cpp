@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/win32/backend.h"
+#include "platform/win32/window_object.h"
 
 namespace pd::win32 {
 namespace {
@@ -29,11 +30,7 @@ String OwnModulePath() {
 
 struct InstanceProcedure {
   static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_NCCREATE) {
-      const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-      SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* app = reinterpret_cast<Win32App*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    auto* app = WindowObject<Win32App>(hwnd, msg, lParam);
     if (msg == Win32App::kShowMessage && app != nullptr) {
       if (app->showRequest_) {
         const auto handler = app->showRequest_;

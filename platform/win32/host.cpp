@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/win32/backend.h"
+#include "platform/win32/window_object.h"
 
 namespace pd::win32 {
 
@@ -21,11 +22,7 @@ using platform::WindowKind;
 // pointer the window keeps.
 struct FormProcedure {
   static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_NCCREATE) {
-      const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-      SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* host = reinterpret_cast<Win32Host*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    auto* host = WindowObject<Win32Host>(hwnd, msg, lParam);
     if (host == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);
     if (msg == WM_NCDESTROY) {
       host->forms_.erase(reinterpret_cast<WindowHandle>(hwnd));

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "platform/win32/backend.h"
+#include "platform/win32/window_object.h"
 
 namespace pd::win32 {
 namespace {
@@ -48,11 +49,7 @@ HWND ThreadTimerWindow() {
 // request to close reach the loop's handler.
 struct SessionProcedure {
   static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_NCCREATE) {
-      const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-      SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* loop = reinterpret_cast<Win32Loop*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    auto* loop = WindowObject<Win32Loop>(hwnd, msg, lParam);
     if (loop == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);
     switch (msg) {
       case WM_QUERYENDSESSION:
