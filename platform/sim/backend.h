@@ -16,6 +16,7 @@
 
 #include "platform/platform.h"
 #include "platform/registry_hive.h"
+#include "platform/sim/desktop.h"
 #include "platform/timer_queue.h"
 #include "platform/soft/SoftGraphics.h"
 
@@ -584,6 +585,7 @@ class SimPlatform final : public platform::Platform {
   SimDialogs& dialogs() override { return dialogs_; }
   SimResources& resources() override { return resources_; }
   SimTray& tray() override { return tray_; }
+  SimDesktop& desktop() override { return desktop_; }
 
   // ---- The user, as a driver: each call moves the pointer, sets the
   // key-state bits and delivers the event together, so that what the
@@ -616,6 +618,7 @@ class SimPlatform final : public platform::Platform {
   SimDialogs dialogs_;
   SimResources resources_{graphics_};
   SimTray tray_;
+  SimDesktop desktop_;
   int heldButtons_ = 0;
 };
 

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32/desktop.h"
 
 namespace pd::win32 {
 
@@ -423,6 +424,7 @@ class Win32Platform final : public platform::Platform {
   platform::Dialogs& dialogs() override { return dialogs_; }
   platform::Resources& resources() override { return resources_; }
   Win32Tray& tray() override { return tray_; }
+  Win32Desktop& desktop() override { return desktop_; }
 
  private:
   Win32Processes procs_;
@@ -436,6 +438,7 @@ class Win32Platform final : public platform::Platform {
   Win32Dialogs dialogs_;
   Win32Resources resources_{*graphics_};
   Win32Tray tray_;
+  Win32Desktop desktop_;
 };
 
 }  // namespace pd::win32
