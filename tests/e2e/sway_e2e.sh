@@ -26,7 +26,7 @@ if [[ $(id -u) -eq 0 ]]; then
   top=$(mktemp -d "${TMPDIR:-/tmp}/pd-sway.XXXXXX")
   chmod 755 "$top"
   cp "$program" "$top/ProcessDrovak"
-  cp "$here/sway_e2e.sh" "$here/e2e_lib.sh" "$top/"
+  cp "$here/sway_e2e.sh" "$here/e2e_lib.sh" "$here/../x11/sni_watcher.py" "$top/"
   chown -R "$user" "$top"
   status=0
   runuser -u "$user" -- env -i PATH="$PATH" HOME="$top" PD_SWAY_TOP="$top" PD_SWAY_ROUNDS="${PD_SWAY_ROUNDS:-10}" \
@@ -205,4 +205,48 @@ scenario_latency() {
   echo "   chord to gone (ms): ${times[*]}; median $(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((${#times[@]} + 1) / 2))p")"
 }
 
-run_scenarios "$@" -- kill exception exit latency
+# The program's CPU time (ns, schedstat) and context switches (all threads)
+# over PD_SWAY_IDLE seconds (10) with no key moving.
+idle_cost() {
+  local cpu0 sw0 cpu1 sw1 secs=${PD_SWAY_IDLE:-10}
+  cpu0=$(cut -d' ' -f1 "/proc/$1/schedstat")
+  sw0=$(cat /proc/"$1"/task/*/status | awk '/ctxt_switches/ { n += $2 } END { print n }')
+  sleep "$secs"
+  cpu1=$(cut -d' ' -f1 "/proc/$1/schedstat")
+  sw1=$(cat /proc/"$1"/task/*/status | awk '/ctxt_switches/ { n += $2 } END { print n }')
+  awk -v c=$((cpu1 - cpu0)) -v w=$((sw1 - sw0)) -v s="$secs" \
+    'BEGIN { printf "cpu %.2f %% of a core, %.0f wake-ups/s\n", c / s / 1e7, w / s }' 
+}
+
+# Figures (not limits): idle cost with the compositor's subscription open,
+# beside the same program started without it (no $SWAYSOCK: the desktop
+# answers "unsupported"); start-up to the tray icon's registration with a
+# StatusNotifierWatcher on the bus.
+scenario_figures() {
+  local watcher=$here/../x11/sni_watcher.py
+  [[ -f $watcher ]] || watcher=$here/sni_watcher.py
+  python3 "$watcher" --no-activate >"$scratch/watcher.log" 2>&1 &
+  pids+=($!)
+  wait_for 10 "tray watcher" bash -c 'dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
+    org.freedesktop.DBus.NameHasOwner string:org.kde.StatusNotifierWatcher | grep -q true'
+  local t0 ms
+  for mode in subscribed plain; do
+    new_folder "figures-$mode"
+    t0=$(date +%s%N)
+    if [[ $mode == plain ]]; then
+      env -u SWAYSOCK "${pd_env[@]}" "$dir/ProcessDrovak" >"$dir/out.log" 2>&1 &
+    else
+      env "${pd_env[@]}" "$dir/ProcessDrovak" >"$dir/out.log" 2>&1 &
+    fi
+    pd=$!
+    pids+=("$pd")
+    wait_for 10 "tray icon" grep -q "registered .*$pd" "$scratch/watcher.log"
+    ms=$((($(date +%s%N) - t0) / 1000000))
+    sleep 2
+    echo "   $mode: start to tray icon $ms ms; idle: $(idle_cost "$pd")"
+    kill -TERM "$pd"
+    wait_for 10 "end of the program" gone "$pd"
+  done
+}
+
+run_scenarios "$@" -- kill exception exit latency figures
