@@ -215,7 +215,7 @@ idle_cost() {
   cpu1=$(cut -d' ' -f1 "/proc/$1/schedstat")
   sw1=$(cat /proc/"$1"/task/*/status | awk '/ctxt_switches/ { n += $2 } END { print n }')
   awk -v c=$((cpu1 - cpu0)) -v w=$((sw1 - sw0)) -v s="$secs" \
-    'BEGIN { printf "cpu %.2f %% of a core, %.0f wake-ups/s\n", c / s / 1e7, w / s }' 
+    'BEGIN { printf "cpu %.2f %% of a core, %.0f wake-ups/s\n", c / s / 1e7, w / s }'
 }
 
 # Figures (not limits): idle cost with the compositor's subscription open,
