@@ -9,7 +9,9 @@
 # user and runs itself again as that user, in a scratch folder of its own.
 # The session (bus, notification server, sway and its XWayland) is private
 # to the run; balloons are read off the bus with dbus-monitor.
-# PD_SWAY_ROUNDS sets how many kills the latency scenario times (10).
+# The scenarios latency and figures (run only when named) measure the
+# chord-to-gone time (PD_SWAY_ROUNDS kills, 10), the idle cost and the
+# start-up to the tray icon.
 set -euo pipefail
 
 program=$(realpath "${1:?usage: $0 path/to/ProcessDrovak [scenario...]}")
@@ -205,19 +207,6 @@ scenario_latency() {
   echo "   chord to gone (ms): ${times[*]}; median $(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((${#times[@]} + 1) / 2))p")"
 }
 
-# The program's CPU time (ns, schedstat) and context switches (all threads)
-# over PD_SWAY_IDLE seconds (10) with no key moving.
-idle_cost() {
-  local cpu0 sw0 cpu1 sw1 secs=${PD_SWAY_IDLE:-10}
-  cpu0=$(cut -d' ' -f1 "/proc/$1/schedstat")
-  sw0=$(cat /proc/"$1"/task/*/status | awk '/ctxt_switches/ { n += $2 } END { print n }')
-  sleep "$secs"
-  cpu1=$(cut -d' ' -f1 "/proc/$1/schedstat")
-  sw1=$(cat /proc/"$1"/task/*/status | awk '/ctxt_switches/ { n += $2 } END { print n }')
-  awk -v c=$((cpu1 - cpu0)) -v w=$((sw1 - sw0)) -v s="$secs" \
-    'BEGIN { printf "cpu %.2f %% of a core, %.0f wake-ups/s\n", c / s / 1e7, w / s }'
-}
-
 # Figures (not limits): idle cost with the compositor's subscription open,
 # beside the same program started without it (no $SWAYSOCK: the desktop
 # answers "unsupported"); start-up to the tray icon's registration with a
@@ -249,4 +238,5 @@ scenario_figures() {
   done
 }
 
-run_scenarios "$@" -- kill exception exit latency figures
+# latency and figures run when named.
+run_scenarios "$@" -- kill exception exit
