@@ -18,7 +18,7 @@ program=$(realpath "${1:?usage: $0 path/to/ProcessDrovak [scenario...]}")
 shift
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/e2e_lib.sh"
-for tool in sway swaymsg foot wtype dbus-launch dbus-monitor dbus-send dunst python3; do
+for tool in sway swaymsg foot wtype dbus-launch dbus-monitor dbus-send dunst python3 xdotool; do
   command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
 
@@ -103,6 +103,13 @@ print(walk(json.load(sys.stdin)) or 0)'
 }
 focused_is() { [[ "$(focused_pid)" == "$1" ]]; }
 
+# The test's StatusNotifierWatcher (tests/x11), and whether it owns its name.
+watcher_script() { [[ -f $here/sni_watcher.py ]] && echo "$here/sni_watcher.py" || echo "$here/../x11/sni_watcher.py"; }
+watcher_up() {
+  dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner \
+    string:org.kde.StatusNotifierWatcher 2>/dev/null | grep -q true
+}
+
 chord() { wtype -M ctrl -M alt -P Super_L -p Super_L -m alt -m ctrl; }
 double_press() {
   chord
@@ -168,17 +175,24 @@ scenario_exception() {
   swaymsg workspace 1 >/dev/null
 }
 
-# The binding is the program's while it runs, and gone once it ended.
+# The binding is the program's while it runs, and gone once it ended by
+# "Выход" (the tray menu, opened by the watcher's activation of the item,
+# is an X11 window of XWayland; xdotool clicks it there).
 scenario_exit() {
   new_folder exit
-  start_pd
+  python3 "$(watcher_script)" >"$dir/watcher.log" 2>&1 &
+  pids+=($!)
+  wait_for 10 "tray watcher" watcher_up
   local events=$dir/events.log
   swaymsg -t subscribe -m '["binding"]' >"$events" 2>/dev/null &
   pids+=($!)
-  sleep 0.3
+  start_pd
   chord
   wait_for 5 "the program's binding event" grep -q "nop ProcessDrovak-$pd" "$events"
-  kill -TERM "$pd"
+  local menu
+  menu=$(find_window --class '^ProcessDrovak$')
+  eval "$(xdotool getwindowgeometry --shell "$menu")"
+  timeout 10 xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT - 8)) click 1
   wait_for 10 "end of the program" gone "$pd"
   chord
   sleep 0.5
@@ -212,12 +226,9 @@ scenario_latency() {
 # answers "unsupported"); start-up to the tray icon's registration with a
 # StatusNotifierWatcher on the bus.
 scenario_figures() {
-  local watcher=$here/../x11/sni_watcher.py
-  [[ -f $watcher ]] || watcher=$here/sni_watcher.py
-  python3 "$watcher" --no-activate >"$scratch/watcher.log" 2>&1 &
+  python3 "$(watcher_script)" --no-activate >"$scratch/watcher.log" 2>&1 &
   pids+=($!)
-  wait_for 10 "tray watcher" bash -c 'dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
-    org.freedesktop.DBus.NameHasOwner string:org.kde.StatusNotifierWatcher | grep -q true'
+  wait_for 10 "tray watcher" watcher_up
   local t0 ms
   for mode in subscribed plain; do
     new_folder "figures-$mode"
