@@ -72,7 +72,8 @@ class Parser {
       if (at_ >= s_.size() || s_[at_] != '"' || !String(key) || !Eat(':')) return false;
       JsonValue member;
       if (!Value(member, depth + 1)) return false;
-      v.members.emplace_back(std::move(key), std::move(member));
+      v.keys.push_back(std::move(key));
+      v.values.push_back(std::move(member));
     } while (Eat(','));
     return Eat('}');
   }
@@ -184,8 +185,8 @@ class Parser {
 }  // namespace
 
 const JsonValue* JsonValue::Get(std::string_view key) const {
-  for (const auto& [name, value] : members) {
-    if (name == key) return &value;
+  for (std::size_t i = 0; i < keys.size() && i < values.size(); ++i) {
+    if (keys[i] == key) return &values[i];
   }
   return nullptr;
 }

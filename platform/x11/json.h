@@ -8,7 +8,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace pd::x11 {
@@ -19,8 +18,10 @@ struct JsonValue {
   bool boolean = false;
   double number = 0;
   std::string string;
-  std::vector<JsonValue> items;                              // kArray
-  std::vector<std::pair<std::string, JsonValue>> members;  // kObject
+  std::vector<JsonValue> items;  // kArray
+  // kObject: the members' names and values, in order.
+  std::vector<std::string> keys;
+  std::vector<JsonValue> values;
 
   // The member's value; nullptr when this is no object or has no such
   // member.
