@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/surface.h"
-#include "platform/win32/backend.h"
+#include "platform/win32/surface.h"
 #include "unit/SurfaceTestUtil.h"
 
 
