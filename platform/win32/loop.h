@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "platform/loop.h"
+#include "platform/types.h"
 
 namespace pd::win32 {
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/host.h"
 #include "platform/win32/tray.h"
 
 namespace pd::win32 {
