@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/desktop.h"
-#include "platform/x11/backend.h"
+#include "platform/x11/loop.h"
 
 namespace pd::x11 {
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "platform/desktop.h"
-#include "platform/x11/backend.h"
+#include "platform/x11/loop.h"
 
 namespace pd::x11 {
 

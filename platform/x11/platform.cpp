@@ -10,8 +10,8 @@
 #include <map>
 
 #include "platform/text.h"
-#include "platform/x11/backend.h"
 #include "platform/x11/desktop.h"
+#include "platform/x11/platform.h"
 
 namespace pd::x11 {
 

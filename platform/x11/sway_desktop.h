@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "platform/desktop.h"
-#include "platform/x11/backend.h"
+#include "platform/x11/loop.h"
 #include "platform/x11/json.h"
 
 namespace pd::x11 {

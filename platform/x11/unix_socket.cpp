@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/x11/backend.h"
+#include "platform/x11/loop.h"
 
 namespace pd::x11 {
 

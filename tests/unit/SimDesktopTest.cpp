@@ -1,6 +1,7 @@
 // The simulated desktop under the desktop contract.
 #include "contract/DesktopContract.h"
-#include "platform/sim/backend.h"
+#include "platform/sim/desktop.h"
+#include "platform/sim/loop.h"
 
 namespace pd::test {
 namespace {
