@@ -794,6 +794,13 @@ class X11Host final : public platform::Host {
   Rect WorkArea() override;
   String ClipboardText() override;
   void SetClipboardText(StringView text) override;
+  // The stacking order of the root's children, read from the server (the
+  // window manager's frame stands for the window it holds).
+  WindowHandle TopWindowAt(Point screen) override;
+  // A cursor of the cursor font, named as cursor themes name it; a custom
+  // picture through XRender.
+  void SetCursor(WindowHandle form, platform::PointerShape shape,
+                 std::shared_ptr<const platform::Picture> picture = nullptr) override;
 
   // Whether typed text goes through an input method.
   [[nodiscard]] bool HasInputMethod() const { return im_ != nullptr; }
@@ -823,6 +830,9 @@ class X11Host final : public platform::Host {
     int width = 100;
     int height = 100;
     Rect exposed;  // the series of exposes so far
+    int cursor = 0;                        // the PointerShape shown
+    unsigned long customCursor = 0;        // ours to free
+    std::shared_ptr<const platform::Picture> customPicture;
   };
   struct Press {
     XWindow window = 0;
@@ -869,6 +879,7 @@ class X11Host final : public platform::Host {
   bool detectableRepeat_ = false;
   bool ownClipboard_ = false;
   String clipboardText_;  // while we own the clipboard
+  std::map<int, unsigned long> fontCursors_;  // by PointerShape, made on first use
 };
 
 // ---- Dialogs ---------------------------------------------------------------------
