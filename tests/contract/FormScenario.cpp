@@ -226,7 +226,7 @@ TEST_F(FormScenario, HidingAndShowingAgainPutsTheFrameBackWithoutPainting) {
 }
 
 TEST_F(FormScenario, TheSkinnedButtonAndCheckBoxFollowThePointerAndClick) {
-  using controls::Look;
+  using forms::Look;
   int clicks = 0;
   int outs = 0;
   f_->button.Click.Connect([&] { ++clicks; });
