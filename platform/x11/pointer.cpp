@@ -99,28 +99,42 @@ Cursor PictureCursor(Display* dpy, Window root, const platform::Picture& picture
 
 WindowHandle X11Host::TopWindowAt(Point screen) {
   Display* dpy = x_.Dpy();
+  const Window root = x_.Root();
   XConnection::ErrorTrap trap(x_);  // windows of others come and go meanwhile
+  // The root's child in front at the point: the server knows it for where
+  // the pointer is (the hover watches ask about nothing else); elsewhere the
+  // stacking order is walked from the top.
   Window top = 0;
-  const std::vector<Window> stack = Children(dpy, x_.Root());
-  for (auto it = stack.rbegin(); it != stack.rend() && top == 0; ++it) {
-    XWindowAttributes a{};
-    if (XGetWindowAttributes(dpy, *it, &a) == 0 || a.map_state != IsViewable || a.c_class != InputOutput) continue;
-    const int right = a.x + a.width + 2 * a.border_width;
-    const int bottom = a.y + a.height + 2 * a.border_width;
-    if (screen.x >= a.x && screen.x < right && screen.y >= a.y && screen.y < bottom) top = *it;
-  }
-  if (top == 0 || trap.Failed()) return 0;
-  if (forms_.count(static_cast<WindowHandle>(top)) != 0) return static_cast<WindowHandle>(top);
-  // A window manager's frame: ours when one of our windows lies inside it.
-  for (const auto& [handle, form] : forms_) {
-    if (!form.visible) continue;
-    Window w = static_cast<Window>(handle);
-    for (int depth = 0; depth < 8 && w != 0 && w != x_.Root(); ++depth) {
-      Window parent = 0;
-      Children(dpy, w, &parent);
-      if (parent == top) return handle;
-      w = parent;
+  Window rootReturn = 0;
+  Window child = 0;
+  int rootX = 0;
+  int rootY = 0;
+  int winX = 0;
+  int winY = 0;
+  unsigned mask = 0;
+  if (XQueryPointer(dpy, root, &rootReturn, &child, &rootX, &rootY, &winX, &winY, &mask) != 0 && rootX == screen.x &&
+      rootY == screen.y) {
+    top = child;
+  } else {
+    const std::vector<Window> stack = Children(dpy, root);
+    for (auto it = stack.rbegin(); it != stack.rend() && top == 0; ++it) {
+      XWindowAttributes a{};
+      if (XGetWindowAttributes(dpy, *it, &a) == 0 || a.map_state != IsViewable || a.c_class != InputOutput) continue;
+      const int right = a.x + a.width + 2 * a.border_width;
+      const int bottom = a.y + a.height + 2 * a.border_width;
+      if (screen.x >= a.x && screen.x < right && screen.y >= a.y && screen.y < bottom) top = *it;
     }
+  }
+  // Down from there to one of ours: a window manager's frame holds the
+  // window it decorates.
+  Window w = top;
+  for (int depth = 0; depth < 8 && w != 0; ++depth) {
+    if (forms_.count(static_cast<WindowHandle>(w)) != 0) return trap.Failed() ? 0 : static_cast<WindowHandle>(w);
+    int x = 0;
+    int y = 0;
+    Window inner = 0;
+    if (XTranslateCoordinates(dpy, root, w, screen.x, screen.y, &x, &y, &inner) == 0) break;
+    w = inner;
   }
   return trap.Failed() ? 0 : static_cast<WindowHandle>(top);
 }
