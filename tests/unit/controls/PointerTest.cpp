@@ -1,9 +1,9 @@
-// The pointer over the skinned controls on the simulation: another
-// program's window covering a hovered control, the pointer shape each
-// MousePointer value shows, and what mouse handlers leave in Button.
+// The pointer over the controls on the simulation: the pointer shape each
+// MousePointer value shows, and what mouse handlers leave in Button. (A
+// window of another program over a hovered control: FormScenario, on every
+// backend.)
 #include <algorithm>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,57 +19,7 @@ constexpr Point kB1{20, 20};
 constexpr Point kChk{160, 15};
 constexpr Point kOff{250, 100};
 
-class PointerTest : public SkinnedTest {
- protected:
-  Rect Screen(Point client, int w, int h) {
-    const Rect b = sim_.host().Bounds(W());
-    return Rect{b.left + client.x - 5, b.top + client.y - 5, b.left + client.x - 5 + w, b.top + client.y - 5 + h};
-  }
-  WindowHandle Other() {
-    if (other_ == 0) other_ = sim_.processes().OpenWindow(sim_.processes().Start(u"C:\\Tools\\other.exe"));
-    return other_;
-  }
-  WindowHandle other_ = 0;
-};
-
-TEST_F(PointerTest, AnotherProgramsWindowOverAHoveredControlEndsTheHoverOnce) {
-  struct Case {
-    const char* name;
-    Point at;
-    std::function<bool()> watching;
-    std::function<Look()> look;
-  };
-  const Case cases[] = {
-      {"b1", kB1, [&] { return b1_.WatchRunning(); }, [&] { return b1_.LastState(); }},
-      {"chk", kChk, [&] { return chk_.WatchRunning(); }, [&] { return chk_.LastLook(); }},
-  };
-  for (const Case& c : cases) {
-    sim_.MouseMove(W(), c.at);
-    ASSERT_TRUE(c.watching()) << c.name;
-    ASSERT_EQ(c.look(), Look::Move) << c.name;
-    Take();
-    sim_.host().PlaceForeignWindow(Other(), Screen(c.at, 40, 30));  // the pointer has not moved
-    sim_.loop().Advance(10);
-    EXPECT_EQ(Take(), std::vector<std::string>{std::string(c.name) + " MouseOut"});
-    EXPECT_FALSE(c.watching()) << c.name << ": the watch stops";
-    EXPECT_EQ(c.look(), Look::Up) << c.name;
-    const std::uint64_t now = sim_.loop().Now();
-    sim_.loop().Run();
-    EXPECT_EQ(sim_.loop().Now(), now) << c.name << ": nothing runs while covered";
-    sim_.host().RemoveForeignWindow(Other());
-    sim_.MouseMove(W(), c.at);
-    EXPECT_EQ(c.look(), Look::Move) << c.name << ": uncovered, the hover comes back";
-    sim_.MouseMove(W(), kOff);
-    sim_.loop().Advance(10);
-    Take();
-  }
-  // A window beside the control covers nothing of it.
-  sim_.host().PlaceForeignWindow(Other(), Screen(kOff, 10, 10));
-  sim_.MouseMove(W(), kB1);
-  sim_.loop().Advance(50);
-  EXPECT_TRUE(b1_.WatchRunning());
-  EXPECT_TRUE(Take().empty());
-}
+using PointerTest = SkinnedTest;
 
 TEST_F(PointerTest, EachMousePointerValueShowsItsShapeOverTheControl) {
   auto icon = std::shared_ptr<const platform::Picture>(sim_.graphics().CreatePicture(16, 16, {}, 32));
