@@ -12,8 +12,9 @@
 // How an owner uses it
 // --------------------
 // Before each call the owner samples where the pointer is (Pointer): `over`
-// is "the window under the cursor is mine" (ControlHost::WindowFromPoint
-// at the cursor, which sees other programs' windows too: PointerOver) or, for a part of a control, "the cursor is inside the
+// is "the window under the cursor is mine" (PointerOver in MouseEvents.h:
+// ControlHost::WindowFromPoint at the cursor, which sees other programs'
+// windows too) or, for a part of a control, "the cursor is inside the
 // part"; `captured` is "I hold the mouse capture". Each call returns a
 // Reaction: the steps to carry out in the order given, and whether the
 // owner should release the capture. After every call the owner sets its

@@ -57,9 +57,11 @@ PressTracker::Pointer PushButton::Where(const MouseEvent& e) const {
 void PushButton::Apply(const PressTracker::Reaction& r) {
   if (r.releaseCapture && HasCapture()) ReleaseCapture();
   for (PressTracker::Step step : r) {
-    if (step == PressTracker::Step::Paint && (r.look != look_ || r.force)) {
+    if (step == PressTracker::Step::Paint) {
+      // The classic face has no hover look: only Down shows.
+      const bool changed = (r.look == Look::Down) != (look_ == Look::Down);
       look_ = r.look;
-      Refresh();
+      if (changed || r.force) Refresh();
     }
     if (step == PressTracker::Step::Click) Press();
   }
