@@ -2,7 +2,7 @@
 // point, and the shape the pointer takes over each of ours.
 #include <algorithm>
 
-#include "platform/sim/backend.h"
+#include "platform/sim/host.h"
 
 namespace pd::sim {
 

@@ -5,7 +5,7 @@
 #include <array>
 #include <vector>
 
-#include "platform/win32/backend.h"
+#include "platform/win32/host.h"
 
 namespace pd::win32 {
 

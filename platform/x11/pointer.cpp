@@ -9,7 +9,7 @@
 #include <array>
 #include <vector>
 
-#include "platform/x11/backend.h"
+#include "platform/x11/host.h"
 
 namespace pd::x11 {
 
