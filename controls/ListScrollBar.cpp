@@ -1,6 +1,6 @@
 #include "controls/ListScrollBar.h"
 
-#include "controls/ControlInput.h"
+#include "forms/MouseEvents.h"
 #include "controls/ListScroll.h"
 #include "controls/ScrollGeometry.h"
 #include "controls/ScrollPainter.h"
@@ -136,7 +136,7 @@ PressTracker::Pointer ListScrollBar::Where(const ScrollPart& part, const forms::
   return PressTracker::Pointer{.over = part.Over(e.x, e.y), .captured = part.HasCapture()};
 }
 
-bool ListScrollBar::PointerOn(const ScrollPart& part) const { return PointerOver(part).over; }
+bool ListScrollBar::PointerOn(const ScrollPart& part) const { return forms::PointerOver(part).over; }
 
 void ListScrollBar::OnUnMover() {
   for (ScrollPart* part : parts_) {
@@ -148,7 +148,7 @@ void ListScrollBar::OnUnMover() {
 
 // ---- Mouse -------------------------------------------------------------------------------
 
-void ListScrollBar::RaiseMouse(int which, const forms::MouseEvent& e) {
+forms::MouseEvent ListScrollBar::RaiseMouse(int which, const forms::MouseEvent& e) {
   auto button = static_cast<std::int16_t>(e.button);
   auto shift = static_cast<std::int16_t>(e.shift);
   auto x = static_cast<float>(e.x);
@@ -156,6 +156,10 @@ void ListScrollBar::RaiseMouse(int which, const forms::MouseEvent& e) {
   if (which == kDown) list_.MouseDown.Raise(button, shift, x, y);
   if (which == kMove) list_.MouseMove.Raise(button, shift, x, y);
   if (which == kUp) list_.MouseUp.Raise(button, shift, x, y);
+  forms::MouseEvent left = e;
+  left.button = button;
+  left.shift = shift;
+  return left;
 }
 
 void ListScrollBar::StartRepeat(Repeat mode) {
@@ -169,9 +173,9 @@ void ListScrollBar::StopRepeat() {
   repeat_ = Repeat::kNone;
 }
 
-void ListScrollBar::MouseDown(ScrollPart& part, const forms::MouseEvent& e) {
+void ListScrollBar::MouseDown(ScrollPart& part, const forms::MouseEvent& event) {
   const Kind kind = part.PartKind();
-  if (kind != Kind::kThumb) RaiseMouse(kDown, e);
+  const forms::MouseEvent e = kind != Kind::kThumb ? RaiseMouse(kDown, event) : event;
   list_.SetFocus();
   Apply(part, Tracker(part).Press(e.button, Where(part, e)));
   if (e.button != platform::button::kLeft) return;
@@ -208,9 +212,9 @@ void ListScrollBar::MouseDown(ScrollPart& part, const forms::MouseEvent& e) {
   }
 }
 
-void ListScrollBar::MouseMove(ScrollPart& part, const forms::MouseEvent& e) {
+void ListScrollBar::MouseMove(ScrollPart& part, const forms::MouseEvent& event) {
   const Kind kind = part.PartKind();
-  if (kind != Kind::kThumb) RaiseMouse(kMove, e);
+  const forms::MouseEvent e = kind != Kind::kThumb ? RaiseMouse(kMove, event) : event;
   if (kind == Kind::kTrack) pressY_ = static_cast<float>(e.y);
   if (kind == Kind::kThumb && (e.button & platform::button::kLeft) != 0 && pressedButton_ == 1) Drag(e);
   Apply(part, Tracker(part).Move(e.button, Where(part, e)));
@@ -230,8 +234,8 @@ void ListScrollBar::Drag(const forms::MouseEvent& e) {
   list_.Scroll.Raise();
 }
 
-void ListScrollBar::MouseUp(ScrollPart& part, const forms::MouseEvent& e) {
-  RaiseMouse(kUp, e);
+void ListScrollBar::MouseUp(ScrollPart& part, const forms::MouseEvent& event) {
+  const forms::MouseEvent e = RaiseMouse(kUp, event);
   Apply(part, Tracker(part).Release(e.button, Where(part, e), part.Over(e.x, e.y)));
   if (e.button == platform::button::kLeft) EndPress(part);
 }

@@ -34,12 +34,14 @@
 #include <cstdint>
 #include <memory>
 
-#include "controls/PressTracker.h"
 #include "controls/ScrollPart.h"
+#include "forms/PressTracker.h"
 #include "platform/loop.h"
 #include "platform/surface.h"
 
 namespace pd::controls {
+
+using forms::PressTracker;
 
 class ListScroll;
 class XP_ListBox;
@@ -87,7 +89,8 @@ class ListScrollBar {
 
  private:
   static constexpr std::size_t Index(ScrollPart::Kind kind) { return static_cast<std::size_t>(kind); }
-  void RaiseMouse(int which, const forms::MouseEvent& e);
+  // The event as the handlers left its Button and Shift.
+  forms::MouseEvent RaiseMouse(int which, const forms::MouseEvent& e);
   // Carries out a tracker's reaction for a part, then runs the watch
   // exactly while some part wants it.
   void Apply(ScrollPart& part, const PressTracker::Reaction& r);

@@ -1,6 +1,7 @@
 // The input half both skinned press controls (XP_Button, XP_CheckBox)
 // share: mouse, keys, focus and capture go through one PressTracker,
-// raising the component's own events on the way. What a reaction does
+// raising the component's own events on the way; a mouse handler's Button
+// is the button the control acts on, as a key handler's KeyCode is the key. What a reaction does
 // (paint a look, activate, raise Click) is the control's: its Apply.
 //
 // Derived declares the events MouseDown, MouseMove, MouseUp, DblClick,
@@ -11,11 +12,14 @@
 
 #include <cstdint>
 
-#include "controls/ControlInput.h"
-#include "controls/PressTracker.h"
 #include "forms/Control.h"
+#include "forms/MouseEvents.h"
+#include "forms/PressTracker.h"
 
 namespace pd::controls {
+
+using forms::Look;
+using forms::PressTracker;
 
 template <typename Derived>
 class PressControl : public forms::Control {
@@ -28,7 +32,7 @@ class PressControl : public forms::Control {
   PressControl(forms::Container& parent, StringView name, int index, PressTracker::Options options = {})
       : Control(parent, name, index), tracker_(options) {}
 
-  [[nodiscard]] PressTracker::Pointer Where() const { return PointerOver(*this); }
+  [[nodiscard]] PressTracker::Pointer Where() const { return forms::PointerOver(*this); }
   // By default a release over the control's window ends a click.
   [[nodiscard]] bool ReleasedInside(const forms::MouseEvent& /*e*/, const PressTracker::Pointer& where) const {
     return where.over;
@@ -36,19 +40,19 @@ class PressControl : public forms::Control {
 
   void OnMouseDown(const forms::MouseEvent& e) override {
     if (!tracker_.TakesMouse()) return;
-    RaiseMouse(Self().MouseDown, e);
-    Self().Apply(tracker_.Press(e.button, Where()));
+    const forms::MouseEvent a = forms::RaiseMouse(Self().MouseDown, e);
+    Self().Apply(tracker_.Press(a.button, Where()));
   }
   void OnMouseMove(const forms::MouseEvent& e) override {
     if (!tracker_.TakesMouse()) return;
-    RaiseMouse(Self().MouseMove, e);
-    Self().Apply(tracker_.Move(e.button, Where()));
+    const forms::MouseEvent a = forms::RaiseMouse(Self().MouseMove, e);
+    Self().Apply(tracker_.Move(a.button, Where()));
   }
   void OnMouseUp(const forms::MouseEvent& e) override {
     if (!tracker_.TakesMouse()) return;
-    RaiseMouse(Self().MouseUp, e);
+    const forms::MouseEvent a = forms::RaiseMouse(Self().MouseUp, e);
     const PressTracker::Pointer where = Where();
-    Self().Apply(tracker_.Release(e.button, where, Self().ReleasedInside(e, where)));
+    Self().Apply(tracker_.Release(a.button, where, Self().ReleasedInside(a, where)));
   }
   void OnDblClick(const forms::MouseEvent& /*e*/) override {
     if (!tracker_.TakesMouse()) return;

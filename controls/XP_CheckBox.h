@@ -36,7 +36,7 @@
 
 #include "controls/DataObject.h"
 #include "controls/PressControl.h"
-#include "controls/PressTracker.h"
+#include "forms/PressTracker.h"
 #include "controls/PropertyTable.h"
 #include "forms/Control.h"
 #include "platform/event.h"

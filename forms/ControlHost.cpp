@@ -126,17 +126,14 @@ Control* ControlHost::ControlOf(WindowHandle handle) const {
 }
 
 WindowHandle ControlHost::WindowFromPoint(Point screen) const {
-  // The frontmost form is the latest shown popup or dialog, then forms in
-  // the reverse order of creation.
-  for (auto it = forms_.rbegin(); it != forms_.rend(); ++it) {
-    Form* f = *it;
-    if (!f->Visible()) continue;
-    const Rect r = platform_.host().Bounds(f->Window());
-    if (!Contains(r, screen)) continue;
-    Control* c = f->ControlAt(Point{screen.x - r.left, screen.y - r.top});
-    return c != nullptr ? c->hWnd() : f->hWnd();
-  }
-  return 0;
+  // The desktop knows which window is in front there, another program's
+  // included: a window covering ours hides our controls below it.
+  Form* f = FormOf(platform_.host().TopWindowAt(screen));
+  if (f == nullptr || !f->Visible()) return 0;
+  const Rect r = platform_.host().Bounds(f->Window());
+  if (!Contains(r, screen)) return 0;  // on the window's frame
+  Control* c = f->ControlAt(Point{screen.x - r.left, screen.y - r.top});
+  return c != nullptr ? c->hWnd() : f->hWnd();
 }
 
 WindowHandle ControlHost::GetCapture() const {

@@ -39,8 +39,8 @@ class ControlHost final : public platform::HostEventSink {
   [[nodiscard]] const std::vector<Form*>& Forms() const { return forms_; }
 
   // The control (its hWnd) or form (its window) under a point of the screen
-  // in pixels, among our visible forms, the frontmost first; 0 when the
-  // point is on no window of ours.
+  // in pixels; 0 when the window in front there is not one of ours (another
+  // program's covers it, or the desktop).
   [[nodiscard]] WindowHandle WindowFromPoint(Point screen) const;
   // The control (its hWnd) holding the mouse capture, 0 for none.
   [[nodiscard]] WindowHandle GetCapture() const;

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "forms/ControlHost.h"
+#include "forms/Cursor.h"
 
 namespace pd::forms {
 
@@ -338,9 +339,12 @@ void Form::Dispatch(const HostEvent& event) {
       MouseEventFor(target, event);
       break;
     }
-    case HostEventKind::kMouseMove:
-      MouseEventFor(capture_ != nullptr ? capture_ : ControlAt(event.pos), event);
+    case HostEventKind::kMouseMove: {
+      Control* target = capture_ != nullptr ? capture_ : ControlAt(event.pos);
+      ShowCursorOf(target != nullptr ? *target : *this, GetSite().GetPlatform().host(), Window());
+      MouseEventFor(target, event);
       break;
+    }
     case HostEventKind::kMouseUp: {
       Control* target = capture_ != nullptr ? capture_ : ControlAt(event.pos);
       buttonsDown_ &= ~event.button;

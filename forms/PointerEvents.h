@@ -3,14 +3,18 @@
 //
 // MouseDown, MouseMove and MouseUp carry (Button, Shift, X, Y) with X and Y
 // in twips from the control's top-left corner; Button is the button that
-// changed (down, up) or every button held (move). Click follows the MouseUp
-// of a left press that came up inside the control; a double click raises
-// DblClick on its second press, and its release raises no second Click.
+// changed (down, up) or every button held (move), and what the handlers
+// leave in it is the button the control goes on with (MouseEvents.h).
+// Click follows the MouseUp of a left press that came up inside the
+// control (the press tracker's click); a double click raises DblClick on
+// its second press, and its release raises no second Click.
 #pragma once
 
 #include <cstdint>
 
 #include "forms/Control.h"
+#include "forms/MouseEvents.h"
+#include "forms/PressTracker.h"
 #include "platform/event.h"
 
 namespace pd::forms {
@@ -19,9 +23,9 @@ class PointerEvents {
  public:
   Event<> Click;
   Event<> DblClick;
-  Event<std::int16_t&, std::int16_t&, float&, float&> MouseDown;  // Button, Shift, X, Y
-  Event<std::int16_t&, std::int16_t&, float&, float&> MouseMove;
-  Event<std::int16_t&, std::int16_t&, float&, float&> MouseUp;
+  MouseEventSignal MouseDown;  // Button, Shift, X, Y
+  MouseEventSignal MouseMove;
+  MouseEventSignal MouseUp;
 
  protected:
   void RaiseDown(const MouseEvent& e);
@@ -31,8 +35,7 @@ class PointerEvents {
   void RaiseDblClick();
 
  private:
-  static void Raise(const Event<std::int16_t&, std::int16_t&, float&, float&>& event, const MouseEvent& e);
-  bool leftPressed_ = false;
+  PressTracker tracker_{PressTracker::Options{.focusLook = false}};
 };
 
 }  // namespace pd::forms

@@ -49,64 +49,58 @@ void PushButton::Press() const {
   if (click_) click_();
 }
 
-void PushButton::OnMouseDown(const MouseEvent& e) {
-  if (e.button != platform::button::kLeft) return;
-  held_ = true;
-  SetInside(e);
+PressTracker::Pointer PushButton::Where(const MouseEvent& e) const {
+  return PressTracker::Pointer{.over = e.x >= 0 && e.y >= 0 && e.x < PixelWidth() && e.y < PixelHeight(),
+                               .captured = HasCapture()};
 }
 
-void PushButton::OnMouseMove(const MouseEvent& e) {
-  if (held_) SetInside(e);
-}
-
-void PushButton::OnMouseUp(const MouseEvent& e) {
-  if (!held_ || e.button != platform::button::kLeft) return;
-  held_ = false;
-  const bool wasInside = inside_;
-  inside_ = false;
-  Refresh();
-  if (wasInside) Press();
-}
-
-void PushButton::OnKeyDown(int& key, int /*shift*/) {
-  if (key != vk::kSpace) return;
-  key = 0;
-  if (!spaceDown_) {
-    spaceDown_ = true;
-    Refresh();
+void PushButton::Apply(const PressTracker::Reaction& r) {
+  if (r.releaseCapture && HasCapture()) ReleaseCapture();
+  for (PressTracker::Step step : r) {
+    if (step == PressTracker::Step::Paint) {
+      // The classic face has no hover look: only Down shows.
+      const bool changed = (r.look == Look::Down) != (look_ == Look::Down);
+      look_ = r.look;
+      if (changed || r.force) Refresh();
+    }
+    if (step == PressTracker::Step::Click) Press();
   }
 }
 
+void PushButton::OnMouseDown(const MouseEvent& e) {
+  if (tracker_.TakesMouse()) Apply(tracker_.Press(e.button, Where(e)));
+}
+
+void PushButton::OnMouseMove(const MouseEvent& e) {
+  if (tracker_.TakesMouse()) Apply(tracker_.Move(e.button, Where(e)));
+}
+
+void PushButton::OnMouseUp(const MouseEvent& e) {
+  if (tracker_.TakesMouse()) Apply(tracker_.Release(e.button, Where(e), Where(e).over));
+}
+
+void PushButton::OnKeyDown(int& key, int /*shift*/) {
+  if (key != vk::kSpace || !tracker_.TakesKeys()) return;
+  key = 0;
+  Apply(tracker_.KeyDown(vk::kSpace));
+}
+
 void PushButton::OnKeyUp(int& key, int /*shift*/) {
-  if (key != vk::kSpace || !spaceDown_) return;
-  spaceDown_ = false;
-  Refresh();
-  Press();
+  if (key != vk::kSpace || !tracker_.TakesKeys()) return;
+  Apply(tracker_.KeyUp(vk::kSpace, PressTracker::Pointer{}));
 }
 
-void PushButton::OnLostFocus() {
-  spaceDown_ = false;
-  Refresh();
-}
+void PushButton::OnGotFocus() { Apply(tracker_.FocusIn(PressTracker::Pointer{})); }
 
-void PushButton::OnCaptureLost() {
-  held_ = false;
-  inside_ = false;
-  Refresh();
-}
+void PushButton::OnLostFocus() { Apply(tracker_.FocusOut(PressTracker::Pointer{})); }
 
-void PushButton::SetInside(const MouseEvent& e) {
-  const bool inside = e.x >= 0 && e.y >= 0 && e.x < PixelWidth() && e.y < PixelHeight();
-  if (inside == inside_) return;
-  inside_ = inside;
-  Refresh();
-}
+void PushButton::OnCaptureLost() { Apply(tracker_.CaptureLost(PressTracker::Pointer{})); }
 
 void PushButton::OnPaint(platform::Surface& s) {
   Rect r{0, 0, PixelWidth(), PixelHeight()};
   s.FillRect(r, kFace);
   const bool focused = HasFocus();
-  const bool pressed = (held_ && inside_) || spaceDown_;
+  const bool pressed = look_ == Look::Down;
   if (focused) {
     FrameRect(s, r, kFrameColour, kFrameColour);
     r = Inset(r, 1);

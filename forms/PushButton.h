@@ -1,7 +1,8 @@
 // PushButton: the plain push button of the control host's own dialogs
 // (message box, save dialog), in the desktop's classic look.
 //
-// Pressed by a click released over it or by Space; Click runs then. The
+// Pressed by a click released over it or by Space (a press tracker follows
+// the pointer, the left button, Space and the focus); Click runs then. The
 // focused button wears the heavy frame of the default button and the
 // dotted focus rectangle. The face shows the caption, or what a glyph
 // painter draws in its place (a picture button of a tool bar).
@@ -10,6 +11,7 @@
 #include <functional>
 
 #include "forms/Control.h"
+#include "forms/PressTracker.h"
 
 namespace pd::forms {
 
@@ -34,19 +36,19 @@ class PushButton final : public Control {
   void OnMouseUp(const MouseEvent& e) override;
   void OnKeyDown(int& key, int shift) override;
   void OnKeyUp(int& key, int shift) override;
-  void OnGotFocus() override { Refresh(); }
+  void OnGotFocus() override;
   void OnLostFocus() override;
   void OnCaptureLost() override;
 
  private:
-  void SetInside(const MouseEvent& e);
+  [[nodiscard]] PressTracker::Pointer Where(const MouseEvent& e) const;
+  void Apply(const PressTracker::Reaction& r);
 
   String caption_;
   std::function<void()> click_;
   Glyph glyph_;
-  bool held_ = false;
-  bool inside_ = false;
-  bool spaceDown_ = false;
+  PressTracker tracker_;
+  Look look_ = Look::Up;
 };
 
 // Frame helpers of the classic look, shared by the host's own dialogs.

@@ -95,6 +95,30 @@ enum class WindowKind {
   Popup,
 };
 
+// (Not CursorShape: Xlib defines that as a macro.)
+// The pointer shapes a window can show: the standard ones of the desktop,
+// in the order of the controls' MousePointer values 0 to 15, then the
+// program's own picture.
+enum class PointerShape {
+  kDefault,        // the window's usual pointer (an arrow)
+  kArrow,
+  kCross,
+  kIBeam,
+  kIcon,           // a small square
+  kSize,           // four arrows
+  kSizeNESW,
+  kSizeNS,
+  kSizeNWSE,
+  kSizeWE,
+  kUpArrow,
+  kWait,           // the hourglass or spinner
+  kNo,             // a slashed circle: no drop
+  kArrowWait,      // arrow with hourglass: busy in the background
+  kArrowQuestion,  // arrow with question mark: help
+  kSizeAll,
+  kCustom,         // a picture (hot spot at its centre)
+};
+
 class Host {
  public:
   virtual ~Host() = default;
@@ -139,6 +163,17 @@ class Host {
   virtual void ReleaseCapture() = 0;
   // The window that holds the capture, 0 for none.
   [[nodiscard]] virtual WindowHandle Capture() = 0;
+
+  // The top-level window of any program under a point of the screen in
+  // pixels, frontmost first: a window of ours (the handle CreateForm gave)
+  // when one shows there uncovered, another program's window (a nonzero
+  // handle IsForm denies), or 0 for the bare desktop.
+  [[nodiscard]] virtual WindowHandle TopWindowAt(Point screen) = 0;
+  // The pointer shape shown while the pointer is over form's client area,
+  // from now on. picture is the shape for kCustom; kCustom without one
+  // shows kDefault. Setting the shape the window shows already costs
+  // nothing.
+  virtual void SetCursor(WindowHandle form, PointerShape shape, std::shared_ptr<const Picture> picture = nullptr) = 0;
 
   // The whole screen and the part of it not taken by panels (task bar,
   // docks), in pixels.

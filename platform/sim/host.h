@@ -43,8 +43,21 @@ class SimHost final : public platform::Host {
   Rect WorkArea() override { return workArea_; }
   String ClipboardText() override { return clipboard_; }
   void SetClipboardText(StringView text) override { clipboard_ = String(text); }
+  // Other programs' windows (PlaceForeignWindow) over ours, then our shown
+  // windows, the newest first.
+  WindowHandle TopWindowAt(Point screen) override;
+  void SetCursor(WindowHandle form, platform::PointerShape shape,
+                 std::shared_ptr<const platform::Picture> picture = nullptr) override;
 
   // ---- For tests ----
+  // Another program's window (a handle of SimProcesses::OpenWindow) placed
+  // at r on the screen, in front of every window; placing it again moves
+  // it and brings it to the front. Removing it uncovers what lay below.
+  void PlaceForeignWindow(WindowHandle window, const Rect& r);
+  void RemoveForeignWindow(WindowHandle window);
+  // The pointer shape a form shows (kDefault until set) and its picture.
+  [[nodiscard]] platform::PointerShape Cursor(WindowHandle form) const;
+  [[nodiscard]] std::shared_ptr<const platform::Picture> CursorPicture(WindowHandle form) const;
   // Delivers a raw event to the sink, as a backend reports one.
   void Deliver(const platform::HostEvent& event);
   // The window with the keyboard focus, as a window manager keeps it: a
@@ -86,6 +99,8 @@ class SimHost final : public platform::Host {
     std::vector<Colour> screen;
     int screenWidth = 0;
     int presents = 0;
+    platform::PointerShape cursor = platform::PointerShape::kDefault;
+    std::shared_ptr<const platform::Picture> cursorPicture;
   };
   Window* Find(WindowHandle form);
   const Window* Find(WindowHandle form) const;
@@ -105,6 +120,7 @@ class SimHost final : public platform::Host {
   Rect screen_{0, 0, 1280, 1024};
   Rect workArea_{0, 0, 1280, 984};
   String clipboard_;
+  std::vector<std::pair<WindowHandle, Rect>> foreign_;  // bottom to top
 };
 
 }  // namespace pd::sim

@@ -337,6 +337,10 @@ std::intptr_t Win32Host::OnMessage(WindowHandle form, unsigned msg, std::uintptr
       Report(HostEvent{.kind = HostEventKind::kMouseUp, .window = form, .pos = MousePos(lParam),
                        .button = ButtonOf(msg), .shift = MouseShift(wParam)});
       return 0;
+    case WM_SETCURSOR:
+      if (LOWORD(static_cast<DWORD>(lParam)) != HTCLIENT) break;
+      PutCursor(form);
+      return TRUE;
     case WM_MOUSEMOVE:
       Report(HostEvent{.kind = HostEventKind::kMouseMove, .window = form, .pos = MousePos(lParam),
                        .button = HeldButtons(wParam), .shift = MouseShift(wParam)});

@@ -52,6 +52,12 @@ class Win32Host final : public platform::Host {
   // another program holds it.
   String ClipboardText() override;
   void SetClipboardText(StringView text) override;
+  // GetAncestor(WindowFromPoint, GA_ROOT).
+  WindowHandle TopWindowAt(Point screen) override;
+  // Shown through WM_SETCURSOR (and at once when the pointer is over the
+  // window); a custom picture through CreateIconIndirect.
+  void SetCursor(WindowHandle form, platform::PointerShape shape,
+                 std::shared_ptr<const platform::Picture> picture = nullptr) override;
 
   // The hidden window that owns the forms and the clipboard; created on
   // first use, 0 when it cannot be.
@@ -64,7 +70,12 @@ class Win32Host final : public platform::Host {
     int width = 0;  // the client size last reported
     int height = 0;
     bool sessionAsked = false;  // WM_QUERYENDSESSION came and WM_ENDSESSION not yet
+    platform::PointerShape cursor = platform::PointerShape::kDefault;
+    std::shared_ptr<void> customCursor;  // destroyed with the last holder
+    std::shared_ptr<const platform::Picture> customPicture;
   };
+  // Puts the form's cursor up (WM_SETCURSOR over the client area).
+  void PutCursor(WindowHandle form);
   void Report(const platform::HostEvent& event);
   std::intptr_t OnMessage(WindowHandle form, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
 

@@ -265,6 +265,7 @@ void X11Host::DestroyForm(WindowHandle form) {
   auto it = forms_.find(form);
   if (it == forms_.end()) return;
   if (it->second.ic != nullptr) XDestroyIC(Ic(it->second.ic));
+  if (it->second.customCursor != 0) XFreeCursor(x_.Dpy(), it->second.customCursor);
   forms_.erase(it);
   if (capture_ == form) capture_ = 0;  // the grab ends with the window
   if (lastPress_.window == static_cast<XWindow>(form)) lastPress_ = Press{};

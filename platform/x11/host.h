@@ -72,6 +72,14 @@ class X11Host final : public platform::Host {
   Rect WorkArea() override;
   String ClipboardText() override;
   void SetClipboardText(StringView text) override;
+  // The root's child in front at the point, from the server (the pointer's
+  // window, else the stacking order), then down through a window manager's
+  // frame to the window of ours it holds.
+  WindowHandle TopWindowAt(Point screen) override;
+  // A cursor of the cursor font, named as cursor themes name it; a custom
+  // picture through XRender.
+  void SetCursor(WindowHandle form, platform::PointerShape shape,
+                 std::shared_ptr<const platform::Picture> picture = nullptr) override;
 
   // Whether typed text goes through an input method.
   [[nodiscard]] bool HasInputMethod() const { return im_ != nullptr; }
@@ -101,6 +109,9 @@ class X11Host final : public platform::Host {
     int width = 100;
     int height = 100;
     Rect exposed;  // the series of exposes so far
+    int cursor = 0;                        // the PointerShape shown
+    unsigned long customCursor = 0;        // ours to free
+    std::shared_ptr<const platform::Picture> customPicture;
   };
   struct Press {
     XWindow window = 0;
@@ -147,6 +158,7 @@ class X11Host final : public platform::Host {
   bool detectableRepeat_ = false;
   bool ownClipboard_ = false;
   String clipboardText_;  // while we own the clipboard
+  std::map<int, unsigned long> fontCursors_;  // by PointerShape, made on first use
 };
 
 }  // namespace pd::x11

@@ -226,7 +226,7 @@ TEST_F(FormScenario, HidingAndShowingAgainPutsTheFrameBackWithoutPainting) {
 }
 
 TEST_F(FormScenario, TheSkinnedButtonAndCheckBoxFollowThePointerAndClick) {
-  using controls::Look;
+  using forms::Look;
   int clicks = 0;
   int outs = 0;
   f_->button.Click.Connect([&] { ++clicks; });
@@ -260,6 +260,30 @@ TEST_F(FormScenario, TheSkinnedButtonAndCheckBoxFollowThePointerAndClick) {
   driver_->MoveTo(f_->form.Window(), away);
   EXPECT_TRUE(driver_->Pump([&] { return f_->check.LastLook() == Look::Up && outs == 1; }));
   EXPECT_TRUE(driver_->Pump([&] { return !f_->check.WatchRunning(); }));
+}
+
+TEST_F(FormScenario, AnotherProgramsWindowOverTheHoveredCheckBoxEndsItsHoverAndTheShapeFollowsThePointer) {
+  using forms::Look;
+  int outs = 0;
+  f_->check.MouseOut.Connect([&] { ++outs; });
+  f_->check.SetMousePointer(3);  // the I-beam
+  const WindowHandle w = f_->form.Window();
+  driver_->MoveTo(w, Point{125, 446});
+  driver_->MoveTo(w, Point{128, 446});
+  ASSERT_TRUE(driver_->Pump([&] { return f_->check.LastLook() == Look::Move; })) << "no hover look";
+  EXPECT_TRUE(driver_->Pump([&] { return driver_->ShapeShown() == platform::PointerShape::kIBeam; }));
+  const Rect b = driver_->Platform().host().Bounds(w);
+  driver_->ShowOtherWindow(Rect{b.left + 100, b.top + 420, b.left + 300, b.top + 480});  // the pointer stays
+  EXPECT_TRUE(driver_->Pump([&] { return f_->check.LastLook() == Look::Up && outs == 1; })) << "the hover stayed";
+  EXPECT_TRUE(driver_->Pump([&] { return !f_->check.WatchRunning(); }));
+  const int ticks = ticks_;
+  driver_->Pump([&] { return ticks_ >= ticks + 5; });  // a while longer: nothing more
+  EXPECT_EQ(outs, 1);
+  driver_->HideOtherWindow();
+  driver_->MoveTo(w, Point{129, 447});
+  EXPECT_TRUE(driver_->Pump([&] { return f_->check.LastLook() == Look::Move; })) << "uncovered, hovered again";
+  driver_->MoveTo(w, Point{300, 450});
+  EXPECT_TRUE(driver_->Pump([&] { return driver_->ShapeShown() == platform::PointerShape::kDefault; }));
 }
 
 TEST_F(FormScenario, TheListScrollsAndSelectsWithItsBarTheWheelKeysAndCheckBoxes) {

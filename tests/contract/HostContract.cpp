@@ -372,5 +372,39 @@ TEST_F(HostContract, AFormUnderAModalLoopTakesNoInputWhileItsDialogDoes) {
   ASSERT_TRUE(Next(HostEventKind::kMouseUp, owner)) << "enabled again";
 }
 
+TEST_F(HostContract, TopWindowAtSeesAnotherProgramsWindowOverOurs) {
+  const WindowHandle w = Show(Rect{120, 120, 360, 300});
+  const Rect b = host().Bounds(w);
+  const Point covered{b.left + 30, b.top + 30};
+  const Point clear{b.right - 20, b.bottom - 20};
+  ASSERT_TRUE(driver_->Pump([&] { return host().TopWindowAt(covered) == w; }));
+  EXPECT_FALSE(host().IsForm(host().TopWindowAt(Point{b.right + 300, b.bottom + 300}))) << "the desktop";
+  driver_->ShowOtherWindow(Rect{b.left + 10, b.top + 10, b.left + 110, b.top + 80});
+  ASSERT_TRUE(driver_->Pump([&] {
+    const WindowHandle top = host().TopWindowAt(covered);
+    return top != 0 && top != w;
+  })) << "the other window is in front";
+  EXPECT_FALSE(host().IsForm(host().TopWindowAt(covered)));
+  EXPECT_EQ(host().TopWindowAt(clear), w) << "beside the other window";
+  driver_->HideOtherWindow();
+  EXPECT_TRUE(driver_->Pump([&] { return host().TopWindowAt(covered) == w; })) << "uncovered";
+}
+
+TEST_F(HostContract, TheWindowShowsThePointerShapeSetForIt) {
+  using platform::PointerShape;
+  const WindowHandle w = Show(Rect{140, 140, 340, 280});
+  driver_->MoveTo(w, {60, 50});
+  for (PointerShape shape : {PointerShape::kIBeam, PointerShape::kWait, PointerShape::kSizeNS, PointerShape::kCross}) {
+    host().SetCursor(w, shape);
+    EXPECT_TRUE(driver_->Pump([&] { return driver_->ShapeShown() == shape; })) << static_cast<int>(shape);
+  }
+  std::vector<Colour> pixels(16 * 16, 0xFF0000FFu);  // opaque red
+  std::shared_ptr<const platform::Picture> picture = driver_->Platform().graphics().CreatePicture(16, 16, pixels, 32);
+  host().SetCursor(w, PointerShape::kCustom, picture);
+  EXPECT_TRUE(driver_->Pump([&] { return driver_->ShapeShown() == PointerShape::kCustom; }));
+  host().SetCursor(w, PointerShape::kCustom, nullptr);
+  EXPECT_TRUE(driver_->Pump([&] { return driver_->ShapeShown() == PointerShape::kDefault; })) << "no picture";
+}
+
 }  // namespace
 }  // namespace pd

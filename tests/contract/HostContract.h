@@ -42,6 +42,14 @@ class HostDriver {
   virtual void Activate(WindowHandle window) = 0;
   // The close button of a window's frame.
   virtual void Close(WindowHandle window) = 0;
+  // Another program's window shows in front of every window at r (screen
+  // pixels), or goes away.
+  virtual void ShowOtherWindow(const Rect& r) = 0;
+  virtual void HideOtherWindow() = 0;
+  // The pointer shape the desktop shows now where the pointer is (a shape
+  // it shows for several values reads as the first of them; a picture of
+  // ours as kCustom).
+  virtual platform::PointerShape ShapeShown() = 0;
   // Another program sets or reads the desktop's clipboard.
   virtual void SetOutsideClipboard(StringView text) = 0;
   virtual String OutsideClipboard() = 0;

@@ -62,6 +62,15 @@ class SimHostDriver final : public HostDriver {
     p_.host().Deliver(
         HostEvent{.kind = HostEventKind::kCloseRequest, .window = window, .unloadMode = platform::unload::kUser});
   }
+  void ShowOtherWindow(const Rect& r) override {
+    if (other_ == 0) other_ = p_.processes().OpenWindow(p_.processes().Start(u"C:\\Tools\\other.exe"));
+    p_.host().PlaceForeignWindow(other_, r);
+  }
+  void HideOtherWindow() override { p_.host().RemoveForeignWindow(other_); }
+  platform::PointerShape ShapeShown() override {
+    const WindowHandle w = p_.host().TopWindowAt(pointer_);
+    return p_.host().IsForm(w) ? p_.host().Cursor(w) : platform::PointerShape::kDefault;
+  }
   // The simulated desktop has one clipboard, the program's.
   void SetOutsideClipboard(StringView text) override { p_.host().SetClipboardText(text); }
   String OutsideClipboard() override { return p_.host().ClipboardText(); }
@@ -95,6 +104,7 @@ class SimHostDriver final : public HostDriver {
   sim::SimPlatform p_;
   Point pointer_;
   int shift_ = 0;
+  WindowHandle other_ = 0;
   Press last_;
 };
 

@@ -129,6 +129,7 @@ class Win32HostDriver final : public HostDriver {
   explicit Win32HostDriver(std::unique_ptr<platform::Platform> p) : p_(std::move(p)) {}
   ~Win32HostDriver() override {
     if (held_ != 0) HoldShift(held_, false);
+    HideOtherWindow();
   }
 
   platform::Platform& Platform() override { return *p_; }
@@ -214,6 +215,38 @@ class Win32HostDriver final : public HostDriver {
     // moment (a program reading it): the copy is let arrive first.
     EXPECT_TRUE(WaitFor([&] { return GetClipboardSequenceNumber() != before; }, AnswerSent, kClipboardWaitMs))
         << "Wine never took the X clipboard";
+  }
+  // A plain top-most window of a class of its own: to the host, another
+  // program's.
+  void ShowOtherWindow(const Rect& r) override {
+    HideOtherWindow();
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    wc.lpszClassName = L"PointerTest.Other";
+    RegisterClassExW(&wc);
+    other_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, r.left,
+                             r.top, r.Width(), r.Height(), nullptr, nullptr, wc.hInstance, nullptr);
+    EXPECT_NE(other_, nullptr);
+  }
+  void HideOtherWindow() override {
+    if (other_ != nullptr) DestroyWindow(other_);
+    other_ = nullptr;
+  }
+  // The cursor this thread shows, among the system's shapes.
+  platform::PointerShape ShapeShown() override {
+    using platform::PointerShape;
+    HCURSOR now = GetCursor();
+    static const std::pair<WORD, PointerShape> kShapes[] = {
+        {32512, PointerShape::kDefault}, {32515, PointerShape::kCross},  {32513, PointerShape::kIBeam},
+        {32514, PointerShape::kWait},    {32645, PointerShape::kSizeNS},
+    };
+    for (const auto& [id, shape] : kShapes) {
+      if (now == LoadCursorW(nullptr, MAKEINTRESOURCEW(id))) return shape;
+    }
+    return now != nullptr ? PointerShape::kCustom : PointerShape::kDefault;
   }
   String OutsideClipboard() override {
     // Wine hands a new clipboard to X a moment after the change (its
@@ -307,6 +340,7 @@ class Win32HostDriver final : public HostDriver {
 
   std::unique_ptr<platform::Platform> p_;
   int held_ = 0;
+  HWND other_ = nullptr;
   std::set<std::uintptr_t> onScreen_;  // X windows of ours known to be on the screen
   std::set<std::uintptr_t> settled_;   // and known to have kept their place
 };

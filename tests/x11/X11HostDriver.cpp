@@ -7,6 +7,7 @@
 // clang-format off
 #include <X11/Xlib.h>
 #include <X11/XKBlib.h>
+#include <X11/extensions/Xfixes.h>
 // clang-format on
 #include <fcntl.h>
 #include <spawn.h>
@@ -91,6 +92,7 @@ class X11HostDriver final : public HostDriver {
   X11HostDriver(std::unique_ptr<platform::Platform> p, Display* outside) : p_(std::move(p)), outside_(outside) {}
   ~X11HostDriver() override {
     if (held_ != 0) HoldShift(held_, false);
+    HideOtherWindow();
     XCloseDisplay(outside_);
   }
 
@@ -160,6 +162,52 @@ class X11HostDriver final : public HostDriver {
     XSendEvent(outside_, DefaultRootWindow(outside_), False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
     XSync(outside_, False);
   }
+  // A window of another X client, placed where asked (override-redirect,
+  // as another program's menu or tool tip), on top.
+  void ShowOtherWindow(const Rect& r) override {
+    HideOtherWindow();
+    XSetWindowAttributes a{};
+    a.override_redirect = True;
+    a.background_pixel = BlackPixel(outside_, DefaultScreen(outside_));
+    other_ = XCreateWindow(outside_, DefaultRootWindow(outside_), r.left, r.top, static_cast<unsigned>(r.Width()),
+                           static_cast<unsigned>(r.Height()), 0, CopyFromParent, InputOutput, nullptr,
+                           CWOverrideRedirect | CWBackPixel, &a);
+    XMapRaised(outside_, other_);
+    XSync(outside_, False);
+  }
+  void HideOtherWindow() override {
+    if (other_ == 0) return;
+    XDestroyWindow(outside_, other_);
+    XSync(outside_, False);
+    other_ = 0;
+  }
+  // The cursor on the screen as XFixes reads it, by the name cursor themes
+  // give the shape.
+  platform::PointerShape ShapeShown() override {
+    using platform::PointerShape;
+    int event = 0;
+    int error = 0;
+    int major = 2;
+    int minor = 0;
+    if (XFixesQueryExtension(outside_, &event, &error) == 0 || XFixesQueryVersion(outside_, &major, &minor) == 0 ||
+        major < 2) {
+      ADD_FAILURE() << "the X server has no XFixes 2";
+      return PointerShape::kDefault;
+    }
+    XFixesCursorImage* image = XFixesGetCursorImage(outside_);
+    if (image == nullptr) return PointerShape::kDefault;
+    const std::string name = image->name != nullptr ? image->name : "";
+    XFree(image);
+    static const std::pair<const char*, PointerShape> kNames[] = {
+        {"left_ptr", PointerShape::kDefault},     {"crosshair", PointerShape::kCross},
+        {"xterm", PointerShape::kIBeam},          {"watch", PointerShape::kWait},
+        {"sb_v_double_arrow", PointerShape::kSizeNS},
+    };
+    for (const auto& [n, shape] : kNames) {
+      if (name == n) return shape;
+    }
+    return name.empty() ? PointerShape::kCustom : PointerShape::kIcon;
+  }
   void SetOutsideClipboard(StringView text) override {
     TempFolder folder;
     const std::string file = (folder.Path() / "clip").string();
@@ -187,6 +235,7 @@ class X11HostDriver final : public HostDriver {
   std::unique_ptr<platform::Platform> p_;
   Display* outside_;
   int held_ = 0;
+  Window other_ = 0;
 };
 
 }  // namespace

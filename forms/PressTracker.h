@@ -1,8 +1,9 @@
 // PressTracker: how a pressable thing follows the pointer, the left button,
 // the space bar and the focus; written once for the skinned button, the
-// skinned check box and the list's scroll-bar parts. It holds the state and
-// decides; its owner raises its own events, paints its own look and runs
-// its own hover-watch timer.
+// skinned check box, the list's scroll-bar parts, the plain push button and
+// the clicks of the plain controls. It holds the state and decides; its
+// owner raises its own events, paints its own look and runs its own
+// hover-watch timer.
 //
 // Looks: Up (at rest), Move (the pointer over it, or the left button held
 // on it while the pointer is outside), Down (pressed). Disabled and focused
@@ -11,8 +12,9 @@
 // How an owner uses it
 // --------------------
 // Before each call the owner samples where the pointer is (Pointer): `over`
-// is "the window under the cursor is mine" (ControlHost::WindowFromPoint
-// at the cursor) or, for a part of a control, "the cursor is inside the
+// is "the window under the cursor is mine" (PointerOver in MouseEvents.h:
+// ControlHost::WindowFromPoint at the cursor, which sees other programs'
+// windows too) or, for a part of a control, "the cursor is inside the
 // part"; `captured` is "I hold the mouse capture". Each call returns a
 // Reaction: the steps to carry out in the order given, and whether the
 // owner should release the capture. After every call the owner sets its
@@ -21,6 +23,7 @@
 //   mouse press     if (!TakesMouse()) return; raise MouseDown; Apply(Press(button, where))
 //   mouse move      if (!TakesMouse()) return; raise MouseMove; Apply(Move(buttons, where))
 //   mouse release   if (!TakesMouse()) return; raise MouseUp;   Apply(Release(button, where, inside))
+//                   (button: the Button argument as the event's handlers left it, RaiseMouse)
 //   double click    if (!TakesMouse()) return; raise DblClick;  DoubleClick()
 //   key down        if (!TakesKeys()) return;  raise KeyDown (its handler may change the code);
 //                   Apply(KeyDown(code))
@@ -67,7 +70,7 @@
 #include <array>
 #include <cstdint>
 
-namespace pd::controls {
+namespace pd::forms {
 
 enum class Look : std::uint8_t { Up = 0, Move = 1, Down = 2 };
 
@@ -148,4 +151,4 @@ class PressTracker {
   bool captured_ = false;    // as of the last call
 };
 
-}  // namespace pd::controls
+}  // namespace pd::forms

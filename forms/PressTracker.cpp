@@ -1,8 +1,8 @@
-#include "controls/PressTracker.h"
+#include "forms/PressTracker.h"
 
 #include <algorithm>
 
-namespace pd::controls {
+namespace pd::forms {
 
 bool PressTracker::Reaction::Has(Step s) const { return std::find(begin(), end(), s) != end(); }
 
@@ -135,4 +135,4 @@ PressTracker::Reaction PressTracker::Enabled(bool enabled) {
   return Paint(Look::Up, true);
 }
 
-}  // namespace pd::controls
+}  // namespace pd::forms
