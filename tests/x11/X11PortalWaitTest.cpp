@@ -159,7 +159,9 @@ class FakePortal {
       dbus_message_iter_recurse(&entry, &v);
       std::string value;
       switch (dbus_message_iter_get_arg_type(&v)) {
-        case DBUS_TYPE_STRING: value = StringAt(&v); break;
+        case DBUS_TYPE_STRING:
+          value = StringAt(&v);
+          break;
         case DBUS_TYPE_BOOLEAN: {
           dbus_bool_t b = FALSE;
           dbus_message_iter_get_basic(&v, &b);
@@ -183,7 +185,8 @@ class FakePortal {
             value = std::to_string(n);
           }
           break;
-        default: break;
+        default:
+          break;
       }
       options_[key] = value;
     }
