@@ -59,10 +59,6 @@ class FakePortal {
     const auto found = options_.find(key);
     return found != options_.end() ? found->second : "";
   }
-  std::string Handle() {
-    const std::lock_guard lock(mutex_);
-    return handle_;
-  }
   // Whether the request was closed within ms.
   bool Closed(int ms) {
     std::unique_lock lock(mutex_);
