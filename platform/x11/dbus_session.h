@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/x11/backend.h"
+#include "platform/x11/loop.h"
 
 namespace pd::x11 {
 

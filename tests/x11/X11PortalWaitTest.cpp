@@ -16,7 +16,8 @@
 #include <string>
 #include <thread>
 
-#include "platform/x11/backend.h"
+#include "platform/platform.h"
+#include "platform/x11/dialogs.h"
 #include "test_util.h"
 
 namespace pd::x11 {
