@@ -172,6 +172,7 @@ class frmMain final : public forms::Form {
   bool Load();
 
   // ---- Part of the options (Options.cfg and the Run value) ----
+  static constexpr char16_t kOptionsFile[] = u"Options.cfg";
   void LoadOptions();
   void SaveOptions();
   void ApplyAutoStart();

@@ -130,6 +130,24 @@ String FromCp1251(std::string_view bytes) {
   return out;
 }
 
+std::string ToLatin1(StringView s) {
+  std::string out;
+  out.reserve(s.size());
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const char16_t c = s[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) ++i;
+    out.push_back(c <= 0xFF ? static_cast<char>(c) : '?');
+  }
+  return out;
+}
+
+String FromLatin1(std::string_view bytes) {
+  String out;
+  out.reserve(bytes.size());
+  for (char c : bytes) out.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
+  return out;
+}
+
 std::string ToCp1251Lossless(StringView s) {
   std::string out;
   out.reserve(s.size());

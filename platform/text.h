@@ -38,6 +38,11 @@ String FromAnsi(std::string_view bytes);
 std::string ToCp1251(StringView s);
 String FromCp1251(std::string_view bytes);
 
+// Latin-1 (X11's STRING, keys typed without an input method); a character
+// outside it (a surrogate pair as one) becomes '?'.
+std::string ToLatin1(StringView s);
+String FromLatin1(std::string_view bytes);
+
 // Windows-1251 extended so that no character is lost: a character the code
 // page holds is its one byte; any other is the byte 0x98 (unassigned in the
 // code page) followed by the character's UTF-8 bytes. Reading, 0x98 stands

@@ -11,6 +11,22 @@ namespace {
 
 constexpr int kBlockingMs = 2000;
 
+// A DBusError freed when it goes.
+struct Error {
+  DBusError e{};
+  Error() { dbus_error_init(&e); }
+  ~Error() { dbus_error_free(&e); }
+  Error(const Error&) = delete;
+  Error& operator=(const Error&) = delete;
+  [[nodiscard]] std::string What(const char* none) const {
+    return dbus_error_is_set(&e) != 0 ? std::string(e.name) + ": " + e.message : none;
+  }
+};
+
+DBusMessage* BusCall(const char* method) {
+  return dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS, method);
+}
+
 }  // namespace
 
 std::unique_ptr<DBusSession> DBusSession::Open(X11Loop& loop, std::string& error) {
@@ -19,12 +35,10 @@ std::unique_ptr<DBusSession> DBusSession::Open(X11Loop& loop, std::string& error
     error = "X11: no session bus ($DBUS_SESSION_BUS_ADDRESS is not set)";
     return nullptr;
   }
-  DBusError err;
-  dbus_error_init(&err);
-  DBusConnection* conn = dbus_bus_get_private(DBUS_BUS_SESSION, &err);
+  Error err;
+  DBusConnection* conn = dbus_bus_get_private(DBUS_BUS_SESSION, &err.e);
   if (conn == nullptr) {
-    error = std::string("X11: session bus: ") + (err.message != nullptr ? err.message : "no connection");
-    dbus_error_free(&err);
+    error = "X11: session bus: " + err.What("no connection");
     return nullptr;
   }
   // The bus going away must not end the program.
@@ -123,10 +137,27 @@ void DBusSession::Call(DBusMessage* message, ReplyHandler onReply, int timeoutMs
   dbus_connection_flush(conn_);
 }
 
-void DBusSession::OnSignal(const std::string& rule, const std::string& interface, const std::string& member,
-                           MessageHandler handler) {
-  dbus_bus_add_match(conn_, rule.c_str(), nullptr);  // no error: not waited for
-  matches_.push_back(Match{interface, member, std::move(handler)});
+DBusMessagePtr DBusSession::CallAndWait(DBusMessage* message, int timeoutMs, std::string& why) {
+  Error err;
+  DBusMessagePtr reply(dbus_connection_send_with_reply_and_block(conn_, message, timeoutMs, &err.e));
+  dbus_message_unref(message);
+  if (!reply) why = err.What("no reply");
+  return reply;
+}
+
+int DBusSession::OnSignal(const std::string& rule, const std::string& interface, const std::string& member,
+                          MessageHandler handler) {
+  if (!rule.empty()) dbus_bus_add_match(conn_, rule.c_str(), nullptr);  // no error: not waited for
+  matches_.push_back(Match{++lastMatch_, rule, interface, member, std::move(handler)});
+  return lastMatch_;
+}
+
+void DBusSession::DropSignal(int subscription) {
+  const auto found =
+      std::find_if(matches_.begin(), matches_.end(), [&](const Match& m) { return m.id == subscription; });
+  if (found == matches_.end()) return;
+  if (!found->rule.empty()) dbus_bus_remove_match(conn_, found->rule.c_str(), nullptr);
+  matches_.erase(found);
 }
 
 DBusHandlerResult DBusSession::Filter(DBusConnection* /*conn*/, DBusMessage* message, void* data) {
@@ -175,27 +206,35 @@ bool DBusSession::RequestName(const std::string& name) {
 }
 
 void DBusSession::ReleaseName(const std::string& name) {
-  DBusMessage* m = dbus_message_new_method_call("org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                                "org.freedesktop.DBus", "ReleaseName");
+  DBusMessage* m = BusCall("ReleaseName");
   DBusWriter(m).String(name);
   Send(m);
 }
 
 bool DBusSession::NameHasOwner(const std::string& name) {
-  DBusMessage* m = dbus_message_new_method_call("org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                                "org.freedesktop.DBus", "NameHasOwner");
+  DBusMessage* m = BusCall("NameHasOwner");
   DBusWriter(m).String(name);
-  DBusError err;
-  dbus_error_init(&err);
-  DBusMessage* reply = dbus_connection_send_with_reply_and_block(conn_, m, kBlockingMs, &err);
-  dbus_message_unref(m);
+  std::string why;
+  const DBusMessagePtr reply = CallAndWait(m, kBlockingMs, why);
   dbus_bool_t has = FALSE;
-  if (reply != nullptr) {
-    dbus_message_get_args(reply, nullptr, DBUS_TYPE_BOOLEAN, &has, DBUS_TYPE_INVALID);
-    dbus_message_unref(reply);
-  }
-  dbus_error_free(&err);
+  if (reply) dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_BOOLEAN, &has, DBUS_TYPE_INVALID);
   return has != 0;
+}
+
+bool DBusSession::NameActivatable(const std::string& name) {
+  std::string why;
+  const DBusMessagePtr reply = CallAndWait(BusCall("ListActivatableNames"), kBlockingMs, why);
+  if (!reply) return false;
+  DBusMessageIter it, names;
+  dbus_message_iter_init(reply.get(), &it);
+  if (dbus_message_iter_get_arg_type(&it) != DBUS_TYPE_ARRAY) return false;
+  dbus_message_iter_recurse(&it, &names);
+  for (; dbus_message_iter_get_arg_type(&names) == DBUS_TYPE_STRING; dbus_message_iter_next(&names)) {
+    const char* one = nullptr;
+    dbus_message_iter_get_basic(&names, &one);
+    if (one != nullptr && name == one) return true;
+  }
+  return false;
 }
 
 bool DBusSession::Prepare(std::vector<Fd>& fds) {
@@ -278,5 +317,30 @@ void DBusWriter::Boolean(bool v) {
 }
 
 void DBusWriter::Byte(unsigned char v) { dbus_message_iter_append_basic(it_, DBUS_TYPE_BYTE, &v); }
+
+void DBusWriter::Bytes(std::string_view bytes) {
+  DBusContainer array(*this, DBUS_TYPE_ARRAY, "y");
+  const char* p = bytes.data();
+  dbus_message_iter_append_fixed_array(&array.Iter(), DBUS_TYPE_BYTE, &p, static_cast<int>(bytes.size()));
+}
+
+DBusContainer::DBusContainer(DBusWriter& parent, int type, const char* signature)
+    : DBusWriter(inner_), parent_(parent.Iter()) {
+  dbus_message_iter_open_container(&parent_, type, signature, &inner_);
+}
+
+DBusContainer::~DBusContainer() { dbus_message_iter_close_container(&parent_, &inner_); }
+
+namespace {
+
+DBusWriter& Keyed(DBusWriter& entry, const std::string& key) {
+  entry.String(key);
+  return entry;
+}
+
+}  // namespace
+
+DBusDictEntry::DBusDictEntry(DBusWriter& dict, const std::string& key, const char* signature)
+    : entry_(dict, DBUS_TYPE_DICT_ENTRY, nullptr), value_(Keyed(entry_, key), DBUS_TYPE_VARIANT, signature) {}
 
 }  // namespace pd::x11

@@ -18,11 +18,18 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/x11/loop.h"
 
 namespace pd::x11 {
+
+struct DBusMessageUnref {
+  void operator()(DBusMessage* m) const { dbus_message_unref(m); }
+};
+// A message of ours to unref.
+using DBusMessagePtr = std::unique_ptr<DBusMessage, DBusMessageUnref>;
 
 class DBusSession final : public LoopSource {
  public:
@@ -41,12 +48,18 @@ class DBusSession final : public LoopSource {
   // error (nullptr when the connection could not send it) from the loop.
   using ReplyHandler = std::function<void(DBusMessage* reply)>;
   void Call(DBusMessage* message, ReplyHandler onReply, int timeoutMs);
+  // Sends a method call (taking it over) and waits for its answer, at most
+  // timeoutMs; nullptr with why (the error's name and text, or "no reply")
+  // where none came or the answer is an error.
+  DBusMessagePtr CallAndWait(DBusMessage* message, int timeoutMs, std::string& why);
 
-  // Signals matching rule (an AddMatch rule, asked for without waiting)
-  // reach handler.
+  // Signals matching rule (an AddMatch rule, asked for without waiting;
+  // "" asks the bus for nothing: the connection's own Disconnected) reach
+  // handler, until DropSignal with the number returned.
   using MessageHandler = std::function<void(DBusMessage* message)>;
-  void OnSignal(const std::string& rule, const std::string& interface, const std::string& member,
-                MessageHandler handler);
+  int OnSignal(const std::string& rule, const std::string& interface, const std::string& member,
+               MessageHandler handler);
+  void DropSignal(int subscription);
   // Method calls to path reach handler, which must answer them (Reply).
   bool ExportObject(const std::string& path, MessageHandler handler);
   void UnexportObject(const std::string& path);
@@ -58,6 +71,9 @@ class DBusSession final : public LoopSource {
   void ReleaseName(const std::string& name);
   // Asks whether a name has an owner and waits (one round trip).
   bool NameHasOwner(const std::string& name);
+  // Asks whether the bus can start a service for the name and waits.
+  bool NameActivatable(const std::string& name);
+  [[nodiscard]] bool Connected() const { return dbus_connection_get_is_connected(conn_) != 0; }
 
   // Work run from the loop after the current dispatch.
   void Defer(std::function<void()> work) { deferred_.push_back(std::move(work)); }
@@ -73,6 +89,8 @@ class DBusSession final : public LoopSource {
   void WatchesChanged() { watchesChanged_ = true; }
 
   struct Match {
+    int id = 0;
+    std::string rule;
     std::string interface;
     std::string member;
     MessageHandler handler;
@@ -89,13 +107,14 @@ class DBusSession final : public LoopSource {
   bool dataRemains_ = false;
   std::map<DBusTimeout*, std::unique_ptr<platform::Timer>> timeouts_;
   std::vector<Match> matches_;
+  int lastMatch_ = 0;
   std::map<std::string, std::unique_ptr<MessageHandler>> objects_;
   std::deque<std::function<void()>> deferred_;
   bool dispatching_ = false;
 };
 
-// Appending arguments to a message (the basic types and the containers the
-// tray needs).
+// Appending arguments to a message: the basic types here, containers with
+// DBusContainer and DBusDictEntry.
 class DBusWriter {
  public:
   explicit DBusWriter(DBusMessage* message) : it_(&own_) { dbus_message_iter_init_append(message, &own_); }
@@ -110,10 +129,40 @@ class DBusWriter {
   void Int32(std::int32_t v);
   void Boolean(bool v);
   void Byte(unsigned char v);
+  // An array of bytes (ay).
+  void Bytes(std::string_view bytes);
 
  private:
   DBusMessageIter own_{};
   DBusMessageIter* it_;
+};
+
+// A container (array, struct, variant, dict entry) open in its parent
+// while it lives: what is written through it goes inside.
+class DBusContainer : public DBusWriter {
+ public:
+  // signature: the elements' of an array, the value's of a variant;
+  // nullptr for a struct or a dict entry.
+  DBusContainer(DBusWriter& parent, int type, const char* signature);
+  ~DBusContainer();
+  DBusContainer(const DBusContainer&) = delete;
+  DBusContainer& operator=(const DBusContainer&) = delete;
+
+ private:
+  DBusMessageIter& parent_;
+  DBusMessageIter inner_{};
+};
+
+// One entry {key: variant of signature} of an a{sv} open in its dict while
+// it lives; the value is written through Value().
+class DBusDictEntry {
+ public:
+  DBusDictEntry(DBusWriter& dict, const std::string& key, const char* signature);
+  DBusWriter& Value() { return value_; }
+
+ private:
+  DBusContainer entry_;
+  DBusContainer value_;
 };
 
 }  // namespace pd::x11

@@ -9,11 +9,12 @@
 #include <vector>
 
 #include "platform/dialogs.h"
-#include "platform/loop.h"
 
 namespace pd::x11 {
 
+class DBusSession;
 class X11Host;
+class X11Loop;
 
 // X11 has no popup menu or message box of its own: the control host shows
 // its own (those calls answer std::nullopt).
@@ -21,8 +22,8 @@ class X11Host;
 // The save dialog is the desktop's file chooser through the XDG desktop
 // portal (org.freedesktop.portal.FileChooser.SaveFile over the session
 // bus, libdbus-1), transient for the owner, with the filters, the current
-// filter, folder and name. The answer is awaited in a nested loop (timers
-// keep firing; the bus is read every kPollMs); the reply's file:// URI
+// filter, folder and name. The Response is awaited in a nested loop that
+// serves the bus connection as one of its sources (DBusSession); the URI
 // becomes the path, with DefaultExt added to a name without an extension.
 // std::nullopt, at once, where no session bus is set
 // ($DBUS_SESSION_BUS_ADDRESS: libdbus would otherwise start a bus of its
@@ -32,9 +33,8 @@ class X11Host;
 class X11Dialogs final : public platform::Dialogs {
  public:
   static constexpr int kCallTimeoutMs = 3000;
-  static constexpr int kPollMs = 20;
 
-  X11Dialogs(platform::EventLoop& loop, X11Host& host);
+  X11Dialogs(X11Loop& loop, X11Host& host);
   ~X11Dialogs() override;
   X11Dialogs(const X11Dialogs&) = delete;
   X11Dialogs& operator=(const X11Dialogs&) = delete;
@@ -58,13 +58,13 @@ class X11Dialogs final : public platform::Dialogs {
   [[nodiscard]] const std::string& LastError() const { return lastError_; }
 
  private:
-  struct Bus;
   // The session bus connection, opened on first use; nullptr without one.
-  Bus* SessionBus();
+  DBusSession* SessionBus();
+  bool PortalAnswers(DBusSession& bus);
 
-  platform::EventLoop& loop_;
+  X11Loop& loop_;
   X11Host& host_;
-  std::unique_ptr<Bus> bus_;
+  std::unique_ptr<DBusSession> bus_;
   std::string lastError_;
   unsigned requests_ = 0;
 };

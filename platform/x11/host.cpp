@@ -1,15 +1,14 @@
-// Forms as top-level X windows: their events reported to the sink, the
-// pointer grab as the capture, and the CLIPBOARD selection.
+// Forms as top-level X windows: their events reported to the sink and the
+// pointer grab as the capture (the CLIPBOARD selection: clipboard.cpp;
+// presenting frames: framebuffer.cpp).
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <clocale>
-#include <climits>
 #include <cstdlib>
 
 #include "platform/soft/SoftGraphics.h"
@@ -78,47 +77,11 @@ Rect Union(const Rect& a, const Rect& b) {
               std::max(a.bottom, b.bottom)};
 }
 
-// Text as Latin-1, '?' for every character outside it.
-std::string ToLatin1(StringView s) {
-  std::string out;
-  out.reserve(s.size());
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    const char16_t c = s[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) ++i;
-    out.push_back(c <= 0xFF ? static_cast<char>(c) : '?');
-  }
-  return out;
-}
-
-String FromLatin1(std::string_view bytes) {
-  String out;
-  out.reserve(bytes.size());
-  for (char c : bytes) out.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
-  return out;
-}
-
 // Typed text without control characters (Tab, Return, Backspace and the
 // like reach the program as keys).
 String Printable(String text) {
   std::erase_if(text, [](char16_t c) { return c < 0x20 || c == 0x7F; });
   return text;
-}
-
-// What WaitForEvent looks for: an event of a type on a window, and for a
-// property notification a new value of one property.
-struct EventWanted {
-  Window window;
-  int type;
-  Atom property;
-};
-
-Bool IsWanted(Display* /*dpy*/, XEvent* ev, XPointer arg) {
-  const auto* wanted = reinterpret_cast<const EventWanted*>(arg);
-  if (ev->type != wanted->type || ev->xany.window != wanted->window) return False;
-  if (ev->type == PropertyNotify) {
-    return ev->xproperty.atom == wanted->property && ev->xproperty.state == PropertyNewValue ? True : False;
-  }
-  return True;
 }
 
 }  // namespace
@@ -646,201 +609,10 @@ void X11Host::OnKey(XEvent& ev, WindowHandle reportAs) {
   } else {
     char buffer[32] = {};
     const int n = XLookupString(&e, buffer, sizeof buffer, &sym, nullptr);
-    if (n > 0) typed = FromLatin1(std::string_view(buffer, static_cast<std::size_t>(n)));
+    if (n > 0) typed = text::FromLatin1(std::string_view(buffer, static_cast<std::size_t>(n)));
   }
   typed = Printable(std::move(typed));
   if (!typed.empty()) Report(HostEvent{.kind = HostEventKind::kText, .window = window, .text = std::move(typed)});
-}
-
-// ---- Clipboard ----
-
-bool X11Host::WaitForEvent(XEvent& out, XWindow window, int type, XAtom property, int ms) {
-  Display* dpy = x_.Dpy();
-  EventWanted wanted{window, type, property};
-  const std::int64_t deadline = MonotonicMs() + ms;
-  for (;;) {
-    // Takes only the wanted event off the queue; every other one stays
-    // there, in order, for the loop.
-    XEventsQueued(dpy, QueuedAfterFlush);
-    if (XCheckIfEvent(dpy, &out, IsWanted, reinterpret_cast<XPointer>(&wanted)) != 0) return true;
-    const std::int64_t left = deadline - MonotonicMs();
-    if (left <= 0) return false;
-    pollfd pfd{ConnectionNumber(dpy), POLLIN, 0};
-    poll(&pfd, 1, static_cast<int>(left));
-  }
-}
-
-unsigned long X11Host::ServerTime() {
-  // A property change tells the server's time.
-  const Atom property = x_.GetAtom("_PD_TIMESTAMP");
-  XChangeProperty(x_.Dpy(), helper_, property, XA_STRING, 8, PropModeAppend, nullptr, 0);
-  XEvent ev;
-  return WaitForEvent(ev, helper_, PropertyNotify, property, kClipboardWaitMs) ? ev.xproperty.time : CurrentTime;
-}
-
-void X11Host::SetClipboardText(StringView text) {
-  if (helper_ == 0) return;
-  clipboardText_ = String(text);
-  const Atom clipboard = x_.GetAtom("CLIPBOARD");
-  XSetSelectionOwner(x_.Dpy(), clipboard, helper_, ServerTime());
-  ownClipboard_ = XGetSelectionOwner(x_.Dpy(), clipboard) == helper_;
-  if (!ownClipboard_) clipboardText_.clear();
-}
-
-bool X11Host::ReadSelection(XAtom target, String& out) {
-  Display* dpy = x_.Dpy();
-  const Atom clipboard = x_.GetAtom("CLIPBOARD");
-  const Atom property = x_.GetAtom("_PD_SELECTION");
-  XDeleteProperty(dpy, helper_, property);
-  XConvertSelection(dpy, clipboard, target, property, helper_, CurrentTime);
-  XEvent ev;
-  if (!WaitForEvent(ev, helper_, SelectionNotify, 0, kClipboardWaitMs)) return false;
-  if (ev.xselection.property == 0) return false;  // refused
-  Atom type = 0;
-  int format = 0;
-  unsigned long count = 0;
-  unsigned long after = 0;
-  unsigned char* data = nullptr;
-  if (XGetWindowProperty(dpy, helper_, property, 0, LONG_MAX / 4, True, AnyPropertyType, &type, &format, &count,
-                         &after, &data) != Success) {
-    return false;
-  }
-  const std::string_view bytes(reinterpret_cast<const char*>(data), data != nullptr && format == 8 ? count : 0);
-  bool ok = true;
-  if (type == x_.GetAtom("UTF8_STRING")) {
-    out = text::FromUtf8(bytes);
-  } else if (type == XA_STRING) {
-    out = FromLatin1(bytes);
-  } else {
-    ok = false;  // INCR (a large transfer in parts) and other types are refused
-  }
-  if (data != nullptr) XFree(data);
-  return ok;
-}
-
-String X11Host::ClipboardText() {
-  if (helper_ == 0) return {};
-  const XWindow owner = XGetSelectionOwner(x_.Dpy(), x_.GetAtom("CLIPBOARD"));
-  if (owner == 0) return {};
-  if (owner == helper_) return ownClipboard_ ? clipboardText_ : String();
-  String text;
-  if (ReadSelection(x_.GetAtom("UTF8_STRING"), text) || ReadSelection(XA_STRING, text)) return text;
-  return {};
-}
-
-void X11Host::OnSelectionRequest(XEvent& ev) {
-  const XSelectionRequestEvent& req = ev.xselectionrequest;
-  Display* dpy = x_.Dpy();
-  XEvent reply{};
-  reply.xselection.type = SelectionNotify;
-  reply.xselection.requestor = req.requestor;
-  reply.xselection.selection = req.selection;
-  reply.xselection.target = req.target;
-  reply.xselection.time = req.time;
-  reply.xselection.property = 0;
-  // Old clients name no property: the target's name serves.
-  const Atom property = req.property != 0 ? req.property : req.target;
-  const Atom utf8 = x_.GetAtom("UTF8_STRING");
-  const Atom targets = x_.GetAtom("TARGETS");
-  const Atom textAtom = x_.GetAtom("TEXT");
-  if (req.selection == x_.GetAtom("CLIPBOARD") && ownClipboard_) {
-    // Larger answers would need INCR, which is not offered.
-    const long limit = std::max(XExtendedMaxRequestSize(dpy), XMaxRequestSize(dpy)) * 4 - 256;
-    if (req.target == targets) {
-      const long list[] = {static_cast<long>(targets), static_cast<long>(utf8), static_cast<long>(XA_STRING),
-                           static_cast<long>(textAtom)};
-      XChangeProperty(dpy, req.requestor, property, XA_ATOM, 32, PropModeReplace,
-                      reinterpret_cast<const unsigned char*>(list), 4);
-      reply.xselection.property = property;
-    } else if (req.target == utf8 || req.target == textAtom || req.target == XA_STRING) {
-      const bool latin1 = req.target == XA_STRING;
-      const std::string bytes = latin1 ? ToLatin1(clipboardText_) : text::ToUtf8(clipboardText_);
-      if (static_cast<long>(bytes.size()) <= limit) {
-        XChangeProperty(dpy, req.requestor, property, latin1 ? XA_STRING : utf8, 8, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
-        reply.xselection.property = property;
-      }
-    }
-  }
-  XSendEvent(dpy, req.requestor, False, NoEventMask, &reply);
-  XFlush(dpy);
-}
-
-// ---- Presenting a frame ----
-
-namespace {
-
-// An 8-bit channel value placed and scaled into a visual's mask.
-unsigned long Channel(unsigned long mask, std::uint32_t value) {
-  if (mask == 0) return 0;
-  int shift = 0;
-  while (((mask >> shift) & 1) == 0) ++shift;
-  const unsigned long top = mask >> shift;
-  return (((value & 0xFF) * top + 127) / 255) << shift;
-}
-
-// Puts part of a frame (0x00RRGGBB, the layout of the 24-bit TrueColor
-// visual) on a window at the same place; other visuals get each pixel of
-// the part through the visual's masks.
-void PutFrame(Display* dpy, Window window, const soft::SoftSurface& frame, const Rect& part) {
-  const int screen = DefaultScreen(dpy);
-  Visual* visual = DefaultVisual(dpy, screen);
-  const int depth = DefaultDepth(dpy, screen);
-  const int width = frame.Width();
-  const int height = frame.Height();
-  const Rect r{std::max(part.left, 0), std::max(part.top, 0), std::min(part.right, width),
-               std::min(part.bottom, height)};
-  if (r.Width() <= 0 || r.Height() <= 0) return;
-  const bool direct = (depth == 24 || depth == 32) && visual->red_mask == 0xFF0000 &&
-                      visual->green_mask == 0x00FF00 && visual->blue_mask == 0x0000FF;
-  XImage* image = nullptr;
-  std::vector<std::uint32_t> converted;
-  int srcX = r.left;
-  int srcY = r.top;
-  if (direct) {
-    // The frame's own rows, lent to the image for the one request; only
-    // the part travels to the server.
-    image = XCreateImage(dpy, visual, static_cast<unsigned>(depth), ZPixmap, 0,
-                         const_cast<char*>(reinterpret_cast<const char*>(frame.Row(0))),  // NOLINT: read only
-                         static_cast<unsigned>(width), static_cast<unsigned>(height), 32, width * 4);
-  } else {
-    image = XCreateImage(dpy, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
-                         static_cast<unsigned>(r.Width()), static_cast<unsigned>(r.Height()), 32, 0);
-    if (image != nullptr) {
-      converted.resize(static_cast<std::size_t>(image->bytes_per_line) * static_cast<std::size_t>(r.Height()) / 4 +
-                       1);
-      image->data = reinterpret_cast<char*>(converted.data());
-      for (int y = r.top; y < r.bottom; ++y) {
-        const std::uint32_t* row = frame.Row(y);
-        for (int x = r.left; x < r.right; ++x) {
-          const std::uint32_t rgb = row[x];
-          XPutPixel(image, x - r.left, y - r.top,
-                    Channel(visual->red_mask, rgb >> 16) | Channel(visual->green_mask, rgb >> 8) |
-                        Channel(visual->blue_mask, rgb));
-        }
-      }
-      srcX = 0;
-      srcY = 0;
-    }
-  }
-  if (image == nullptr) return;
-  XPutImage(dpy, window, DefaultGC(dpy, screen), image, srcX, srcY, r.left, r.top, static_cast<unsigned>(r.Width()),
-            static_cast<unsigned>(r.Height()));
-  image->data = nullptr;  // not Xlib's to free
-  XDestroyImage(image);
-  XFlush(dpy);
-}
-
-}  // namespace
-
-std::unique_ptr<platform::Surface> X11Host::CreateFormSurface(WindowHandle form, int width, int height) {
-  if (Find(form) == nullptr || width <= 0 || height <= 0) return nullptr;
-  Display* dpy = x_.Dpy();
-  const auto window = static_cast<Window>(form);
-  return graphics_.CreateWindowSurface(width, height,
-                                       [dpy, window](const soft::SoftSurface& frame, const Rect& part) {
-    PutFrame(dpy, window, frame, part);
-  });
 }
 
 }  // namespace pd::x11

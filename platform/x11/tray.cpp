@@ -398,28 +398,20 @@ struct X11Tray::Impl {
 
   // ARGB32 in network byte order, the picture's own size.
   void WritePixmaps(DBusMessageIter& v) {
-    DBusMessageIter array;
-    dbus_message_iter_open_container(&v, DBUS_TYPE_ARRAY, "(iiay)", &array);
+    DBusWriter parent(v);
+    DBusContainer array(parent, DBUS_TYPE_ARRAY, "(iiay)");
     if (const auto pic = Picture(record_.hIcon)) {
-      DBusMessageIter s;
-      dbus_message_iter_open_container(&array, DBUS_TYPE_STRUCT, nullptr, &s);
-      DBusWriter(s).Int32(pic->Width());
-      DBusWriter(s).Int32(pic->Height());
-      std::vector<unsigned char> bytes;
+      DBusContainer s(array, DBUS_TYPE_STRUCT, nullptr);
+      s.Int32(pic->Width());
+      s.Int32(pic->Height());
+      std::string bytes;
       for (Colour p : pic->Pixels()) {
         const unsigned a = pic->BitsPerPixel() == 32 ? (p >> 24) & 0xFF : 0xFF;
-        bytes.insert(bytes.end(), {static_cast<unsigned char>(a), static_cast<unsigned char>(p & 0xFF),
-                                   static_cast<unsigned char>((p >> 8) & 0xFF),
-                                   static_cast<unsigned char>((p >> 16) & 0xFF)});
+        bytes.append({static_cast<char>(a), static_cast<char>(p & 0xFF), static_cast<char>((p >> 8) & 0xFF),
+                      static_cast<char>((p >> 16) & 0xFF)});
       }
-      DBusMessageIter ay;
-      dbus_message_iter_open_container(&s, DBUS_TYPE_ARRAY, "y", &ay);
-      const unsigned char* data = bytes.data();
-      dbus_message_iter_append_fixed_array(&ay, DBUS_TYPE_BYTE, &data, static_cast<int>(bytes.size()));
-      dbus_message_iter_close_container(&s, &ay);
-      dbus_message_iter_close_container(&array, &s);
+      s.Bytes(bytes);
     }
-    dbus_message_iter_close_container(&v, &array);
   }
 
   void OnItemCall(DBusMessage* m) {
@@ -512,22 +504,13 @@ struct X11Tray::Impl {
                                                 : "");
     w.String(title_);
     w.String(body_);
-    DBusMessageIter actions;
-    dbus_message_iter_open_container(&w.Iter(), DBUS_TYPE_ARRAY, "s", &actions);
-    dbus_message_iter_close_container(&w.Iter(), &actions);
-    DBusMessageIter hints;
-    dbus_message_iter_open_container(&w.Iter(), DBUS_TYPE_ARRAY, "{sv}", &hints);
-    DBusMessageIter entry;
-    dbus_message_iter_open_container(&hints, DBUS_TYPE_DICT_ENTRY, nullptr, &entry);
-    DBusWriter(entry).String("urgency");
-    DBusMessageIter v;
-    dbus_message_iter_open_container(&entry, DBUS_TYPE_VARIANT, "y", &v);
-    // Normal urgency for every icon: servers keep a critical notification
-    // until it is dismissed, and a balloon goes by itself.
-    DBusWriter(v).Byte(kUrgencyNormal);
-    dbus_message_iter_close_container(&entry, &v);
-    dbus_message_iter_close_container(&hints, &entry);
-    dbus_message_iter_close_container(&w.Iter(), &hints);
+    { DBusContainer actions(w, DBUS_TYPE_ARRAY, "s"); }
+    {
+      DBusContainer hints(w, DBUS_TYPE_ARRAY, "{sv}");
+      // Normal urgency for every icon: servers keep a critical notification
+      // until it is dismissed, and a balloon goes by itself.
+      DBusDictEntry(hints, "urgency", "y").Value().Byte(kUrgencyNormal);
+    }
     w.Int32(kBalloonMs);
     inFlight_ = true;
     const std::uint64_t serial = serial_;

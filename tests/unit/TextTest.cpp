@@ -22,6 +22,13 @@ TEST(Cp1251, CyrillicAndUnmappableCharacters) {
   EXPECT_EQ(ToCp1251(u"\U0001F600"), "??");  // each half of a surrogate pair
 }
 
+TEST(Latin1, EveryByteSurvivesARoundTripAndOthersBecomeOneMark) {
+  std::string all;
+  for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
+  EXPECT_EQ(ToLatin1(FromLatin1(all)), all);
+  EXPECT_EQ(ToLatin1(u"é Ж\U0001F600."), "\xE9 ??.") << "a surrogate pair is one character";
+}
+
 TEST(Utf8, RoundTripAndInvalidInput) {
   const String s = u"Процессы: notepad.exe → € \U0001F600";
   EXPECT_EQ(FromUtf8(ToUtf8(s)), s);
