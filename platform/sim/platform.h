@@ -15,8 +15,8 @@
 #include "platform/sim/loop.h"
 #include "platform/sim/processes.h"
 #include "platform/sim/registry.h"
-#include "platform/sim/resources.h"
 #include "platform/sim/tray.h"
+#include "platform/soft/EmbeddedResources.h"
 #include "platform/soft/SoftGraphics.h"
 
 namespace pd::sim {
@@ -38,7 +38,7 @@ class SimPlatform final : public platform::Platform {
   SimRegistry& registry() override { return registry_; }
   soft::SoftGraphics& graphics() override { return graphics_; }
   SimDialogs& dialogs() override { return dialogs_; }
-  SimResources& resources() override { return resources_; }
+  soft::EmbeddedResources& resources() override { return resources_; }
   SimTray& tray() override { return tray_; }
 
   // ---- The user, as a driver: each call moves the pointer, sets the
@@ -70,7 +70,7 @@ class SimPlatform final : public platform::Platform {
   SimHost host_;
   SimRegistry registry_;
   SimDialogs dialogs_;
-  SimResources resources_{graphics_};
+  soft::EmbeddedResources resources_{graphics_};
   SimTray tray_;
   int heldButtons_ = 0;
 };
