@@ -16,8 +16,8 @@
 #include "platform/sim/loop.h"
 #include "platform/sim/processes.h"
 #include "platform/sim/registry.h"
-#include "platform/sim/resources.h"
 #include "platform/sim/tray.h"
+#include "platform/soft/EmbeddedResources.h"
 #include "platform/soft/SoftGraphics.h"
 
 namespace pd::sim {
@@ -39,7 +39,7 @@ class SimPlatform final : public platform::Platform {
   SimRegistry& registry() override { return registry_; }
   soft::SoftGraphics& graphics() override { return graphics_; }
   SimDialogs& dialogs() override { return dialogs_; }
-  SimResources& resources() override { return resources_; }
+  soft::EmbeddedResources& resources() override { return resources_; }
   SimTray& tray() override { return tray_; }
   SimDesktop& desktop() override { return desktop_; }
 
@@ -72,7 +72,7 @@ class SimPlatform final : public platform::Platform {
   SimHost host_;
   SimRegistry registry_;
   SimDialogs dialogs_;
-  SimResources resources_{graphics_};
+  soft::EmbeddedResources resources_{graphics_};
   SimTray tray_;
   SimDesktop desktop_;
   int heldButtons_ = 0;

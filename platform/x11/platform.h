@@ -13,6 +13,7 @@
 
 #include "platform/platform.h"
 #include "platform/registry.h"
+#include "platform/soft/EmbeddedResources.h"
 #include "platform/soft/SoftGraphics.h"
 #include "platform/x11/app.h"
 #include "platform/x11/connection.h"
@@ -22,7 +23,6 @@
 #include "platform/x11/input.h"
 #include "platform/x11/loop.h"
 #include "platform/x11/processes.h"
-#include "platform/x11/resources.h"
 #include "platform/x11/tray.h"
 
 namespace pd::x11 {
@@ -57,7 +57,7 @@ class X11Platform final : public platform::Platform {
   X11Host host_;
   std::unique_ptr<platform::Registry> registry_ = platform::CreateRegistry();
   X11Dialogs dialogs_{loop_, host_};
-  X11Resources resources_{graphics_};
+  soft::EmbeddedResources resources_{graphics_};
   X11Tray tray_{*x_, loop_, graphics_};
   std::unique_ptr<platform::Desktop> desktop_;
 };

@@ -1,22 +1,14 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include <vector>
+
 #include "platform/soft/Bmp.h"
-#include "platform/soft/SoftGraphics.h"
+#include "platform/soft/EmbeddedResources.h"
 #include "platform/x11/connection.h"
 #include "platform/x11/resources.h"
-#include "resources/Embedded.h"
 
 namespace pd::x11 {
-
-std::shared_ptr<const platform::Picture> X11Resources::LoadPicture(int id, int size) {
-  const std::pair key{id, platform::res::IconSize(id, size)};
-  auto found = cache_.find(key);
-  if (found != cache_.end()) return found->second;
-  std::shared_ptr<const platform::Picture> picture = resources::LoadEmbeddedPicture(graphics_, id, size);
-  if (picture != nullptr) cache_.emplace(key, picture);
-  return picture;
-}
 
 void SetProgramIcon(XConnection& x, XWindow window) {
   // Width, height, then the pixels as 0xAARRGGBB, for each size; Xlib takes
@@ -24,7 +16,7 @@ void SetProgramIcon(XConnection& x, XWindow window) {
   std::vector<long> data;
   for (int size : {16, 32}) {
     soft::BmpImage image;
-    if (!soft::DecodeBmp(resources::FindBmp(platform::res::kProgramIcon, size), image)) continue;
+    if (!soft::DecodeBmp(soft::EmbeddedResources::FindBmp(platform::res::kProgramIcon, size), image)) continue;
     data.push_back(image.width);
     data.push_back(image.height);
     for (Colour p : image.pixels) {

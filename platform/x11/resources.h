@@ -1,29 +1,11 @@
-// The pictures of the program, and the program icon of a window.
+// The program icon of a window. The pictures themselves are the embedded
+// ones every backend without a resource section reads
+// (platform/soft/EmbeddedResources.h).
 #pragma once
 
-#include <map>
-#include <memory>
-#include <utility>
-
-#include "platform/resources.h"
 #include "platform/x11/connection.h"
 
-namespace pd::soft {
-class SoftGraphics;
-}  // namespace pd::soft
-
 namespace pd::x11 {
-
-// The pictures embedded in the program (resources/), decoded once.
-class X11Resources final : public platform::Resources {
- public:
-  explicit X11Resources(soft::SoftGraphics& graphics) : graphics_(graphics) {}
-  std::shared_ptr<const platform::Picture> LoadPicture(int id, int size) override;
-
- private:
-  soft::SoftGraphics& graphics_;
-  std::map<std::pair<int, int>, std::shared_ptr<const platform::Picture>> cache_;
-};
 
 // Gives a window the program icon (_NET_WM_ICON: the 16 and the 32 pixel
 // pictures, ARGB).
