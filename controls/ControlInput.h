@@ -24,12 +24,13 @@ inline PressTracker::Pointer PointerOver(const forms::Control& control) {
   return PressTracker::Pointer{host.WindowFromPoint(cursor) == control.hWnd(), host.GetCapture() == control.hWnd()};
 }
 
-inline void RaiseMouse(const MouseEventSignal& event, const forms::MouseEvent& e) {
+// Raises a mouse event of the control; false when the handler destroyed it.
+inline bool RaiseMouse(const forms::Control& self, const MouseEventSignal& event, const forms::MouseEvent& e) {
   auto button = static_cast<std::int16_t>(e.button);
   auto shift = static_cast<std::int16_t>(e.shift);
   auto x = static_cast<float>(e.x * kTwipsPerPixel);
   auto y = static_cast<float>(e.y * kTwipsPerPixel);
-  event.Raise(button, shift, x, y);
+  return self.RaiseEvent(event, button, shift, x, y);
 }
 
 }  // namespace pd::controls

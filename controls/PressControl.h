@@ -36,17 +36,17 @@ class PressControl : public forms::Control {
 
   void OnMouseDown(const forms::MouseEvent& e) override {
     if (!tracker_.TakesMouse()) return;
-    RaiseMouse(Self().MouseDown, e);
+    if (!RaiseMouse(*this, Self().MouseDown, e)) return;
     Self().Apply(tracker_.Press(e.button, Where()));
   }
   void OnMouseMove(const forms::MouseEvent& e) override {
     if (!tracker_.TakesMouse()) return;
-    RaiseMouse(Self().MouseMove, e);
+    if (!RaiseMouse(*this, Self().MouseMove, e)) return;
     Self().Apply(tracker_.Move(e.button, Where()));
   }
   void OnMouseUp(const forms::MouseEvent& e) override {
     if (!tracker_.TakesMouse()) return;
-    RaiseMouse(Self().MouseUp, e);
+    if (!RaiseMouse(*this, Self().MouseUp, e)) return;
     const PressTracker::Pointer where = Where();
     Self().Apply(tracker_.Release(e.button, where, Self().ReleasedInside(e, where)));
   }
@@ -59,8 +59,9 @@ class PressControl : public forms::Control {
     if (!tracker_.TakesKeys()) return;
     auto code = static_cast<std::int16_t>(keyCode);
     auto sh = static_cast<std::int16_t>(shift);
-    Self().KeyDown.Raise(code, sh);
+    const bool alive = RaiseEvent(Self().KeyDown, code, sh);
     keyCode = code;
+    if (!alive) return;
     Self().Apply(tracker_.KeyDown(code));
   }
   void OnKeyPress(char16_t& keyAscii) override {
@@ -73,8 +74,9 @@ class PressControl : public forms::Control {
     if (!tracker_.TakesKeys()) return;
     auto code = static_cast<std::int16_t>(keyCode);
     auto sh = static_cast<std::int16_t>(shift);
-    Self().KeyUp.Raise(code, sh);
+    const bool alive = RaiseEvent(Self().KeyUp, code, sh);
     keyCode = code;
+    if (!alive) return;
     Self().Apply(tracker_.KeyUp(code, Where()));
   }
   void OnGotFocus() override { Self().Apply(tracker_.FocusIn(Where())); }

@@ -352,13 +352,9 @@ bool XP_ListBox::ListChecked(std::int32_t Index) const {
 
 void XP_ListBox::SetListChecked(std::int32_t Index, bool value) {
   if (ListItem* item = At(Index, "ListChecked")) item->Checked = value;
-  std::int32_t index = Index;
-  if (value) {
-    Check.Raise(index);
-  } else {
-    Uncheck.Raise(index);
-  }
   Repaint();
+  std::int32_t index = Index;
+  RaiseEvent(value ? Check : Uncheck, index);
 }
 
 // ---- Host ----------------------------------------------------------------------

@@ -19,12 +19,13 @@ void PointerEvents::RaiseDown(const MouseEvent& e) {
 
 void PointerEvents::RaiseMove(const MouseEvent& e) { Raise(MouseMove, e); }
 
-void PointerEvents::RaiseUp(const MouseEvent& e, int width, int height) {
-  const bool click = e.button == platform::button::kLeft && leftPressed_ && e.x >= 0 && e.y >= 0 && e.x < width &&
-                     e.y < height;
+void PointerEvents::RaiseUp(const Control& self, const MouseEvent& e) {
+  const bool click = e.button == platform::button::kLeft && leftPressed_ && e.x >= 0 && e.y >= 0 &&
+                     e.x < self.PixelWidth() && e.y < self.PixelHeight();
   if (e.button == platform::button::kLeft) leftPressed_ = false;
+  const ControlLife life = self.Life();
   Raise(MouseUp, e);
-  if (click) Click.Raise();
+  if (click && life.Alive()) Click.Raise();
 }
 
 void PointerEvents::RaiseDblClick() {

@@ -26,8 +26,9 @@ class PointerEvents {
  protected:
   void RaiseDown(const MouseEvent& e);
   void RaiseMove(const MouseEvent& e);
-  // width and height: the control's size in pixels.
-  void RaiseUp(const MouseEvent& e, int width, int height);
+  // self: the control the events are of (its size; whether the MouseUp
+  // handler left it in place for the Click).
+  void RaiseUp(const Control& self, const MouseEvent& e);
   void RaiseDblClick();
 
  private:
