@@ -19,10 +19,14 @@ Colour Site::AmbientBackColor() const {
   return parent != nullptr ? parent->BackColor() : control_.BackColor();
 }
 
-platform::PropertyBag& Site::Bag() { return control_.GetForm().StoredProperties(control_.Name(), control_.Index()); }
+platform::PropertyBag& Site::Bag() {
+  if (control_.OnForm()) return control_.GetForm().StoredProperties(control_.Name(), control_.Index());
+  if (!detached_) detached_ = std::make_unique<platform::PropertyBag>();
+  return *detached_;
+}
 
 Form& Site::GetForm() const { return control_.GetForm(); }
-ControlHost& Site::Host() const { return control_.GetForm().Host(); }
+ControlHost& Site::Host() const { return control_.Host(); }
 platform::Platform& Site::GetPlatform() const { return Host().GetPlatform(); }
 WindowHandle Site::HostWindow() const { return control_.OnForm() ? control_.GetForm().Window() : 0; }
 

@@ -109,12 +109,12 @@ void Form::Hide() {
   if (!visible_) return;
   visible_ = false;
   const ControlLife self = Life();
-  if (CaptureControl() != nullptr) host_.SetCaptureTo(nullptr);
-  if (!self.Alive()) return;
+  // Focus and capture go first: nothing a handler does later can put them
+  // back on a hidden form.
+  ShowChanged(*this, false);
+  if (!self.Alive() || visible_) return;
   host_.InputHolderChanged();  // a modal form gives the input back before it goes
-  if (!self.Alive()) return;
-  host_.GetPlatform().host().ShowForm(window_, false);
-  if (self.Alive() && !visible_) ShowChanged(*this, false);
+  if (self.Alive() && !visible_) host_.GetPlatform().host().ShowForm(window_, false);
 }
 
 bool Form::ShowModal() {
@@ -132,8 +132,9 @@ bool Form::Unload(int unloadMode) {
   if (cancel) return false;
   if (!RaiseEvent(OnUnload, cancel)) return true;
   if (cancel) return false;
+  const ControlLife self = Life();
   Hide();
-  unloaded_ = true;
+  if (self.Alive()) unloaded_ = true;
   return true;
 }
 
