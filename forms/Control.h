@@ -20,6 +20,14 @@
 // PixelHeight). Refresh repaints the control (and whatever overlaps it) at
 // once and puts it on the screen.
 //
+// Handlers and lifetimes: every event is raised so that its handler may
+// hide, disable, move, destroy or re-create the raising control, its
+// siblings, its container or its form, or run a modal loop. Whatever runs
+// after a raise asks a ControlLife taken before it (RaiseEvent does this
+// for a component's own events). Controls and forms go in any order: a
+// control whose form or container is destroyed first is detached (it keeps
+// its state, shows nowhere and takes no input).
+//
 // Controls are not OS windows. Each still has a handle of its own (hWnd),
 // unique in the process, so that "the window under the pointer" and "the
 // window holding the capture" name a control as they would on Windows.

@@ -40,7 +40,10 @@ class Form : public Container {
 
   void Move(int left, int top, int width = -1, int height = -1) override;
 
-  // Shows or hides the window (and raises OnShow on every shown control).
+  // Shows or hides the window (and raises OnShow on every control it shows
+  // or hides). Hiding drops the focus; when the window gets the keyboard
+  // again, the control that had the focus last gets it back (else the
+  // first in the tab order).
   void Show();
   void Hide();
   void SetVisible(bool visible) override { visible ? Show() : Hide(); }
