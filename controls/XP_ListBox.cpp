@@ -161,7 +161,7 @@ void XP_ListBox::Refresh() {
 
 void XP_ListBox::DrawColorText(std::int32_t n, std::int32_t X, std::int32_t Y, std::int32_t Width) {
   const ListItem* item = At(n, "DrawColorText");
-  platform::Surface* frame = GetForm().Frame();
+  platform::Surface* frame = OnForm() ? GetForm().Frame() : nullptr;
   if (item == nullptr || frame == nullptr || !Shown()) return;
   const Rect at = FormRect();
   frame->SetView(Point{at.left, at.top}, at);
