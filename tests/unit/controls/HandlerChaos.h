@@ -25,7 +25,7 @@
 #include "forms/PictureBox.h"
 #include "forms/PushButton.h"
 #include "forms/TextBox.h"
-#include "platform/sim/backend.h"
+#include "platform/sim/platform.h"
 
 namespace pd::test {
 
