@@ -148,18 +148,17 @@ void ListScrollBar::OnUnMover() {
 
 // ---- Mouse -------------------------------------------------------------------------------
 
-forms::MouseEvent ListScrollBar::RaiseMouse(int which, const forms::MouseEvent& e) {
+bool ListScrollBar::RaiseMouse(int which, forms::MouseEvent& e) {
   auto button = static_cast<std::int16_t>(e.button);
   auto shift = static_cast<std::int16_t>(e.shift);
   auto x = static_cast<float>(e.x);
   auto y = static_cast<float>(e.y);
-  if (which == kDown) list_.MouseDown.Raise(button, shift, x, y);
-  if (which == kMove) list_.MouseMove.Raise(button, shift, x, y);
-  if (which == kUp) list_.MouseUp.Raise(button, shift, x, y);
-  forms::MouseEvent left = e;
-  left.button = button;
-  left.shift = shift;
-  return left;
+  const forms::MouseEventSignal& event =
+      which == kDown ? list_.MouseDown : which == kMove ? list_.MouseMove : list_.MouseUp;
+  const bool alive = list_.RaiseEvent(event, button, shift, x, y);
+  e.button = button;
+  e.shift = shift;
+  return alive;
 }
 
 void ListScrollBar::StartRepeat(Repeat mode) {
@@ -175,8 +174,12 @@ void ListScrollBar::StopRepeat() {
 
 void ListScrollBar::MouseDown(ScrollPart& part, const forms::MouseEvent& event) {
   const Kind kind = part.PartKind();
-  const forms::MouseEvent e = kind != Kind::kThumb ? RaiseMouse(kDown, event) : event;
+  forms::MouseEvent e = event;
+  if (kind != Kind::kThumb && !RaiseMouse(kDown, e)) return;
+  // The focus handlers may destroy the list (and this bar with it).
+  const forms::ControlLife life = list_.Life();
   list_.SetFocus();
+  if (!life.Alive()) return;
   Apply(part, Tracker(part).Press(e.button, Where(part, e)));
   if (e.button != platform::button::kLeft) return;
   switch (kind) {
@@ -214,13 +217,14 @@ void ListScrollBar::MouseDown(ScrollPart& part, const forms::MouseEvent& event) 
 
 void ListScrollBar::MouseMove(ScrollPart& part, const forms::MouseEvent& event) {
   const Kind kind = part.PartKind();
-  const forms::MouseEvent e = kind != Kind::kThumb ? RaiseMouse(kMove, event) : event;
+  forms::MouseEvent e = event;
+  if (kind != Kind::kThumb && !RaiseMouse(kMove, e)) return;
   if (kind == Kind::kTrack) pressY_ = static_cast<float>(e.y);
-  if (kind == Kind::kThumb && (e.button & platform::button::kLeft) != 0 && pressedButton_ == 1) Drag(e);
+  if (kind == Kind::kThumb && (e.button & platform::button::kLeft) != 0 && pressedButton_ == 1 && !Drag(e)) return;
   Apply(part, Tracker(part).Move(e.button, Where(part, e)));
 }
 
-void ListScrollBar::Drag(const forms::MouseEvent& e) {
+bool ListScrollBar::Drag(const forms::MouseEvent& e) {
   const int top = scroll::LimitThumbTop(thumbTop_ + e.y - static_cast<int>(pressY_), arrow_, Room(), thumbHeight_);
   if (top != thumbTop_) {
     thumbTop_ = top;
@@ -228,14 +232,15 @@ void ListScrollBar::Drag(const forms::MouseEvent& e) {
   }
   const std::int32_t value =
       scroll::ValueAt(top, arrow_, Room(), thumbHeight_, model_.ScrollMin(), model_.ScrollMax(), model_.ScrollValue());
-  if (value == model_.ScrollValue()) return;
+  if (value == model_.ScrollValue()) return true;
   model_.SetDraggedValue(value);
   list_.ApplyScrollPosition(value);
-  list_.Scroll.Raise();
+  return list_.RaiseEvent(list_.Scroll);
 }
 
 void ListScrollBar::MouseUp(ScrollPart& part, const forms::MouseEvent& event) {
-  const forms::MouseEvent e = RaiseMouse(kUp, event);
+  forms::MouseEvent e = event;
+  if (!RaiseMouse(kUp, e)) return;
   Apply(part, Tracker(part).Release(e.button, Where(part, e), part.Over(e.x, e.y)));
   if (e.button == platform::button::kLeft) EndPress(part);
 }

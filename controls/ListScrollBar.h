@@ -89,8 +89,9 @@ class ListScrollBar {
 
  private:
   static constexpr std::size_t Index(ScrollPart::Kind kind) { return static_cast<std::size_t>(kind); }
-  // The event as the handlers left its Button and Shift.
-  forms::MouseEvent RaiseMouse(int which, const forms::MouseEvent& e);
+  // Leaves in e the Button and Shift as the handlers left them; false when
+  // a handler destroyed the list (and this bar with it).
+  bool RaiseMouse(int which, forms::MouseEvent& e);
   // Carries out a tracker's reaction for a part, then runs the watch
   // exactly while some part wants it.
   void Apply(ScrollPart& part, const PressTracker::Reaction& r);
@@ -101,7 +102,7 @@ class ListScrollBar {
   void StartRepeat(Repeat mode);
   void StopRepeat();
   void PlaceThumb();
-  void Drag(const forms::MouseEvent& e);
+  bool Drag(const forms::MouseEvent& e);  // false when the Scroll handler destroyed the list
   void OnChanger();
   void OnUnMover();
   [[nodiscard]] bool PointerOn(const ScrollPart& part) const;

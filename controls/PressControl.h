@@ -40,17 +40,20 @@ class PressControl : public forms::Control {
 
   void OnMouseDown(const forms::MouseEvent& e) override {
     if (!tracker_.TakesMouse()) return;
-    const forms::MouseEvent a = forms::RaiseMouse(Self().MouseDown, e);
+    forms::MouseEvent a = e;
+    if (!forms::RaiseMouse(*this, Self().MouseDown, a)) return;
     Self().Apply(tracker_.Press(a.button, Where()));
   }
   void OnMouseMove(const forms::MouseEvent& e) override {
     if (!tracker_.TakesMouse()) return;
-    const forms::MouseEvent a = forms::RaiseMouse(Self().MouseMove, e);
+    forms::MouseEvent a = e;
+    if (!forms::RaiseMouse(*this, Self().MouseMove, a)) return;
     Self().Apply(tracker_.Move(a.button, Where()));
   }
   void OnMouseUp(const forms::MouseEvent& e) override {
     if (!tracker_.TakesMouse()) return;
-    const forms::MouseEvent a = forms::RaiseMouse(Self().MouseUp, e);
+    forms::MouseEvent a = e;
+    if (!forms::RaiseMouse(*this, Self().MouseUp, a)) return;
     const PressTracker::Pointer where = Where();
     Self().Apply(tracker_.Release(a.button, where, Self().ReleasedInside(a, where)));
   }
@@ -63,8 +66,9 @@ class PressControl : public forms::Control {
     if (!tracker_.TakesKeys()) return;
     auto code = static_cast<std::int16_t>(keyCode);
     auto sh = static_cast<std::int16_t>(shift);
-    Self().KeyDown.Raise(code, sh);
+    const bool alive = RaiseEvent(Self().KeyDown, code, sh);
     keyCode = code;
+    if (!alive) return;
     Self().Apply(tracker_.KeyDown(code));
   }
   void OnKeyPress(char16_t& keyAscii) override {
@@ -77,8 +81,9 @@ class PressControl : public forms::Control {
     if (!tracker_.TakesKeys()) return;
     auto code = static_cast<std::int16_t>(keyCode);
     auto sh = static_cast<std::int16_t>(shift);
-    Self().KeyUp.Raise(code, sh);
+    const bool alive = RaiseEvent(Self().KeyUp, code, sh);
     keyCode = code;
+    if (!alive) return;
     Self().Apply(tracker_.KeyUp(code, Where()));
   }
   void OnGotFocus() override { Self().Apply(tracker_.FocusIn(Where())); }

@@ -78,13 +78,13 @@ void XP_Button::Apply(const PressTracker::Reaction& r) {
         Paint(r.look, r.force);
         break;
       case PressTracker::Step::Activate:
-        if (controlType_ >= 1) ToggleValue();
+        if (controlType_ >= 1 && !ToggleValue()) return;
         break;
       case PressTracker::Step::Click:
-        Click.Raise();
+        if (!RaiseEvent(Click)) return;
         break;
       case PressTracker::Step::MouseOut:
-        MouseOut.Raise();
+        if (!RaiseEvent(MouseOut)) return;
         break;
     }
   }
@@ -101,13 +101,11 @@ void XP_Button::OnShow(bool shown) {
   if (shown) Paint(Look::Up, false);
 }
 
-void XP_Button::ToggleValue() {
+bool XP_Button::ToggleValue() {
+  const forms::ControlLife life = Life();
   SetValue(controlType_ == 1 ? !value_ : true);
-  if (value_) {
-    Check.Raise();
-  } else {
-    Uncheck.Raise();
-  }
+  if (!life.Alive()) return false;
+  return RaiseEvent(value_ ? Check : Uncheck);
 }
 
 // ---- Painting --------------------------------------------------------------------
@@ -220,11 +218,19 @@ void XP_Button::SetPicture(PicturePtr value) {
 }
 
 void XP_Button::SetValue(bool value) {
-  if (controlType_ == 2 && value) {
+  if (controlType_ == 2 && value && OnForm()) {
+    // Each one's Change handler may change or destroy the others.
+    std::vector<std::pair<XP_Button*, forms::ControlLife>> group;
     for (forms::Control* c : GetForm().Controls()) {
       auto* other = dynamic_cast<XP_Button*>(c);
-      if (other != nullptr && other->controlType_ == 2 && other->group_ == group_) other->SetValue(false);
+      if (other != nullptr && other->controlType_ == 2 && other->group_ == group_) group.emplace_back(other, c->Life());
     }
+    const forms::ControlLife self = Life();
+    for (auto& [other, life] : group) {
+      if (!self.Alive()) return;
+      if (life.Alive()) other->SetValue(false);
+    }
+    if (!self.Alive()) return;
   }
   value_ = value;
   GetSite().PropertyChanged(Table().NameOf(&XP_Button::value_));

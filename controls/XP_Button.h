@@ -169,7 +169,7 @@ class XP_Button : public PressControl<XP_Button> {
   void Apply(const PressTracker::Reaction& r);
   // Paints the look unless it is the one painted last (force: always).
   void Paint(Look state, bool force);
-  void ToggleValue();
+  bool ToggleValue();  // false when a handler destroyed the button
   [[nodiscard]] int FrameTop(int frameHeight) const;
 
   std::unique_ptr<platform::Timer> tmrUnMover_;

@@ -78,13 +78,13 @@ void XP_CheckBox::Apply(const PressTracker::Reaction& r) {
         Paint(r.look, r.force);
         break;
       case PressTracker::Step::Activate:
-        AdvanceValue();
+        if (!AdvanceValue()) return;
         break;
       case PressTracker::Step::Click:
-        Click.Raise();
+        if (!RaiseEvent(Click)) return;
         break;
       case PressTracker::Step::MouseOut:
-        MouseOut.Raise();
+        if (!RaiseEvent(MouseOut)) return;
         break;
     }
   }
@@ -108,13 +108,14 @@ void XP_CheckBox::OnShow(bool shown) {
   if (shown) Paint(Look::Up, false);
 }
 
-void XP_CheckBox::AdvanceValue() {
+bool XP_CheckBox::AdvanceValue() {
   const std::int32_t states = numStates_ + 2 > 0 ? numStates_ + 2 : 2;
   SetValue((value_ + 1) % states);
-  if (value_ == 0) Uncheck.Raise();
-  if (value_ == 1) Check.Raise();
-  if (value_ == 2) Gray.Raise();
-  Change.Raise();
+  const std::int32_t value = value_;
+  if (value == 0 && !RaiseEvent(Uncheck)) return false;
+  if (value == 1 && !RaiseEvent(Check)) return false;
+  if (value == 2 && !RaiseEvent(Gray)) return false;
+  return RaiseEvent(Change);
 }
 
 // ---- Painting --------------------------------------------------------------------

@@ -139,7 +139,7 @@ class XP_CheckBox : public PressControl<XP_CheckBox> {
   void Paint(Look look, bool force);
   // Sets the size AutoSizeH and AutoSizeV ask for.
   void Fit();
-  void AdvanceValue();
+  bool AdvanceValue();  // false when a handler destroyed the box
   [[nodiscard]] int BoxWidth() const;
   [[nodiscard]] int FrameHeight() const;
 

@@ -161,7 +161,7 @@ void XP_ListBox::Refresh() {
 
 void XP_ListBox::DrawColorText(std::int32_t n, std::int32_t X, std::int32_t Y, std::int32_t Width) {
   const ListItem* item = At(n, "DrawColorText");
-  platform::Surface* frame = GetForm().Frame();
+  platform::Surface* frame = OnForm() ? GetForm().Frame() : nullptr;
   if (item == nullptr || frame == nullptr || !Shown()) return;
   const Rect at = FormRect();
   frame->SetView(Point{at.left, at.top}, at);
@@ -352,13 +352,9 @@ bool XP_ListBox::ListChecked(std::int32_t Index) const {
 
 void XP_ListBox::SetListChecked(std::int32_t Index, bool value) {
   if (ListItem* item = At(Index, "ListChecked")) item->Checked = value;
-  std::int32_t index = Index;
-  if (value) {
-    Check.Raise(index);
-  } else {
-    Uncheck.Raise(index);
-  }
   Repaint();
+  std::int32_t index = Index;
+  RaiseEvent(value ? Check : Uncheck, index);
 }
 
 // ---- Host ----------------------------------------------------------------------

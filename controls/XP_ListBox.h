@@ -204,7 +204,9 @@ class XP_ListBox : public forms::Container {
   void Navigate(int keyCode, int shift);
   // Selects from the anchor towards `to` (excluded); ticks the enabled ones
   // when `check`.
-  void SelectRange(std::int32_t to, bool check);
+  // Selects from the anchor up to (not including) to; with check, ticks
+  // the enabled rows too and adds them to ticked.
+  void SelectRange(std::int32_t to, bool check, std::vector<std::int32_t>* ticked = nullptr);
 
   static void RequireIndex(std::int32_t index, const char* what);
   ListItem* At(std::int32_t index, const char* what);

@@ -35,7 +35,7 @@ MouseArgs ArgsOf(const forms::MouseEvent& e) {
 
 void XP_ListBox::OnMouseDown(const forms::MouseEvent& e) {
   MouseArgs a = ArgsOf(e);
-  MouseDown.Raise(a.button, a.shift, a.x, a.y);
+  if (!RaiseEvent(MouseDown, a.button, a.shift, a.x, a.y)) return;
   if (e.button == platform::button::kLeft) leftPressed_ = true;
   if (a.button != platform::button::kLeft) return;
   ClickRow(a.x, a.y, a.shift);
@@ -51,8 +51,7 @@ void XP_ListBox::OnMouseUp(const forms::MouseEvent& e) {
                      e.x < PixelWidth() && e.y < PixelHeight();
   if (e.button == platform::button::kLeft) leftPressed_ = false;
   MouseArgs a = ArgsOf(e);
-  MouseUp.Raise(a.button, a.shift, a.x, a.y);
-  if (click) Click.Raise();
+  if (RaiseEvent(MouseUp, a.button, a.shift, a.x, a.y) && click) Click.Raise();
 }
 
 void XP_ListBox::OnDblClick(const forms::MouseEvent& /*e*/) {
@@ -72,6 +71,9 @@ void XP_ListBox::ClickRow(float x, float y, int shift) {
   const bool toggle = ctrlHeld && !shiftHeld && multiSelect_ == 2;
   const bool onCheck = x > kCheckLeft && x < kCheckRight && style_ == 2;
   const bool inList = row < ListCount();
+  // Rows ticked (true) or unticked, raised once the list is in its new
+  // state: a handler may change or destroy the list.
+  std::vector<std::pair<std::int32_t, bool>> ticks;
 
   if ((multiSelect_ == 0 && (inList || cleanOnClick_)) || (multiSelect_ == 1 && cleanOnClick_ && !inList) ||
       (multiSelect_ == 2 && !toggle && (inList || cleanOnClick_))) {
@@ -81,24 +83,25 @@ void XP_ListBox::ClickRow(float x, float y, int shift) {
   if (inList) {
     if (row - topIndex_ == VisibleRows()) scroll_.SetPosition(scroll_.ScrollValue() + 1);
     if (selectionAnchor_ == -1 || (!extend && multiSelect_ > 0)) selectionAnchor_ = row;
-    SelectRange(row, onCheck);
+    std::vector<std::int32_t> ranged;
+    SelectRange(row, onCheck, &ranged);
+    for (std::int32_t i : ranged) ticks.emplace_back(i, true);
     ListItem& item = items_[static_cast<std::size_t>(row)];
     item.Selected = onCheck ? true : !item.Selected;
     listIndex_ = row;
     if (onCheck && item.Enabled) {
       item.Checked = extend ? true : !item.Checked;
-      std::int32_t index = row;
-      if (item.Checked) {
-        Check.Raise(index);
-      } else {
-        Uncheck.Raise(index);
-      }
+      ticks.emplace_back(row, item.Checked);
     }
   }
   Repaint();
+  for (auto [tick, checked] : ticks) {
+    std::int32_t index = tick;
+    if (!RaiseEvent(checked ? Check : Uncheck, index)) return;
+  }
 }
 
-void XP_ListBox::SelectRange(std::int32_t to, bool check) {
+void XP_ListBox::SelectRange(std::int32_t to, bool check, std::vector<std::int32_t>* ticked) {
   const std::int32_t from = std::clamp<std::int32_t>(selectionAnchor_, 0, std::max(0, ListCount() - 1));
   const std::int32_t step = to >= from ? 1 : -1;
   for (std::int32_t i = from; i != to; i += step) {
@@ -106,8 +109,7 @@ void XP_ListBox::SelectRange(std::int32_t to, bool check) {
     item.Selected = true;
     if (check && item.Enabled) {
       item.Checked = true;
-      std::int32_t index = i;
-      Check.Raise(index);
+      if (ticked != nullptr) ticked->push_back(i);
     }
   }
 }
@@ -128,9 +130,9 @@ bool XP_ListBox::OnMouseWheel(const forms::MouseEvent& /*e*/, int delta) {
 void XP_ListBox::OnKeyDown(int& keyCode, int shift) {
   auto code = static_cast<std::int16_t>(keyCode);
   auto sh = static_cast<std::int16_t>(shift);
-  KeyDown.Raise(code, sh);
+  const bool alive = RaiseEvent(KeyDown, code, sh);
   keyCode = code;
-  if (code == 0) return;
+  if (!alive || code == 0) return;
   Navigate(code, sh);
 }
 
@@ -175,9 +177,9 @@ void XP_ListBox::Navigate(int keyCode, int shift) {
 
 void XP_ListBox::OnKeyPress(char16_t& keyAscii) {
   auto ascii = static_cast<std::int16_t>(keyAscii);
-  KeyPress.Raise(ascii);
+  const bool alive = RaiseEvent(KeyPress, ascii);
   keyAscii = static_cast<char16_t>(ascii);
-  if (ascii != platform::vk::kSpace || style_ != 2 || listIndex_ < 0) return;
+  if (!alive || ascii != platform::vk::kSpace || style_ != 2 || listIndex_ < 0 || listIndex_ >= ListCount()) return;
   if (items_[static_cast<std::size_t>(listIndex_)].Enabled) SetListChecked(listIndex_, !ListChecked(listIndex_));
 }
 

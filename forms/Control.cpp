@@ -19,18 +19,31 @@ Colour Site::AmbientBackColor() const {
   return parent != nullptr ? parent->BackColor() : control_.BackColor();
 }
 
-platform::PropertyBag& Site::Bag() { return control_.GetForm().StoredProperties(control_.Name(), control_.Index()); }
+platform::PropertyBag& Site::Bag() {
+  if (control_.OnForm()) return control_.GetForm().StoredProperties(control_.Name(), control_.Index());
+  if (!detached_) detached_ = std::make_unique<platform::PropertyBag>();
+  return *detached_;
+}
 
 Form& Site::GetForm() const { return control_.GetForm(); }
-ControlHost& Site::Host() const { return control_.GetForm().Host(); }
+ControlHost& Site::Host() const { return control_.Host(); }
 platform::Platform& Site::GetPlatform() const { return Host().GetPlatform(); }
-WindowHandle Site::HostWindow() const { return control_.GetForm().Window(); }
+WindowHandle Site::HostWindow() const { return control_.OnForm() ? control_.GetForm().Window() : 0; }
+
+// ---- ControlLife -------------------------------------------------------------------
+
+ControlLife::ControlLife(const Control& control) : block_(control.life_) { ++block_->refs; }
 
 // ---- Control ---------------------------------------------------------------------
 
 Control::Control(Container& parent, StringView name, int index)
-    : name_(name), index_(index), parent_(&parent), form_(&parent.GetForm()) {
-  handle_ = form_->Host().NewHandle(*this);
+    : name_(name),
+      index_(index),
+      parent_(&parent),
+      form_(&parent.GetForm()),
+      host_(&parent.Host()),
+      life_(new ControlLife::Block) {
+  handle_ = host_->NewHandle(*this);
   backColor_ = parent.BackColor();
   font_ = parent.Font();
   order_ = form_->nextOrder_++;
@@ -38,20 +51,44 @@ Control::Control(Container& parent, StringView name, int index)
 }
 
 // The form takes its handle once its host is set.
-Control::Control(FormTag /*tag*/, Form& self, StringView name) : name_(name), form_(&self) {}
+Control::Control(FormTag /*tag*/, Form& self, StringView name)
+    : name_(name), form_(&self), life_(new ControlLife::Block) {}
 
-Control::~Control() { Detach(); }
+Control::~Control() {
+  Detach();
+  life_->alive = false;
+  ControlLife::Block* block = life_;
+  if (--block->refs == 0) delete block;
+}
 
 void Control::Detach() {
-  if (parent_ == nullptr) return;
-  form_->Forget(*this);
-  std::erase(parent_->children_, this);
+  if (parent_ == nullptr || form_ == nullptr) return;
+  Form* form = form_;
   const bool wasShown = Shown() && HasWindow();
   const Rect area = FormRect();
   Container* parent = parent_;
+  std::erase(parent->children_, this);
+  Orphan();
+  if (wasShown && parent->Shown()) form->Repaint(area);
+}
+
+void Control::Orphan() {
+  if (form_ != nullptr && form_ != this) form_->Forget(*this);
+  if (host_ != nullptr && parent_ != nullptr) host_->ReleaseHandle(handle_);
   parent_ = nullptr;
-  form_->Host().ReleaseHandle(handle_);
-  if (wasShown && parent->Shown()) form_->Repaint(area);
+  form_ = nullptr;
+}
+
+// The children stay where their owners keep them, off every form.
+Container::~Container() { OrphanChildren(); }
+
+void Container::OrphanChildren() {
+  std::vector<Control*> kids;
+  kids.swap(children_);
+  for (Control* child : kids) {
+    if (auto* inner = dynamic_cast<Container*>(child)) inner->OrphanChildren();
+    child->Orphan();
+  }
 }
 
 Rect Control::PixelRect() const {
@@ -73,7 +110,11 @@ void Control::Move(int left, int top, int width, int height) {
   top_ = top;
   if (width >= 0) width_ = width;
   if (height >= 0) height_ = height;
-  if (resized) OnResize();
+  if (resized) {
+    const ControlLife life(*this);
+    OnResize();
+    if (!life.Alive()) return;
+  }
   if (parent_ != nullptr && Shown() && HasWindow()) {
     const Rect after = FormRect();
     form_->Repaint(Rect{std::min(before.left, after.left), std::min(before.top, after.top),
@@ -85,7 +126,7 @@ bool Control::Shown() const {
   for (const Control* c = this; c != nullptr; c = c->parent_) {
     if (!c->visible_) return false;
   }
-  return form_->visible_;
+  return form_ != nullptr && form_->visible_;
 }
 
 void Control::SetVisible(bool visible) {
@@ -93,8 +134,8 @@ void Control::SetVisible(bool visible) {
   const bool parentShown = parent_ == nullptr || parent_->Shown();
   visible_ = visible;
   if (!parentShown || parent_ == nullptr) return;
-  form_->ShowChanged(*this, visible);
   if (HasWindow()) form_->Repaint(FormRect());
+  form_->ShowChanged(*this, visible);
 }
 
 bool Control::EffectivelyEnabled() const {
@@ -107,7 +148,7 @@ bool Control::EffectivelyEnabled() const {
 void Control::SetEnabledState(bool enabled) {
   if (enabled_ == enabled) return;
   enabled_ = enabled;
-  if (!enabled) form_->ShowChanged(*this, true);  // drops focus and capture held inside
+  if (!enabled && form_ != nullptr) form_->DropInside(*this);  // focus and capture held inside go
 }
 
 void Control::SetEnabled(bool enabled) {
@@ -144,18 +185,17 @@ bool Control::SetFocus() {
   return true;
 }
 
-bool Control::HasFocus() const { return form_->focus_ == this; }
+bool Control::HasFocus() const { return form_ != nullptr && form_->focus_ == this; }
 
 void Control::SetCapture() {
-  form_->explicitCapture_ = true;
-  form_->SetCaptureTo(this);
+  if (form_ != nullptr) host_->SetCaptureTo(this, true);
 }
 
 void Control::ReleaseCapture() {
-  if (form_->capture_ == this) form_->SetCaptureTo(nullptr);
+  if (HasCapture()) host_->SetCaptureTo(nullptr);
 }
 
-bool Control::HasCapture() const { return form_->capture_ == this; }
+bool Control::HasCapture() const { return host_ != nullptr && host_->CaptureControl() == this; }
 
 void Control::Refresh() {
   if (Shown() && HasWindow()) form_->Repaint(FormRect());

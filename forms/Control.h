@@ -20,6 +20,14 @@
 // PixelHeight). Refresh repaints the control (and whatever overlaps it) at
 // once and puts it on the screen.
 //
+// Handlers and lifetimes: every event is raised so that its handler may
+// hide, disable, move, destroy or re-create the raising control, its
+// siblings, its container or its form, or run a modal loop. Whatever runs
+// after a raise asks a ControlLife taken before it (RaiseEvent does this
+// for a component's own events). Controls and forms go in any order: a
+// control whose form or container is destroyed first is detached (it keeps
+// its state, shows nowhere and takes no input).
+//
 // Controls are not OS windows. Each still has a handle of its own (hWnd),
 // unique in the process, so that "the window under the pointer" and "the
 // window holding the capture" name a control as they would on Windows.
@@ -27,8 +35,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
+#include "platform/event.h"
 #include "platform/platform.h"
 #include "platform/properties.h"
 #include "platform/types.h"
@@ -39,6 +49,39 @@ class Container;
 class ControlHost;
 class Form;
 class Control;
+
+// A weak handle on a control: says whether the control still exists. An
+// event handler may destroy the control that raised it, its container or
+// its form; whatever runs after a handler asks a handle taken before it.
+// Single-threaded and cheap: a count on a block the control shares with
+// its handles, no atomics.
+class ControlLife {
+ public:
+  ControlLife() = default;
+  explicit ControlLife(const Control& control);
+  ControlLife(const ControlLife& other) : block_(other.block_) {
+    if (block_ != nullptr) ++block_->refs;
+  }
+  ControlLife& operator=(ControlLife other) noexcept {
+    std::swap(block_, other.block_);
+    return *this;
+  }
+  ~ControlLife() { Drop(); }
+
+  [[nodiscard]] bool Alive() const { return block_ != nullptr && block_->alive; }
+
+ private:
+  friend class Control;
+  struct Block {
+    std::uint32_t refs = 1;
+    bool alive = true;
+  };
+  void Drop() {
+    if (block_ != nullptr && --block_->refs == 0) delete block_;
+    block_ = nullptr;
+  }
+  Block* block_ = nullptr;
+};
 
 // What a component knows of where it sits.
 class Site {
@@ -66,6 +109,7 @@ class Site {
  private:
   Control& control_;
   std::vector<String> changed_;
+  std::unique_ptr<platform::PropertyBag> detached_;  // the bag of a control whose form is gone
 };
 
 // A mouse event in the control's own pixels.
@@ -88,7 +132,12 @@ class Control {
   [[nodiscard]] const String& Name() const { return name_; }
   [[nodiscard]] int Index() const { return index_; }
   [[nodiscard]] Container* Parent() const { return parent_; }
+  // The form the control sits on. A control may outlive its form or its
+  // container: it is then detached (OnForm() false), shown nowhere, and
+  // takes no input; GetForm() must not be called on it.
   [[nodiscard]] Form& GetForm() const { return *form_; }
+  [[nodiscard]] bool OnForm() const { return form_ != nullptr; }
+  [[nodiscard]] ControlHost& Host() const { return *host_; }
   [[nodiscard]] Site& GetSite() { return site_; }
   [[nodiscard]] const Site& GetSite() const { return site_; }
   // The control's handle: unique in the process, never 0.
@@ -160,9 +209,23 @@ class Control {
   // what lies under it (a drawn outline over a page).
   [[nodiscard]] virtual bool HitTestVisible() const { return true; }
 
+  // ---- Raising events ----
+  // A weak handle on this control.
+  [[nodiscard]] ControlLife Life() const { return ControlLife(*this); }
+  // Raises one of the component's events and says whether the control is
+  // still there afterwards: the handler may destroy it (with its form or
+  // container); what follows a raise runs only on true.
+  template <typename... Params, typename... Args>
+  bool RaiseEvent(const Event<Params...>& event, Args&&... args) const {
+    const ControlLife life(*this);
+    event.Raise(std::forward<Args>(args)...);
+    return life.Alive();
+  }
+
  protected:
   friend class Form;
   friend class Container;
+  friend class ControlHost;
 
   // A control that is a Form has no parent.
   struct FormTag {};
@@ -195,12 +258,17 @@ class Control {
   virtual void OnCaptureLost() {}
 
  private:
+  friend class ControlLife;
   void Detach();
+  // Leaves the form without a trace (the form or the container is going).
+  void Orphan();
 
   String name_;
   int index_ = -1;
   Container* parent_ = nullptr;
   Form* form_ = nullptr;
+  ControlHost* host_ = nullptr;
+  ControlLife::Block* life_ = nullptr;
   WindowHandle handle_ = 0;
   Site site_{*this};
   int left_ = 0;
@@ -223,6 +291,10 @@ class Control {
 class Container : public Control {
  public:
   using Control::Control;
+  // Children left behind are detached, not dangling.
+  ~Container() override;
+  Container(const Container&) = delete;
+  Container& operator=(const Container&) = delete;
   [[nodiscard]] const std::vector<Control*>& Children() const { return children_; }
 
  protected:
@@ -233,6 +305,7 @@ class Container : public Control {
  private:
   friend class Control;
   friend class Form;
+  void OrphanChildren();
   std::vector<Control*> children_;
 };
 

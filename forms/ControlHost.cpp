@@ -79,11 +79,16 @@ void ControlHost::UpdateInput() {
     return true;
   });
   if (holder == nullptr) return;
+  std::vector<Form*> held;
   for (Form* f : forms_) {
     if (f == holder || std::find(disabled_.begin(), disabled_.end(), f) != disabled_.end()) continue;
     disabled_.push_back(f);
     h.EnableInput(f->Window(), false);
-    f->InputHeld();
+    held.push_back(f);
+  }
+  // Ending a press runs handlers, which may destroy forms.
+  for (Form* f : held) {
+    if (std::find(forms_.begin(), forms_.end(), f) != forms_.end()) f->InputHeld();
   }
 }
 
@@ -103,7 +108,7 @@ void ControlHost::Unregister(Form& form) {
   std::erase(forms_, &form);
   std::erase(disabled_, &form);
   const bool held = std::erase(modal_, &form) != 0;
-  if (captureForm_ == &form) captureForm_ = nullptr;
+  if (capture_ != nullptr && capture_->OnForm() && &capture_->GetForm() == &form) Forget(*capture_);
   if (held) UpdateInput();
 }
 
@@ -136,20 +141,43 @@ WindowHandle ControlHost::WindowFromPoint(Point screen) const {
   return c != nullptr ? c->hWnd() : f->hWnd();
 }
 
-WindowHandle ControlHost::GetCapture() const {
-  if (captureForm_ == nullptr || captureForm_->CaptureControl() == nullptr) return 0;
-  return captureForm_->CaptureControl()->hWnd();
-}
+WindowHandle ControlHost::GetCapture() const { return capture_ != nullptr ? capture_->hWnd() : 0; }
 
-void ControlHost::CaptureChanged(Form* form) {
-  if (form != nullptr && captureForm_ != nullptr && captureForm_ != form) {
-    // One capture in the program: the other form's control loses it.
-    Form* old = captureForm_;
-    captureForm_ = form;
-    old->HandleEvent(platform::HostEvent{.kind = platform::HostEventKind::kCaptureLost, .window = old->Window()});
+void ControlHost::SetCaptureTo(Control* control, bool explicitly) {
+  Control* old = capture_;
+  if (old == control) {
+    if (control != nullptr && explicitly) captureExplicit_ = true;
     return;
   }
-  captureForm_ = form;
+  capture_ = control;
+  captureExplicit_ = control != nullptr && explicitly;
+  if (control != nullptr) {
+    platform_.host().SetCapture(control->GetForm().Window());
+  } else {
+    platform_.host().ReleaseCapture();
+  }
+  if (old == nullptr) return;
+  // One capture in the program: a press held on another form ends there.
+  if (control == nullptr || &control->GetForm() != &old->GetForm()) old->GetForm().PressEnded();
+  old->OnCaptureLost();
+}
+
+void ControlHost::CaptureEnded(Form& form) {
+  // A report about a window that no longer holds it (the capture moved on
+  // to another form of ours) changes nothing.
+  if (capture_ == nullptr || &capture_->GetForm() != &form) return;
+  Control* old = capture_;
+  capture_ = nullptr;
+  captureExplicit_ = false;
+  form.PressEnded();
+  old->OnCaptureLost();
+}
+
+void ControlHost::Forget(const Control& control) {
+  if (capture_ != &control) return;
+  capture_ = nullptr;
+  captureExplicit_ = false;
+  platform_.host().ReleaseCapture();
 }
 
 bool ControlHost::RunModal(const std::function<bool()>& ended, Form* modal) {

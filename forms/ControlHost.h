@@ -44,6 +44,15 @@ class ControlHost final : public platform::HostEventSink {
   [[nodiscard]] WindowHandle WindowFromPoint(Point screen) const;
   // The control (its hWnd) holding the mouse capture, 0 for none.
   [[nodiscard]] WindowHandle GetCapture() const;
+  // The one pointer capture of the program, kept here as the platform keeps
+  // one for the whole desktop: the control holding it, whichever form it is
+  // on (a menu opened during a press on a form takes it from that form).
+  [[nodiscard]] Control* CaptureControl() const { return capture_; }
+  // Whether the holder took it by SetCapture (kept past the last button).
+  [[nodiscard]] bool CaptureExplicit() const { return captureExplicit_; }
+  // Gives the capture to a control, or releases it (nullptr); the control
+  // that held it hears OnCaptureLost, its form ends its press.
+  void SetCaptureTo(Control* control, bool explicitly = false);
   // The control of a handle, nullptr when it names none (any more).
   [[nodiscard]] Control* ControlOf(WindowHandle handle) const;
 
@@ -76,8 +85,11 @@ class ControlHost final : public platform::HostEventSink {
   void Unregister(Form& form);
   WindowHandle NewHandle(Control& control);
   void ReleaseHandle(WindowHandle handle);
-  // The form a form-level capture belongs to (one at a time in the program).
-  void CaptureChanged(Form* form);
+  // The platform ended the capture of the form's window (another window or
+  // program took the pointer).
+  void CaptureEnded(Form& form);
+  // A control leaves its form: the capture goes with it, unannounced.
+  void Forget(const Control& control);
   // A form shows or hides: which form holds the program may change (a
   // modal form gives the input back before it leaves the screen, so that
   // the window manager activates its owner, not another program).
@@ -102,7 +114,8 @@ class ControlHost final : public platform::HostEventSink {
   std::vector<Form*> disabled_;  // forms whose windows take no input now
   std::vector<std::pair<WindowHandle, Control*>> handles_;  // sorted by handle
   WindowHandle nextHandle_;
-  Form* captureForm_ = nullptr;
+  Control* capture_ = nullptr;
+  bool captureExplicit_ = false;
   MenuRunner ownMenu_;
   BoxRunner ownBox_;
   SaveRunner ownSave_;

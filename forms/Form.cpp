@@ -29,28 +29,41 @@ void ForEachControl(const Container& container, const std::function<void(Control
   }
 }
 
+// The visible controls inside a container, each with a handle on its life.
+void CollectVisible(const Container& container, std::vector<std::pair<Control*, ControlLife>>& out) {
+  for (Control* child : container.Children()) {
+    if (!child->Visible()) continue;
+    out.emplace_back(child, child->Life());
+    if (const auto* inner = dynamic_cast<const Container*>(child)) CollectVisible(*inner, out);
+  }
+}
+
+bool IsWithin(const Control& control, const Control& ancestor) {
+  for (const Control* c = &control; c != nullptr; c = c->Parent()) {
+    if (c == &ancestor) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 Form::Form(ControlHost& host, StringView name, StringView caption, platform::WindowKind kind, Form* owner)
     : Container(FormTag{}, *this, name), host_(host), caption_(caption) {
   window_ = host.GetPlatform().host().CreateForm(caption, kind, owner != nullptr ? owner->Window() : 0);
   visible_ = false;
+  Control::host_ = &host;
   handle_ = host.NewHandle(*this);
   host.Register(*this);
 }
 
 Form::~Form() {
-  // Controls that outlive their form find no parent and leave nothing behind.
-  std::vector<Control*> all = Controls();
-  for (Control* c : all) {
-    host_.ReleaseHandle(c->hWnd());
-    c->parent_ = nullptr;
-  }
-  children_.clear();
+  // Controls that outlive their form are detached and leave nothing behind.
+  OrphanChildren();
   host_.ReleaseHandle(hWnd());
   host_.Unregister(*this);
   frame_.reset();
   if (window_ != 0) host_.GetPlatform().host().DestroyForm(window_);
+  form_ = nullptr;
 }
 
 void Form::SetCaption(StringView caption) {
@@ -69,8 +82,9 @@ void Form::Move(int left, int top, int width, int height) {
   host_.GetPlatform().host().SetBounds(window_, Rect{x, y, x + PixelWidth(), y + PixelHeight()});
   if (resized) {
     frame_.reset();
+    const ControlLife self = Life();
     OnResize();
-    Resize.Raise();
+    if (!self.Alive() || !RaiseEvent(Resize)) return;
     if (visible_) RepaintAll();
   }
 }
@@ -84,34 +98,44 @@ void Form::Show() {
   unloaded_ = false;
   if (visible_) return;
   visible_ = true;
+  const ControlLife self = Life();
   RepaintAll();  // the frame is ready before the window maps
-  host_.GetPlatform().host().ShowForm(window_, true);
+  host_.GetPlatform().host().ShowForm(window_, true);  // the activation may run handlers
+  if (!self.Alive()) return;
   host_.InputHolderChanged();
-  ShowChanged(*this, true);
+  if (self.Alive() && visible_) ShowChanged(*this, true);
 }
 
 void Form::Hide() {
   if (!visible_) return;
   visible_ = false;
-  SetCaptureTo(nullptr);
-  host_.InputHolderChanged();  // a modal form gives the input back before it goes
-  host_.GetPlatform().host().ShowForm(window_, false);
+  const ControlLife self = Life();
+  // Focus and capture go first: nothing a handler does later can put them
+  // back on a hidden form.
   ShowChanged(*this, false);
+  if (!self.Alive() || visible_) return;
+  host_.InputHolderChanged();  // a modal form gives the input back before it goes
+  if (self.Alive() && !visible_) host_.GetPlatform().host().ShowForm(window_, false);
 }
 
 bool Form::ShowModal() {
+  const ControlLife self = Life();
   Show();
-  return host_.RunModal([this] { return !visible_ || unloaded_; }, this);
+  if (!self.Alive()) return true;
+  // A handler may destroy the form while its loop runs.
+  return host_.RunModal([this, self] { return !self.Alive() || !visible_ || unloaded_; }, this);
 }
 
 bool Form::Unload(int unloadMode) {
   bool cancel = false;
-  QueryUnload.Raise(cancel, unloadMode);
+  // A form its own handler destroyed is unloaded for good.
+  if (!RaiseEvent(QueryUnload, cancel, unloadMode)) return true;
   if (cancel) return false;
-  OnUnload.Raise(cancel);
+  if (!RaiseEvent(OnUnload, cancel)) return true;
   if (cancel) return false;
+  const ControlLife self = Life();
   Hide();
-  unloaded_ = true;
+  if (self.Alive()) unloaded_ = true;
   return true;
 }
 
@@ -204,64 +228,81 @@ void Form::RepaintAll() { Repaint(Rect{0, 0, PixelWidth(), PixelHeight()}); }
 
 // ---- Focus, capture, visibility --------------------------------------------------------
 
+Control* Form::CaptureControl() const {
+  Control* c = host_.CaptureControl();
+  return c != nullptr && c->form_ == this ? c : nullptr;
+}
+
 void Form::SetFocusTo(Control* control) {
   if (focus_ == control) return;
   Control* old = focus_;
   focus_ = control;
+  if (control != nullptr) lastActive_ = control;
+  const ControlLife self = Life();
   if (old != nullptr) old->OnLostFocus();
-  // A LostFocus handler may have moved the focus on.
-  if (focus_ == control && control != nullptr) control->OnGotFocus();
-}
-
-void Form::SetCaptureTo(Control* control) {
-  if (capture_ == control) return;
-  Control* old = capture_;
-  capture_ = control;
-  if (control == nullptr) {
-    explicitCapture_ = false;
-    host_.GetPlatform().host().ReleaseCapture();
-    host_.CaptureChanged(nullptr);
-  } else {
-    host_.GetPlatform().host().SetCapture(window_);
-    host_.CaptureChanged(this);
-  }
-  if (old != nullptr) old->OnCaptureLost();
+  // A LostFocus handler may have moved the focus on, or destroyed the form
+  // or the control.
+  if (self.Alive() && focus_ == control && control != nullptr) control->OnGotFocus();
 }
 
 void Form::Forget(Control& control) {
   if (focus_ == &control) focus_ = nullptr;
-  if (capture_ == &control) SetCaptureTo(nullptr);
+  if (lastActive_ == &control) lastActive_ = nullptr;
   if (pressed_ == &control) pressed_ = nullptr;
+  host_.Forget(control);
+}
+
+void Form::DropInside(Control& control) {
+  auto gone = [&control](const Control* c) {
+    return c != nullptr && IsWithin(*c, control) && (!c->Shown() || !c->EffectivelyEnabled());
+  };
+  const ControlLife self = Life();
+  if (gone(focus_)) SetFocusTo(nullptr);
+  if (self.Alive() && gone(CaptureControl())) host_.SetCaptureTo(nullptr);
 }
 
 void Form::ShowChanged(Control& control, bool shown) {
   // Focus and capture never stay on a hidden or disabled control.
-  auto drop = [this](Control& c) {
-    if (!c.Shown() || !c.EffectivelyEnabled()) {
-      if (focus_ == &c) SetFocusTo(nullptr);
-      if (capture_ == &c) SetCaptureTo(nullptr);
-    }
-  };
-  drop(control);
-  if (auto* container = dynamic_cast<Container*>(&control)) ForEachControl(*container, drop);
-  if (&control != this) control.OnShow(shown && control.Shown());
+  const ControlLife self = Life();
+  DropInside(control);
+  if (!self.Alive()) return;
+  // OnShow reaches every control whose place on the screen changed: the
+  // control and each one inside it that is visible itself. A handler may
+  // change or destroy any of them; the rest hear only what is still true.
+  std::vector<std::pair<Control*, ControlLife>> reached;
+  if (&control != this) reached.emplace_back(&control, control.Life());
+  if (const auto* container = dynamic_cast<const Container*>(&control)) CollectVisible(*container, reached);
+  for (auto& [c, life] : reached) {
+    if (!self.Alive()) return;
+    if (life.Alive() && c->form_ == this && c->Shown() == shown) c->OnShow(shown);
+  }
 }
 
 void Form::MoveFocus(bool forward) {
-  std::vector<Control*> order;
-  for (Control* c : Controls()) {
-    if (c->CanFocus() && c->tabStop_ && c->Shown() && c->EffectivelyEnabled() && c->HasWindow()) order.push_back(c);
+  // The tab order is the creation order. From a control that is no tab
+  // stop, Tab goes to the next one after it in that order.
+  const std::vector<Control*> all = Controls();
+  const std::size_t n = all.size();
+  if (n == 0) return;
+  auto at = std::find(all.begin(), all.end(), focus_);
+  std::size_t start = forward ? n - 1 : 0;
+  if (at != all.end()) start = static_cast<std::size_t>(at - all.begin());
+  for (std::size_t k = 1; k <= n; ++k) {
+    Control* c = all[forward ? (start + k) % n : (start + n - k) % n];
+    if (c->CanFocus() && c->tabStop_ && c->Shown() && c->EffectivelyEnabled() && c->HasWindow()) {
+      SetFocusTo(c);
+      return;
+    }
   }
-  if (order.empty()) return;
-  auto it = std::find(order.begin(), order.end(), focus_);
-  std::size_t next = 0;
-  if (it != order.end()) {
-    const auto at = static_cast<std::size_t>(it - order.begin());
-    next = forward ? (at + 1) % order.size() : (at + order.size() - 1) % order.size();
-  } else if (!forward) {
-    next = order.size() - 1;
+}
+
+void Form::RestoreFocus() {
+  Control* last = lastActive_;
+  if (last != nullptr && last->CanFocus() && last->Shown() && last->EffectivelyEnabled() && last->HasWindow()) {
+    SetFocusTo(last);
+  } else {
+    MoveFocus(true);
   }
-  SetFocusTo(order[next]);
 }
 
 // ---- Events ----------------------------------------------------------------------------
@@ -271,7 +312,69 @@ void Form::HandleEvent(const HostEvent& event) { Dispatch(event); }
 void Form::InputHeld() {
   buttonsDown_ = 0;
   pressed_ = nullptr;
-  if (capture_ != nullptr && !explicitCapture_) SetCaptureTo(nullptr);
+  if (CaptureControl() != nullptr && !host_.CaptureExplicit()) host_.SetCaptureTo(nullptr);
+}
+
+void Form::Dispatch(const HostEvent& event) {
+  switch (event.kind) {
+    case HostEventKind::kMouseDown:
+    case HostEventKind::kMouseMove:
+    case HostEventKind::kMouseUp:
+    case HostEventKind::kDoubleClick:
+    case HostEventKind::kMouseWheel:
+    case HostEventKind::kCaptureLost:
+      PointerEvent(event);
+      break;
+    case HostEventKind::kKeyDown:
+    case HostEventKind::kKeyUp:
+    case HostEventKind::kText:
+      KeyEvent(event);
+      break;
+    case HostEventKind::kFocusIn:
+    case HostEventKind::kFocusOut:
+      FocusEvent(event);
+      break;
+    case HostEventKind::kCloseRequest:
+    case HostEventKind::kExpose:
+    case HostEventKind::kShown:
+    case HostEventKind::kHidden:
+    case HostEventKind::kResized:
+      WindowEvent(event);
+      break;
+  }
+}
+
+// ---- Pointer ---------------------------------------------------------------------------
+
+void Form::PointerEvent(const HostEvent& event) {
+  switch (event.kind) {
+    case HostEventKind::kMouseDown:
+      MouseDown(event);
+      break;
+    case HostEventKind::kMouseUp:
+      MouseUp(event);
+      break;
+    case HostEventKind::kMouseMove: {
+      Control* capture = CaptureControl();
+      Control* target = capture != nullptr ? capture : ControlAt(event.pos);
+      ShowCursorOf(target != nullptr ? *target : *this, GetSite().GetPlatform().host(), Window());
+      MouseEventFor(target, event);
+      break;
+    }
+    case HostEventKind::kDoubleClick: {
+      Control* capture = CaptureControl();
+      MouseEventFor(capture != nullptr ? capture : ControlAt(event.pos), event);
+      break;
+    }
+    case HostEventKind::kMouseWheel:
+      MouseWheel(event);
+      break;
+    case HostEventKind::kCaptureLost:
+      host_.CaptureEnded(*this);
+      break;
+    default:
+      break;
+  }
 }
 
 void Form::MouseEventFor(Control* target, const HostEvent& event) {
@@ -296,8 +399,80 @@ void Form::MouseEventFor(Control* target, const HostEvent& event) {
   }
 }
 
+void Form::MouseDown(const HostEvent& event) {
+  Control* target = CaptureControl();
+  if (target == nullptr) target = ControlAt(event.pos);
+  buttonsDown_ |= event.button;
+  pressed_ = target;
+  if (target == nullptr || !target->EffectivelyEnabled()) return;
+  const ControlLife self = Life();
+  const ControlLife life = target->Life();
+  if (target->CanFocus()) target->SetFocus();
+  // The focus handlers may have destroyed, hidden or disabled the control,
+  // or run a modal loop that ended the press.
+  if (!self.Alive() || !life.Alive() || pressed_ != target || !target->Shown() || !target->EffectivelyEnabled()) {
+    return;
+  }
+  if (CaptureControl() == nullptr) host_.SetCaptureTo(target);  // a press captures by itself
+  if (!self.Alive() || !life.Alive()) return;
+  MouseEventFor(target, event);
+}
+
+void Form::MouseUp(const HostEvent& event) {
+  Control* capture = CaptureControl();
+  buttonsDown_ &= ~event.button;
+  if (buttonsDown_ == 0 && capture != nullptr && !host_.CaptureExplicit()) {
+    // The press's own capture ends with the last button, after the control
+    // has seen the release.
+    const ControlLife self = Life();
+    MouseEventFor(capture, event);
+    if (self.Alive() && host_.CaptureControl() == capture && !host_.CaptureExplicit()) host_.SetCaptureTo(nullptr);
+    return;
+  }
+  MouseEventFor(capture != nullptr ? capture : ControlAt(event.pos), event);
+}
+
+void Form::MouseWheel(const HostEvent& event) {
+  // To the control under the pointer, else to its containers in turn.
+  for (Control* c = ControlAt(event.pos); c != nullptr && c != this; c = c->parent_) {
+    if (!c->EffectivelyEnabled()) continue;
+    const Point origin = OriginOf(*c);
+    const MouseEvent e{0, event.shift, event.pos.x - origin.x, event.pos.y - origin.y};
+    const ControlLife life = c->Life();
+    if (c->OnMouseWheel(e, event.wheel) || !life.Alive()) break;
+  }
+}
+
+// ---- Keys ------------------------------------------------------------------------------
+
+void Form::KeyEvent(const HostEvent& event) {
+  switch (event.kind) {
+    case HostEventKind::kKeyDown:
+      KeyDown(event);
+      break;
+    case HostEventKind::kKeyUp:
+      if (focus_ != nullptr) {
+        int key = event.key;
+        focus_->OnKeyUp(key, event.shift);
+      }
+      break;
+    case HostEventKind::kText: {
+      const ControlLife self = Life();
+      for (char16_t ch : event.text) {
+        if (!self.Alive() || focus_ == nullptr) break;
+        if (ch < 0x20) continue;  // control characters come from the keys
+        focus_->OnKeyPress(ch);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
 void Form::KeyDown(const HostEvent& event) {
-  if (PreviewKeyDown(event.key, event.shift)) return;
+  const ControlLife self = Life();
+  if (PreviewKeyDown(event.key, event.shift) || !self.Alive()) return;
   Control* target = focus_;
   if (event.key == platform::vk::kTab && (target == nullptr || !target->WantsTab()) &&
       (event.shift & (platform::shift::kCtrl | platform::shift::kAlt)) == 0) {
@@ -307,7 +482,8 @@ void Form::KeyDown(const HostEvent& event) {
   if (target == nullptr) return;
   int key = event.key;
   target->OnKeyDown(key, event.shift);
-  if (key == 0 || focus_ != target) return;
+  // The focus still on the control means both are still there.
+  if (!self.Alive() || key == 0 || focus_ != target) return;
   // The keys that type a control character.
   char16_t typed = 0;
   if (key == platform::vk::kBack) typed = 8;
@@ -316,7 +492,20 @@ void Form::KeyDown(const HostEvent& event) {
   if (typed != 0) target->OnKeyPress(typed);
 }
 
-void Form::Dispatch(const HostEvent& event) {
+// ---- Focus and window ------------------------------------------------------------------
+
+void Form::FocusEvent(const HostEvent& event) {
+  const bool in = event.kind == HostEventKind::kFocusIn;
+  active_ = in;
+  if (in && focus_ == nullptr) {
+    const ControlLife self = Life();
+    RestoreFocus();
+    if (!self.Alive()) return;
+  }
+  Activate.Raise(in);
+}
+
+void Form::WindowEvent(const HostEvent& event) {
   switch (event.kind) {
     case HostEventKind::kCloseRequest:
       Unload(event.unloadMode);
@@ -328,93 +517,12 @@ void Form::Dispatch(const HostEvent& event) {
         frame_->PresentRect(event.area);
       }
       break;
-    case HostEventKind::kMouseDown: {
-      Control* target = capture_ != nullptr ? capture_ : ControlAt(event.pos);
-      buttonsDown_ |= event.button;
-      pressed_ = target;
-      if (target != nullptr && target->EffectivelyEnabled()) {
-        if (target->CanFocus()) target->SetFocus();
-        if (capture_ == nullptr) SetCaptureTo(target);  // a press captures by itself
-      }
-      MouseEventFor(target, event);
-      break;
-    }
-    case HostEventKind::kMouseMove: {
-      Control* target = capture_ != nullptr ? capture_ : ControlAt(event.pos);
-      ShowCursorOf(target != nullptr ? *target : *this, GetSite().GetPlatform().host(), Window());
-      MouseEventFor(target, event);
-      break;
-    }
-    case HostEventKind::kMouseUp: {
-      Control* target = capture_ != nullptr ? capture_ : ControlAt(event.pos);
-      buttonsDown_ &= ~event.button;
-      if (buttonsDown_ == 0 && !explicitCapture_ && capture_ != nullptr) {
-        // The press's own capture ends with the last button, after the
-        // control has seen the release.
-        Control* held = capture_;
-        MouseEventFor(held, event);
-        if (capture_ == held && !explicitCapture_) SetCaptureTo(nullptr);
-        break;
-      }
-      MouseEventFor(target, event);
-      break;
-    }
-    case HostEventKind::kDoubleClick: {
-      Control* target = capture_ != nullptr ? capture_ : ControlAt(event.pos);
-      MouseEventFor(target, event);
-      break;
-    }
-    case HostEventKind::kMouseWheel:
-      // To the control under the pointer, else to its containers in turn.
-      for (Control* c = ControlAt(event.pos); c != nullptr && c != this; c = c->parent_) {
-        if (!c->EffectivelyEnabled()) continue;
-        const Point origin = OriginOf(*c);
-        const MouseEvent e{0, event.shift, event.pos.x - origin.x, event.pos.y - origin.y};
-        if (c->OnMouseWheel(e, event.wheel)) break;
-      }
-      break;
-    case HostEventKind::kKeyDown:
-      KeyDown(event);
-      break;
-    case HostEventKind::kKeyUp:
-      if (focus_ != nullptr) {
-        int key = event.key;
-        focus_->OnKeyUp(key, event.shift);
-      }
-      break;
-    case HostEventKind::kText:
-      for (char16_t ch : event.text) {
-        if (focus_ == nullptr) break;
-        if (ch < 0x20) continue;  // control characters come from the keys
-        focus_->OnKeyPress(ch);
-      }
-      break;
-    case HostEventKind::kFocusIn:
-      active_ = true;
-      if (focus_ == nullptr) MoveFocus(true);
-      Activate.Raise(true);
-      break;
-    case HostEventKind::kFocusOut:
-      active_ = false;
-      Activate.Raise(false);
-      break;
-    case HostEventKind::kShown:
-    case HostEventKind::kHidden:
-      // Whether the form is shown is the program's to say: a report of an
-      // earlier map may arrive after Hide, and a window the manager
-      // iconified keeps its state. What the screen needs comes as exposes.
-      break;
-    case HostEventKind::kResized:
-      break;  // the size is ours to set; the window manager cannot resize a form
-    case HostEventKind::kCaptureLost:
-      if (capture_ != nullptr) {
-        Control* old = capture_;
-        capture_ = nullptr;
-        explicitCapture_ = false;
-        buttonsDown_ = 0;
-        host_.CaptureChanged(nullptr);
-        old->OnCaptureLost();
-      }
+    default:
+      // Shown and Hidden: whether the form is shown is the program's to
+      // say: a report of an earlier map may arrive after Hide, and a window
+      // the manager iconified keeps its state. What the screen needs comes
+      // as exposes. Resized: the size is ours to set; the window manager
+      // cannot resize a form.
       break;
   }
 }

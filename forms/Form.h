@@ -40,7 +40,10 @@ class Form : public Container {
 
   void Move(int left, int top, int width = -1, int height = -1) override;
 
-  // Shows or hides the window (and raises OnShow on every shown control).
+  // Shows or hides the window (and raises OnShow on every control it shows
+  // or hides). Hiding drops the focus; when the window gets the keyboard
+  // again, the control that had the focus last gets it back (else the
+  // first in the tab order).
   void Show();
   void Hide();
   void SetVisible(bool visible) override { visible ? Show() : Hide(); }
@@ -60,7 +63,9 @@ class Form : public Container {
   // containers searched inside; nullptr for the form itself.
   [[nodiscard]] Control* ControlAt(Point client) const;
   [[nodiscard]] Control* ActiveControl() const { return focus_; }
-  [[nodiscard]] Control* CaptureControl() const { return capture_; }
+  // The control of this form holding the pointer capture (the control host
+  // keeps the program's one capture), nullptr for none.
+  [[nodiscard]] Control* CaptureControl() const;
 
   // The design properties saved for the control of that name and index
   // (-1: not in an array), made empty on first use; they outlive the
@@ -85,6 +90,8 @@ class Form : public Container {
   // A modal loop of another form holds the program: a press in progress on
   // this form ends here, as its release will not reach it.
   void InputHeld();
+  // The capture left this form: the buttons held on it count as up.
+  void PressEnded() { buttonsDown_ = 0; }
 
  protected:
   // The form sees a key before the focused control (Enter and Escape of a
@@ -96,13 +103,28 @@ class Form : public Container {
   friend class Control;
   void EnsureFrame();
   void PaintTree(Control& control, Point origin, const Rect& clip, const Rect& area);
+  // Every handler a dispatch runs may destroy the form or the control it
+  // reached, or hide, disable or move them; what follows asks a
+  // ControlLife taken before.
   void Dispatch(const platform::HostEvent& event);
+  void PointerEvent(const platform::HostEvent& event);
+  void KeyEvent(const platform::HostEvent& event);
+  void FocusEvent(const platform::HostEvent& event);
+  void WindowEvent(const platform::HostEvent& event);
+  void MouseDown(const platform::HostEvent& event);
+  void MouseUp(const platform::HostEvent& event);
+  void MouseWheel(const platform::HostEvent& event);
   void MouseEventFor(Control* target, const platform::HostEvent& event);
   void KeyDown(const platform::HostEvent& event);
   void MoveFocus(bool forward);
+  // The form got the keyboard: to the control that had the focus last,
+  // else to the first in the tab order.
+  void RestoreFocus();
   void SetFocusTo(Control* control);
-  void SetCaptureTo(Control* control);
   void Forget(Control& control);
+  // Focus and capture held inside a control that is hidden or disabled now
+  // go.
+  void DropInside(Control& control);
   void ShowChanged(Control& control, bool shown);
   [[nodiscard]] Point OriginOf(const Control& control) const;
 
@@ -111,10 +133,9 @@ class Form : public Container {
   String caption_;
   std::unique_ptr<platform::Surface> frame_;
   Control* focus_ = nullptr;
-  Control* capture_ = nullptr;
-  Control* pressed_ = nullptr;  // the control a press landed on (gets the double click)
+  Control* lastActive_ = nullptr;  // the latest control to have the focus, while it is on the form
+  Control* pressed_ = nullptr;     // the control a press landed on (gets the double click)
   int buttonsDown_ = 0;
-  bool explicitCapture_ = false;
   bool unloaded_ = false;
   bool active_ = false;
   int paints_ = 0;

@@ -68,10 +68,10 @@ double SegmentDistance(double px, double py, double ax, double ay, double bx, do
 using Shape = std::function<std::optional<Colour>(double x, double y)>;
 
 Shape ShapeOf(Icon icon) {
-  constexpr Colour kBlack = 0x000000;
-  constexpr Colour kWhite = 0xFFFFFF;
-  constexpr Colour kBlue = 0xC00000;
-  constexpr Colour kRing = 0x808080;
+  static constexpr Colour kBlack = 0x000000;
+  static constexpr Colour kWhite = 0xFFFFFF;
+  static constexpr Colour kBlue = 0xC00000;
+  static constexpr Colour kRing = 0x808080;
   auto disc = [](double x, double y, Colour fill, Colour ring) -> std::optional<Colour> {
     const double r = std::hypot(x - 15.5, y - 15.5);
     if (r > 14.5) return std::nullopt;

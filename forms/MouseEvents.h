@@ -20,18 +20,18 @@ namespace pd::forms {
 
 using MouseEventSignal = Event<std::int16_t&, std::int16_t&, float&, float&>;
 
-// Raises event with e's arguments; e with Button and Shift as the handlers
-// left them.
-inline MouseEvent RaiseMouse(const MouseEventSignal& event, const MouseEvent& e) {
+// Raises self's event with e's arguments and leaves in e the Button and
+// Shift the handlers left; false when a handler destroyed self, so that
+// nothing of self is touched after the raise.
+inline bool RaiseMouse(const Control& self, const MouseEventSignal& event, MouseEvent& e) {
   auto button = static_cast<std::int16_t>(e.button);
   auto shift = static_cast<std::int16_t>(e.shift);
   auto x = static_cast<float>(e.x * kTwipsPerPixel);
   auto y = static_cast<float>(e.y * kTwipsPerPixel);
-  event.Raise(button, shift, x, y);
-  MouseEvent left = e;
-  left.button = button;
-  left.shift = shift;
-  return left;
+  const bool alive = self.RaiseEvent(event, button, shift, x, y);
+  e.button = button;
+  e.shift = shift;
+  return alive;
 }
 
 // Whether the pointer is over the control (the window in front under it,

@@ -35,9 +35,9 @@ class PictureBox : public Container, public PointerEvents {
  protected:
   [[nodiscard]] Point ClientOrigin() const override;
   void OnPaint(platform::Surface& surface) override;
-  void OnMouseDown(const MouseEvent& e) override { RaiseDown(e); }
-  void OnMouseMove(const MouseEvent& e) override { RaiseMove(e); }
-  void OnMouseUp(const MouseEvent& e) override { RaiseUp(e, PixelWidth(), PixelHeight()); }
+  void OnMouseDown(const MouseEvent& e) override { RaiseDown(*this, e); }
+  void OnMouseMove(const MouseEvent& e) override { RaiseMove(*this, e); }
+  void OnMouseUp(const MouseEvent& e) override { RaiseUp(*this, e); }
   void OnDblClick(const MouseEvent& /*e*/) override { RaiseDblClick(); }
 
  private:

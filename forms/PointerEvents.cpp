@@ -2,16 +2,21 @@
 
 namespace pd::forms {
 
-void PointerEvents::RaiseDown(const MouseEvent& e) {
-  const MouseEvent a = RaiseMouse(MouseDown, e);
+void PointerEvents::RaiseDown(const Control& self, const MouseEvent& e) {
+  MouseEvent a = e;
+  if (!RaiseMouse(self, MouseDown, a)) return;
   tracker_.Press(a.button, PressTracker::Pointer{.over = true});
 }
 
-void PointerEvents::RaiseMove(const MouseEvent& e) { RaiseMouse(MouseMove, e); }
+void PointerEvents::RaiseMove(const Control& self, const MouseEvent& e) {
+  MouseEvent a = e;
+  RaiseMouse(self, MouseMove, a);
+}
 
-void PointerEvents::RaiseUp(const MouseEvent& e, int width, int height) {
-  const MouseEvent a = RaiseMouse(MouseUp, e);
-  const bool inside = a.x >= 0 && a.y >= 0 && a.x < width && a.y < height;
+void PointerEvents::RaiseUp(const Control& self, const MouseEvent& e) {
+  MouseEvent a = e;
+  if (!RaiseMouse(self, MouseUp, a)) return;
+  const bool inside = a.x >= 0 && a.y >= 0 && a.x < self.PixelWidth() && a.y < self.PixelHeight();
   if (tracker_.Release(a.button, PressTracker::Pointer{.over = inside}, inside).Has(PressTracker::Step::Click)) {
     Click.Raise();
   }

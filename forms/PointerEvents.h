@@ -28,10 +28,11 @@ class PointerEvents {
   MouseEventSignal MouseUp;
 
  protected:
-  void RaiseDown(const MouseEvent& e);
-  void RaiseMove(const MouseEvent& e);
-  // width and height: the control's size in pixels.
-  void RaiseUp(const MouseEvent& e, int width, int height);
+  // self: the control the events are of (its size; whether the handlers
+  // left it in place for what follows the raise).
+  void RaiseDown(const Control& self, const MouseEvent& e);
+  void RaiseMove(const Control& self, const MouseEvent& e);
+  void RaiseUp(const Control& self, const MouseEvent& e);
   void RaiseDblClick();
 
  private:

@@ -274,9 +274,9 @@ void TextBox::OnDblClick(const MouseEvent& e) {
 void TextBox::OnKeyDown(int& keyCode, int shift) {
   auto code = static_cast<std::int16_t>(keyCode);
   auto sh = static_cast<std::int16_t>(shift);
-  KeyDown.Raise(code, sh);
+  const bool alive = RaiseEvent(KeyDown, code, sh);
   keyCode = code;
-  if (keyCode == 0) return;
+  if (!alive || keyCode == 0) return;
   const bool extend = (shift & kShift) != 0;
   const bool ctrl = (shift & (kCtrl | kAlt)) == kCtrl;
   const bool plainCtrl = ctrl && !extend;
@@ -334,9 +334,9 @@ void TextBox::OnKeyDown(int& keyCode, int shift) {
 
 void TextBox::OnKeyPress(char16_t& keyAscii) {
   auto code = static_cast<std::int16_t>(keyAscii);
-  KeyPress.Raise(code);
+  const bool alive = RaiseEvent(KeyPress, code);
   keyAscii = static_cast<char16_t>(code);
-  if (keyAscii == 0 || locked_) return;
+  if (!alive || keyAscii == 0 || locked_) return;
   if (keyAscii == 8) {
     if (SelTo() > SelFrom()) {
       ReplaceSelection(u"");
