@@ -73,6 +73,9 @@ class SimLoop final : public platform::EventLoop {
 
   [[nodiscard]] std::uint64_t Now() const { return now_; }
   [[nodiscard]] int DoEventsCalls() const { return doEventsCalls_; }
+  // The moments at which Advance woke for a timer (ticks due together wake
+  // once): what a real loop's wake-ups would be.
+  [[nodiscard]] int Wakeups() const { return wakeups_; }
 
  private:
   // Moves the clock to the next due timer (not back when it is overdue) and
@@ -84,6 +87,8 @@ class SimLoop final : public platform::EventLoop {
   std::deque<std::function<void()>> posted_;
   bool quit_ = false;
   int doEventsCalls_ = 0;
+  int wakeups_ = 0;
+  std::uint64_t lastWake_ = UINT64_MAX;
   int modalDepth_ = 0;
   std::function<void(int)> user_;
   std::function<void()> endRequest_;
@@ -206,6 +211,10 @@ class SimInput final : public platform::Input {
   std::int16_t GetAsyncKeyState(int virtualKey) override;
   // Moves with every KeyDown, KeyUp, Tap and ReleaseAll.
   std::uint64_t KeyMark() override { return keyMark_; }
+  // Watchers are called at every KeyDown, KeyUp, Tap and ReleaseAll;
+  // SetNotifies(false) makes a keyboard that is only polled (as on Windows).
+  [[nodiscard]] bool NotifiesKeys() const override { return notifies_; }
+  void SetNotifies(bool notifies) { notifies_ = notifies; }
   WindowHandle ForegroundWindow() override;
   void SetForegroundWindow(WindowHandle window) override;
   Point CursorPos() override { return cursor_; }
@@ -234,6 +243,7 @@ class SimInput final : public platform::Input {
   int queries_ = 0;
   int winMasks_ = 0;
   std::uint64_t keyMark_ = 0;
+  bool notifies_ = true;
 };
 
 // ---- Files ---------------------------------------------------------------------

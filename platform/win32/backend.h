@@ -76,6 +76,8 @@ class Win32Input final : public platform::Input {
   std::int16_t GetAsyncKeyState(int virtualKey) override;
   // The system keeps the key state to itself: a new mark every time.
   std::uint64_t KeyMark() override { return ++keyMark_; }
+  // The key state is only polled: no watcher is ever called.
+  [[nodiscard]] bool NotifiesKeys() const override { return false; }
   // GetForegroundWindow, with a ghost window resolved to the hung window it
   // stands for. The desktop, the shell's desktop window and the taskbar count
   // as no window (0).
@@ -105,6 +107,10 @@ class Win32Timer final : public platform::Timer {
   [[nodiscard]] int Interval() const override { return interval_; }
   void SetEnabled(bool enabled) override;
   [[nodiscard]] bool Enabled() const override { return enabled_; }
+  // SetTimer keeps no step: a plain start.
+  void Resume() override {
+    if (!enabled_) SetEnabled(true);
+  }
 
  private:
   friend class Win32Loop;
