@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/text.h"
-#include "platform/win32/backend.h"
+#include "platform/win32/processes.h"
 
 namespace pd::win32 {
 namespace {
