@@ -155,6 +155,9 @@ void frmMain::Connect() {
   TrayIcon->MouseDown.Connect([this](std::int16_t) { TrayIcon_MouseDown(); });
   TrayIcon->NoTray.Connect([this] { TrayIcon_NoTray(); });
   HotKeys->HKPress.Connect([this](std::int32_t index) { HKPress(index); });
+  // An entry switched on (added on, loaded on, ticked) starts the block
+  // timer; the timer stops itself once no entry is on.
+  lstBlock->Check.Connect([this](std::int32_t&) { RunBlockTimer(); });
   QueryUnload.Connect([this](bool& cancel, int mode) { Form_QueryUnload(cancel, mode); });
   OnUnload.Connect([this](bool& cancel) {
     if (!cancel) Form_Unload();
@@ -207,7 +210,7 @@ bool frmMain::Load() {
   HotKeys->AddHotKey(vk::kControl, vk::kMenu, vk::kInsert);
   // 9. Running when enabled.
   if (enabled_) HotKeys->StartHK();
-  tmrBlock_->SetEnabled(enabled_);
+  RunBlockTimer();
   // 10. Into the tray.
   Hide();
   loaded_ = true;
@@ -275,7 +278,7 @@ void frmMain::mnuState_Click() {
     HotKeys->StartHK();
   }
   enabled_ = !enabled_;
-  tmrBlock_->SetEnabled(enabled_);
+  RunBlockTimer();
   if (!enabled_) blocked_.clear();
   SetTrayIcon(NormalIconId());
 }

@@ -224,6 +224,7 @@ class frmMain final : public forms::Form {
 
   // ---- Block timer ----
   void tmrBlock_Timer();
+  void RunBlockTimer();
   [[nodiscard]] bool BlockTimerRunning() const { return tmrBlock_->Enabled(); }
   // Process walks the block timer made (ticks with no entry on make none).
   [[nodiscard]] std::size_t BlockWalks() const { return blockWalks_; }

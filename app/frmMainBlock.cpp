@@ -27,9 +27,11 @@ namespace pd::app {
 // one that refused, is a new process and is ended too.
 void frmMain::tmrBlock_Timer() {
   const bool sameNames = KeepBlockedNames();
-  // With no entry on there is nothing to look for: no walk at all.
+  // With no entry on there is nothing to look for: the timer rests until
+  // one is switched on.
   if (blockNames_.empty()) {
     blocked_.clear();
+    tmrBlock_->SetEnabled(false);
     return;
   }
   const std::uint64_t now = platform_.loop().TickCount();
@@ -78,6 +80,16 @@ void frmMain::tmrBlock_Timer() {
     }
     blocked_.push_back({.who = who, .askedAt = now, .failed = outcome == KillOutcome::kRefused});
     if (outcome == KillOutcome::kRefused) ReportBlocked(who.name, false);
+  }
+}
+
+// Runs while the program is enabled and a block entry is on; a running
+// timer keeps its step.
+void frmMain::RunBlockTimer() {
+  if (!enabled_ || exiting_) {
+    tmrBlock_->SetEnabled(false);
+  } else if (!tmrBlock_->Enabled() && AnyBlockOn()) {
+    tmrBlock_->SetEnabled(true);
   }
 }
 

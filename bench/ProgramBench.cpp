@@ -5,11 +5,15 @@
 // the run). Run inside a display with a tray:
 //
 //   cmake --preset release && cmake --build --preset release --target ProcessDrovak program_bench
-//   scripts/with-xvfb --tray --notify -- build/release/bench/program_bench [--seconds=60]
+//   scripts/with-xvfb --tray --notify -- build/release/bench/program_bench [--seconds=60] [--no-block]
+//
+// With --no-block the entry is off: nothing to watch (BM_BlockKill is then
+// skipped).
 //
 // BM_ProgramIdle: the program's CPU time (schedstat, nanoseconds) over the
 // run beside a bare 100 Hz timer's in the same seconds (times_bare: the
-// ratio), and its resident memory. BM_BlockKill: 100 starts of the blocked
+// ratio), its wake-ups per second (voluntary context switches of all its
+// threads) beside the bare timer's, and its resident memory. BM_BlockKill: 100 starts of the blocked
 // program, each timed from fork to its death by the program's SIGKILL.
 // BM_ChangeMark: what the block tick does with nothing new (the process
 // table's mark, which checks a share of the processes for an exec in turn,
@@ -57,10 +61,9 @@ using pd::bench::StopSleepers;
 using Clock = std::chrono::steady_clock;
 
 int g_seconds = 60;
+bool g_block = true;
 fs::path g_folder;
 pid_t g_program = 0;
-
-
 
 // Nanoseconds the process has run on a CPU (the first field of schedstat).
 double CpuNs(pid_t pid) {
@@ -68,6 +71,22 @@ double CpuNs(pid_t pid) {
   double ns = 0;
   in >> ns;
   return ns;
+}
+
+// Times the process's threads went to sleep of their own accord: its
+// wake-ups.
+double Wakeups(pid_t pid) {
+  double total = 0;
+  const fs::path tasks = "/proc/" + std::to_string(pid) + "/task";
+  std::error_code ec;
+  for (const auto& task : fs::directory_iterator(tasks, ec)) {
+    std::ifstream in(task.path() / "status");
+    std::string line;
+    while (std::getline(in, line)) {
+      if (line.rfind("voluntary_ctxt_switches:", 0) == 0) total += std::strtod(line.c_str() + 24, nullptr);
+    }
+  }
+  return total;
 }
 
 double RssMb(pid_t pid) {
@@ -87,7 +106,7 @@ bool StartProgram(const fs::path& program) {
   g_folder = tmpl;
   fs::copy_file(program, g_folder / "ProcessDrovak");
   fs::copy_file("/bin/sleep", g_folder / "pdblocked");
-  std::ofstream(g_folder / "Blocks.txt") << "pdblocked=1\r\n";
+  std::ofstream(g_folder / "Blocks.txt") << (g_block ? "pdblocked=1\r\n" : "pdblocked=0\r\n");
   fs::create_directories(g_folder / "home");
   setenv("HOME", (g_folder / "home").c_str(), 1);
   const std::string exe = (g_folder / "ProcessDrovak").string();
@@ -118,25 +137,33 @@ void BM_ProgramIdle(benchmark::State& state) {
     // program that must look every 10 ms.
     std::atomic<bool> stop{false};
     double bareNs = 0;
+    double bareWakes = 0;
     std::thread bare([&] {
       timespec c0{};
       clock_gettime(CLOCK_THREAD_CPUTIME_ID, &c0);
       const timespec tick{0, 10'000'000};
-      while (!stop) ppoll(nullptr, 0, &tick, nullptr);
+      while (!stop) {
+        ppoll(nullptr, 0, &tick, nullptr);
+        ++bareWakes;
+      }
       timespec c1{};
       clock_gettime(CLOCK_THREAD_CPUTIME_ID, &c1);
       bareNs = static_cast<double>(c1.tv_sec - c0.tv_sec) * 1e9 + static_cast<double>(c1.tv_nsec - c0.tv_nsec);
     });
     const double c0 = CpuNs(g_program);
+    const double w0 = Wakeups(g_program);
     const auto t0 = Clock::now();
     std::this_thread::sleep_for(std::chrono::seconds(g_seconds));
     const double cpu = CpuNs(g_program) - c0;
+    const double wakes = Wakeups(g_program) - w0;
     const double wall = std::chrono::duration<double, std::nano>(Clock::now() - t0).count();
     stop = true;
     bare.join();
     state.counters["cpu_percent"] = 100.0 * cpu / wall;
     state.counters["bare_100hz_percent"] = 100.0 * bareNs / wall;
     state.counters["times_bare"] = bareNs > 0 ? cpu / bareNs : 0;
+    state.counters["wakeups_per_s"] = wakes * 1e9 / wall;
+    state.counters["bare_wakeups_per_s"] = bareWakes * 1e9 / wall;
   }
   state.counters["rss_mb"] = RssMb(g_program);
   state.counters["processes"] = RunningProcesses();
@@ -144,8 +171,8 @@ void BM_ProgramIdle(benchmark::State& state) {
 BENCHMARK(BM_ProgramIdle)->Iterations(1)->Unit(benchmark::kSecond);
 
 void BM_BlockKill(benchmark::State& state) {
-  if (g_program <= 0) {
-    state.SkipWithError("the program did not start");
+  if (g_program <= 0 || !g_block) {
+    state.SkipWithError(g_block ? "the program did not start" : "no entry on (--no-block)");
     return;
   }
   const std::string blocked = (g_folder / "pdblocked").string();
@@ -257,6 +284,8 @@ int main(int argc, char** argv) {
   for (int i = 0; i < argc; ++i) {
     if (std::strncmp(argv[i], "--seconds=", 10) == 0) {
       g_seconds = std::max(1, std::atoi(argv[i] + 10));
+    } else if (std::strcmp(argv[i], "--no-block") == 0) {
+      g_block = false;
     } else {
       args.push_back(argv[i]);
     }

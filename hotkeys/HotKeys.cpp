@@ -15,6 +15,7 @@ HotKeys::HotKeys(forms::Container& parent, StringView name, int index)
   tmrHKEvents_->SetInterval(kRepeatIntervalMs);
   ReadProperties(GetSite().Properties());
   OnResize();
+  if (platform_.input().NotifiesKeys()) keyWatch_ = platform_.input().WatchKeys([this] { Wake(); });
 }
 
 void HotKeys::OnResize() {
@@ -23,6 +24,7 @@ void HotKeys::OnResize() {
 
 HotKeys::~HotKeys() {
   *alive_ = false;
+  if (keyWatch_ != 0) platform_.input().UnwatchKeys(keyWatch_);
   StopHK();
 }
 
@@ -43,6 +45,7 @@ void HotKeys::AddHotKey(std::int32_t key1, std::int32_t key2, std::int32_t key3,
   e.Key4 = KeyCode(key4);
   entries_.push_back(e);
   polled_ = false;
+  Wake();
 }
 
 void HotKeys::ChangeHotKey(std::int32_t index, std::int32_t key1, std::int32_t key2, std::int32_t key3,
@@ -58,6 +61,7 @@ void HotKeys::ChangeHotKey(std::int32_t index, std::int32_t key1, std::int32_t k
   e.Key3 = k3;
   e.Key4 = k4;
   polled_ = false;
+  Wake();
 }
 
 void HotKeys::RemoveHotKey(std::int32_t index) {
@@ -65,15 +69,20 @@ void HotKeys::RemoveHotKey(std::int32_t index) {
   if (index >= HKCount()) return;
   entries_.erase(entries_.begin() + index);
   polled_ = false;
+  Wake();
 }
 
 void HotKeys::StartHK() {
   polled_ = false;
+  started_ = true;
+  resting_ = false;
   tmrHKCheck_->SetEnabled(true);
   tmrHKEvents_->SetEnabled(true);
 }
 
 void HotKeys::StopHK() {
+  started_ = false;
+  resting_ = false;
   tmrHKCheck_->SetEnabled(false);
   tmrHKEvents_->SetEnabled(false);
 }
@@ -97,11 +106,13 @@ std::int16_t HotKeys::GetHotKeyStatus(std::int32_t index) {
 void HotKeys::SetEnabled(bool enabled) {
   SetEnabledState(enabled);
   polled_ = false;
+  Wake();
   GetSite().PropertyChanged(u"Enabled");
 }
 
 void HotKeys::SetOnlyOnFocus(bool onlyOnFocus) {
   onlyOnFocus_ = onlyOnFocus;
+  Wake();
   GetSite().PropertyChanged(u"OnlyOnFocus");
 }
 
@@ -133,13 +144,17 @@ void HotKeys::Raise(const Event<std::int32_t>& event, std::int32_t index) {
 // index and never held across the yield, and the tick ends at once when the
 // component is gone.
 void HotKeys::CheckTick() {
-  if (Idle()) return;
+  if (Poll()) RestIfQuiet(*tmrHKEvents_);
+}
+
+bool HotKeys::Poll() {
+  if (Idle()) return true;
   // No key went down or up since the last poll: every word it read still
   // holds, unless it had a pressed-since bit, which that poll consumed.
   const std::uint64_t mark = platform_.input().KeyMark();
   const bool latched = std::any_of(entries_.begin(), entries_.end(),
                                    [](const HotKeyEntry& e) { return (e.State & platform::kKeyPressedSince) != 0; });
-  if (polled_ && mark == keyMark_ && !latched) return;
+  if (polled_ && mark == keyMark_ && !latched) return true;
   keyMark_ = mark;
   polled_ = true;
   const auto alive = alive_;
@@ -154,18 +169,20 @@ void HotKeys::CheckTick() {
       e.IsDown = false;
       Raise(HKUp, i);
     }
-    if (!*alive) return;
+    if (!*alive) return false;
     platform_.loop().DoEvents();
-    if (!*alive) return;
+    if (!*alive) return false;
   }
+  return true;
 }
 
 void HotKeys::RepeatTick() {
-  if (Idle()) return;
+  const auto quiet = [this] {
+    return std::all_of(entries_.begin(), entries_.end(),
+                       [](const HotKeyEntry& e) { return e.State == 0 && e.RepeatTicks == 0; });
+  };
   // Nothing held and nothing counted: the tick would change nothing.
-  if (std::all_of(entries_.begin(), entries_.end(), [](const HotKeyEntry& e) { return e.State == 0 && e.RepeatTicks == 0; })) {
-    return;
-  }
+  if (Idle() || quiet()) return RestIfQuiet(*tmrHKCheck_);
   const auto alive = alive_;
   for (std::int32_t i = 0; i < HKCount(); ++i) {
     HotKeyEntry& e = entries_[static_cast<std::size_t>(i)];
@@ -179,6 +196,32 @@ void HotKeys::RepeatTick() {
     platform_.loop().DoEvents();
     if (!*alive) return;
   }
+  RestIfQuiet(*tmrHKCheck_);
+}
+
+// Quiet: nothing held or counted at the last poll of the whole table, and
+// no move since (one during a handler's yield found the timers running and
+// woke nothing). A State of 0 also says that no pressed-since bit was read.
+// A tick run inside the other's yield leaves the decision to the other,
+// whose entries may be half read.
+void HotKeys::RestIfQuiet(const platform::Timer& other) {
+  if (keyWatch_ == 0 || !started_ || resting_ || onlyOnFocus_ || other.InTick()) return;
+  if (!Idle()) {
+    if (!polled_ || platform_.input().KeyMark() != keyMark_) return;
+    const bool quiet = std::all_of(entries_.begin(), entries_.end(),
+                                   [](const HotKeyEntry& e) { return e.State == 0 && e.RepeatTicks == 0; });
+    if (!quiet) return;
+  }
+  resting_ = true;
+  tmrHKCheck_->SetEnabled(false);
+  tmrHKEvents_->SetEnabled(false);
+}
+
+void HotKeys::Wake() {
+  if (!started_ || !resting_) return;
+  resting_ = false;
+  tmrHKCheck_->Resume();
+  tmrHKEvents_->Resume();
 }
 
 }  // namespace pd::hotkeys

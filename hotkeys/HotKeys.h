@@ -11,6 +11,13 @@
 // on the 2nd to 4th, then on the 5th and on every tick after it; HKUp at the
 // check tick that sees it released.
 //
+// Where the platform tells of key moves, both timers rest while nothing is
+// held, no repeat is counted and no pressed-since bit waits to be read (and
+// OnlyOnFocus is off: a change of the foreground window is not told), and
+// start again in step with their old ticks at the next move or change of
+// the table: the events come at the same moments as with timers that never
+// stop.
+//
 // Errors to the caller: a key code outside 0-255 throws std::overflow_error,
 // a negative index std::out_of_range; in both cases nothing changes. An index
 // at or above HKCount is ignored. Inside a tick nothing fails: an exception
@@ -90,7 +97,13 @@ class HotKeys : public forms::Control {
 
  private:
   void CheckTick();
+  // The check tick's polls; false once the component is gone.
+  bool Poll();
   void RepeatTick();
+  // Both timers stop while nothing could come of a tick, and start again
+  // in step at the next move; other is the timer whose tick did not call.
+  void RestIfQuiet(const platform::Timer& other);
+  void Wake();
   [[nodiscard]] bool Idle();
   static std::uint8_t KeyCode(std::int32_t key);
   static void RequireIndex(std::int32_t index);
@@ -105,6 +118,10 @@ class HotKeys : public forms::Control {
   // polled_ holds: a tick that finds it unchanged has nothing to learn.
   std::uint64_t keyMark_ = 0;
   bool polled_ = false;
+  // Between StartHK and StopHK; resting_ while both timers wait for a move.
+  bool started_ = false;
+  bool resting_ = false;
+  std::uint64_t keyWatch_ = 0;  // 0: the platform tells of no moves
   // False once the component is destroyed; a tick on the stack checks it
   // after every handler and every yield.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

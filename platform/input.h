@@ -3,6 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <utility>
+#include <vector>
 
 #include "platform/types.h"
 
@@ -62,6 +65,22 @@ class Input {
   // cannot tell gives a new number every time.
   virtual std::uint64_t KeyMark() = 0;
 
+  // Whether the backend tells its watchers each time a key or mouse button
+  // goes down or up. With it a poller may rest while nothing is held and
+  // wake at the next move; without it (a system that only answers queries)
+  // the watchers are never called and the poller must keep polling.
+  [[nodiscard]] virtual bool NotifiesKeys() const = 0;
+  // Calls moved on the user-interface thread after each key or button move
+  // the backend learns of (from a pass of the loop, or from inside a query
+  // that read what had arrived). Returns the watch's number for UnwatchKeys.
+  std::uint64_t WatchKeys(std::function<void()> moved) {
+    watchers_.emplace_back(++lastWatch_, std::move(moved));
+    return lastWatch_;
+  }
+  void UnwatchKeys(std::uint64_t watch) {
+    std::erase_if(watchers_, [&](const auto& w) { return w.first == watch; });
+  }
+
   // The window the user works in; 0 when there is none (desktop, panel).
   virtual WindowHandle ForegroundWindow() = 0;
 
@@ -77,6 +96,20 @@ class Input {
   // follow make the coming release of WIN part of a combination, so that it
   // opens nothing and leaves the foreground where it is.
   virtual void MaskWinRelease() = 0;
+
+ protected:
+  // Backends call this when a key or button moved. A watcher may add or
+  // remove watches while it runs.
+  void KeysMoved() {
+    for (std::size_t i = 0; i < watchers_.size(); ++i) {
+      const auto moved = watchers_[i].second;
+      if (moved) moved();
+    }
+  }
+
+ private:
+  std::vector<std::pair<std::uint64_t, std::function<void()>>> watchers_;
+  std::uint64_t lastWatch_ = 0;
 };
 
 }  // namespace pd::platform

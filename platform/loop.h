@@ -29,6 +29,12 @@ class Timer {
   [[nodiscard]] virtual int Interval() const = 0;
   virtual void SetEnabled(bool enabled) = 0;
   [[nodiscard]] virtual bool Enabled() const = 0;
+  // Starts a stopped timer in step with the ticks it had before it stopped:
+  // its first tick comes when one would have come had it run on (the first
+  // after now). A timer that never ran, or a backend whose system timers
+  // keep no step, starts as SetEnabled(true) starts it. A running timer is
+  // left as it is.
+  virtual void Resume() = 0;
 
   [[nodiscard]] bool InTick() const { return inTick_; }
 

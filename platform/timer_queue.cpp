@@ -26,6 +26,16 @@ class TimerQueue::QueueTimer final : public Timer {
     Register();
   }
   [[nodiscard]] bool Enabled() const override { return enabled_; }
+  void Resume() override {
+    if (enabled_) return;
+    auto state = state_.lock();
+    if (!stepped_ || !state || interval_ <= 0) return SetEnabled(true);
+    enabled_ = true;
+    const std::int64_t now = state->clock();
+    const std::int64_t step = static_cast<std::int64_t>(EffectiveInterval(interval_)) * state->unitsPerMs;
+    if (due_ <= now) due_ += ((now - due_) / step + 1) * step;
+    Register();
+  }
 
   // Running and not inside its own tick.
   [[nodiscard]] bool Waiting() const { return enabled_ && interval_ > 0 && !InTick(); }
@@ -62,12 +72,14 @@ class TimerQueue::QueueTimer final : public Timer {
     auto state = state_.lock();
     if (!state || !enabled_ || interval_ <= 0) return;
     due_ = from + static_cast<std::int64_t>(EffectiveInterval(interval_)) * state->unitsPerMs;
+    stepped_ = true;
   }
 
   std::weak_ptr<State> state_;
   std::uint64_t serial_;
   int interval_ = 0;
   bool enabled_ = false;
+  bool stepped_ = false;  // due_ holds a step of a run
   std::int64_t due_ = 0;
 };
 

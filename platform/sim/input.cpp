@@ -17,11 +17,13 @@ void SimInput::KeyDown(int virtualKey) {
   Key& k = keys_.at(static_cast<std::size_t>(virtualKey));
   if (!k.down) k.pressedSince = true;
   k.down = true;
+  if (notifies_) KeysMoved();
 }
 
 void SimInput::KeyUp(int virtualKey) {
   ++keyMark_;
   keys_.at(static_cast<std::size_t>(virtualKey)).down = false;
+  if (notifies_) KeysMoved();
 }
 
 void SimInput::Tap(int virtualKey) {
@@ -32,6 +34,7 @@ void SimInput::Tap(int virtualKey) {
 void SimInput::ReleaseAll() {
   ++keyMark_;
   for (Key& k : keys_) k.down = false;
+  if (notifies_) KeysMoved();
 }
 
 WindowHandle SimInput::ForegroundWindow() {

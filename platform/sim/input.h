@@ -17,6 +17,10 @@ class SimInput final : public platform::Input {
   std::int16_t GetAsyncKeyState(int virtualKey) override;
   // Moves with every KeyDown, KeyUp, Tap and ReleaseAll.
   std::uint64_t KeyMark() override { return keyMark_; }
+  // Watchers are called at every KeyDown, KeyUp, Tap and ReleaseAll;
+  // SetNotifies(false) makes a keyboard that is only polled (as on Windows).
+  [[nodiscard]] bool NotifiesKeys() const override { return notifies_; }
+  void SetNotifies(bool notifies) { notifies_ = notifies; }
   WindowHandle ForegroundWindow() override;
   void SetForegroundWindow(WindowHandle window) override;
   Point CursorPos() override { return cursor_; }
@@ -45,6 +49,7 @@ class SimInput final : public platform::Input {
   int queries_ = 0;
   int winMasks_ = 0;
   std::uint64_t keyMark_ = 0;
+  bool notifies_ = true;
 };
 
 }  // namespace pd::sim

@@ -14,6 +14,8 @@ bool SimLoop::FireNext(std::uint64_t limit) {
   const std::int64_t next = timers_.NextDue();
   if (next == platform::TimerQueue::kNever || static_cast<std::uint64_t>(next) > limit) return false;
   now_ = std::max(now_, static_cast<std::uint64_t>(next));
+  if (now_ != lastWake_) ++wakeups_;
+  lastWake_ = now_;
   timers_.FireOne();
   return true;
 }

@@ -59,6 +59,9 @@ class SimLoop final : public platform::EventLoop {
 
   [[nodiscard]] std::uint64_t Now() const { return now_; }
   [[nodiscard]] int DoEventsCalls() const { return doEventsCalls_; }
+  // The moments at which Advance woke for a timer (ticks due together wake
+  // once): what a real loop's wake-ups would be.
+  [[nodiscard]] int Wakeups() const { return wakeups_; }
 
  private:
   // Moves the clock to the next due timer (not back when it is overdue) and
@@ -70,6 +73,8 @@ class SimLoop final : public platform::EventLoop {
   std::deque<std::function<void()>> posted_;
   bool quit_ = false;
   int doEventsCalls_ = 0;
+  int wakeups_ = 0;
+  std::uint64_t lastWake_ = UINT64_MAX;
   int modalDepth_ = 0;
   std::function<void(int)> user_;
   std::function<void()> endRequest_;

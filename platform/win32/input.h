@@ -24,6 +24,8 @@ class Win32Input final : public platform::Input {
   std::int16_t GetAsyncKeyState(int virtualKey) override;
   // The system keeps the key state to itself: a new mark every time.
   std::uint64_t KeyMark() override { return ++keyMark_; }
+  // The key state is only polled: no watcher is ever called.
+  [[nodiscard]] bool NotifiesKeys() const override { return false; }
   // GetForegroundWindow, with a ghost window resolved to the hung window it
   // stands for. The desktop, the shell's desktop window and the taskbar count
   // as no window (0).

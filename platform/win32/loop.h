@@ -23,6 +23,10 @@ class Win32Timer final : public platform::Timer {
   [[nodiscard]] int Interval() const override { return interval_; }
   void SetEnabled(bool enabled) override;
   [[nodiscard]] bool Enabled() const override { return enabled_; }
+  // SetTimer keeps no step: a plain start.
+  void Resume() override {
+    if (!enabled_) SetEnabled(true);
+  }
 
  private:
   friend class Win32Loop;

@@ -1,13 +1,16 @@
-// Processes: a Toolhelp snapshot, OpenProcess with PSAPI for the executable's
-// path, TerminateProcess, and the owner of a window. Every handle is closed
-// before the call that opened it returns.
+// Processes: a Toolhelp snapshot, the system's process list for the block
+// tick, OpenProcess with PSAPI for the executable's path, TerminateProcess,
+// and the owner of a window. Every handle is closed before the call that
+// opened it returns.
 #include <windows.h>
 // <windows.h> first.
 #include <psapi.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/text.h"
 #include "platform/win32/processes.h"
@@ -77,7 +80,155 @@ String ImageName(HANDLE process) {
   return String(buf.begin(), buf.begin() + size);
 }
 
+// The head of one entry of SystemProcessInformation (class 5) as the
+// system lays it out; the thread entries that follow are skipped.
+struct SystemProcessEntry {
+  ULONG NextEntryOffset;
+  ULONG NumberOfThreads;
+  LARGE_INTEGER WorkingSetPrivateSize;
+  ULONG HardFaultCount;
+  ULONG NumberOfThreadsHighWatermark;
+  ULONGLONG CycleTime;
+  LARGE_INTEGER CreateTime;
+  LARGE_INTEGER UserTime;
+  LARGE_INTEGER KernelTime;
+  USHORT ImageNameLength;  // bytes
+  USHORT ImageNameMaximumLength;
+  PWSTR ImageNameBuffer;
+  LONG BasePriority;
+  HANDLE UniqueProcessId;
+  HANDLE InheritedFromUniqueProcessId;
+};
+
 }  // namespace
+
+// One call gives the whole list, where Toolhelp builds a snapshot object
+// from the same list and hands it out an entry per call (under Wine, each a
+// request to wineserver). The buffer is kept between reads. Each process
+// seen is remembered by id and creation time with the mark at which it
+// first appeared.
+class Win32Processes::SystemList {
+ public:
+  using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+
+  // NtQuerySystemInformation from ntdll; null where it is missing.
+  static Query Find() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    if (ntdll == nullptr) return nullptr;
+    return reinterpret_cast<Query>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQuerySystemInformation")));
+  }
+  explicit SystemList(Query query) : query_(query) {}
+
+  // Reads the list and gives each process its mark: the one it had, or,
+  // for a process not seen before, marks + 1, and then marks moves on.
+  // False when the call failed (nothing changes).
+  bool Update(std::uint64_t& marks) {
+    if (!Read()) return false;
+    current_.clear();
+    ForEach([&](const SystemProcessEntry& e) {
+      current_.push_back({Id(e), e.CreateTime.QuadPart, 0});
+      return true;
+    });
+    std::sort(current_.begin(), current_.end(), ById);
+    bool appeared = false;
+    for (Seen& now : current_) {
+      const auto before = std::lower_bound(known_.begin(), known_.end(), now, ById);
+      if (before != known_.end() && before->id == now.id && before->created == now.created) {
+        now.mark = before->mark;
+      } else {
+        now.mark = marks + 1;
+        appeared = true;
+      }
+    }
+    if (appeared) ++marks;
+    known_.swap(current_);
+    return true;
+  }
+
+  // The processes of the last read with a mark after since, in the
+  // system's order, until visit returns false.
+  void Walk(std::uint64_t since, const Visitor& visit) const {
+    platform::ProcessEntry out;
+    ForEach([&](const SystemProcessEntry& e) {
+      const Seen key{Id(e), 0, 0};
+      const auto seen = std::lower_bound(known_.begin(), known_.end(), key, ById);
+      if (seen != known_.end() && seen->id == key.id && seen->mark <= since) return true;
+      out.dwSize = platform::ProcessEntry::kEntrySize;
+      out.th32ProcessID = key.id;
+      out.cntThreads = e.NumberOfThreads;
+      out.th32ParentProcessID = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(e.InheritedFromUniqueProcessId));
+      out.pcPriClassBase = e.BasePriority;
+      const std::size_t chars = e.ImageNameBuffer != nullptr ? e.ImageNameLength / sizeof(WCHAR) : 0;
+      String name(e.ImageNameBuffer, e.ImageNameBuffer + chars);
+      if (name.empty() && key.id == 0) name = u"[System Process]";  // as the snapshot names it
+      out.SetExeFile(name);
+      return visit(out);
+    });
+  }
+
+ private:
+  struct Seen {
+    std::uint32_t id;
+    std::int64_t created;
+    std::uint64_t mark;
+  };
+  static bool ById(const Seen& a, const Seen& b) { return a.id < b.id; }
+  static std::uint32_t Id(const SystemProcessEntry& e) {
+    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(e.UniqueProcessId));
+  }
+
+  bool Read() {
+    constexpr ULONG kSystemProcessInformation = 5;
+    constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+    constexpr std::size_t kFirstSize = 128 * 1024;
+    if (buffer_.empty()) buffer_.resize(kFirstSize / sizeof(std::uint64_t));
+    // The list may grow between the answer that says how much it needs and
+    // the next call: a few tries, each with room to spare.
+    for (int tries = 0; tries < 4; ++tries) {
+      ULONG needed = 0;
+      const auto bytes = static_cast<ULONG>(buffer_.size() * sizeof(std::uint64_t));
+      const LONG status = query_(kSystemProcessInformation, buffer_.data(), bytes, &needed);
+      if (status >= 0) {
+        valid_ = true;
+        return true;
+      }
+      if (status != kInfoLengthMismatch) break;
+      const std::size_t want = std::max<std::size_t>(std::size_t{needed} + needed / 4, std::size_t{bytes} * 2);
+      buffer_.resize(want / sizeof(std::uint64_t) + 1);
+    }
+    valid_ = false;
+    return false;
+  }
+
+  // Each process entry of the last good read, until f returns false.
+  template <typename F>
+  void ForEach(F f) const {
+    if (!valid_) return;
+    const auto* base = reinterpret_cast<const unsigned char*>(buffer_.data());
+    const std::size_t size = buffer_.size() * sizeof(std::uint64_t);
+    for (std::size_t at = 0; at + sizeof(SystemProcessEntry) <= size;) {
+      const auto& e = *reinterpret_cast<const SystemProcessEntry*>(base + at);
+      if (!f(e) || e.NextEntryOffset == 0) break;
+      at += e.NextEntryOffset;
+    }
+  }
+
+  Query query_;
+  std::vector<std::uint64_t> buffer_;  // 8-byte aligned, as the entries are
+  bool valid_ = false;
+  std::vector<Seen> known_;    // by id
+  std::vector<Seen> current_;  // the read being compared
+};
+
+Win32Processes::Win32Processes(bool systemList) {
+  if (!systemList) return;
+  if (const SystemList::Query query = SystemList::Find()) list_ = std::make_shared<SystemList>(query);
+}
+
+std::uint64_t Win32Processes::ChangeMark() {
+  if (list_ && list_->Update(marks_)) return marks_;
+  return ++marks_;
+}
 
 void Win32Processes::Walk(const Visitor& visit) {
   Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
@@ -103,8 +254,15 @@ void Win32Processes::Walk(const Visitor& visit) {
 }
 
 void Win32Processes::WalkChanged(std::uint64_t& since, const Visitor& visit) {
-  since = 1;
-  Walk(visit);
+  if (list_ && list_->Update(marks_)) {
+    list_->Walk(since, visit);
+  } else {
+    // A process the list shows later for the first time is visited again
+    // then: more than needed, never less.
+    ++marks_;
+    Walk(visit);
+  }
+  since = marks_;
 }
 
 String Win32Processes::ExecutablePath(ProcessId id) {

@@ -1,9 +1,11 @@
-// Processes through Toolhelp, OpenProcess and psapi.
+// Processes through Toolhelp, the system's process list (ntdll),
+// OpenProcess and psapi.
 //
 // Names no Windows type: it can be included without <windows.h>.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "platform/processes.h"
 
@@ -11,10 +13,17 @@ namespace pd::win32 {
 
 class Win32Processes final : public platform::Processes {
  public:
+  // systemList false: Toolhelp alone, as where NtQuerySystemInformation is
+  // missing or fails (tests compare both).
+  explicit Win32Processes(bool systemList = true);
+
   // Toolhelp snapshot of all processes (the "A" entry; szExeFile converted
   // from the ANSI code page).
   void Walk(const Visitor& visit) override;
-  // The snapshot tells nothing of what changed: a full walk every time.
+  // NtQuerySystemInformation's process list into a kept buffer: the
+  // processes whose id and creation time the list had not shown before (a
+  // process never replaces its executable on Windows). Without the list, a
+  // full Toolhelp walk.
   void WalkChanged(std::uint64_t& since, const Visitor& visit) override;
   // OpenProcess(0x410) + GetModuleFileNameExA; "" when either fails.
   String ExecutablePath(ProcessId id) override;
@@ -34,11 +43,14 @@ class Win32Processes final : public platform::Processes {
   // no path can be read), then the start time again: a process that ended
   // in between gives the empty identity.
   platform::ProcessIdentity Identify(ProcessId id) override;
-  // Windows offers no cheap count of process creations: a new mark every
-  // time, so that callers walk as they always did.
-  std::uint64_t ChangeMark() override { return ++marks_; }
+  // One read of the process list, compared by id and creation time with
+  // the previous: a new mark when a process appeared. Without the list, a
+  // new mark every time, so that callers walk every time.
+  std::uint64_t ChangeMark() override;
 
  private:
+  class SystemList;
+  std::shared_ptr<SystemList> list_;  // null: Toolhelp alone
   std::uint64_t marks_ = 0;
 };
 

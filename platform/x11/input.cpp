@@ -198,6 +198,7 @@ void X11Input::OnEvent(XEvent& ev) {
     ++keyMark_;
     XRefreshKeyboardMapping(&ev.xmapping);
     if (ev.xmapping.request != MappingPointer) BuildKeyMap();
+    KeysMoved();
     return;
   }
   if (ev.type != GenericEvent || ev.xcookie.extension != xiOpcode_ || ev.xcookie.data == nullptr) return;
@@ -229,6 +230,7 @@ void X11Input::OnEvent(XEvent& ev) {
   }
   ++keyMark_;
   UpdateAnyDown();
+  KeysMoved();
 }
 
 void X11Input::DrainRaw() {

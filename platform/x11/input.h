@@ -34,6 +34,8 @@ class X11Input final : public platform::Input {
   // Counts the raw key and button events, mapping changes and resyncs;
   // a new mark every time without XInput (every query asks the server).
   std::uint64_t KeyMark() override;
+  // With raw events every move is told to the watchers.
+  [[nodiscard]] bool NotifiesKeys() const override { return xiOpcode_ >= 0; }
   // _NET_ACTIVE_WINDOW of the root; 0 for None and for desktop and dock
   // windows.
   WindowHandle ForegroundWindow() override;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -344,6 +345,87 @@ TEST_F(HotKeysTest, ChangeKeepsTheHeldState) {
   p_.loop().Advance(10);
   EXPECT_EQ(Kinds('P').size(), 1U);
   EXPECT_TRUE(keys_.Entry(0).IsDown);
+}
+
+// Where the keyboard tells of moves, the timers rest while nothing is held
+// and start again in step at a move: no wake-up at all while idle, and the
+// events at the moments of timers that never stop.
+TEST_F(HotKeysTest, NothingHeldNoTimerWakesAndAPressWakesThemInStep) {
+  keys_.AddHotKey(vk::kControl, vk::kMenu, vk::kLWin);
+  keys_.StartHK();
+  p_.loop().Advance(10'000);
+  const int idle = p_.loop().Wakeups();
+  EXPECT_LE(idle, 2) << "the first poll finds nothing and the timers rest";
+  Hold({vk::kControl, vk::kMenu});  // not the whole chord: nothing to wait for
+  p_.loop().Advance(5'000);
+  EXPECT_LE(p_.loop().Wakeups(), idle + 2);
+  p_.loop().Advance(3);
+  Hold({vk::kLWin});  // at 15'003
+  p_.loop().Advance(200);
+  Release({vk::kControl, vk::kMenu, vk::kLWin});
+  p_.loop().Advance(10'000);
+  EXPECT_EQ(Kinds('P'), (std::vector<Raised>{{'P', 0, 15'010}}));
+  EXPECT_EQ(Kinds('D').front(), (Raised{'D', 0, 15'040}));
+  EXPECT_EQ(Kinds('U'), (std::vector<Raised>{{'U', 0, 15'210}}));
+  const int after = p_.loop().Wakeups();
+  p_.loop().Advance(60'000);
+  EXPECT_EQ(p_.loop().Wakeups(), after) << "resting again after the release";
+}
+
+// The same user on a keyboard that tells of moves and on one that is only
+// polled: the same events at the same moments, over random scripts of
+// presses, releases, taps, pauses and table changes.
+TEST(HotKeysRest, RestingTimersRaiseWhatPollingTimersRaise) {
+  struct Run {
+    explicit Run(bool notifies) {
+      p.input().SetNotifies(notifies);
+      keys = std::make_unique<HotKeys>(form);
+      keys->HKPress.Connect([this](std::int32_t i) { log.push_back({'P', i, p.loop().Now()}); });
+      keys->HKDown.Connect([this](std::int32_t i) { log.push_back({'D', i, p.loop().Now()}); });
+      keys->HKUp.Connect([this](std::int32_t i) { log.push_back({'U', i, p.loop().Now()}); });
+      keys->AddHotKey(vk::kControl, vk::kMenu, vk::kLWin);
+      keys->AddHotKey(vk::kControl, 'A', 0);
+    }
+    sim::SimPlatform p;
+    forms::ControlHost host{p};
+    forms::Form form{host, u"frmMain", u"frmMain"};
+    std::unique_ptr<HotKeys> keys;
+    std::vector<Raised> log;
+  };
+  const int codes[] = {vk::kControl, vk::kMenu, vk::kLWin, 'A', 'B'};
+  for (std::uint32_t seed = 1; seed <= 40; ++seed) {
+    Run resting(true), polling(false);
+    std::mt19937 rng(seed);
+    for (Run* r : {&resting, &polling}) r->keys->StartHK();
+    for (int step = 0; step < 60; ++step) {
+      const std::uint64_t wait = rng() % 3 == 0 ? rng() % 2000 : rng() % 60;
+      const int code = codes[rng() % std::size(codes)];
+      const std::uint32_t op = rng() % 20;
+      const std::uint64_t pause = rng() % 100;
+      for (Run* r : {&resting, &polling}) {
+        r->p.loop().Advance(wait);
+        auto& in = r->p.input();
+        if (op < 8) {
+          in.KeyDown(code);
+        } else if (op < 15) {
+          in.KeyUp(code);
+        } else if (op < 17) {
+          in.Tap(code);
+        } else if (op == 17) {
+          r->keys->SetEnabled(!r->keys->Enabled());
+        } else if (op == 18) {
+          r->keys->StopHK();
+          r->p.loop().Advance(pause);
+          r->keys->StartHK();
+        } else {
+          r->keys->ChangeHotKey(1, vk::kControl, code, 0);
+        }
+      }
+    }
+    for (Run* r : {&resting, &polling}) r->p.loop().Advance(1000);
+    EXPECT_EQ(resting.log, polling.log) << "seed " << seed;
+    EXPECT_LT(resting.p.loop().Wakeups(), polling.p.loop().Wakeups()) << "seed " << seed;
+  }
 }
 
 TEST(HotKeysDesign, PropertiesPersistAndSizeStaysSquare) {

@@ -2,6 +2,7 @@
 // against processes the test starts.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <optional>
 
 #include "Win32TestUtil.h"
@@ -85,7 +86,7 @@ TEST(Win32Processes, IdentifyNamesTheProcessAsTheSnapshotDoesUntilItEnds) {
 }
 
 TEST(Win32Processes, WalkListsOwnProcessAndStopsWhenTheVisitorSaysSo) {
-  Win32Processes procs;
+  Win32Processes procs(false);  // Toolhelp alone
   int all = 0;
   bool self = false;
   procs.Walk([&](const platform::ProcessEntry& e) {
@@ -110,6 +111,52 @@ TEST(Win32Processes, WalkListsOwnProcessAndStopsWhenTheVisitorSaysSo) {
     EXPECT_TRUE(self) << call;
     EXPECT_NE(since, 0U);
   }
+}
+
+// The block tick's reads through the system's process list: the same
+// processes and names as Toolhelp, then only the processes that appeared.
+TEST(Win32Processes, SystemListAnswersAsToolhelpThenListsOnlyWhatAppeared) {
+  Win32Processes list;
+  Win32Processes toolhelp(false);
+  using Listed = std::map<ProcessId, String>;
+  const auto changed = [](Win32Processes& procs, std::uint64_t& since) {
+    Listed seen;
+    procs.WalkChanged(since, [&](const platform::ProcessEntry& e) {
+      seen[e.th32ProcessID] = text::LowerCase(ExeFileOf(e));
+      return true;
+    });
+    return seen;
+  };
+  std::uint64_t since = 0;
+  std::uint64_t toolhelpSince = 0;
+  Listed a = changed(list, since);
+  Listed b = changed(toolhelp, toolhelpSince);
+  // The two reads are not of one moment: another try when the session moved.
+  for (int tries = 0; tries < 5 && a != b; ++tries) {
+    since = 0;
+    a = changed(list, since);
+    b = changed(toolhelp, toolhelpSince);
+  }
+  EXPECT_EQ(a, b);
+  EXPECT_EQ(a.count(list.CurrentProcess()), 1U);
+  EXPECT_NE(toolhelp.ChangeMark(), toolhelp.ChangeMark()) << "Toolhelp cannot tell: a new mark every time";
+
+  const std::uint64_t quiet = list.ChangeMark();
+  HelperProcess helper(L"wait");
+  ASSERT_TRUE(helper.Started());
+  EXPECT_NE(list.ChangeMark(), quiet);
+  const Listed appeared = changed(list, since);
+  EXPECT_EQ(appeared.count(helper.Id()), 1U);
+  EXPECT_EQ(appeared.count(list.CurrentProcess()), 0U) << "listed before";
+  EXPECT_EQ(appeared.at(helper.Id()), u"win32_helper.exe");
+  EXPECT_EQ(changed(list, since).count(helper.Id()), 0U) << "listed once";
+  const std::uint64_t running = list.ChangeMark();
+  const ProcessId id = helper.Id();
+  ASSERT_TRUE(list.Terminate(id));
+  helper.Wait(5000);
+  helper.Release();
+  EXPECT_TRUE(test::WaitFor([&] { return changed(toolhelp, toolhelpSince).count(id) == 0; }, [] {}, 5000));
+  EXPECT_EQ(list.ChangeMark(), running) << "an end is no start";
 }
 
 TEST(Win32Processes, OwnExecutablePathIsTheModulePath) {

@@ -203,6 +203,43 @@ TEST_F(X11Display, WinMaskPutsAKeyWithoutSymbolBetweenSuperDownAndUp) {
   EXPECT_EQ(seen, expected);
 }
 
+// Voluntary context switches of this thread: each wait that slept.
+long Sleeps() {
+  FILE* f = std::fopen("/proc/thread-self/status", "r");
+  if (f == nullptr) return 0;
+  char line[256];
+  long n = 0;
+  while (std::fgets(line, sizeof line, f) != nullptr) {
+    if (std::sscanf(line, "voluntary_ctxt_switches: %ld", &n) == 1) break;
+  }
+  std::fclose(f);
+  return n;
+}
+
+// With no timer running the loop sleeps until something arrives: a key
+// another client presses wakes it and reaches the watchers, which a poller
+// at rest waits for.
+TEST_F(X11Display, ARawKeyEventWakesASleepingLoopAndItsWatchers) {
+  ASSERT_TRUE(input().NotifiesKeys());
+  platform_->loop().DoEvents();
+  int moved = 0;
+  const std::uint64_t watch = input().WatchKeys([&] { ++moved; });
+  bool late = false;
+  auto limit = platform_->loop().CreateTimer([&] { late = true; });
+  limit->SetInterval(5000);
+  limit->SetEnabled(true);
+  const long sleeps = Sleeps();
+  const std::uint64_t t0 = platform_->loop().TickCount();
+  ASSERT_EQ(Sh("sh -c 'sleep 0.3; xdotool key --delay 0 Insert' &"), 0);
+  platform_->loop().RunModal([&] { return moved >= 2 || late; });  // the press and the release
+  const std::uint64_t waited = platform_->loop().TickCount() - t0;
+  input().UnwatchKeys(watch);
+  EXPECT_FALSE(late);
+  EXPECT_GE(waited, 250U) << "the loop waited for the key";
+  EXPECT_LE(Sleeps() - sleeps, 10) << "and slept meanwhile, instead of waking every 10 ms";
+  EXPECT_TRUE(WaitFor([&] { return !Down(vk::kInsert); }, kWaitMs));
+}
+
 TEST_F(X11Display, QuickTapBetweenQueriesSetsThePressedSinceBit) {
   for (int i = 0; i < 5; ++i) {
     input().GetAsyncKeyState(vk::kInsert);

@@ -220,5 +220,34 @@ TEST_F(HotKeyTest, WithNoEntryOnTheTickWalksNothing) {
   EXPECT_EQ(p_.processes().WalkCount(), simWalks);
 }
 
+// Enabled with no entry on, the program has nothing to watch: no timer
+// wakes it until a key moves or an entry is switched on, and the double
+// press still ends the foreground application at once.
+TEST_F(HotKeyTest, NothingToWatchNoWakeUpYetTheChordAndTheBlockListWork) {
+  F().cmdBlock_EnableAll[1]->Click.Raise();
+  p_.loop().Advance(10'000);  // the start-up's own timers (the tray's, the icon's) run out
+  const int idle = p_.loop().Wakeups();
+  p_.loop().Advance(60'000);
+  EXPECT_EQ(p_.loop().Wakeups(), idle);
+  EXPECT_FALSE(F().BlockTimerRunning());
+
+  const ProcessId id = RunInFront(u"C:/apps/notepad.exe");
+  DoubleWin();
+  EXPECT_FALSE(Running(id));
+  p_.loop().Advance(10'000);
+  const int afterChord = p_.loop().Wakeups();
+  p_.loop().Advance(60'000);
+  EXPECT_EQ(p_.loop().Wakeups(), afterChord) << "resting again once the keys are up and the count is reset";
+
+  const ProcessId game = p_.processes().Start(u"D:/games/game.exe");
+  F().lstBlock->SetListChecked(0, true);
+  EXPECT_TRUE(F().BlockTimerRunning());
+  p_.loop().Advance(20);
+  EXPECT_FALSE(Running(game));
+  F().lstBlock->SetListChecked(0, false);
+  p_.loop().Advance(20);
+  EXPECT_FALSE(F().BlockTimerRunning()) << "no entry on: the timer stops itself";
+}
+
 }  // namespace
 }  // namespace pd::app::test

@@ -36,6 +36,7 @@ TEST_F(AppTest, OptionsReadOnlyTrueAndAMissingEnabledStartsDisabled) {
     int autoStart;
     bool enabled;
   };
+  WriteFile("Blocks.txt", "game.exe=1\r\n");  // an entry on: the block timer runs when enabled
   for (const Case c : {Case{"AutoStart=TRUE\r\n", 1, false}, Case{"\r\n", 0, false},
                        Case{"AutoStart = True\r\nEnabled=true\r\n", 0, true}}) {
     WriteFile("Options.cfg", c.file);
