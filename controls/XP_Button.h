@@ -41,7 +41,7 @@
 #include "controls/NineSlice.h"
 #include "controls/PressControl.h"
 #include "controls/PressTracker.h"
-#include "controls/PropertyTable.h"
+#include "forms/PropertyTable.h"
 #include "forms/Control.h"
 #include "platform/event.h"
 #include "platform/loop.h"
@@ -130,6 +130,8 @@ class XP_Button : public PressControl<XP_Button> {
   bool CanFocus() const override { return true; }
 
   // ---- Host ----
+  // The stored properties: the defaults of a newly placed one, load, save.
+  void InitProperties();
   void ReadProperties(platform::PropertyStore& store);
   void WriteProperties(platform::PropertyStore& store) const;
 
@@ -162,7 +164,7 @@ class XP_Button : public PressControl<XP_Button> {
 
  private:
   friend class PressControl<XP_Button>;
-  static const PropertyTable<XP_Button>& Table();
+  static const forms::PropertyTable<XP_Button>& Table();
   template <typename T>
   void Store(T XP_Button::*member, T value, bool repaint);
 

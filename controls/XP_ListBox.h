@@ -56,6 +56,7 @@
 #include "controls/ListItem.h"
 #include "controls/ListScroll.h"
 #include "controls/PictureTable.h"
+#include "forms/PropertyTable.h"
 #include "forms/Control.h"
 #include "platform/event.h"
 #include "platform/surface.h"
@@ -167,6 +168,8 @@ class XP_ListBox : public forms::Container {
   [[nodiscard]] int RepaintCount() const { return repaints_; }
 
   // ---- Host ----
+  // The stored properties: the defaults of a newly placed list, load, save.
+  void InitProperties();
   void ReadProperties(platform::PropertyStore& store);
   void WriteProperties(platform::PropertyStore& store) const;
 
@@ -222,6 +225,8 @@ class XP_ListBox : public forms::Container {
   std::shared_ptr<const platform::Picture> skin_;
   PictureTable pictures_;
   std::vector<ListItem> items_;
+
+  static const forms::PropertyTable<XP_ListBox>& Table();
 
   std::int32_t listIndex_ = -1;
   std::int32_t selectionAnchor_ = 0;

@@ -163,6 +163,8 @@ class Control {
  protected:
   friend class Form;
   friend class Container;
+  template <typename C>
+  friend class PropertyTable;
 
   // A control that is a Form has no parent.
   struct FormTag {};

@@ -97,23 +97,27 @@ std::int16_t HotKeys::GetHotKeyStatus(std::int32_t index) {
 void HotKeys::SetEnabled(bool enabled) {
   SetEnabledState(enabled);
   polled_ = false;
-  GetSite().PropertyChanged(u"Enabled");
+  GetSite().PropertyChanged(Table().NameOf(forms::HostAttribute::kEnabled));
 }
 
 void HotKeys::SetOnlyOnFocus(bool onlyOnFocus) {
   onlyOnFocus_ = onlyOnFocus;
-  GetSite().PropertyChanged(u"OnlyOnFocus");
+  GetSite().PropertyChanged(Table().NameOf(&HotKeys::onlyOnFocus_));
 }
 
-void HotKeys::ReadProperties(platform::PropertyStore& store) {
-  SetEnabledState(store.ReadBool(u"Enabled", true));
-  onlyOnFocus_ = store.ReadBool(u"OnlyOnFocus", false);
+using Table_t = forms::PropertyTable<HotKeys>;
+
+const Table_t& HotKeys::Table() {
+  static const Table_t table{
+      Table_t::HostEnabled(),
+      {u"OnlyOnFocus", false, &HotKeys::onlyOnFocus_},
+  };
+  return table;
 }
 
-void HotKeys::WriteProperties(platform::PropertyStore& store) const {
-  store.WriteBool(u"Enabled", Enabled(), true);
-  store.WriteBool(u"OnlyOnFocus", onlyOnFocus_, false);
-}
+void HotKeys::InitProperties() { Table().Init(*this); }
+void HotKeys::ReadProperties(platform::PropertyStore& store) { Table().Read(*this, store); }
+void HotKeys::WriteProperties(platform::PropertyStore& store) const { Table().Write(*this, store); }
 
 bool HotKeys::Idle() {
   if (entries_.empty() || !Enabled()) return true;
@@ -163,7 +167,8 @@ void HotKeys::CheckTick() {
 void HotKeys::RepeatTick() {
   if (Idle()) return;
   // Nothing held and nothing counted: the tick would change nothing.
-  if (std::all_of(entries_.begin(), entries_.end(), [](const HotKeyEntry& e) { return e.State == 0 && e.RepeatTicks == 0; })) {
+  if (std::all_of(entries_.begin(), entries_.end(),
+                  [](const HotKeyEntry& e) { return e.State == 0 && e.RepeatTicks == 0; })) {
     return;
   }
   const auto alive = alive_;

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "forms/Control.h"
+#include "forms/PropertyTable.h"
 #include "platform/event.h"
 #include "platform/platform.h"
 
@@ -77,6 +78,8 @@ class HotKeys : public forms::Control {
 
   [[nodiscard]] bool HasWindow() const override { return false; }
 
+  // The stored properties: the defaults of a newly placed one, load, save.
+  void InitProperties();
   void ReadProperties(platform::PropertyStore& store);
   void WriteProperties(platform::PropertyStore& store) const;
 
@@ -89,6 +92,7 @@ class HotKeys : public forms::Control {
   void OnResize() override;
 
  private:
+  static const forms::PropertyTable<HotKeys>& Table();
   void CheckTick();
   void RepeatTick();
   [[nodiscard]] bool Idle();

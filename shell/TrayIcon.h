@@ -47,6 +47,7 @@
 #include <optional>
 
 #include "forms/Control.h"
+#include "forms/PropertyTable.h"
 #include "platform/event.h"
 #include "platform/platform.h"
 #include "platform/tray.h"
@@ -122,6 +123,8 @@ class TrayIcon : public forms::Control {
 
   [[nodiscard]] bool HasWindow() const override { return false; }
 
+  // The stored properties: the defaults of a newly placed one, load, save.
+  void InitProperties();
   void ReadProperties(platform::PropertyStore& store);
   void WriteProperties(platform::PropertyStore& store) const;
 
@@ -130,6 +133,7 @@ class TrayIcon : public forms::Control {
   void OnResize() override;
 
  private:
+  static const forms::PropertyTable<TrayIcon>& Table();
   void OnShellReport(std::uint32_t code, int buttons);
   void RestoreTick();
   void FillTipAndIcon();

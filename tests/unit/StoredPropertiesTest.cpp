@@ -4,6 +4,7 @@
 // a new component writes the same bag again.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -32,9 +33,7 @@ class BytesBag final : public platform::PropertyStore {
  public:
   std::int32_t ReadInt(StringView name, std::int32_t def) override { return Find(name) ? ints_[Key(name)] : def; }
   bool ReadBool(StringView name, bool def) override { return Find(name) ? bools_[Key(name)] : def; }
-  String ReadString(StringView name, StringView def) override {
-    return Find(name) ? strings_[Key(name)] : String(def);
-  }
+  String ReadString(StringView name, StringView def) override { return Find(name) ? strings_[Key(name)] : String(def); }
   Colour ReadColour(StringView name, Colour def) override { return Find(name) ? colours_[Key(name)] : def; }
   platform::Font ReadFont(StringView name, const platform::Font& def) override {
     return Find(name) ? fonts_[Key(name)] : def;
@@ -105,9 +104,9 @@ class StoredProperties : public ::testing::Test {
   StoredProperties() { form_.Show(); }
 
   // The bag a component writes; read back into a second one, the bag it
-  // writes in turn.
+  // writes in turn; and the first one's bag once put back to its defaults.
   template <typename C>
-  std::pair<std::string, std::string> RoundTrip(const std::function<void(C&)>& set) {
+  std::array<std::string, 3> RoundTrip(const std::function<void(C&)>& set) {
     C first(form_, u"first");
     set(first);
     BytesBag bag;
@@ -116,15 +115,19 @@ class StoredProperties : public ::testing::Test {
     second.ReadProperties(bag);
     BytesBag again;
     second.WriteProperties(again);
-    return {bag.Bytes(), again.Bytes()};
+    first.InitProperties();
+    BytesBag initial;
+    first.WriteProperties(initial);
+    return {bag.Bytes(), again.Bytes(), initial.Bytes()};
   }
 
   template <typename C>
   void Expect(const char* what, const std::function<void(C&)>& set, const std::string& recorded) {
-    const auto [bytes, again] = RoundTrip<C>(set);
+    const auto [bytes, again, initial] = RoundTrip<C>(set);
     if (std::getenv("PD_PRINT_BAGS") != nullptr) std::printf("---- %s\n%s", what, bytes.c_str());
     EXPECT_EQ(bytes, recorded) << what;
     EXPECT_EQ(again, bytes) << what << ": read back and written again";
+    EXPECT_EQ(initial, "") << what << ": the defaults store nothing";
   }
 
   std::shared_ptr<const platform::Picture> Picture(int id) { return sim_.resources().LoadPicture(id, 0); }
@@ -132,12 +135,13 @@ class StoredProperties : public ::testing::Test {
   sim::SimPlatform sim_;
   forms::ControlHost host_{sim_};
   forms::Form form_{host_, u"frmTest", u"Test"};
-  const platform::Font font_{.face = u"Verdana", .size = 10, .bold = true, .italic = false, .underline = true,
-                             .charset = 0};
+  const platform::Font font_{
+      .face = u"Verdana", .size = 10, .bold = true, .italic = false, .underline = true, .charset = 0};
 };
 
 TEST_F(StoredProperties, TheSkinnedButtonKeepsItsBag) {
-  Expect<controls::XP_Button>("button defaults", [](controls::XP_Button&) {}, "");
+  Expect<controls::XP_Button>(
+      "button defaults", [](controls::XP_Button&) {}, "");
   Expect<controls::XP_Button>(
       "button changed",
       [this](controls::XP_Button& b) {
@@ -193,7 +197,8 @@ TEST_F(StoredProperties, TheSkinnedButtonKeepsItsBag) {
 }
 
 TEST_F(StoredProperties, TheSkinnedCheckBoxKeepsItsBag) {
-  Expect<controls::XP_CheckBox>("check box defaults", [](controls::XP_CheckBox&) {}, "");
+  Expect<controls::XP_CheckBox>(
+      "check box defaults", [](controls::XP_CheckBox&) {}, "");
   Expect<controls::XP_CheckBox>(
       "check box changed",
       [this](controls::XP_CheckBox& c) {
@@ -235,7 +240,8 @@ TEST_F(StoredProperties, TheSkinnedCheckBoxKeepsItsBag) {
 }
 
 TEST_F(StoredProperties, TheListKeepsItsBag) {
-  Expect<controls::XP_ListBox>("list defaults", [](controls::XP_ListBox&) {}, "");
+  Expect<controls::XP_ListBox>(
+      "list defaults", [](controls::XP_ListBox&) {}, "");
   Expect<controls::XP_ListBox>(
       "list changed",
       [this](controls::XP_ListBox& l) {
@@ -273,7 +279,8 @@ TEST_F(StoredProperties, TheListKeepsItsBag) {
 }
 
 TEST_F(StoredProperties, TheShellComponentsAndTheHotKeysKeepTheirBags) {
-  Expect<shell::TrayIcon>("tray defaults", [](shell::TrayIcon&) {}, "");
+  Expect<shell::TrayIcon>(
+      "tray defaults", [](shell::TrayIcon&) {}, "");
   Expect<shell::TrayIcon>(
       "tray changed",
       [this](shell::TrayIcon& t) {
@@ -284,7 +291,8 @@ TEST_F(StoredProperties, TheShellComponentsAndTheHotKeysKeepTheirBags) {
       "Icon = picture 13x156\n"
       "RestoreOnShellFail = bool true\n"
       "TipText = string ProcessDrovak — включен\n");
-  Expect<shell::SaveDialog>("save dialog defaults", [](shell::SaveDialog&) {}, "");
+  Expect<shell::SaveDialog>(
+      "save dialog defaults", [](shell::SaveDialog&) {}, "");
   Expect<shell::SaveDialog>(
       "save dialog changed",
       [](shell::SaveDialog& d) {
@@ -311,7 +319,8 @@ TEST_F(StoredProperties, TheShellComponentsAndTheHotKeysKeepTheirBags) {
       "FilterIndex = int 1\n"
       "Flags = int 2\n"
       "InitDir = string C:\\\n");
-  Expect<hotkeys::HotKeys>("hot keys defaults", [](hotkeys::HotKeys&) {}, "");
+  Expect<hotkeys::HotKeys>(
+      "hot keys defaults", [](hotkeys::HotKeys&) {}, "");
   Expect<hotkeys::HotKeys>(
       "hot keys changed",
       [](hotkeys::HotKeys& h) {
