@@ -9,7 +9,7 @@
 #include "controls/PressTracker.h"
 #include "forms/Control.h"
 #include "forms/ControlHost.h"
-#include "platform/event.h"
+#include "forms/Event.h"
 
 namespace pd::controls {
 

@@ -241,11 +241,11 @@ void XP_Button::InitProperties() {
   Paint(Look::Up, true);
 }
 
-void XP_Button::ReadProperties(platform::PropertyStore& store) {
+void XP_Button::ReadProperties(forms::PropertyStore& store) {
   Table().Read(*this, store);
   Paint(Look::Up, true);
 }
 
-void XP_Button::WriteProperties(platform::PropertyStore& store) const { Table().Write(*this, store); }
+void XP_Button::WriteProperties(forms::PropertyStore& store) const { Table().Write(*this, store); }
 
 }  // namespace pd::controls

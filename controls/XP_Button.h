@@ -43,7 +43,7 @@
 #include "controls/PressTracker.h"
 #include "forms/PropertyTable.h"
 #include "forms/Control.h"
-#include "platform/event.h"
+#include "forms/Event.h"
 #include "platform/loop.h"
 
 namespace pd::controls {
@@ -132,8 +132,8 @@ class XP_Button : public PressControl<XP_Button> {
   // ---- Host ----
   // The stored properties: the defaults of a newly placed one, load, save.
   void InitProperties();
-  void ReadProperties(platform::PropertyStore& store);
-  void WriteProperties(platform::PropertyStore& store) const;
+  void ReadProperties(forms::PropertyStore& store);
+  void WriteProperties(forms::PropertyStore& store) const;
 
   // ---- Events, in the order of the component's event table ----
   Event<> Change;

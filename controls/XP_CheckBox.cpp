@@ -223,11 +223,11 @@ void XP_CheckBox::InitProperties() {
   Paint(Look::Up, true);
 }
 
-void XP_CheckBox::ReadProperties(platform::PropertyStore& store) {
+void XP_CheckBox::ReadProperties(forms::PropertyStore& store) {
   Table().Read(*this, store);
   Paint(Look::Up, true);
 }
 
-void XP_CheckBox::WriteProperties(platform::PropertyStore& store) const { Table().Write(*this, store); }
+void XP_CheckBox::WriteProperties(forms::PropertyStore& store) const { Table().Write(*this, store); }
 
 }  // namespace pd::controls

@@ -39,7 +39,7 @@
 #include "controls/PressTracker.h"
 #include "forms/PropertyTable.h"
 #include "forms/Control.h"
-#include "platform/event.h"
+#include "forms/Event.h"
 #include "platform/loop.h"
 
 namespace pd::controls {
@@ -98,8 +98,8 @@ class XP_CheckBox : public PressControl<XP_CheckBox> {
   // ---- Host ----
   // The stored properties: the defaults of a newly placed one, load, save.
   void InitProperties();
-  void ReadProperties(platform::PropertyStore& store);
-  void WriteProperties(platform::PropertyStore& store) const;
+  void ReadProperties(forms::PropertyStore& store);
+  void WriteProperties(forms::PropertyStore& store) const;
 
   // ---- Events, in the order of the component's event table ----
   Event<> Click;

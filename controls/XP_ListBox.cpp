@@ -397,12 +397,12 @@ void XP_ListBox::InitProperties() {
   Repaint();
 }
 
-void XP_ListBox::ReadProperties(platform::PropertyStore& store) {
+void XP_ListBox::ReadProperties(forms::PropertyStore& store) {
   Table().Read(*this, store);
   measure_->SetFont(Font());
   Repaint();
 }
 
-void XP_ListBox::WriteProperties(platform::PropertyStore& store) const { Table().Write(*this, store); }
+void XP_ListBox::WriteProperties(forms::PropertyStore& store) const { Table().Write(*this, store); }
 
 }  // namespace pd::controls

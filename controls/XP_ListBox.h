@@ -58,7 +58,7 @@
 #include "controls/PictureTable.h"
 #include "forms/PropertyTable.h"
 #include "forms/Control.h"
-#include "platform/event.h"
+#include "forms/Event.h"
 #include "platform/surface.h"
 
 namespace pd::controls {
@@ -170,8 +170,8 @@ class XP_ListBox : public forms::Container {
   // ---- Host ----
   // The stored properties: the defaults of a newly placed list, load, save.
   void InitProperties();
-  void ReadProperties(platform::PropertyStore& store);
-  void WriteProperties(platform::PropertyStore& store) const;
+  void ReadProperties(forms::PropertyStore& store);
+  void WriteProperties(forms::PropertyStore& store) const;
 
   // ---- Events, in the order of the component's event table ----
   Event<std::int32_t&> Check;

@@ -19,7 +19,7 @@ Colour Site::AmbientBackColor() const {
   return parent != nullptr ? parent->BackColor() : control_.BackColor();
 }
 
-platform::PropertyBag& Site::Bag() { return control_.GetForm().StoredProperties(control_.Name(), control_.Index()); }
+forms::PropertyBag& Site::Bag() { return control_.GetForm().StoredProperties(control_.Name(), control_.Index()); }
 
 Form& Site::GetForm() const { return control_.GetForm(); }
 ControlHost& Site::Host() const { return control_.GetForm().Host(); }

@@ -30,7 +30,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/properties.h"
+#include "forms/Properties.h"
 #include "platform/types.h"
 
 namespace pd::forms {
@@ -48,8 +48,8 @@ class Site {
   // The component's design properties: the form keeps them by the
   // control's name and index (what a designer saved for it), so they may be
   // stored before the control exists.
-  [[nodiscard]] platform::PropertyStore& Properties() { return Bag(); }
-  [[nodiscard]] platform::PropertyBag& Bag();
+  [[nodiscard]] forms::PropertyStore& Properties() { return Bag(); }
+  [[nodiscard]] forms::PropertyBag& Bag();
   // Tells the host (a designer) that a property changed; kept for tests.
   void PropertyChanged(StringView name) { changed_.emplace_back(name); }
   [[nodiscard]] const std::vector<String>& ChangedProperties() const { return changed_; }

@@ -21,7 +21,7 @@
 
 #include "forms/Control.h"
 #include "platform/dialogs.h"
-#include "platform/event.h"
+#include "forms/Event.h"
 
 namespace pd::forms {
 

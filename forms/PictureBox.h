@@ -14,7 +14,7 @@
 #include "forms/Border.h"
 #include "forms/Control.h"
 #include "forms/PointerEvents.h"
-#include "platform/event.h"
+#include "forms/Event.h"
 
 namespace pd::forms {
 

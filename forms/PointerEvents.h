@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "forms/Control.h"
-#include "platform/event.h"
+#include "forms/Event.h"
 
 namespace pd::forms {
 

@@ -31,7 +31,7 @@
 #include <vector>
 
 #include "forms/Control.h"
-#include "platform/properties.h"
+#include "forms/Properties.h"
 #include "platform/surface.h"
 #include "platform/types.h"
 
@@ -85,12 +85,12 @@ class PropertyTable {
 
   [[nodiscard]] const std::vector<Entry>& Entries() const { return entries_; }
 
-  void Read(C& c, platform::PropertyStore& store) const {
+  void Read(C& c, forms::PropertyStore& store) const {
     const platform::Font& ambient = c.GetSite().AmbientFont();
     for (std::size_t i : loadOrder_) Assign(c, entries_[i], ReadValue(store, entries_[i], ambient));
   }
 
-  void Write(const C& c, platform::PropertyStore& store) const {
+  void Write(const C& c, forms::PropertyStore& store) const {
     const platform::Font& ambient = c.GetSite().AmbientFont();
     for (const Entry& e : entries_) WriteValue(store, e, ValueOf(c, e), ambient);
   }
@@ -201,7 +201,7 @@ class PropertyTable {
     return v;
   }
 
-  static Value ReadValue(platform::PropertyStore& store, const Entry& e, const platform::Font& ambient) {
+  static Value ReadValue(forms::PropertyStore& store, const Entry& e, const platform::Font& ambient) {
     return std::visit(
         [&](const auto& def) -> Value {
           using T = std::decay_t<decltype(def)>;
@@ -215,7 +215,7 @@ class PropertyTable {
         e.def);
   }
 
-  static void WriteValue(platform::PropertyStore& store, const Entry& e, const Value& v,
+  static void WriteValue(forms::PropertyStore& store, const Entry& e, const Value& v,
                          const platform::Font& ambient) {
     std::visit(
         [&](const auto& def) {

@@ -48,7 +48,7 @@
 #include "forms/Border.h"
 #include "forms/CodePoints.h"
 #include "forms/Control.h"
-#include "platform/event.h"
+#include "forms/Event.h"
 #include "platform/loop.h"
 
 namespace pd::forms {

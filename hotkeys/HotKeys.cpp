@@ -116,8 +116,8 @@ const Table_t& HotKeys::Table() {
 }
 
 void HotKeys::InitProperties() { Table().Init(*this); }
-void HotKeys::ReadProperties(platform::PropertyStore& store) { Table().Read(*this, store); }
-void HotKeys::WriteProperties(platform::PropertyStore& store) const { Table().Write(*this, store); }
+void HotKeys::ReadProperties(forms::PropertyStore& store) { Table().Read(*this, store); }
+void HotKeys::WriteProperties(forms::PropertyStore& store) const { Table().Write(*this, store); }
 
 bool HotKeys::Idle() {
   if (entries_.empty() || !Enabled()) return true;

@@ -23,7 +23,7 @@
 
 #include "forms/Control.h"
 #include "forms/PropertyTable.h"
-#include "platform/event.h"
+#include "forms/Event.h"
 #include "platform/platform.h"
 
 namespace pd::hotkeys {
@@ -80,8 +80,8 @@ class HotKeys : public forms::Control {
 
   // The stored properties: the defaults of a newly placed one, load, save.
   void InitProperties();
-  void ReadProperties(platform::PropertyStore& store);
-  void WriteProperties(platform::PropertyStore& store) const;
+  void ReadProperties(forms::PropertyStore& store);
+  void WriteProperties(forms::PropertyStore& store) const;
 
   Event<std::int32_t> HKPress;
   Event<std::int32_t> HKDown;

@@ -34,8 +34,8 @@ void SaveDialog::OnResize() {
 }
 
 void SaveDialog::InitProperties() { Table().Init(*this); }
-void SaveDialog::ReadProperties(platform::PropertyStore& store) { Table().Read(*this, store); }
-void SaveDialog::WriteProperties(platform::PropertyStore& store) const { Table().Write(*this, store); }
+void SaveDialog::ReadProperties(forms::PropertyStore& store) { Table().Read(*this, store); }
+void SaveDialog::WriteProperties(forms::PropertyStore& store) const { Table().Write(*this, store); }
 
 void SaveDialog::SetAppName(StringView value) {
   appName_ = String(value);

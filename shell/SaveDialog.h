@@ -92,8 +92,8 @@ class SaveDialog : public forms::Control {
 
   // The stored properties: the defaults of a newly placed one, load, save.
   void InitProperties();
-  void ReadProperties(platform::PropertyStore& store);
-  void WriteProperties(platform::PropertyStore& store) const;
+  void ReadProperties(forms::PropertyStore& store);
+  void WriteProperties(forms::PropertyStore& store) const;
 
  protected:
   // The host resized the component: it keeps its 30 x 30 pixel square.

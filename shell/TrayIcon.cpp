@@ -93,8 +93,8 @@ void TrayIcon::SetRestoreOnShellFail(bool restore) {
 }
 
 void TrayIcon::InitProperties() { Table().Init(*this); }
-void TrayIcon::ReadProperties(platform::PropertyStore& store) { Table().Read(*this, store); }
-void TrayIcon::WriteProperties(platform::PropertyStore& store) const { Table().Write(*this, store); }
+void TrayIcon::ReadProperties(forms::PropertyStore& store) { Table().Read(*this, store); }
+void TrayIcon::WriteProperties(forms::PropertyStore& store) const { Table().Write(*this, store); }
 
 // ---- Methods ----
 

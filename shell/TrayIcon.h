@@ -48,7 +48,7 @@
 
 #include "forms/Control.h"
 #include "forms/PropertyTable.h"
-#include "platform/event.h"
+#include "forms/Event.h"
 #include "platform/platform.h"
 #include "platform/tray.h"
 
@@ -125,8 +125,8 @@ class TrayIcon : public forms::Control {
 
   // The stored properties: the defaults of a newly placed one, load, save.
   void InitProperties();
-  void ReadProperties(platform::PropertyStore& store);
-  void WriteProperties(platform::PropertyStore& store) const;
+  void ReadProperties(forms::PropertyStore& store);
+  void WriteProperties(forms::PropertyStore& store) const;
 
  protected:
   // The host resized the component: it keeps 450 x 450 twips.

@@ -29,7 +29,7 @@ namespace {
 
 // A bag that keeps each value as the bytes of its type and value, by the
 // rules of the host's bag: a value equal to its default is not stored.
-class BytesBag final : public platform::PropertyStore {
+class BytesBag final : public forms::PropertyStore {
  public:
   std::int32_t ReadInt(StringView name, std::int32_t def) override { return Find(name) ? ints_[Key(name)] : def; }
   bool ReadBool(StringView name, bool def) override { return Find(name) ? bools_[Key(name)] : def; }
