@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "platform/text.h"
-#include "platform/win32/backend.h"
+#include "platform/win32/dialogs.h"
 
 namespace pd::win32 {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/text.h"
-#include "platform/win32/backend.h"
+#include "platform/win32/processes.h"
 
 namespace pd::win32 {
 namespace {

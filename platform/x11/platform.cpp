@@ -10,7 +10,7 @@
 #include <map>
 
 #include "platform/text.h"
-#include "platform/x11/backend.h"
+#include "platform/x11/platform.h"
 
 namespace pd::x11 {
 

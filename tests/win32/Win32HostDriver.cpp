@@ -16,7 +16,7 @@
 #include "Win32XSession.h"
 #include "contract/HostContract.h"
 #include "platform/text.h"
-#include "platform/win32/backend.h"
+#include "platform/win32/platform.h"
 
 namespace pd::test {
 namespace {

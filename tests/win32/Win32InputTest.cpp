@@ -13,7 +13,7 @@
 #include "forms/ControlHost.h"
 #include "forms/Form.h"
 #include "hotkeys/HotKeys.h"
-#include "platform/win32/backend.h"
+#include "platform/win32/platform.h"
 
 namespace pd::win32 {
 namespace {

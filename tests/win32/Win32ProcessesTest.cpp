@@ -6,7 +6,9 @@
 
 #include "Win32TestUtil.h"
 #include "platform/text.h"
-#include "platform/win32/backend.h"
+#include "platform/win32/app.h"
+#include "platform/win32/host.h"
+#include "platform/win32/processes.h"
 #include "test_util.h"
 
 namespace pd::win32 {
