@@ -19,7 +19,7 @@
 #include "forms/Form.h"
 #include "hotkeys/HotKeys.h"
 #include "platform/resources.h"
-#include "platform/sim/backend.h"
+#include "platform/sim/platform.h"
 #include "platform/text.h"
 #include "shell/SaveDialog.h"
 #include "shell/TrayIcon.h"
