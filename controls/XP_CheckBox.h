@@ -37,9 +37,9 @@
 #include "controls/DataObject.h"
 #include "controls/PressControl.h"
 #include "controls/PressTracker.h"
-#include "forms/PropertyTable.h"
 #include "forms/Control.h"
 #include "forms/Event.h"
+#include "forms/PropertyTable.h"
 #include "platform/loop.h"
 
 namespace pd::controls {

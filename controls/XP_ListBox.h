@@ -56,9 +56,9 @@
 #include "controls/ListItem.h"
 #include "controls/ListScroll.h"
 #include "controls/PictureTable.h"
-#include "forms/PropertyTable.h"
 #include "forms/Control.h"
 #include "forms/Event.h"
+#include "forms/PropertyTable.h"
 #include "platform/surface.h"
 
 namespace pd::controls {

@@ -29,8 +29,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/platform.h"
 #include "forms/Properties.h"
+#include "platform/platform.h"
 #include "platform/types.h"
 
 namespace pd::forms {

@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "forms/Control.h"
-#include "platform/dialogs.h"
 #include "forms/Event.h"
+#include "platform/dialogs.h"
 
 namespace pd::forms {
 

@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "forms/Control.h"
-#include "forms/PropertyTable.h"
 #include "forms/Event.h"
+#include "forms/PropertyTable.h"
 #include "platform/platform.h"
 
 namespace pd::hotkeys {

@@ -47,8 +47,8 @@
 #include <optional>
 
 #include "forms/Control.h"
-#include "forms/PropertyTable.h"
 #include "forms/Event.h"
+#include "forms/PropertyTable.h"
 #include "platform/platform.h"
 #include "platform/tray.h"
 
