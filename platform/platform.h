@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/app.h"
+#include "platform/desktop.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/host.h"
@@ -33,6 +34,7 @@ class Platform {
   virtual Dialogs& dialogs() = 0;
   virtual Resources& resources() = 0;
   virtual Tray& tray() = 0;
+  virtual Desktop& desktop() = 0;
 };
 
 // The backend of the build: win32 on Windows, x11 on Linux, or the

@@ -8,6 +8,7 @@
 
 #include "platform/platform.h"
 #include "platform/sim/app.h"
+#include "platform/sim/desktop.h"
 #include "platform/sim/dialogs.h"
 #include "platform/sim/files.h"
 #include "platform/sim/host.h"
@@ -40,6 +41,7 @@ class SimPlatform final : public platform::Platform {
   SimDialogs& dialogs() override { return dialogs_; }
   SimResources& resources() override { return resources_; }
   SimTray& tray() override { return tray_; }
+  SimDesktop& desktop() override { return desktop_; }
 
   // ---- The user, as a driver: each call moves the pointer, sets the
   // key-state bits and delivers the event together, so that what the
@@ -72,6 +74,7 @@ class SimPlatform final : public platform::Platform {
   SimDialogs dialogs_;
   SimResources resources_{graphics_};
   SimTray tray_;
+  SimDesktop desktop_;
   int heldButtons_ = 0;
 };
 

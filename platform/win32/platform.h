@@ -15,6 +15,7 @@
 
 #include "platform/platform.h"
 #include "platform/win32/app.h"
+#include "platform/win32/desktop.h"
 #include "platform/win32/dialogs.h"
 #include "platform/win32/files.h"
 #include "platform/win32/host.h"
@@ -39,6 +40,7 @@ class Win32Platform final : public platform::Platform {
   platform::Dialogs& dialogs() override { return dialogs_; }
   platform::Resources& resources() override { return resources_; }
   Win32Tray& tray() override { return tray_; }
+  Win32Desktop& desktop() override { return desktop_; }
 
  private:
   Win32Processes procs_;
@@ -52,6 +54,7 @@ class Win32Platform final : public platform::Platform {
   Win32Dialogs dialogs_;
   Win32Resources resources_{*graphics_};
   Win32Tray tray_;
+  Win32Desktop desktop_;
 };
 
 }  // namespace pd::win32

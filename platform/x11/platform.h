@@ -42,6 +42,7 @@ class X11Platform final : public platform::Platform {
   platform::Dialogs& dialogs() override { return dialogs_; }
   platform::Resources& resources() override { return resources_; }
   X11Tray& tray() override { return tray_; }
+  platform::Desktop& desktop() override { return *desktop_; }
 
   XConnection& Connection() { return *x_; }
 
@@ -58,6 +59,7 @@ class X11Platform final : public platform::Platform {
   X11Dialogs dialogs_{loop_, host_};
   X11Resources resources_{graphics_};
   X11Tray tray_{*x_, loop_, graphics_};
+  std::unique_ptr<platform::Desktop> desktop_;
 };
 
 }  // namespace pd::x11

@@ -183,3 +183,24 @@ TEST_F(Win32InputTest, HotKeysOnTheWindowsPlatformSeePressAndRelease) {
 
 }  // namespace
 }  // namespace pd::win32
+
+namespace pd::win32 {
+namespace {
+
+// The system's own key state and foreground serve the double press: the
+// desktop reports nothing and binds nothing; the shell is the taskbar's
+// process.
+TEST(Win32Desktop, ThePlatformsOwnHotKeysServe) {
+  Win32Desktop desktop;
+  EXPECT_EQ(desktop.Kind(), platform::DesktopKind::kPlatform);
+  EXPECT_FALSE(desktop.WatchChord([] {}));
+  EXPECT_EQ(desktop.ChordName(), u"");
+  EXPECT_EQ(desktop.ForegroundProcess(), 0U);
+  HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+  DWORD pid = 0;
+  if (taskbar != nullptr) GetWindowThreadProcessId(taskbar, &pid);
+  EXPECT_EQ(desktop.ShellProcess(), pid);
+}
+
+}  // namespace
+}  // namespace pd::win32
