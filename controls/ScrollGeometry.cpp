@@ -7,7 +7,7 @@ namespace pd::controls::scroll {
 
 Rect TrackRect(int listWidth, int listHeight) {
   const int left = listWidth - 1 - kTrackWidth;
-  return Rect{left, 1, left + kTrackWidth, 1 + std::max(0, listHeight - 2)};
+  return Rect{left, 1, left + kTrackWidth, 1 + std::max(0, listHeight - kTrackInset)};
 }
 
 int ThumbHeight(int room, std::int32_t min, std::int32_t max, std::int32_t largeChange, int current) {
@@ -16,8 +16,13 @@ int ThumbHeight(int room, std::int32_t min, std::int32_t max, std::int32_t large
   if ((min == 0 && max == 0) || largeChange == 0 || largeChange + range <= 0) {
     return std::max(0, std::min(current, room));
   }
-  const double h = std::round(room * static_cast<double>(largeChange) / (largeChange + range));
-  return std::max(0, std::min(room, static_cast<int>(std::max<double>(h, kMinThumb))));
+  // Sized against the list's inner height less both arrows, which is the
+  // room plus the two frame lines beside the track; cut to the room only
+  // where that size would not fit between the arrows.
+  const int length = room + kTrackInset;
+  const double h = std::round(length * static_cast<double>(largeChange) / (largeChange + range));
+  const int sized = std::min(length, static_cast<int>(std::max<double>(h, kMinThumb)));
+  return std::max(0, std::min(room, sized));
 }
 
 int ThumbTop(int arrowHeight, int room, int thumbHeight, std::int32_t min, std::int32_t max, std::int32_t value) {

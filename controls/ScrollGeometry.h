@@ -8,8 +8,10 @@
 // else half its height. The thumb lies between them and shows only when the
 // arrows are full size (a > 16).
 //
-// Thumb size: the room between the arrows times LargeChange / (LargeChange +
-// range), rounded, at least 11 pixels and at most the room; unchanged when
+// Thumb size: the list's inner height less both arrows (the room between
+// the arrows plus the frame's two lines) times LargeChange / (LargeChange +
+// range), rounded, at least 11 pixels and at most that length, then cut to
+// the room where it would not fit between the arrows; unchanged when
 // the range is empty (Min = Max = 0) or LargeChange is 0, except that it
 // never outgrows the room. Thumb top: the up
 // arrow's height plus the free room (room - thumb) times (Value - Min) /
@@ -31,6 +33,8 @@ inline constexpr int kTrackWidth = 17;
 inline constexpr int kFullArrow = 17;
 inline constexpr int kMinThumb = 11;
 inline constexpr int kFirstThumbHeight = 20;
+// The frame's lines above and below the track.
+inline constexpr int kTrackInset = 2;
 
 enum class Part { kNone, kUp, kDown, kThumb, kTrackAbove, kTrackBelow };
 

@@ -6,10 +6,9 @@
 
 namespace pd::controls {
 
-using Table_t = PropertyTable<XP_Button>;
+using Table_t = forms::PropertyTable<XP_Button>;
 
 const Table_t& XP_Button::Table() {
-  using V = Table_t::Value;
   static const Table_t table{
       {u"AlignPicture", std::int32_t{0}, &XP_Button::alignPicture_},
       {u"Caption", String(u"XP Button"), &XP_Button::caption_},
@@ -29,31 +28,11 @@ const Table_t& XP_Button::Table() {
       {u"FontUnderlineMove", false, &XP_Button::fontUnderlineMove_},
       {u"Group", std::int32_t{0}, &XP_Button::group_},
       {u"Value", false, &XP_Button::value_},
-      {u"MouseIcon",
-       PicturePtr{},
-       {},
-       [](const XP_Button& b) -> V { return b.MouseIcon(); },
-       [](XP_Button& b, V v) { b.Control::SetMouseIcon(std::get<PicturePtr>(std::move(v))); }},
-      {u"Picture",
-       PicturePtr{},
-       {},
-       [](const XP_Button& b) -> V { return b.picture_; },
-       [](XP_Button& b, V v) { b.picture_ = std::get<PicturePtr>(std::move(v)); }},
-      {u"Font",
-       platform::Font{},
-       {},
-       [](const XP_Button& b) -> V { return b.Font(); },
-       [](XP_Button& b, V v) { b.Control::SetFont(std::get<platform::Font>(v)); }},
-      {u"Enabled",
-       true,
-       {},
-       [](const XP_Button& b) -> V { return b.Enabled(); },
-       [](XP_Button& b, V v) { b.SetEnabledState(std::get<bool>(v)); }},
-      {u"MousePointer",
-       std::int32_t{0},
-       {},
-       [](const XP_Button& b) -> V { return b.MousePointer(); },
-       [](XP_Button& b, V v) { b.Control::SetMousePointer(std::get<std::int32_t>(v)); }},
+      Table_t::HostMouseIcon(),
+      {u"Picture", PicturePtr{}, &XP_Button::picture_},
+      Table_t::HostFont(),
+      Table_t::HostEnabled(),
+      Table_t::HostMousePointer(),
       {u"OLEDropMode", std::int32_t{0}, &XP_Button::oleDropMode_},
   };
   return table;
@@ -213,7 +192,7 @@ void XP_Button::SetOLEDropMode(std::int32_t value) { Store(&XP_Button::oleDropMo
 
 void XP_Button::SetPicture(PicturePtr value) {
   picture_ = std::move(value);
-  GetSite().PropertyChanged(u"Picture");
+  GetSite().PropertyChanged(Table().NameOf(&XP_Button::picture_));
   Paint(Look::Up, true);
 }
 
@@ -241,35 +220,38 @@ void XP_Button::SetValue(bool value) {
 void XP_Button::SetEnabled(bool value) {
   if (value == Enabled()) return;
   SetEnabledState(value);
-  GetSite().PropertyChanged(u"Enabled");
+  GetSite().PropertyChanged(Table().NameOf(forms::HostAttribute::kEnabled));
   Apply(tracker_.Enabled(value));
 }
 
 void XP_Button::SetFont(const platform::Font& value) {
   lastState_ = Look::Up;
   Control::SetFont(value);  // repaints
-  GetSite().PropertyChanged(u"Font");
+  GetSite().PropertyChanged(Table().NameOf(forms::HostAttribute::kFont));
 }
 
 void XP_Button::SetMousePointer(std::int32_t value) {
   Control::SetMousePointer(value);
-  GetSite().PropertyChanged(u"MousePointer");
+  GetSite().PropertyChanged(Table().NameOf(forms::HostAttribute::kMousePointer));
 }
 
 void XP_Button::SetMouseIcon(PicturePtr value) {
   Control::SetMouseIcon(std::move(value));
-  GetSite().PropertyChanged(u"MouseIcon");
+  GetSite().PropertyChanged(Table().NameOf(forms::HostAttribute::kMouseIcon));
 }
 
 // ---- Host ------------------------------------------------------------------------
 
-void XP_Button::ReadProperties(platform::PropertyStore& store) {
-  Table().Read(*this, store, GetSite().AmbientFont());
+void XP_Button::InitProperties() {
+  Table().Init(*this);
   Paint(Look::Up, true);
 }
 
-void XP_Button::WriteProperties(platform::PropertyStore& store) const {
-  Table().Write(*this, store, GetSite().AmbientFont());
+void XP_Button::ReadProperties(forms::PropertyStore& store) {
+  Table().Read(*this, store);
+  Paint(Look::Up, true);
 }
+
+void XP_Button::WriteProperties(forms::PropertyStore& store) const { Table().Write(*this, store); }
 
 }  // namespace pd::controls

@@ -41,9 +41,9 @@
 #include "controls/NineSlice.h"
 #include "controls/PressControl.h"
 #include "forms/PressTracker.h"
-#include "controls/PropertyTable.h"
 #include "forms/Control.h"
-#include "platform/event.h"
+#include "forms/Event.h"
+#include "forms/PropertyTable.h"
 #include "platform/loop.h"
 
 namespace pd::controls {
@@ -130,8 +130,10 @@ class XP_Button : public PressControl<XP_Button> {
   bool CanFocus() const override { return true; }
 
   // ---- Host ----
-  void ReadProperties(platform::PropertyStore& store);
-  void WriteProperties(platform::PropertyStore& store) const;
+  // The stored properties: the defaults of a newly placed one, load, save.
+  void InitProperties();
+  void ReadProperties(forms::PropertyStore& store);
+  void WriteProperties(forms::PropertyStore& store) const;
 
   // ---- Events, in the order of the component's event table ----
   Event<> Change;
@@ -162,7 +164,7 @@ class XP_Button : public PressControl<XP_Button> {
 
  private:
   friend class PressControl<XP_Button>;
-  static const PropertyTable<XP_Button>& Table();
+  static const forms::PropertyTable<XP_Button>& Table();
   template <typename T>
   void Store(T XP_Button::*member, T value, bool repaint);
 

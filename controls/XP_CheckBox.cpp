@@ -8,10 +8,9 @@
 
 namespace pd::controls {
 
-using Table_t = PropertyTable<XP_CheckBox>;
+using Table_t = forms::PropertyTable<XP_CheckBox>;
 
 const Table_t& XP_CheckBox::Table() {
-  using V = Table_t::Value;
   static const Table_t table{
       {u"Aligment", std::int32_t{0}, &XP_CheckBox::aligment_},
       {u"AutoSizeH", false, &XP_CheckBox::autoSizeH_},
@@ -23,36 +22,12 @@ const Table_t& XP_CheckBox::Table() {
       {u"ForeColorMove", Colour{0}, &XP_CheckBox::foreColorMove_},
       {u"NumStates", std::int32_t{0}, &XP_CheckBox::numStates_},
       {u"Value", std::int32_t{0}, &XP_CheckBox::value_},
-      {u"BackPicture",
-       PicturePtr{},
-       {},
-       [](const XP_CheckBox& c) -> V { return c.backPicture_; },
-       [](XP_CheckBox& c, V v) { c.backPicture_ = std::get<PicturePtr>(std::move(v)); }},
-      {u"Font",
-       platform::Font{},
-       {},
-       [](const XP_CheckBox& c) -> V { return c.Font(); },
-       [](XP_CheckBox& c, V v) { c.Control::SetFont(std::get<platform::Font>(v)); }},
-      {u"MouseIcon",
-       PicturePtr{},
-       {},
-       [](const XP_CheckBox& c) -> V { return c.MouseIcon(); },
-       [](XP_CheckBox& c, V v) { c.Control::SetMouseIcon(std::get<PicturePtr>(std::move(v))); }},
-      {u"Enabled",
-       true,
-       {},
-       [](const XP_CheckBox& c) -> V { return c.Enabled(); },
-       [](XP_CheckBox& c, V v) { c.SetEnabledState(std::get<bool>(v)); }},
-      {u"BackColor",
-       Colour{kDefaultBackColor},
-       {},
-       [](const XP_CheckBox& c) -> V { return c.BackColor(); },
-       [](XP_CheckBox& c, V v) { c.Control::SetBackColor(std::get<Colour>(v)); }},
-      {u"MousePointer",
-       std::int32_t{0},
-       {},
-       [](const XP_CheckBox& c) -> V { return c.MousePointer(); },
-       [](XP_CheckBox& c, V v) { c.Control::SetMousePointer(std::get<std::int32_t>(v)); }},
+      {u"BackPicture", PicturePtr{}, &XP_CheckBox::backPicture_},
+      Table_t::HostFont(),
+      Table_t::HostMouseIcon(),
+      Table_t::HostEnabled(),
+      Table_t::HostBackColor(kDefaultBackColor),
+      Table_t::HostMousePointer(),
       {u"OLEDropMode", std::int32_t{0}, &XP_CheckBox::oleDropMode_},
   };
   return table;
@@ -210,47 +185,50 @@ void XP_CheckBox::SetNumStates(std::int32_t value) {
 
 void XP_CheckBox::SetBackPicture(PicturePtr value) {
   backPicture_ = std::move(value);
-  GetSite().PropertyChanged(u"BackPicture");
+  GetSite().PropertyChanged(Table().NameOf(&XP_CheckBox::backPicture_));
   Paint(Look::Up, true);
 }
 
 void XP_CheckBox::SetBackColor(Colour value) {
   lastLook_ = Look::Up;
   Control::SetBackColor(value);  // repaints
-  GetSite().PropertyChanged(u"BackColor");
+  GetSite().PropertyChanged(Table().NameOf(forms::HostAttribute::kBackColor));
 }
 
 void XP_CheckBox::SetEnabled(bool value) {
   SetEnabledState(value);
-  GetSite().PropertyChanged(u"Enabled");
+  GetSite().PropertyChanged(Table().NameOf(forms::HostAttribute::kEnabled));
   Apply(tracker_.Enabled(value));
 }
 
 void XP_CheckBox::SetFont(const platform::Font& value) {
   Control::SetFont(value);
-  GetSite().PropertyChanged(u"Font");
+  GetSite().PropertyChanged(Table().NameOf(forms::HostAttribute::kFont));
   Paint(Look::Up, true);  // the size may follow the new font
 }
 
 void XP_CheckBox::SetMousePointer(std::int32_t value) {
   Control::SetMousePointer(value);
-  GetSite().PropertyChanged(u"MousePointer");
+  GetSite().PropertyChanged(Table().NameOf(forms::HostAttribute::kMousePointer));
 }
 
 void XP_CheckBox::SetMouseIcon(PicturePtr value) {
   Control::SetMouseIcon(std::move(value));
-  GetSite().PropertyChanged(u"MouseIcon");
+  GetSite().PropertyChanged(Table().NameOf(forms::HostAttribute::kMouseIcon));
 }
 
 // ---- Host ------------------------------------------------------------------------
 
-void XP_CheckBox::ReadProperties(platform::PropertyStore& store) {
-  Table().Read(*this, store, GetSite().AmbientFont());
+void XP_CheckBox::InitProperties() {
+  Table().Init(*this);
   Paint(Look::Up, true);
 }
 
-void XP_CheckBox::WriteProperties(platform::PropertyStore& store) const {
-  Table().Write(*this, store, GetSite().AmbientFont());
+void XP_CheckBox::ReadProperties(forms::PropertyStore& store) {
+  Table().Read(*this, store);
+  Paint(Look::Up, true);
 }
+
+void XP_CheckBox::WriteProperties(forms::PropertyStore& store) const { Table().Write(*this, store); }
 
 }  // namespace pd::controls

@@ -37,9 +37,9 @@
 #include "controls/DataObject.h"
 #include "controls/PressControl.h"
 #include "forms/PressTracker.h"
-#include "controls/PropertyTable.h"
 #include "forms/Control.h"
-#include "platform/event.h"
+#include "forms/Event.h"
+#include "forms/PropertyTable.h"
 #include "platform/loop.h"
 
 namespace pd::controls {
@@ -96,8 +96,10 @@ class XP_CheckBox : public PressControl<XP_CheckBox> {
   bool CanFocus() const override { return true; }
 
   // ---- Host ----
-  void ReadProperties(platform::PropertyStore& store);
-  void WriteProperties(platform::PropertyStore& store) const;
+  // The stored properties: the defaults of a newly placed one, load, save.
+  void InitProperties();
+  void ReadProperties(forms::PropertyStore& store);
+  void WriteProperties(forms::PropertyStore& store) const;
 
   // ---- Events, in the order of the component's event table ----
   Event<> Click;
@@ -131,7 +133,7 @@ class XP_CheckBox : public PressControl<XP_CheckBox> {
   friend class PressControl<XP_CheckBox>;
   // A release ends a click where it falls inside the box's own rectangle.
   [[nodiscard]] bool ReleasedInside(const forms::MouseEvent& e, const PressTracker::Pointer& where) const;
-  static const PropertyTable<XP_CheckBox>& Table();
+  static const forms::PropertyTable<XP_CheckBox>& Table();
   template <typename T>
   void Store(T XP_CheckBox::*member, T value, bool repaint);
 

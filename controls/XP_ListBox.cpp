@@ -180,19 +180,19 @@ void XP_ListBox::RegisterPicture(std::int32_t number, PicturePtr picture) {
 
 void XP_ListBox::SetBackColor(Colour value) {
   Control::SetBackColor(value);
-  Changed(u"BackColor");
+  Changed(Table().NameOf(forms::HostAttribute::kBackColor));
   Repaint();
 }
 
 void XP_ListBox::SetBorderColor(Colour value) {
   borderColor_ = value;
-  Changed(u"BorderColor");
+  Changed(Table().NameOf(&XP_ListBox::borderColor_));
   Repaint();
 }
 
 void XP_ListBox::SetEnabled(bool value) {
   SetEnabledState(value);
-  Changed(u"Enabled");
+  Changed(Table().NameOf(forms::HostAttribute::kEnabled));
   // The list keeps its look; the scroll bar's parts show their disabled
   // cells.
   bar_->EnabledChanged(value);
@@ -201,64 +201,64 @@ void XP_ListBox::SetEnabled(bool value) {
 void XP_ListBox::SetFont(const platform::Font& value) {
   Control::SetFont(value);
   measure_->SetFont(value);
-  Changed(u"Font");
+  Changed(Table().NameOf(forms::HostAttribute::kFont));
   Repaint();
 }
 
 void XP_ListBox::SetForeColor(Colour value) {
   foreColor_ = value;
-  Changed(u"ForeColor");
+  Changed(Table().NameOf(&XP_ListBox::foreColor_));
   Repaint();
 }
 
 void XP_ListBox::SetForeColorSelected(Colour value) {
   foreColorSelected_ = value;
-  Changed(u"ForeColorSelected");
+  Changed(Table().NameOf(&XP_ListBox::foreColorSelected_));
   Repaint();
 }
 
 void XP_ListBox::SetMouseIcon(PicturePtr value) {
   Control::SetMouseIcon(std::move(value));
-  Changed(u"MouseIcon");
+  Changed(Table().NameOf(forms::HostAttribute::kMouseIcon));
 }
 
 void XP_ListBox::SetMousePointer(std::int32_t value) {
   Control::SetMousePointer(value);
-  Changed(u"MousePointer");
+  Changed(Table().NameOf(forms::HostAttribute::kMousePointer));
 }
 
 void XP_ListBox::SetItemHeight(std::int32_t value) {
   itemHeight_ = value;
-  Changed(u"ItemHeight");
+  Changed(Table().NameOf(&XP_ListBox::itemHeight_));
   Repaint();
 }
 
 void XP_ListBox::SetStyle(std::int32_t value) {
   style_ = value;
-  Changed(u"Style");
+  Changed(Table().NameOf(&XP_ListBox::style_));
   Repaint();
 }
 
 void XP_ListBox::SetSelectionColor(Colour value) {
   selectionColor_ = value;
-  Changed(u"SelectionColor");
+  Changed(Table().NameOf(&XP_ListBox::selectionColor_));
   Repaint();
 }
 
 void XP_ListBox::SetImageWidth(std::int32_t value) {
   imageWidth_ = value;
-  Changed(u"ImageWidth");
+  Changed(Table().NameOf(&XP_ListBox::imageWidth_));
   Repaint();
 }
 
 void XP_ListBox::SetMultiSelect(std::int32_t value) {
   multiSelect_ = value;
-  Changed(u"MultiSelect");
+  Changed(Table().NameOf(&XP_ListBox::multiSelect_));
 }
 
 void XP_ListBox::SetFullRowSelect(bool value) {
   fullRowSelect_ = value;
-  Changed(u"FullRowSelect");
+  Changed(Table().NameOf(&XP_ListBox::fullRowSelect_));
 }
 
 void XP_ListBox::SetItemMarkup(bool value) {
@@ -270,7 +270,7 @@ void XP_ListBox::SetItemMarkup(bool value) {
 
 void XP_ListBox::SetCleanOnClick(bool value) {
   cleanOnClick_ = value;
-  Changed(u"CleanOnClick");
+  Changed(Table().NameOf(&XP_ListBox::cleanOnClick_));
 }
 
 void XP_ListBox::SetListIndex(std::int32_t value) {
@@ -359,43 +359,46 @@ void XP_ListBox::SetListChecked(std::int32_t Index, bool value) {
 
 // ---- Host ----------------------------------------------------------------------
 
-void XP_ListBox::ReadProperties(platform::PropertyStore& store) {
-  borderColor_ = store.ReadColour(u"BorderColor", kDefaultBorderColor);
-  foreColor_ = store.ReadColour(u"ForeColor", 0);
-  foreColorSelected_ = store.ReadColour(u"ForeColorSelected", 0);
-  selectionColor_ = store.ReadColour(u"SelectionColor", kDefaultSelectionColor);
-  fullRowSelect_ = store.ReadBool(u"FullRowSelect", true);
-  itemHeight_ = store.ReadInt(u"ItemHeight", 0);
-  imageWidth_ = store.ReadInt(u"ImageWidth", kDefaultImageWidth);
-  multiSelect_ = store.ReadInt(u"MultiSelect", 0);
-  cleanOnClick_ = store.ReadBool(u"CleanOnClick", false);
-  style_ = store.ReadInt(u"Style", 0);
-  // The window attributes go to the control host's control.
-  Control::SetBackColor(store.ReadColour(u"BackColor", kDefaultBackColor));
-  SetEnabledState(store.ReadBool(u"Enabled", true));
-  Control::SetMousePointer(store.ReadInt(u"MousePointer", 0));
-  Control::SetFont(store.ReadFont(u"Font", GetSite().AmbientFont()));
+using Table_t = forms::PropertyTable<XP_ListBox>;
+
+const Table_t& XP_ListBox::Table() {
+  static const Table_t table(
+      {
+          Table_t::HostBackColor(kDefaultBackColor),
+          Table_t::HostEnabled(),
+          Table_t::HostFont(),
+          {u"ForeColor", Colour{0}, &XP_ListBox::foreColor_},
+          {u"ForeColorSelected", Colour{0}, &XP_ListBox::foreColorSelected_},
+          Table_t::HostMouseIcon(),
+          Table_t::HostMousePointer(),
+          {u"BorderColor", Colour{kDefaultBorderColor}, &XP_ListBox::borderColor_},
+          {u"ItemHeight", std::int32_t{0}, &XP_ListBox::itemHeight_},
+          {u"Style", std::int32_t{0}, &XP_ListBox::style_},
+          {u"SelectionColor", Colour{kDefaultSelectionColor}, &XP_ListBox::selectionColor_},
+          {u"ImageWidth", std::int32_t{kDefaultImageWidth}, &XP_ListBox::imageWidth_},
+          {u"MultiSelect", std::int32_t{0}, &XP_ListBox::multiSelect_},
+          {u"FullRowSelect", true, &XP_ListBox::fullRowSelect_},
+          {u"CleanOnClick", false, &XP_ListBox::cleanOnClick_},
+      },
+      // Loaded the list's own fields first, then the host's attributes.
+      {u"BorderColor", u"ForeColor", u"ForeColorSelected", u"SelectionColor", u"FullRowSelect", u"ItemHeight",
+       u"ImageWidth", u"MultiSelect", u"CleanOnClick", u"Style", u"BackColor", u"Enabled", u"MousePointer", u"Font",
+       u"MouseIcon"});
+  return table;
+}
+
+void XP_ListBox::InitProperties() {
+  Table().Init(*this);
   measure_->SetFont(Font());
-  Control::SetMouseIcon(store.ReadPicture(u"MouseIcon"));
   Repaint();
 }
 
-void XP_ListBox::WriteProperties(platform::PropertyStore& store) const {
-  store.WriteColour(u"BackColor", BackColor(), kDefaultBackColor);
-  store.WriteBool(u"Enabled", Enabled(), true);
-  store.WriteFont(u"Font", Font(), GetSite().AmbientFont());
-  store.WriteColour(u"ForeColor", foreColor_, 0);
-  store.WriteColour(u"ForeColorSelected", foreColorSelected_, 0);
-  store.WritePicture(u"MouseIcon", MouseIcon());
-  store.WriteInt(u"MousePointer", MousePointer(), 0);
-  store.WriteColour(u"BorderColor", borderColor_, kDefaultBorderColor);
-  store.WriteInt(u"ItemHeight", itemHeight_, 0);
-  store.WriteInt(u"Style", style_, 0);
-  store.WriteColour(u"SelectionColor", selectionColor_, kDefaultSelectionColor);
-  store.WriteInt(u"ImageWidth", imageWidth_, kDefaultImageWidth);
-  store.WriteInt(u"MultiSelect", multiSelect_, 0);
-  store.WriteBool(u"FullRowSelect", fullRowSelect_, true);
-  store.WriteBool(u"CleanOnClick", cleanOnClick_, false);
+void XP_ListBox::ReadProperties(forms::PropertyStore& store) {
+  Table().Read(*this, store);
+  measure_->SetFont(Font());
+  Repaint();
 }
+
+void XP_ListBox::WriteProperties(forms::PropertyStore& store) const { Table().Write(*this, store); }
 
 }  // namespace pd::controls

@@ -57,7 +57,8 @@
 #include "controls/ListScroll.h"
 #include "controls/PictureTable.h"
 #include "forms/Control.h"
-#include "platform/event.h"
+#include "forms/Event.h"
+#include "forms/PropertyTable.h"
 #include "platform/surface.h"
 
 namespace pd::controls {
@@ -167,8 +168,10 @@ class XP_ListBox : public forms::Container {
   [[nodiscard]] int RepaintCount() const { return repaints_; }
 
   // ---- Host ----
-  void ReadProperties(platform::PropertyStore& store);
-  void WriteProperties(platform::PropertyStore& store) const;
+  // The stored properties: the defaults of a newly placed list, load, save.
+  void InitProperties();
+  void ReadProperties(forms::PropertyStore& store);
+  void WriteProperties(forms::PropertyStore& store) const;
 
   // ---- Events, in the order of the component's event table ----
   Event<std::int32_t&> Check;
@@ -224,6 +227,8 @@ class XP_ListBox : public forms::Container {
   std::shared_ptr<const platform::Picture> skin_;
   PictureTable pictures_;
   std::vector<ListItem> items_;
+
+  static const forms::PropertyTable<XP_ListBox>& Table();
 
   std::int32_t listIndex_ = -1;
   std::int32_t selectionAnchor_ = 0;

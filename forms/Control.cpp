@@ -19,9 +19,9 @@ Colour Site::AmbientBackColor() const {
   return parent != nullptr ? parent->BackColor() : control_.BackColor();
 }
 
-platform::PropertyBag& Site::Bag() {
+forms::PropertyBag& Site::Bag() {
   if (control_.OnForm()) return control_.GetForm().StoredProperties(control_.Name(), control_.Index());
-  if (!detached_) detached_ = std::make_unique<platform::PropertyBag>();
+  if (!detached_) detached_ = std::make_unique<forms::PropertyBag>();
   return *detached_;
 }
 

@@ -38,9 +38,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/event.h"
+#include "forms/Event.h"
+#include "forms/Properties.h"
 #include "platform/platform.h"
-#include "platform/properties.h"
 #include "platform/types.h"
 
 namespace pd::forms {
@@ -91,8 +91,8 @@ class Site {
   // The component's design properties: the form keeps them by the
   // control's name and index (what a designer saved for it), so they may be
   // stored before the control exists.
-  [[nodiscard]] platform::PropertyStore& Properties() { return Bag(); }
-  [[nodiscard]] platform::PropertyBag& Bag();
+  [[nodiscard]] forms::PropertyStore& Properties() { return Bag(); }
+  [[nodiscard]] forms::PropertyBag& Bag();
   // Tells the host (a designer) that a property changed; kept for tests.
   void PropertyChanged(StringView name) { changed_.emplace_back(name); }
   [[nodiscard]] const std::vector<String>& ChangedProperties() const { return changed_; }
@@ -109,7 +109,7 @@ class Site {
  private:
   Control& control_;
   std::vector<String> changed_;
-  std::unique_ptr<platform::PropertyBag> detached_;  // the bag of a control whose form is gone
+  std::unique_ptr<PropertyBag> detached_;  // the bag of a control whose form is gone
 };
 
 // A mouse event in the control's own pixels.
@@ -226,6 +226,8 @@ class Control {
   friend class Form;
   friend class Container;
   friend class ControlHost;
+  template <typename C>
+  friend class PropertyTable;
 
   // A control that is a Form has no parent.
   struct FormTag {};

@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "forms/Control.h"
+#include "forms/Event.h"
 #include "platform/dialogs.h"
-#include "platform/event.h"
 
 namespace pd::forms {
 

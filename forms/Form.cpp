@@ -182,9 +182,9 @@ Control* Form::ControlAt(Point client) const {
   return found;
 }
 
-platform::PropertyBag& Form::StoredProperties(StringView name, int index) {
+forms::PropertyBag& Form::StoredProperties(StringView name, int index) {
   auto& bag = stored_[std::make_pair(String(name), index)];
-  if (!bag) bag = std::make_unique<platform::PropertyBag>();
+  if (!bag) bag = std::make_unique<forms::PropertyBag>();
   return *bag;
 }
 

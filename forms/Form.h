@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "forms/Control.h"
-#include "platform/event.h"
+#include "forms/Event.h"
 #include "platform/host.h"
 
 namespace pd::forms {
@@ -70,7 +70,7 @@ class Form : public Container {
   // The design properties saved for the control of that name and index
   // (-1: not in an array), made empty on first use; they outlive the
   // control, as a designer's file would.
-  [[nodiscard]] platform::PropertyBag& StoredProperties(StringView name, int index = -1);
+  [[nodiscard]] forms::PropertyBag& StoredProperties(StringView name, int index = -1);
 
   // Paints the part of the client area (pixels) again and presents it.
   void Repaint(const Rect& area);
@@ -140,7 +140,7 @@ class Form : public Container {
   bool active_ = false;
   int paints_ = 0;
   std::uint64_t nextOrder_ = 0;
-  std::map<std::pair<String, int>, std::unique_ptr<platform::PropertyBag>, std::less<>> stored_;
+  std::map<std::pair<String, int>, std::unique_ptr<forms::PropertyBag>, std::less<>> stored_;
 };
 
 }  // namespace pd::forms

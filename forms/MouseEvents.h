@@ -14,7 +14,7 @@
 #include "forms/Control.h"
 #include "forms/ControlHost.h"
 #include "forms/PressTracker.h"
-#include "platform/event.h"
+#include "forms/Event.h"
 
 namespace pd::forms {
 

@@ -13,8 +13,8 @@
 
 #include "forms/Border.h"
 #include "forms/Control.h"
+#include "forms/Event.h"
 #include "forms/PointerEvents.h"
-#include "platform/event.h"
 
 namespace pd::forms {
 

@@ -13,9 +13,9 @@
 #include <cstdint>
 
 #include "forms/Control.h"
+#include "forms/Event.h"
 #include "forms/MouseEvents.h"
 #include "forms/PressTracker.h"
-#include "platform/event.h"
 
 namespace pd::forms {
 

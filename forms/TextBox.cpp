@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 #include "forms/Border.h"
+#include "forms/CodePoints.h"
 #include "platform/host.h"
 #include "platform/input.h"
+#include "platform/text.h"
 
 namespace pd::forms {
 
@@ -14,19 +17,6 @@ namespace {
 using platform::shift::kAlt;
 using platform::shift::kCtrl;
 using platform::shift::kShift;
-
-enum class CharClass { kSpace, kWord, kSign };
-
-CharClass ClassOf(char16_t c) {
-  if (c == u' ' || c == u'\t' || c == 0xA0) return CharClass::kSpace;
-  if ((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'_') {
-    return CharClass::kWord;
-  }
-  // Letters of other alphabets (Cyrillic, Latin-1 letters) are word characters;
-  // the signs of Latin-1 are not.
-  if (c >= 0xC0 && c != 0xD7 && c != 0xF7) return CharClass::kWord;
-  return CharClass::kSign;
-}
 
 Rect Intersect(const Rect& a, const Rect& b) {
   return Rect{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
@@ -55,7 +45,7 @@ void TextBox::SetText(StringView text) {
 int TextBox::SelStart() const { return static_cast<int>(SelFrom()); }
 
 void TextBox::SetSelStart(int start) {
-  MoveCaret(std::min(static_cast<std::size_t>(std::max(start, 0)), text_.size()), false);
+  MoveCaret(FloorBoundary(text_, static_cast<std::size_t>(std::max(start, 0))), false);
 }
 
 int TextBox::SelLength() const { return static_cast<int>(SelTo() - SelFrom()); }
@@ -63,7 +53,10 @@ int TextBox::SelLength() const { return static_cast<int>(SelTo() - SelFrom()); }
 void TextBox::SetSelLength(int length) {
   const std::size_t from = SelFrom();
   anchor_ = from;
-  MoveCaret(std::min(from + static_cast<std::size_t>(std::max(length, 0)), text_.size()), true);
+  // A length that ends inside a pair takes the whole pair.
+  std::size_t to = std::min(from + static_cast<std::size_t>(std::max(length, 0)), text_.size());
+  if (InsidePair(text_, to)) ++to;
+  MoveCaret(to, true);
 }
 
 String TextBox::SelText() const { return text_.substr(SelFrom(), SelTo() - SelFrom()); }
@@ -118,7 +111,7 @@ void TextBox::Paste() {
   if (maxLength_ > 0) {
     const std::size_t kept = text_.size() - (SelTo() - SelFrom());
     const auto limit = static_cast<std::size_t>(maxLength_);
-    text.resize(kept >= limit ? 0 : std::min(text.size(), limit - kept));
+    text.resize(kept >= limit ? 0 : text::CutWhole(text, std::min(text.size(), limit - kept)));
   }
   if (!text.empty()) ReplaceSelection(text);
 }
@@ -141,20 +134,22 @@ void TextBox::DeleteRange(std::size_t from, std::size_t to) {
 
 void TextBox::Changed() { Change.Raise(); }
 
+CharClass TextBox::ClassBefore(std::size_t pos) const { return ClassAt(text_, PrevBoundary(text_, pos)); }
+
 std::size_t TextBox::WordLeft(std::size_t pos) const {
-  while (pos > 0 && ClassOf(text_[pos - 1]) == CharClass::kSpace) --pos;
+  while (pos > 0 && ClassBefore(pos) == CharClass::kSpace) pos = PrevBoundary(text_, pos);
   if (pos == 0) return 0;
-  const CharClass cls = ClassOf(text_[pos - 1]);
-  while (pos > 0 && ClassOf(text_[pos - 1]) == cls) --pos;
+  const CharClass cls = ClassBefore(pos);
+  while (pos > 0 && ClassBefore(pos) == cls) pos = PrevBoundary(text_, pos);
   return pos;
 }
 
 std::size_t TextBox::WordRight(std::size_t pos) const {
-  if (pos < text_.size() && ClassOf(text_[pos]) != CharClass::kSpace) {
-    const CharClass cls = ClassOf(text_[pos]);
-    while (pos < text_.size() && ClassOf(text_[pos]) == cls) ++pos;
+  if (pos < text_.size() && ClassAt(text_, pos) != CharClass::kSpace) {
+    const CharClass cls = ClassAt(text_, pos);
+    while (pos < text_.size() && ClassAt(text_, pos) == cls) pos = NextBoundary(text_, pos);
   }
-  while (pos < text_.size() && ClassOf(text_[pos]) == CharClass::kSpace) ++pos;
+  while (pos < text_.size() && ClassAt(text_, pos) == CharClass::kSpace) pos = NextBoundary(text_, pos);
   return pos;
 }
 
@@ -180,6 +175,7 @@ int TextBox::PositionAt(int x) {
   std::size_t best = 0;
   int bestDistance = std::abs(target);
   for (std::size_t i = 1; i <= text_.size(); ++i) {
+    if (InsidePair(text_, i)) continue;
     const int w = m.TextWidth(StringView(text_).substr(0, i));
     const int distance = std::abs(w - target);
     if (distance < bestDistance) {
@@ -202,9 +198,9 @@ void TextBox::ScrollToCaret() {
 }
 
 void TextBox::MoveCaret(std::size_t pos, bool extend) {
-  caret_ = std::min(pos, text_.size());
+  caret_ = FloorBoundary(text_, pos);
   if (!extend) anchor_ = caret_;
-  anchor_ = std::min(anchor_, text_.size());
+  anchor_ = FloorBoundary(text_, anchor_);
   ScrollToCaret();
   RestartBlink();
   Refresh();
@@ -261,12 +257,12 @@ void TextBox::OnDblClick(const MouseEvent& e) {
   dragging_ = false;
   if (text_.empty()) return;
   const auto pos = static_cast<std::size_t>(PositionAt(e.x));
-  const std::size_t at = std::min(pos, text_.size() - 1);
-  const CharClass cls = ClassOf(text_[at]);
+  const std::size_t at = pos < text_.size() ? pos : PrevBoundary(text_, text_.size());
+  const CharClass cls = ClassAt(text_, at);
   std::size_t from = at;
-  std::size_t to = at + 1;
-  while (from > 0 && ClassOf(text_[from - 1]) == cls) --from;
-  while (to < text_.size() && ClassOf(text_[to]) == cls) ++to;
+  std::size_t to = NextBoundary(text_, at);
+  while (from > 0 && ClassBefore(from) == cls) from = PrevBoundary(text_, from);
+  while (to < text_.size() && ClassAt(text_, to) == cls) to = NextBoundary(text_, to);
   anchor_ = from;
   MoveCaret(to, true);
 }
@@ -286,14 +282,14 @@ void TextBox::OnKeyDown(int& keyCode, int shift) {
       if (!extend && !ctrl && SelTo() > SelFrom()) {
         MoveCaret(SelFrom(), false);
       } else {
-        MoveCaret(ctrl ? WordLeft(caret_) : (caret_ > 0 ? caret_ - 1 : 0), extend);
+        MoveCaret(ctrl ? WordLeft(caret_) : PrevBoundary(text_, caret_), extend);
       }
       break;
     case vk::kRight:
       if (!extend && !ctrl && SelTo() > SelFrom()) {
         MoveCaret(SelTo(), false);
       } else {
-        MoveCaret(ctrl ? WordRight(caret_) : caret_ + 1, extend);
+        MoveCaret(ctrl ? WordRight(caret_) : NextBoundary(text_, caret_), extend);
       }
       break;
     case vk::kHome:
@@ -308,7 +304,7 @@ void TextBox::OnKeyDown(int& keyCode, int shift) {
       } else if (!locked_ && SelTo() > SelFrom()) {
         ReplaceSelection(u"");
       } else if (!locked_ && caret_ < text_.size()) {
-        DeleteRange(caret_, caret_ + 1);
+        DeleteRange(caret_, NextBoundary(text_, caret_));
       }
       break;
     case vk::kInsert:
@@ -336,18 +332,35 @@ void TextBox::OnKeyPress(char16_t& keyAscii) {
   auto code = static_cast<std::int16_t>(keyAscii);
   const bool alive = RaiseEvent(KeyPress, code);
   keyAscii = static_cast<char16_t>(code);
-  if (!alive || keyAscii == 0 || locked_) return;
+  if (!alive) return;
+  // A character outside the BMP arrives as its two halves, one KeyPress
+  // each: the high half waits for the low one and the pair goes in whole,
+  // or not at all; a half without its partner is dropped.
+  const char16_t high = std::exchange(pendingHigh_, u'\0');
+  if (keyAscii == 0 || locked_) return;
   if (keyAscii == 8) {
     if (SelTo() > SelFrom()) {
       ReplaceSelection(u"");
     } else if (caret_ > 0) {
-      DeleteRange(caret_ - 1, caret_);
+      DeleteRange(PrevBoundary(text_, caret_), caret_);
     }
     return;
   }
   if (keyAscii < 0x20) return;
-  if (maxLength_ > 0 && text_.size() - (SelTo() - SelFrom()) >= static_cast<std::size_t>(maxLength_)) return;
-  ReplaceSelection(StringView(&keyAscii, 1));
+  if (text::IsHighSurrogate(keyAscii)) {
+    pendingHigh_ = keyAscii;
+    return;
+  }
+  const char16_t pair[2] = {high, keyAscii};
+  StringView typed(&keyAscii, 1);
+  if (text::IsLowSurrogate(keyAscii)) {
+    if (high == u'\0') return;
+    typed = StringView(pair, 2);
+  }
+  if (maxLength_ > 0 && text_.size() - (SelTo() - SelFrom()) + typed.size() > static_cast<std::size_t>(maxLength_)) {
+    return;
+  }
+  ReplaceSelection(typed);
 }
 
 void TextBox::OnKeyUp(int& keyCode, int shift) {

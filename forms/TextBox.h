@@ -17,13 +17,15 @@
 // selection; Left/Right alone on a selection go to its start/end. Delete,
 // Backspace (as the character 8 of KeyPress), Ctrl+A selects all,
 // Ctrl+C/Ctrl+Insert copy, Ctrl+X/Shift+Delete cut, Ctrl+V/Shift+Insert
-// paste. A word is a run of letters and digits, or of other signs;
-// spaces part them.
+// paste. A word is a run of letters and digits of any script, or of other
+// signs; spaces part them (CodePoints.h). Carets, moves and deletions go by
+// code points: a surrogate pair is never parted.
 // Typing: each character KeyPress delivers (after the keyboard layout,
 // Cyrillic included) replaces the selection; the host may change it or
 // cancel it with 0; characters below U+0020 are not inserted.
 // Clipboard: the desktop's (Host::ClipboardText); a paste keeps only the
-// text's first line and cuts it to MaxLength.
+// text's first line and cuts it to MaxLength (in code units, as MaxLength
+// counts), dropping a pair the cut would part.
 //
 // Mouse: a press puts the caret at the nearest character boundary (Shift
 // extends the selection), dragging extends it, a double click selects the
@@ -44,8 +46,9 @@
 #include <memory>
 
 #include "forms/Border.h"
+#include "forms/CodePoints.h"
 #include "forms/Control.h"
-#include "platform/event.h"
+#include "forms/Event.h"
 #include "platform/loop.h"
 
 namespace pd::forms {
@@ -130,6 +133,7 @@ class TextBox : public Control {
   // Replaces the selection with text; the caret goes after it.
   void ReplaceSelection(StringView text);
   void DeleteRange(std::size_t from, std::size_t to);
+  [[nodiscard]] CharClass ClassBefore(std::size_t pos) const;
   [[nodiscard]] std::size_t WordLeft(std::size_t pos) const;
   [[nodiscard]] std::size_t WordRight(std::size_t pos) const;
   void ScrollToCaret();
@@ -144,6 +148,7 @@ class TextBox : public Control {
   bool locked_ = false;
   bool dragging_ = false;
   bool caretOn_ = false;
+  char16_t pendingHigh_ = u'\0';
   Colour foreColor_ = 0x80000008;
   int borderStyle_ = 1;
   int appearance_ = 1;

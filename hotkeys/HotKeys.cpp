@@ -107,24 +107,28 @@ void HotKeys::SetEnabled(bool enabled) {
   SetEnabledState(enabled);
   polled_ = false;
   Wake();
-  GetSite().PropertyChanged(u"Enabled");
+  GetSite().PropertyChanged(Table().NameOf(forms::HostAttribute::kEnabled));
 }
 
 void HotKeys::SetOnlyOnFocus(bool onlyOnFocus) {
   onlyOnFocus_ = onlyOnFocus;
   Wake();
-  GetSite().PropertyChanged(u"OnlyOnFocus");
+  GetSite().PropertyChanged(Table().NameOf(&HotKeys::onlyOnFocus_));
 }
 
-void HotKeys::ReadProperties(platform::PropertyStore& store) {
-  SetEnabledState(store.ReadBool(u"Enabled", true));
-  onlyOnFocus_ = store.ReadBool(u"OnlyOnFocus", false);
+using Table_t = forms::PropertyTable<HotKeys>;
+
+const Table_t& HotKeys::Table() {
+  static const Table_t table{
+      Table_t::HostEnabled(),
+      {u"OnlyOnFocus", false, &HotKeys::onlyOnFocus_},
+  };
+  return table;
 }
 
-void HotKeys::WriteProperties(platform::PropertyStore& store) const {
-  store.WriteBool(u"Enabled", Enabled(), true);
-  store.WriteBool(u"OnlyOnFocus", onlyOnFocus_, false);
-}
+void HotKeys::InitProperties() { Table().Init(*this); }
+void HotKeys::ReadProperties(forms::PropertyStore& store) { Table().Read(*this, store); }
+void HotKeys::WriteProperties(forms::PropertyStore& store) const { Table().Write(*this, store); }
 
 bool HotKeys::Idle() {
   if (entries_.empty() || !Enabled()) return true;

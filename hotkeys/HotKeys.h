@@ -29,7 +29,8 @@
 #include <vector>
 
 #include "forms/Control.h"
-#include "platform/event.h"
+#include "forms/Event.h"
+#include "forms/PropertyTable.h"
 #include "platform/platform.h"
 
 namespace pd::hotkeys {
@@ -84,8 +85,10 @@ class HotKeys : public forms::Control {
 
   [[nodiscard]] bool HasWindow() const override { return false; }
 
-  void ReadProperties(platform::PropertyStore& store);
-  void WriteProperties(platform::PropertyStore& store) const;
+  // The stored properties: the defaults of a newly placed one, load, save.
+  void InitProperties();
+  void ReadProperties(forms::PropertyStore& store);
+  void WriteProperties(forms::PropertyStore& store) const;
 
   Event<std::int32_t> HKPress;
   Event<std::int32_t> HKDown;
@@ -96,6 +99,7 @@ class HotKeys : public forms::Control {
   void OnResize() override;
 
  private:
+  static const forms::PropertyTable<HotKeys>& Table();
   void CheckTick();
   // The check tick's polls; false once the component is gone.
   bool Poll();

@@ -1,32 +1,28 @@
 #include "shell/SaveDialog.h"
 
-#include <type_traits>
-#include <variant>
-
 #include "forms/ControlHost.h"
 
 namespace pd::shell {
 
-// The stored properties in their order: name, field and default.
-struct SaveDialog::Stored {
-  const char16_t* name;
-  std::variant<String SaveDialog::*, bool SaveDialog::*, std::int32_t SaveDialog::*> field;
-  std::variant<const char16_t*, bool, std::int32_t> def;
-};
+using Table_t = forms::PropertyTable<SaveDialog>;
 
-const SaveDialog::Stored SaveDialog::kStored[] = {
-    {u"AppName", &SaveDialog::appName_, u""},
-    {u"CancelError", &SaveDialog::cancelError_, false},
-    {u"DefaultExt", &SaveDialog::defaultExt_, u""},
-    {u"DialogPrompt", &SaveDialog::dialogPrompt_, u""},
-    {u"DialogTitle", &SaveDialog::dialogTitle_, u""},
-    {u"FileName", &SaveDialog::fileName_, u""},
-    {u"FileTitle", &SaveDialog::fileTitle_, u""},
-    {u"Filter", &SaveDialog::filter_, u""},
-    {u"FilterIndex", &SaveDialog::filterIndex_, std::int32_t{0}},
-    {u"Flags", &SaveDialog::flags_, std::int32_t{0}},
-    {u"InitDir", &SaveDialog::initDir_, u""},
-};
+// All stored, none with a default of its own: empty, 0 or false.
+const Table_t& SaveDialog::Table() {
+  static const Table_t table{
+      {u"AppName", String(), &SaveDialog::appName_},
+      {u"CancelError", false, &SaveDialog::cancelError_},
+      {u"DefaultExt", String(), &SaveDialog::defaultExt_},
+      {u"DialogPrompt", String(), &SaveDialog::dialogPrompt_},
+      {u"DialogTitle", String(), &SaveDialog::dialogTitle_},
+      {u"FileName", String(), &SaveDialog::fileName_},
+      {u"FileTitle", String(), &SaveDialog::fileTitle_},
+      {u"Filter", String(), &SaveDialog::filter_},
+      {u"FilterIndex", std::int32_t{0}, &SaveDialog::filterIndex_},
+      {u"Flags", std::int32_t{0}, &SaveDialog::flags_},
+      {u"InitDir", String(), &SaveDialog::initDir_},
+  };
+  return table;
+}
 
 SaveDialog::SaveDialog(forms::Container& parent, StringView name, int index) : Control(parent, name, index) {
   ReadProperties(GetSite().Properties());
@@ -37,83 +33,53 @@ void SaveDialog::OnResize() {
   if (Width() != kExtentTwips || Height() != kExtentTwips) Move(Left(), Top(), kExtentTwips, kExtentTwips);
 }
 
-void SaveDialog::ReadProperties(platform::PropertyStore& store) {
-  for (const Stored& p : kStored) {
-    std::visit(
-        [&](auto field) {
-          using T = std::remove_reference_t<decltype(this->*field)>;
-          if constexpr (std::is_same_v<T, String>) {
-            this->*field = store.ReadString(p.name, std::get<const char16_t*>(p.def));
-          } else if constexpr (std::is_same_v<T, bool>) {
-            this->*field = store.ReadBool(p.name, std::get<bool>(p.def));
-          } else {
-            this->*field = store.ReadInt(p.name, std::get<std::int32_t>(p.def));
-          }
-        },
-        p.field);
-  }
-}
-
-void SaveDialog::WriteProperties(platform::PropertyStore& store) const {
-  for (const Stored& p : kStored) {
-    std::visit(
-        [&](auto field) {
-          using T = std::remove_cvref_t<decltype(this->*field)>;
-          if constexpr (std::is_same_v<T, String>) {
-            store.WriteString(p.name, this->*field, std::get<const char16_t*>(p.def));
-          } else if constexpr (std::is_same_v<T, bool>) {
-            store.WriteBool(p.name, this->*field, std::get<bool>(p.def));
-          } else {
-            store.WriteInt(p.name, this->*field, std::get<std::int32_t>(p.def));
-          }
-        },
-        p.field);
-  }
-}
+void SaveDialog::InitProperties() { Table().Init(*this); }
+void SaveDialog::ReadProperties(forms::PropertyStore& store) { Table().Read(*this, store); }
+void SaveDialog::WriteProperties(forms::PropertyStore& store) const { Table().Write(*this, store); }
 
 void SaveDialog::SetAppName(StringView value) {
   appName_ = String(value);
-  Changed(u"AppName");
+  Changed(&SaveDialog::appName_);
 }
 void SaveDialog::SetCancelError(bool value) {
   cancelError_ = value;
-  Changed(u"CancelError");
+  Changed(&SaveDialog::cancelError_);
 }
 void SaveDialog::SetDefaultExt(StringView value) {
   defaultExt_ = String(value);
-  Changed(u"DefaultExt");
+  Changed(&SaveDialog::defaultExt_);
 }
 void SaveDialog::SetDialogPrompt(StringView value) {
   dialogPrompt_ = String(value);
-  Changed(u"DialogPrompt");
+  Changed(&SaveDialog::dialogPrompt_);
 }
 void SaveDialog::SetDialogTitle(StringView value) {
   dialogTitle_ = String(value);
-  Changed(u"DialogTitle");
+  Changed(&SaveDialog::dialogTitle_);
 }
 void SaveDialog::SetFileName(StringView value) {
   fileName_ = String(value);
-  Changed(u"FileName");
+  Changed(&SaveDialog::fileName_);
 }
 void SaveDialog::SetFileTitle(StringView value) {
   fileTitle_ = String(value);
-  Changed(u"FileTitle");
+  Changed(&SaveDialog::fileTitle_);
 }
 void SaveDialog::SetFilter(StringView value) {
   filter_ = String(value);
-  Changed(u"Filter");
+  Changed(&SaveDialog::filter_);
 }
 void SaveDialog::SetFilterIndex(std::int32_t value) {
   filterIndex_ = value;
-  Changed(u"FilterIndex");
+  Changed(&SaveDialog::filterIndex_);
 }
 void SaveDialog::SetFlags(std::int32_t value) {
   flags_ = value;
-  Changed(u"Flags");
+  Changed(&SaveDialog::flags_);
 }
 void SaveDialog::SetInitDir(StringView value) {
   initDir_ = String(value);
-  Changed(u"InitDir");
+  Changed(&SaveDialog::initDir_);
 }
 
 String SaveDialog::ConvertFilter(StringView filter) {
@@ -131,8 +97,7 @@ bool SaveDialog::Show() {
   record_.lStructSize = platform::ofn::kRecordSize;
   record_.hwndOwner = GetSite().HostWindow();
   record_.Flags = static_cast<std::uint32_t>(flags_) &
-                  ~(platform::ofn::kEnableHook | platform::ofn::kEnableTemplate |
-                    platform::ofn::kEnableTemplateHandle);
+                  ~(platform::ofn::kEnableHook | platform::ofn::kEnableTemplate | platform::ofn::kEnableTemplateHandle);
   record_.lpstrDefExt = defaultExt_;
   record_.lpstrInitialDir = initDir_.empty() ? platform.app().Folder() : initDir_;
   record_.lpstrFile = fileName_.substr(0, kMaxFileName);

@@ -37,6 +37,7 @@
 #include <cstdint>
 
 #include "forms/Control.h"
+#include "forms/PropertyTable.h"
 #include "platform/dialogs.h"
 
 namespace pd::shell {
@@ -89,17 +90,21 @@ class SaveDialog : public forms::Control {
 
   [[nodiscard]] bool HasWindow() const override { return false; }
 
-  void ReadProperties(platform::PropertyStore& store);
-  void WriteProperties(platform::PropertyStore& store) const;
+  // The stored properties: the defaults of a newly placed one, load, save.
+  void InitProperties();
+  void ReadProperties(forms::PropertyStore& store);
+  void WriteProperties(forms::PropertyStore& store) const;
 
  protected:
   // The host resized the component: it keeps its 30 x 30 pixel square.
   void OnResize() override;
 
  private:
-  struct Stored;
-  static const Stored kStored[];
-  void Changed(StringView name) { GetSite().PropertyChanged(name); }
+  static const forms::PropertyTable<SaveDialog>& Table();
+  template <typename T>
+  void Changed(T SaveDialog::*member) {
+    GetSite().PropertyChanged(Table().NameOf(member));
+  }
 
   String appName_;
   bool cancelError_ = false;

@@ -11,17 +11,6 @@ namespace pd::shell {
 
 namespace {
 
-// The stored properties, each name with its default (a picture's default is
-// always none).
-struct StoredProperties {
-  StringView icon = u"Icon";
-  StringView tipText = u"TipText";
-  StringView tipTextDefault = u"";
-  StringView restoreOnShellFail = u"RestoreOnShellFail";
-  bool restoreOnShellFailDefault = false;
-};
-constexpr StoredProperties kStored;
-
 // The first `chars` characters of s, in the ANSI code page, NUL-ended, the
 // rest of the field NUL. Where characters take more than one byte there,
 // fewer are kept, so that the field ends on a whole character; a surrogate
@@ -40,6 +29,19 @@ void PutText(char (&field)[N], StringView s, std::size_t chars) {
 }
 
 }  // namespace
+
+using Table_t = forms::PropertyTable<TrayIcon>;
+
+// Loading RestoreOnShellFail does not start the timer: only a write at run
+// time does.
+const Table_t& TrayIcon::Table() {
+  static const Table_t table{
+      {u"Icon", Table_t::PicturePtr{}, &TrayIcon::icon_},
+      {u"TipText", String(), &TrayIcon::tipText_},
+      {u"RestoreOnShellFail", false, &TrayIcon::restoreOnShellFail_},
+  };
+  return table;
+}
 
 TrayIcon::TrayIcon(forms::Container& parent, StringView name, int index)
     : Control(parent, name, index),
@@ -72,36 +74,27 @@ void TrayIcon::OnResize() {
 
 void TrayIcon::SetIcon(std::shared_ptr<const platform::Picture> icon) {
   icon_ = std::move(icon);
-  GetSite().PropertyChanged(kStored.icon);
+  GetSite().PropertyChanged(Table().NameOf(&TrayIcon::icon_));
   ModifyIcon();
   OnChangeIcon.Raise();
 }
 
 void TrayIcon::SetTipText(StringView tipText) {
   tipText_ = String(tipText);
-  GetSite().PropertyChanged(kStored.tipText);
+  GetSite().PropertyChanged(Table().NameOf(&TrayIcon::tipText_));
   ModifyIcon();
   OnChangeTip.Raise();
 }
 
 void TrayIcon::SetRestoreOnShellFail(bool restore) {
   restoreOnShellFail_ = restore;
-  GetSite().PropertyChanged(kStored.restoreOnShellFail);
+  GetSite().PropertyChanged(Table().NameOf(&TrayIcon::restoreOnShellFail_));
   tmrRestore_->SetEnabled(restore);
 }
 
-void TrayIcon::ReadProperties(platform::PropertyStore& store) {
-  icon_ = store.ReadPicture(kStored.icon);
-  tipText_ = store.ReadString(kStored.tipText, kStored.tipTextDefault);
-  // Only a write at run time starts the timer.
-  restoreOnShellFail_ = store.ReadBool(kStored.restoreOnShellFail, kStored.restoreOnShellFailDefault);
-}
-
-void TrayIcon::WriteProperties(platform::PropertyStore& store) const {
-  store.WritePicture(kStored.icon, icon_);
-  store.WriteString(kStored.tipText, tipText_, kStored.tipTextDefault);
-  store.WriteBool(kStored.restoreOnShellFail, restoreOnShellFail_, kStored.restoreOnShellFailDefault);
-}
+void TrayIcon::InitProperties() { Table().Init(*this); }
+void TrayIcon::ReadProperties(forms::PropertyStore& store) { Table().Read(*this, store); }
+void TrayIcon::WriteProperties(forms::PropertyStore& store) const { Table().Write(*this, store); }
 
 // ---- Methods ----
 

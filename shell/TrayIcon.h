@@ -47,7 +47,8 @@
 #include <optional>
 
 #include "forms/Control.h"
-#include "platform/event.h"
+#include "forms/Event.h"
+#include "forms/PropertyTable.h"
 #include "platform/platform.h"
 #include "platform/tray.h"
 
@@ -122,14 +123,17 @@ class TrayIcon : public forms::Control {
 
   [[nodiscard]] bool HasWindow() const override { return false; }
 
-  void ReadProperties(platform::PropertyStore& store);
-  void WriteProperties(platform::PropertyStore& store) const;
+  // The stored properties: the defaults of a newly placed one, load, save.
+  void InitProperties();
+  void ReadProperties(forms::PropertyStore& store);
+  void WriteProperties(forms::PropertyStore& store) const;
 
  protected:
   // The host resized the component: it keeps 450 x 450 twips.
   void OnResize() override;
 
  private:
+  static const forms::PropertyTable<TrayIcon>& Table();
   void OnShellReport(std::uint32_t code, int buttons);
   void RestoreTick();
   void FillTipAndIcon();

@@ -432,7 +432,7 @@ TEST(HotKeysDesign, PropertiesPersistAndSizeStaysSquare) {
   sim::SimPlatform p;
   forms::ControlHost host(p);
   forms::Form form(host, u"frmMain", u"frmMain");
-  platform::PropertyBag& stored = form.StoredProperties(u"HotKeys");
+  forms::PropertyBag& stored = form.StoredProperties(u"HotKeys");
   stored.WriteBool(u"OnlyOnFocus", true, false);
   {
     HotKeys keys(form);

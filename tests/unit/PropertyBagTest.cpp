@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "platform/properties.h"
+#include "forms/Properties.h"
 #include "test_util.h"
 
-namespace pd::platform {
+namespace pd::forms {
 namespace {
 
 TEST(PropertyBag, KeepsOnlyValuesThatDifferFromTheirDefaults) {
@@ -22,12 +22,12 @@ TEST(PropertyBag, KeepsOnlyValuesThatDifferFromTheirDefaults) {
 }
 
 }  // namespace
-}  // namespace pd::platform
+}  // namespace pd::forms
 
-namespace pd::platform {
+namespace pd::forms {
 namespace {
 
-class OnePixel final : public Picture {
+class OnePixel final : public platform::Picture {
  public:
   [[nodiscard]] int Width() const override { return 1; }
   [[nodiscard]] int Height() const override { return 1; }
@@ -41,11 +41,11 @@ TEST(PropertyBag, HoldsColoursFontsAndPicturesApartFromIntegers) {
   EXPECT_EQ(bag.ReadColour(u"BackColor", 0xFFFFFF), 0x8000000FU);
   EXPECT_EQ(bag.ReadInt(u"BackColor", 5), 5);  // a colour is not an integer
 
-  Font verdana;
+  platform::Font verdana;
   verdana.face = u"Verdana";
-  bag.WriteFont(u"Font", verdana, Font{});
-  EXPECT_EQ(bag.ReadFont(u"Font", Font{}), verdana);
-  bag.WriteFont(u"Font", Font{}, Font{});
+  bag.WriteFont(u"Font", verdana, platform::Font{});
+  EXPECT_EQ(bag.ReadFont(u"Font", platform::Font{}), verdana);
+  bag.WriteFont(u"Font", platform::Font{}, platform::Font{});
   EXPECT_FALSE(bag.Contains(u"Font"));
 
   auto pic = std::make_shared<const OnePixel>();
@@ -58,4 +58,4 @@ TEST(PropertyBag, HoldsColoursFontsAndPicturesApartFromIntegers) {
 }
 
 }  // namespace
-}  // namespace pd::platform
+}  // namespace pd::forms

@@ -130,6 +130,22 @@ INSTANTIATE_TEST_SUITE_P(
         // Double click: its second press acts as a press; its release makes no Click.
         Case{"DoubleClick", 0, 0, false, 4, {ClickRow(1), Act{Act::kDouble, 1}}, {1}, 1, 0,
              {"MouseDown", "DblClick", "MouseUp"}},
+        // ... so on a check box it toggles once more, and in MultiSelect 1 the row toggles back, as two clicks do.
+        Case{"DoubleClickOnTheBoxSingle", 0, 2, false, 4, {ClickRow(0, 0, 10), Act{Act::kDouble, 0, 0, 10}}, {0}, 0, 0,
+             {"MouseDown", "Uncheck 0", "DblClick", "MouseUp"}},
+        Case{"DoubleClickOnTheBoxSimple", 1, 2, false, 4, {ClickRow(0, 0, 10), Act{Act::kDouble, 0, 0, 10}}, {0}, 0, 0,
+             {"MouseDown", "Uncheck 0", "DblClick", "MouseUp"}},
+        Case{"DoubleClickOnTheBoxExtended", 2, 2, false, 4, {ClickRow(0, 0, 10), Act{Act::kDouble, 0, 0, 10}}, {0}, 0,
+             0, {"MouseDown", "Uncheck 0", "DblClick", "MouseUp"}},
+        Case{"DoubleClickTwiceEndsAsItBegan", 2, 2, false, 4,
+             {ClickRow(0, 0, 10), Act{Act::kDouble, 0, 0, 10}, ClickRow(0, 0, 10), Act{Act::kDouble, 0, 0, 10}}, {0}, 0,
+             0, {"MouseDown", "Uncheck 0", "DblClick", "MouseUp"}},
+        Case{"DoubleClickOnADisabledBoxOnlySelects", 1, 2, false, 4, {ClickRow(2, 0, 10), Act{Act::kDouble, 2, 0, 10}},
+             {2}, 2, 0, {"MouseDown", "DblClick", "MouseUp"}},
+        Case{"DoubleClickOnTheTextSimpleTogglesBack", 1, 2, false, 4, {ClickRow(1), Act{Act::kDouble, 1}}, {}, 1, 0,
+             {"MouseDown", "DblClick", "MouseUp"}},
+        Case{"DoubleClickOnTheTextExtendedKeeps", 2, 2, false, 4, {ClickRow(1), Act{Act::kDouble, 1}}, {1}, 1, 0,
+             {"MouseDown", "DblClick", "MouseUp"}},
         // Keys.
         Case{"UpFromNothingSelectsTheFirst", 0, 0, false, 8, {KeyOf(vk::kUp)}, {0}, 0, 0,
              {"KeyDown 38", "Click", "KeyUp 38"}},

@@ -7,7 +7,7 @@ namespace pd::controls::test {
 namespace {
 
 // A property bag that logs the names it is asked for, in order.
-class LoggingStore final : public platform::PropertyStore {
+class LoggingStore final : public forms::PropertyStore {
  public:
   std::int32_t ReadInt(StringView n, std::int32_t d) override { return Log(n), bag.ReadInt(n, d); }
   bool ReadBool(StringView n, bool d) override { return Log(n), bag.ReadBool(n, d); }
@@ -27,7 +27,7 @@ class LoggingStore final : public platform::PropertyStore {
   }
 
   void Log(StringView n) { names.emplace_back(n); }
-  platform::PropertyBag bag;
+  forms::PropertyBag bag;
   std::vector<String> names;
 };
 
@@ -53,7 +53,7 @@ TEST_F(ListPersistence, ANewListHasTheDesignerDefaultsAndStoresNothing) {
   EXPECT_EQ(l.ScrollModel().LargeChange(), 1);
   EXPECT_EQ(l.ScrollModel().SmallChange(), 1);
 
-  platform::PropertyBag out;
+  forms::PropertyBag out;
   l.WriteProperties(out);
   EXPECT_EQ(out.Size(), 0U);
 }
@@ -98,7 +98,7 @@ TEST_F(ListPersistence, EveryPropertySurvivesARoundTrip) {
   l.SetMousePointer(99);
   l.SetMouseIcon(icon);
 
-  platform::PropertyBag& saved = form_.StoredProperties(u"lstCopy");
+  forms::PropertyBag& saved = form_.StoredProperties(u"lstCopy");
   l.WriteProperties(saved);
   EXPECT_EQ(saved.Size(), 15U);
   XP_ListBox copy(form_, u"lstCopy");

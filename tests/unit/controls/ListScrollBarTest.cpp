@@ -4,7 +4,9 @@
 //
 // The list is 200 x 162 pixels with 16-pixel rows: ten visible rows. With
 // 30 items the range is 0..20 and a page 9 rows; the track is 160 high with
-// 17-pixel arrows, 126 pixels of room and a 39-pixel thumb.
+// 17-pixel arrows and 126 pixels of room between them. The thumb is sized
+// against the inner height less the arrows, 162 - 34 = 128: 128 * 9 / 29 =
+// 39.7, so 40 pixels, leaving 86 pixels of free room.
 #include <gtest/gtest.h>
 
 #include "ListTestUtil.h"
@@ -59,7 +61,7 @@ TEST_F(ScrollBar, LaysOutTheTrackArrowsAndThumb) {
   EXPECT_EQ(At(Kind::kTrack), (Rect{182, 1, 199, 161}));
   EXPECT_EQ(At(Kind::kUp), (Rect{182, 1, 199, 18}));
   EXPECT_EQ(At(Kind::kDown), (Rect{182, 144, 199, 161}));
-  EXPECT_EQ(At(Kind::kThumb), (Rect{182, 18, 199, 18 + 39}));
+  EXPECT_EQ(At(Kind::kThumb), (Rect{182, 18, 199, 18 + 40}));
   EXPECT_EQ(List().ScrollModel().ScrollMax(), 20);
   EXPECT_EQ(List().ScrollModel().LargeChange(), 9);
   List().SetTopIndex(20);
@@ -101,7 +103,7 @@ TEST_F(ScrollBar, AnArrowStepsOneRowAndHeldRepeatsAfter500ThenEvery50Ms) {
 }
 
 TEST_F(ScrollBar, TheTrackPagesUntilTheThumbReachesThePointer) {
-  const Point below{190, 91};  // below the thumb at the start (18..56), inside it after one page (57..95)
+  const Point below{190, 91};  // below the thumb at the start (18..57), inside it after one page (57..96)
   Press(below);
   EXPECT_EQ(List().TopIndex(), 9);
   EXPECT_EQ(Bar().RepeatMode(), ListScrollBar::Repeat::kPageDown);
@@ -129,7 +131,7 @@ TEST_F(ScrollBar, DraggingTheThumbScrollsRowByRowAndItsEndShowsTheLastRow) {
   Press(grip);
   EXPECT_TRUE(TakeLog().empty()) << "no MouseDown for the thumb";
   EXPECT_EQ(Bar().StateOf(Kind::kThumb), 2);
-  MoveTo(Point{grip.x, grip.y + 9});  // 87 pixels of free room for 20 rows
+  MoveTo(Point{grip.x, grip.y + 9});  // 86 pixels of free room for 20 rows: 9 * 20 / 86 = 2.1
   EXPECT_EQ(List().TopIndex(), 2);
   EXPECT_EQ(At(Kind::kThumb).top, 18 + 9) << "pixel-exact while dragged";
   EXPECT_EQ(TakeLog(), (Log{"Scroll"}));
@@ -141,7 +143,7 @@ TEST_F(ScrollBar, DraggingTheThumbScrollsRowByRowAndItsEndShowsTheLastRow) {
   EXPECT_EQ(List().TopIndex(), 3);
   Release(Point{grip.x, grip.y + 11});
   EXPECT_EQ(TakeLog(), (Log{"Scroll", "Scroll", "MouseUp"}));
-  EXPECT_EQ(At(Kind::kThumb).top, 18 + 13) << "snapped to the place of 3: 87 * 3 / 20";
+  EXPECT_EQ(At(Kind::kThumb).top, 18 + 13) << "snapped to the place of 3: 86 * 3 / 20 = 12.9";
   EXPECT_EQ(Bar().StateOf(Kind::kThumb), 1);
 }
 

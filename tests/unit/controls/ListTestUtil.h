@@ -38,7 +38,7 @@ class ListFixture : public ::testing::Test {
   }
 
   // What the form keeps for the list: a test may store properties first.
-  platform::PropertyBag& Stored() { return form_.StoredProperties(u"lstTest"); }
+  forms::PropertyBag& Stored() { return form_.StoredProperties(u"lstTest"); }
   forms::Site& Site() { return List().GetSite(); }
 
   // The list is made on first use, at the form's top-left corner.

@@ -63,7 +63,11 @@ TEST(ScrollGeometry, TheThumbStaysInsideTheTrackAndItsEndShowsTheLastRow) {
 }
 
 TEST(ScrollGeometry, ThumbSizeFollowsThePageAndKeepsItsSizeWithoutARange) {
-  EXPECT_EQ(ThumbHeight(122, 0, 20, 9, 20), 38);  // 122 * 9 / 29 = 37.86
+  // A 162-pixel list: track 160, room 126, the length sized against 162 - 34 = 128.
+  EXPECT_EQ(ThumbHeight(126, 0, 20, 9, 20), 40);  // 128 * 9 / 29 = 39.72
+  const std::pair<std::int32_t, int> tops[] = {{0, 17}, {10, 60}, {19, 99}, {20, 103}};  // 17 + 86 * v / 20
+  for (auto [value, top] : tops) EXPECT_EQ(ThumbTop(17, 126, 40, 0, 20, value), top) << value;
+  EXPECT_EQ(ThumbHeight(10, 0, 1, 100, 20), 10) << "12 * 100 / 101 would not fit the room of 10";
   EXPECT_EQ(ThumbHeight(122, 0, 100000, 9, 20), kMinThumb);
   EXPECT_EQ(ThumbHeight(122, 0, 0, 9, 33), 33);
   EXPECT_EQ(ThumbHeight(122, 0, 20, 0, 33), 33);

@@ -229,12 +229,12 @@ TEST_F(SkinnedTest, NoTimerRunsWhileNothingIsHovered) {
 }
 
 TEST_F(SkinnedTest, StoredPropertiesRoundTripAndDefaultsAreNotStored) {
-  platform::PropertyBag bag;
+  forms::PropertyBag bag;
   b1_.WriteProperties(bag);
   chk_.WriteProperties(bag);
   EXPECT_EQ(bag.Size(), 0u) << "a new control differs from no default";
 
-  platform::PropertyBag& stored = form_.StoredProperties(u"cmdStored");
+  forms::PropertyBag& stored = form_.StoredProperties(u"cmdStored");
   stored.WriteString(u"Caption", u"Удалить", u"");
   stored.WriteInt(u"ControlType", 2, 0);
   stored.WriteInt(u"Group", 3, 0);
@@ -251,7 +251,7 @@ TEST_F(SkinnedTest, StoredPropertiesRoundTripAndDefaultsAreNotStored) {
   EXPECT_EQ(loaded.ForeColorDisabled(), 0x123456u);
   EXPECT_FALSE(loaded.Enabled());
   EXPECT_TRUE(loaded.GetSite().ChangedProperties().empty()) << "loading reports nothing";
-  platform::PropertyBag again;
+  forms::PropertyBag again;
   loaded.WriteProperties(again);
   EXPECT_EQ(again.Size(), 7u);
   EXPECT_EQ(again.ReadString(u"Caption", u""), u"Удалить");

@@ -4,6 +4,10 @@
 #include <vector>
 
 #include "forms/TextBox.h"
+
+#include <utility>
+
+#include "platform/text.h"
 #include "unit/forms/ControlsTestUtil.h"
 
 namespace pd::forms {
@@ -90,6 +94,24 @@ TEST_F(TextBoxTest, KeysEditTheTextAndTheSelection) {
       {"max length replacing a selection", u"abcd", 1, 2, {T(u"xyz")}, u"axyd", 3, 0, 4},
       {"locked", u"abc", 3, 0, {T(u"x"), K(vk::kBack), K(vk::kHome), K(vk::kDelete)}, u"abc", 0, 0, 0, true},
       {"locked still selects", u"abc", 0, 0, {K(vk::kEnd, kShift)}, u"abc", 0, 3, 0, true},
+      // Code points: a surrogate pair moves, deletes and counts whole.
+      {"backspace after an emoji", u"a\U0001F600", 3, 0, {K(vk::kBack)}, u"a", 1, 0},
+      {"delete before an emoji", u"\U0001F600b", 0, 0, {K(vk::kDelete)}, u"b", 0, 0},
+      {"arrows step over a pair", u"a\U0001F600b", 1, 0, {K(vk::kRight), K(vk::kRight, kShift), K(vk::kLeft)},
+       u"a\U0001F600b", 3, 0},
+      {"shift+left takes the pair", u"a\U0001F600", 3, 0, {K(vk::kLeft, kShift)}, u"a\U0001F600", 1, 2},
+      {"a typed pair goes in whole", u"a", 1, 0, {T(u"\U0001F600")}, u"a\U0001F600", 3, 0},
+      {"a typed pair without room is refused", u"abc", 3, 0, {T(u"\U0001F600")}, u"abc", 3, 0, 4},
+      {"a lone typed half is dropped", u"", 0, 0, {T(u"\xD83Dx\xDE00")}, u"x", 1, 0},
+      {"a selection start inside a pair goes before it", u"a\U0001F600", 2, 0, {}, u"a\U0001F600", 1, 0},
+      // Words by Unicode classes: a dash and the numero sign are not letters.
+      {"ctrl+right stops at a dash", u"раз—два", 0, 0, {K(vk::kRight, kCtrl)}, u"раз—два", 3, 0},
+      {"ctrl+left over the numero sign", u"дом №5", 6, 0, {K(vk::kLeft, kCtrl), K(vk::kLeft, kCtrl)}, u"дом №5", 4,
+       0},
+      {"ctrl+right over Greek and an accent", u"cafe\u0301 λόγος!", 0, 0,
+       {K(vk::kRight, kCtrl), K(vk::kRight, kCtrl)}, u"cafe\u0301 λόγος!", 11, 0},
+      {"ctrl+left over emoji signs", u"ok \U0001F600\U0001F601", 7, 0, {K(vk::kLeft, kCtrl)},
+       u"ok \U0001F600\U0001F601", 3, 0},
   };
   box_.SetFocus();
   for (const EditCase& c : cases) {
@@ -201,6 +223,14 @@ TEST_F(TextBoxTest, ClipboardRoundTripsThroughTheDesktopsClipboard) {
   EXPECT_EQ(clipboard.ClipboardText(), u"12345\nsecond");
   sim_.PressKey(W(), 'C', kCtrl);
   EXPECT_EQ(clipboard.ClipboardText(), u"Привет123");
+
+  // The cut to MaxLength never parts a surrogate pair.
+  box_.SetLocked(false);
+  clipboard.SetClipboardText(u"x\U0001F600y");
+  box_.SetText(u"");
+  box_.SetMaxLength(2);
+  sim_.PressKey(W(), 'V', kCtrl);
+  EXPECT_EQ(box_.Text(), u"x");
 }
 
 TEST_F(TextBoxTest, TheMouseSelectsByBoundariesDragsAndWords) {
@@ -235,6 +265,65 @@ TEST_F(TextBoxTest, TheMouseSelectsByBoundariesDragsAndWords) {
   sim_.MouseUp(W(), Point{kBoxWidth + 40, 5});
   EXPECT_EQ(box_.SelText(), u"hello world");
   EXPECT_EQ(box_.ScrollX(), 11 * kCell - 54);
+}
+
+TEST_F(TextBoxTest, NoEditLeavesALoneSurrogate) {
+  // Generated edits on text of letters, signs, spaces, marks and pairs.
+  const std::vector<String> pieces = {u"a", u"Я", u" ", u"—", u"№", u"\u0301", u"\U0001F600", u"\U00020000", u"\uFE0F"};
+  const std::vector<Step> keys = {K(vk::kLeft),         K(vk::kRight),          K(vk::kLeft, kShift),
+                                  K(vk::kRight, kShift), K(vk::kLeft, kCtrl),    K(vk::kRight, kCtrl | kShift),
+                                  K(vk::kBack),         K(vk::kDelete),         K(vk::kHome, kShift),
+                                  K('X', kCtrl),        K('V', kCtrl),          K(vk::kEnd)};
+  std::uint32_t seed = 12345;
+  auto next = [&seed](std::uint32_t n) {
+    seed = seed * 1103515245U + 12345U;
+    return (seed >> 16) % n;
+  };
+  auto valid = [](const String& s) {
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      if (text::IsHighSurrogate(s[i]) && i + 1 < s.size() && text::IsLowSurrogate(s[i + 1])) {
+        ++i;
+      } else if (text::IsHighSurrogate(s[i]) || text::IsLowSurrogate(s[i])) {
+        return false;
+      }
+    }
+    return true;
+  };
+  box_.SetFocus();
+  for (int round = 0; round < 200; ++round) {
+    String start;
+    for (std::uint32_t n = next(8); n > 0; --n) start += pieces[next(pieces.size())];
+    box_.SetText(start);
+    box_.SetMaxLength(static_cast<int>(next(10)));
+    box_.SetSelStart(static_cast<int>(next(12)));
+    box_.SetSelLength(static_cast<int>(next(4)));
+    for (int step = 0; step < 12; ++step) {
+      if (next(3) == 0) {
+        sim_.Type(W(), pieces[next(pieces.size())]);
+      } else {
+        const Step k = keys[next(keys.size())];
+        sim_.PressKey(W(), k.key, k.shift);
+      }
+      ASSERT_TRUE(valid(box_.Text())) << "round " << round << " step " << step;
+      ASSERT_FALSE(InsidePair(box_.Text(), static_cast<std::size_t>(box_.CaretPos())));
+    }
+  }
+}
+
+TEST(CodePoints, LettersAndDigitsOfEveryScriptAreWordsSignsAreNot) {
+  const std::vector<std::pair<char32_t, CharClass>> cases = {
+      {U'a', CharClass::kWord},     {U'7', CharClass::kWord},      {U'_', CharClass::kWord},
+      {U'é', CharClass::kWord},     {U'ß', CharClass::kWord},      {U'×', CharClass::kSign},
+      {U'÷', CharClass::kSign},     {U'Ж', CharClass::kWord},      {U'ё', CharClass::kWord},
+      {U'λ', CharClass::kWord},     {U'ա', CharClass::kWord},      {U'ש', CharClass::kWord},
+      {U'ب', CharClass::kWord},     {U'中', CharClass::kWord},      {U'한', CharClass::kWord},
+      {U'ア', CharClass::kWord},     {U'\U00020000', CharClass::kWord}, {U'—', CharClass::kSign},
+      {U'№', CharClass::kSign},     {U'€', CharClass::kSign},      {U'→', CharClass::kSign},
+      {U'∑', CharClass::kSign},     {U'«', CharClass::kSign},      {U'。', CharClass::kSign},
+      {U'\U0001F600', CharClass::kSign}, {U' ', CharClass::kSpace},   {U'\u00A0', CharClass::kSpace},
+      {U'\u2003', CharClass::kSpace}, {U'\u3000', CharClass::kSpace},
+  };
+  for (const auto& [c, cls] : cases) EXPECT_EQ(ClassOfCodePoint(c), cls) << std::hex << static_cast<unsigned>(c);
 }
 
 TEST_F(TextBoxTest, ScrollingKeepsTheCaretInView) {

@@ -158,7 +158,7 @@ TEST_F(SaveDialogTest, FileNameAndFileTitleChangeOnlyWhenAFileIsChosen) {
 }
 
 TEST_F(SaveDialogTest, StoredPropertiesRoundTripAndDefaultsAreNotStored) {
-  platform::PropertyBag empty;
+  forms::PropertyBag empty;
   dlg_.WriteProperties(empty);
   EXPECT_EQ(empty.Size(), 0u) << "every property at its default";
 
@@ -181,7 +181,7 @@ TEST_F(SaveDialogTest, StoredPropertiesRoundTripAndDefaultsAreNotStored) {
     a.SetFilterIndex(static_cast<std::int32_t>(random() % 3));
     a.SetFlags(static_cast<std::int32_t>(random()));
     a.SetInitDir(text());
-    platform::PropertyBag bag;
+    forms::PropertyBag bag;
     a.WriteProperties(bag);
     SaveDialog b(owner_, u"B", round);
     b.ReadProperties(bag);

@@ -330,13 +330,13 @@ TEST_F(TrayIconTest, StoredPropertiesSizeAndDestruction) {
     EXPECT_EQ(t.Width(), 450);
     EXPECT_EQ(t.Height(), 450);
 
-    platform::PropertyBag out;
+    forms::PropertyBag out;
     t.WriteProperties(out);
     EXPECT_EQ(out.Size(), 3U);
     t.SetTipText(u"");
     t.SetIcon(nullptr);
     t.SetRestoreOnShellFail(false);
-    platform::PropertyBag defaults;
+    forms::PropertyBag defaults;
     t.WriteProperties(defaults);
     EXPECT_EQ(defaults.Size(), 0U);
     EXPECT_EQ(t.GetSite().ChangedProperties(),

@@ -1,6 +1,6 @@
-#include "platform/properties.h"
+#include "forms/Properties.h"
 
-namespace pd::platform {
+namespace pd::forms {
 
 template <typename T>
 T PropertyBag::Read(StringView name, T def) const {
@@ -36,20 +36,20 @@ void PropertyBag::WriteString(StringView name, StringView value, StringView def)
 }
 
 Colour PropertyBag::ReadColour(StringView name, Colour def) { return Read(name, def); }
-Font PropertyBag::ReadFont(StringView name, const Font& def) { return Read(name, def); }
-std::shared_ptr<const Picture> PropertyBag::ReadPicture(StringView name) {
-  return Read(name, std::shared_ptr<const Picture>());
+platform::Font PropertyBag::ReadFont(StringView name, const platform::Font& def) { return Read(name, def); }
+std::shared_ptr<const platform::Picture> PropertyBag::ReadPicture(StringView name) {
+  return Read(name, std::shared_ptr<const platform::Picture>());
 }
 
 void PropertyBag::WriteColour(StringView name, Colour value, Colour def) { Write(name, value, value == def); }
-void PropertyBag::WriteFont(StringView name, const Font& value, const Font& def) {
+void PropertyBag::WriteFont(StringView name, const platform::Font& value, const platform::Font& def) {
   Write(name, value, value == def);
 }
-void PropertyBag::WritePicture(StringView name, std::shared_ptr<const Picture> value) {
+void PropertyBag::WritePicture(StringView name, std::shared_ptr<const platform::Picture> value) {
   const bool none = value == nullptr;
   Write(name, std::move(value), none);
 }
 
 bool PropertyBag::Contains(StringView name) const { return values_.find(name) != values_.end(); }
 
-}  // namespace pd::platform
+}  // namespace pd::forms

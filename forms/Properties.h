@@ -15,7 +15,7 @@
 #include "platform/surface.h"
 #include "platform/types.h"
 
-namespace pd::platform {
+namespace pd::forms {
 
 class PropertyStore {
  public:
@@ -30,12 +30,12 @@ class PropertyStore {
   virtual void WriteString(StringView name, StringView value, StringView def) = 0;
 
   virtual Colour ReadColour(StringView name, Colour def) = 0;
-  virtual Font ReadFont(StringView name, const Font& def) = 0;
-  virtual std::shared_ptr<const Picture> ReadPicture(StringView name) = 0;
+  virtual platform::Font ReadFont(StringView name, const platform::Font& def) = 0;
+  virtual std::shared_ptr<const platform::Picture> ReadPicture(StringView name) = 0;
 
   virtual void WriteColour(StringView name, Colour value, Colour def) = 0;
-  virtual void WriteFont(StringView name, const Font& value, const Font& def) = 0;
-  virtual void WritePicture(StringView name, std::shared_ptr<const Picture> value) = 0;
+  virtual void WriteFont(StringView name, const platform::Font& value, const platform::Font& def) = 0;
+  virtual void WritePicture(StringView name, std::shared_ptr<const platform::Picture> value) = 0;
 };
 
 // The store every backend hands to its components: an ordered map of typed
@@ -44,7 +44,7 @@ class PropertyStore {
 // it was written with gives the default.
 class PropertyBag : public PropertyStore {
  public:
-  using Value = std::variant<std::int32_t, bool, String, Colour, Font, std::shared_ptr<const Picture>>;
+  using Value = std::variant<std::int32_t, bool, String, Colour, platform::Font, std::shared_ptr<const platform::Picture>>;
 
   std::int32_t ReadInt(StringView name, std::int32_t def) override;
   bool ReadBool(StringView name, bool def) override;
@@ -53,11 +53,11 @@ class PropertyBag : public PropertyStore {
   void WriteBool(StringView name, bool value, bool def) override;
   void WriteString(StringView name, StringView value, StringView def) override;
   Colour ReadColour(StringView name, Colour def) override;
-  Font ReadFont(StringView name, const Font& def) override;
-  std::shared_ptr<const Picture> ReadPicture(StringView name) override;
+  platform::Font ReadFont(StringView name, const platform::Font& def) override;
+  std::shared_ptr<const platform::Picture> ReadPicture(StringView name) override;
   void WriteColour(StringView name, Colour value, Colour def) override;
-  void WriteFont(StringView name, const Font& value, const Font& def) override;
-  void WritePicture(StringView name, std::shared_ptr<const Picture> value) override;
+  void WriteFont(StringView name, const platform::Font& value, const platform::Font& def) override;
+  void WritePicture(StringView name, std::shared_ptr<const platform::Picture> value) override;
 
   [[nodiscard]] bool Contains(StringView name) const;
   [[nodiscard]] std::size_t Size() const { return values_.size(); }
@@ -70,4 +70,4 @@ class PropertyBag : public PropertyStore {
   std::map<String, Value, std::less<>> values_;
 };
 
-}  // namespace pd::platform
+}  // namespace pd::forms
