@@ -83,7 +83,7 @@ bool frmMain::Unread(StringView file) const {
 }
 
 void frmMain::LoadList(controls::XP_ListBox& list, StringView file) {
-  ini::clsINI doc;
+  ini::clsINI doc(platform_.codec());
   if (doc.OpenDataFile(platform_.files(), DataPath(file)) == ini::clsINI::FileRead::kUnreadable) {
     // Never written over in this run: what it holds was not seen.
     unread_.emplace_back(file);
@@ -104,7 +104,7 @@ void frmMain::LoadList(controls::XP_ListBox& list, StringView file) {
 void frmMain::SaveList(const controls::XP_ListBox& list, StringView file) {
   RemoveLeftoverTemps();
   if (Unread(file)) return;
-  ini::clsINI doc;
+  ini::clsINI doc(platform_.codec());
   for (std::int32_t i = 0; i < list.ListCount(); ++i) {
     doc.SetKeyValue(u"", list.List(i), list.ListChecked(i) ? u"1" : u"0");
   }
@@ -196,7 +196,7 @@ void frmMain::LoadOptions() {
     // unless the user changes it.
     unread_.emplace_back(kOptionsFile);
     for (const auto& [key, box] : boxes) box->SetValue(1);
-    if (!registry_) registry_ = std::make_unique<clsReg>(platform_.registry());
+    if (!registry_) registry_ = std::make_unique<clsReg>(platform_.registry(), platform_.codec());
     chkAutoStart->SetValue(registry_->Read(kRunKey, kRunValue) == AutoStartCommand() ? 1 : 0);
     enabled_ = true;
     Warn(kOptionsFile, msg::kOptionsUnreadable);
@@ -238,7 +238,7 @@ String frmMain::AutoStartCommand() {
 }
 
 void frmMain::ApplyAutoStart() {
-  if (!registry_) registry_ = std::make_unique<clsReg>(platform_.registry());
+  if (!registry_) registry_ = std::make_unique<clsReg>(platform_.registry(), platform_.codec());
   const String command = AutoStartCommand();
   if (chkAutoStart->Value() == 1) {
     registry_->WriteValue(kRunKey, kRunValue, command, 1);

@@ -585,6 +585,10 @@ class SimPlatform final : public platform::Platform {
   SimResources& resources() override { return resources_; }
   SimTray& tray() override { return tray_; }
 
+  const text::Codec& codec() override;
+  std::unique_ptr<platform::Registry> CreateRegistry() override;
+  std::unique_ptr<platform::Graphics> CreateGraphics() override;
+
   // ---- The user, as a driver: each call moves the pointer, sets the
   // key-state bits and delivers the event together, so that what the
   // program polls and what it is told never disagree. Positions are client

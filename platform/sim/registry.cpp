@@ -18,10 +18,6 @@ bool SimRegistry::MayWrite(platform::RegRoot root, const platform::RegistryHive:
   return true;
 }
 
+std::unique_ptr<platform::Registry> SimPlatform::CreateRegistry() { return std::make_unique<SimRegistry>(); }
+
 }  // namespace pd::sim
-
-namespace pd::platform {
-
-std::unique_ptr<Registry> CreateRegistry() { return std::make_unique<sim::SimRegistry>(); }
-
-}  // namespace pd::platform

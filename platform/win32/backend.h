@@ -233,8 +233,19 @@ class Win32App final : public platform::AppInfo {
   std::function<void()> showRequest_;
 };
 
+// The GDI graphics (the platform's graphics and CreateGraphics).
+std::unique_ptr<platform::Graphics> CreateGdiGraphics();
+// The system's registry (the platform's registry and CreateRegistry).
+std::unique_ptr<platform::Registry> CreateWin32Registry();
+
+// The ANSI code page (CP_ACP) both ways; a character it cannot hold becomes
+// '?'. The platform's codec: these for the "ANSI" records and the files.
+std::string ToAnsi(StringView s);
+String FromAnsi(std::string_view bytes);
+const text::Codec& AnsiCodec();
+
 // A surface of GDI memory whose Present copies the frame to the window
-// (BitBlt); nullptr when graphics is not the GDI one of CreateGraphics.
+// (BitBlt); nullptr when graphics is not the GDI one of CreateGdiGraphics.
 std::unique_ptr<platform::Surface> CreateWindowSurface(platform::Graphics& graphics, WindowHandle window,
                                                        int width, int height);
 
@@ -424,15 +435,19 @@ class Win32Platform final : public platform::Platform {
   platform::Resources& resources() override { return resources_; }
   Win32Tray& tray() override { return tray_; }
 
+  const text::Codec& codec() override;
+  std::unique_ptr<platform::Registry> CreateRegistry() override;
+  std::unique_ptr<platform::Graphics> CreateGraphics() override;
+
  private:
   Win32Processes procs_;
   Win32Input input_;
   Win32Loop loop_;
   Win32App app_;
   Win32Files files_;
-  std::unique_ptr<platform::Graphics> graphics_ = platform::CreateGraphics();
+  std::unique_ptr<platform::Graphics> graphics_ = CreateGdiGraphics();
   Win32Host host_{*graphics_};
-  std::unique_ptr<platform::Registry> registry_ = platform::CreateRegistry();
+  std::unique_ptr<platform::Registry> registry_ = CreateRegistry();
   Win32Dialogs dialogs_;
   Win32Resources resources_{*graphics_};
   Win32Tray tray_;

@@ -97,7 +97,7 @@ void Win32Processes::Walk(const Visitor& visit) {
     out.pcPriClassBase = e.pcPriClassBase;
     out.dwFlags = e.dwFlags;
     const std::size_t len = strnlen(e.szExeFile, sizeof(e.szExeFile));
-    out.SetExeFile(text::FromAnsi(std::string_view(e.szExeFile, len)));
+    out.SetExeFile(FromAnsi(std::string_view(e.szExeFile, len)));
     if (!visit(out)) break;
   }
 }
@@ -115,7 +115,7 @@ String Win32Processes::ExecutablePath(ProcessId id) {
   // A path that fills the 260-character buffer may have been cut: ask again
   // with room for the longest path rather than return a wrong one.
   if (path.size() >= kPathBuffer - 1) path = ModuleFileName(process.Get(), kLongPathBuffer);
-  return text::FromAnsi(path);
+  return FromAnsi(path);
 }
 
 bool Win32Processes::Terminate(ProcessId id) {

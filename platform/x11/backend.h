@@ -1037,6 +1037,10 @@ class X11Platform final : public platform::Platform {
   platform::Resources& resources() override { return resources_; }
   X11Tray& tray() override { return tray_; }
 
+  const text::Codec& codec() override;
+  std::unique_ptr<platform::Registry> CreateRegistry() override;
+  std::unique_ptr<platform::Graphics> CreateGraphics() override;
+
   XConnection& Connection() { return *x_; }
 
  private:
@@ -1048,11 +1052,15 @@ class X11Platform final : public platform::Platform {
   X11Files files_;
   soft::SoftGraphics graphics_;
   X11Host host_;
-  std::unique_ptr<platform::Registry> registry_ = platform::CreateRegistry();
+  std::unique_ptr<platform::Registry> registry_ = CreateRegistry();
   X11Dialogs dialogs_{loop_, host_};
   X11Resources resources_{graphics_};
   X11Tray tray_{*x_, loop_, graphics_};
 };
+
+// The registry kept in the user's configuration folder (the platform's
+// registry and CreateRegistry).
+std::unique_ptr<platform::Registry> CreateLinuxRegistry();
 
 // Monotonic milliseconds (CLOCK_MONOTONIC).
 std::int64_t MonotonicMs();

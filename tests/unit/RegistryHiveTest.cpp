@@ -139,7 +139,8 @@ TEST(HiveRegistry, FollowsTheSystemsRules) {
 }
 
 TEST(HiveRegistry, BackendFactoryGivesAnEmptySimulatedHive) {
-  auto reg = CreateRegistry();
+  sim::SimPlatform p;
+  auto reg = p.CreateRegistry();
   ASSERT_NE(dynamic_cast<sim::SimRegistry*>(reg.get()), nullptr);
   EXPECT_EQ(reg->OpenKey(RegRoot::CurrentUser, "Software", Access::Read), 0U);
 }

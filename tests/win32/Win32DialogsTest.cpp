@@ -69,7 +69,7 @@ class Win32DialogsTest : public ::testing::Test {
     timer->SetEnabled(false);
   }
 
-  std::unique_ptr<platform::Graphics> graphics_ = platform::CreateGraphics();
+  std::unique_ptr<platform::Graphics> graphics_ = win32::CreateGdiGraphics();
   Win32Host host_{*graphics_};
   Win32Loop loop_;
   Win32Dialogs dialogs_;

@@ -76,7 +76,7 @@ class Win32HostTest : public ::testing::Test {
     return true;
   }
 
-  std::unique_ptr<platform::Graphics> graphics_ = platform::CreateGraphics();
+  std::unique_ptr<platform::Graphics> graphics_ = win32::CreateGdiGraphics();
   Win32Host host_{*graphics_};
   Win32Loop loop_;
   Recorder sink_;
