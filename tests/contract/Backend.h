@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ struct Backend {
   // A driver playing the user and the desktop around the platform
   // (HostContract.h); nullptr, with the reason, where it cannot run here.
   std::function<std::unique_ptr<HostDriver>(std::string& skipReason)> hostDriver;
+
+  friend void PrintTo(const Backend& b, std::ostream* os) { *os << b.name; }
 };
 
 // Every backend registered in this program, in the order of registration.
