@@ -195,8 +195,10 @@ bool frmMain::Load() {
   TrayIcon->SetTipText(Caption());
   TrayIcon->SetRestoreOnShellFail(true);
   TrayIcon->AddIcon();
-  // 7. The introduction on the first run.
-  if (firstRun_) TrayIcon->ShowBallon(Caption() + msg::kIntroTitleSuffix, msg::kIntroText, platform::niif::kInfo);
+  // 7. The desktop's part, and the introduction on the first run.
+  String intro = msg::kIntroText;
+  StartDesktop(intro);
+  if (firstRun_) TrayIcon->ShowBallon(Caption() + msg::kIntroTitleSuffix, intro, platform::niif::kInfo);
   ReleaseWarnings();
   // 8. Hot keys, in the order their indexes name them.
   namespace vk = platform::vk;
@@ -321,6 +323,10 @@ void frmMain::Form_Unload() {
   exiting_ = true;
   tmrBlock_->SetEnabled(false);
   HotKeys->StopHK();
+  if (desktopChord_) {
+    platform_.desktop().UnwatchChord();
+    desktopChord_ = false;
+  }
   // The normal icon now: changing it later would withdraw a warning.
   if (tmrIconChanger_->Enabled()) tmrIconChanger_Timer();
   HoldWarnings();

@@ -102,6 +102,20 @@ inline constexpr char16_t kAddHelpText[] =
 inline constexpr char16_t kNoTray[] =
     u"Значок программы не может быть показан: на этом рабочем столе нет области уведомлений.\r\n\r\nОкно "
     u"программы вызывается клавишами Ctrl+Alt+Insert (если это включено в опциях) или повторным запуском программы.";
+// Told at start on a Wayland desktop that reports neither the keys nor the
+// active application to the program (on the first run instead of the
+// introduction, whose promise it corrects; a balloon holds 255 characters).
+inline constexpr char16_t kDesktopNoChord[] =
+    u"Этот рабочий стол (Wayland) не сообщает программе ни клавиш, ни активного окна: Ctrl+Alt+WIN дважды "
+    u"закрывает только приложения X11 (XWayland).\r\n\r\nСписок запретов, страница процессов и окно программы "
+    u"работают.";
+// The introduction where the desktop binds the double press to other keys
+// than Ctrl+Alt+WIN (one that cannot bind modifiers alone): the keys and
+// kIntroKeysEnd follow.
+inline constexpr char16_t kIntroKeys[] =
+    u"Программа поможет в тех случаях, когда зависшее полноэкранное приложение не сворачивается, конечно же если "
+    u"сам компьютер не повис.\r\n\r\nПрограмма завершает активное приложение при нажатии клавиш ";
+inline constexpr char16_t kIntroKeysEnd[] = u" дважды.";
 inline constexpr char16_t kSaveFailed[] =
     u"Не удалось сохранить. Изменения остаются в программе и будут записаны при следующем сохранении.";
 inline constexpr char16_t kSaveFailedAtExit[] =
@@ -197,7 +211,14 @@ class frmMain final : public forms::Form {
 
   // ---- Hot keys ----
   void HKPress(std::int32_t index);
-  void KillActiveApp(WindowHandle hwnd);
+  // The process is read at the press (its name decides the exceptions
+  // check); the empty identity is refused.
+  void KillActiveApp(const platform::ProcessIdentity& who);
+  // The desktop reported the chord (a Wayland compositor).
+  void DesktopChord();
+  // Whether the desktop reports the chord (then the hot-key engine's kill
+  // entry is not counted, so that no press counts twice).
+  [[nodiscard]] bool DesktopWatchesChord() const { return desktopChord_; }
   [[nodiscard]] std::int32_t PressCount() const { return pressCount_; }
 
   // ---- Block timer ----
@@ -270,6 +291,16 @@ class frmMain final : public forms::Form {
   void ReleaseWarnings();
   // Removes the icon and ends the loop.
   void EndRun();
+  // The desktop's part at start: it reports the chord, or the user is told
+  // what works (added to the introduction on the first run).
+  void StartDesktop(String& intro);
+  // A press of the chord, by the hot-key engine or the desktop: the second
+  // within kUnPresserMs of the first ends what foreground() names.
+  void CountChord(const std::function<platform::ProcessIdentity()>& foreground);
+  // The process the desktop names as the foreground one, identified now;
+  // empty for none, for a window with no local process and for the
+  // desktop's own.
+  platform::ProcessIdentity DesktopForeground();
   void ShowWindowFromTray();
   // A process the double press asked to end that outlived the wait.
   struct KillWatch {
@@ -304,7 +335,8 @@ class frmMain final : public forms::Form {
   int warningHolds_ = 0;
   bool listening_ = false;  // the end and show requests reach this window
   int trayIconId_ = 0;
-  bool noTrayTold_ = false;  // the user was told how to reach the window without a tray
+  bool noTrayTold_ = false;
+  bool desktopChord_ = false;  // the desktop reports the chord  // the user was told how to reach the window without a tray
   std::int32_t pressCount_ = 0;
   std::size_t blockWalks_ = 0;
   // Blocked processes the block timer handled and that still run, each

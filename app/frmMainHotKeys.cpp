@@ -14,19 +14,14 @@ void frmMain::HKPress(std::int32_t index) {
   if (fg == Window()) return;
   switch (index) {
     case hk::kKill:
+      // The desktop reports the chord itself: the engine's sight of it
+      // (over an X11 window) would count the press twice.
+      if (desktopChord_) return;
       // WIN is held now: its release must not open the start menu, which
       // would take the foreground from the application the next press is
       // meant for.
       platform_.input().MaskWinRelease();
-      if (pressCount_ == 1) {
-        KillActiveApp(fg);
-      } else {
-        // The second press counts within a second of the first, whenever
-        // the first came.
-        ++pressCount_;
-        tmrUnPresser_->SetEnabled(false);
-        tmrUnPresser_->SetEnabled(true);
-      }
+      CountChord([this, fg] { return services_.WindowProcess(fg); });
       break;
     case hk::kAddException: {
       if (!WindowShown()) return;
@@ -51,12 +46,23 @@ void frmMain::HKPress(std::int32_t index) {
   }
 }
 
+void frmMain::CountChord(const std::function<platform::ProcessIdentity()>& foreground) {
+  if (pressCount_ == 1) {
+    KillActiveApp(foreground());
+  } else {
+    // The second press counts within a second of the first, whenever the
+    // first came.
+    ++pressCount_;
+    tmrUnPresser_->SetEnabled(false);
+    tmrUnPresser_->SetEnabled(true);
+  }
+}
+
 // The process is read at the press: its name, as it is now, decides the
 // exceptions check, and the kill goes to that process only (its id and
 // start time). Success is reported once it has ended; "not ended" only when
 // that is clear (KillWatch).
-void frmMain::KillActiveApp(WindowHandle hwnd) {
-  const platform::ProcessIdentity who = services_.WindowProcess(hwnd);
+void frmMain::KillActiveApp(const platform::ProcessIdentity& who) {
   const String& name = who.name;
   tmrIconChanger_->SetEnabled(false);
   if (!who || services_.IsOwnProgram(who)) {

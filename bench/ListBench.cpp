@@ -16,7 +16,7 @@
 #include "controls/XP_ListBox.h"
 #include "forms/ControlHost.h"
 #include "forms/Form.h"
-#include "platform/sim/backend.h"
+#include "platform/sim/platform.h"
 #include "platform/surface.h"
 #include "platform/text.h"
 

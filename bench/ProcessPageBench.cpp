@@ -20,7 +20,7 @@
 #include "platform/text.h"
 
 #ifndef PD_BENCH_X11
-#include "platform/sim/backend.h"
+#include "platform/sim/platform.h"
 #endif
 
 #ifdef PD_BENCH_X11

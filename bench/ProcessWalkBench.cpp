@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "Sleepers.h"
-#include "platform/x11/backend.h"
+#include "platform/x11/processes.h"
 
 namespace {
 

@@ -44,7 +44,7 @@
 
 #include "Sleepers.h"
 #include "platform/text.h"
-#include "platform/x11/backend.h"
+#include "platform/x11/processes.h"
 
 extern char** environ;
 

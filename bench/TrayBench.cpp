@@ -24,7 +24,7 @@
 
 #include "forms/ControlHost.h"
 #include "forms/Form.h"
-#include "platform/x11/backend.h"
+#include "platform/x11/platform.h"
 #include "shell/TrayIcon.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds the fuzz targets with the fuzz preset and runs each for a while.
 #   fuzz/run.sh [seconds-per-target] [target...]
-# Defaults: 600 seconds; every target (ini_text ini_edit markup, and dword
+# Defaults: 600 seconds; every target (ini_text ini_edit markup json, and dword
 # when the registry component is in the tree). Each target works
 # in fuzz/corpus-<target>/ (not committed): the growing corpus in inputs/,
 # seeded from fuzz/seeds/<target>/, the log in fuzz-0.log and any crash as
@@ -11,7 +11,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 seconds=${1:-600}
 [ $# -gt 0 ] && shift
-all="ini_text ini_edit markup"
+all="ini_text ini_edit markup json"
 [ -f registry/clsReg.cpp ] && all="$all dword"
 targets=${*:-$all}
 cmake --preset fuzz >/dev/null

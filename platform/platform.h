@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/app.h"
+#include "platform/desktop.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/host.h"
@@ -34,6 +35,7 @@ class Platform {
   virtual Dialogs& dialogs() = 0;
   virtual Resources& resources() = 0;
   virtual Tray& tray() = 0;
+  virtual Desktop& desktop() = 0;
 
   // The backend's file text and "ANSI" code page (text.h).
   virtual const text::Codec& codec() = 0;

@@ -46,7 +46,7 @@
 // shows balloons as desktop notifications (a popup of its own where no
 // notification server answers); "the shell" is the watcher or the tray
 // manager. The simulation records every call and lets the test act as the
-// user and as the shell (see platform/sim/backend.h).
+// user and as the shell (see platform/sim/tray.h).
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,5 @@
-#include "platform/sim/backend.h"
+#include "platform/sim/app.h"
+#include "platform/sim/loop.h"
 
 namespace pd::sim {
 

@@ -2,7 +2,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/sim/backend.h"
+#include "platform/sim/dialogs.h"
 #include "platform/text.h"
 
 namespace pd::sim {

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "platform/sim/backend.h"
+#include "platform/sim/files.h"
 #include "platform/text.h"
 
 namespace fs = std::filesystem;

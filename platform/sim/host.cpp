@@ -1,7 +1,9 @@
 #include <algorithm>
 
-#include "platform/sim/backend.h"
+#include "platform/sim/host.h"
+#include "platform/sim/processes.h"
 #include "platform/soft/Pixel.h"
+#include "platform/soft/SoftGraphics.h"
 
 namespace pd::sim {
 

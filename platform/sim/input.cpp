@@ -1,4 +1,5 @@
-#include "platform/sim/backend.h"
+#include "platform/sim/input.h"
+#include "platform/sim/processes.h"
 
 namespace pd::sim {
 

@@ -1,4 +1,4 @@
-#include "platform/sim/backend.h"
+#include "platform/sim/platform.h"
 
 namespace pd::sim {
 

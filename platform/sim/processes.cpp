@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "platform/sim/backend.h"
+#include "platform/sim/processes.h"
 
 namespace pd::sim {
 

@@ -1,5 +1,5 @@
 // Simulated registry: an in-memory hive with the system's rules.
-#include "platform/sim/backend.h"
+#include "platform/sim/registry.h"
 
 namespace pd::sim {
 

@@ -1,4 +1,5 @@
-#include "platform/sim/backend.h"
+#include "platform/sim/resources.h"
+#include "platform/soft/SoftGraphics.h"
 #include "resources/Embedded.h"
 
 namespace pd::sim {

@@ -1,5 +1,5 @@
 // Drawing in the simulation: the software surface.
-#include "platform/sim/backend.h"
+#include "platform/sim/platform.h"
 
 namespace pd::sim {
 

@@ -1,6 +1,6 @@
 // The simulation stands for Linux here: files in UTF-8 (read tolerantly,
 // see text.h); the "ANSI" records in Windows-1251 that loses nothing.
-#include "platform/sim/backend.h"
+#include "platform/sim/platform.h"
 
 namespace pd::sim {
 

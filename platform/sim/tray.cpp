@@ -1,7 +1,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "platform/sim/backend.h"
+#include "platform/host.h"
+#include "platform/sim/tray.h"
 #include "platform/text.h"
 
 namespace pd::sim {

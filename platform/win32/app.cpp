@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/win32/backend.h"
+#include "platform/win32/app.h"
 #include "platform/win32/window_object.h"
 
 namespace pd::win32 {

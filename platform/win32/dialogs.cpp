@@ -16,7 +16,8 @@
 #include <vector>
 
 #include "platform/text.h"
-#include "platform/win32/backend.h"
+#include "platform/win32/dialogs.h"
+#include "platform/win32/text.h"
 
 namespace pd::win32 {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/text.h"
-#include "platform/win32/backend.h"
+#include "platform/win32/files.h"
 
 namespace pd::win32 {
 namespace {

@@ -9,7 +9,8 @@
 
 #include <string>
 
-#include "platform/win32/backend.h"
+#include "platform/win32/host.h"
+#include "platform/win32/surface.h"
 #include "platform/win32/window_object.h"
 
 namespace pd::win32 {

@@ -4,7 +4,7 @@
 #include <bit>
 #include <cwchar>
 
-#include "platform/win32/backend.h"
+#include "platform/win32/input.h"
 
 namespace pd::win32 {
 namespace {

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <unordered_map>
 
-#include "platform/win32/backend.h"
+#include "platform/win32/loop.h"
 #include "platform/win32/window_object.h"
 
 namespace pd::win32 {

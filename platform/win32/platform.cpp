@@ -1,5 +1,5 @@
 // The Windows platform is the backend of the Windows build.
-#include "platform/win32/backend.h"
+#include "platform/win32/platform.h"
 
 namespace pd::platform {
 

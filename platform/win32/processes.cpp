@@ -10,7 +10,8 @@
 #include <string>
 
 #include "platform/text.h"
-#include "platform/win32/backend.h"
+#include "platform/win32/processes.h"
+#include "platform/win32/text.h"
 
 namespace pd::win32 {
 namespace {

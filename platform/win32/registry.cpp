@@ -13,7 +13,7 @@
 
 #include "platform/registry.h"
 #include "platform/text.h"
-#include "platform/win32/backend.h"
+#include "platform/win32/platform.h"
 
 namespace pd::platform {
 namespace {

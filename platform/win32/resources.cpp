@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/win32/backend.h"
+#include "platform/win32/resources.h"
 
 namespace pd::win32 {
 namespace {

@@ -22,7 +22,7 @@
 #include <tuple>
 
 #include "platform/text.h"
-#include "platform/win32/backend.h"
+#include "platform/win32/surface.h"
 
 namespace pd::platform {
 namespace {

@@ -5,7 +5,8 @@
 // so by an editor) is read as UTF-8.
 #include <windows.h>
 
-#include "platform/win32/backend.h"
+#include "platform/win32/platform.h"
+#include "platform/win32/text.h"
 
 namespace pd::win32 {
 

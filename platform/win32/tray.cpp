@@ -1,5 +1,5 @@
 // The notification area: Shell_NotifyIconA, the shell's windows and its
-// TaskbarCreated message (see Win32Tray in backend.h).
+// TaskbarCreated message (see Win32Tray in tray.h).
 #include <windows.h>
 #include <shellapi.h>
 
@@ -7,7 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/win32/backend.h"
+#include "platform/host.h"
+#include "platform/win32/tray.h"
 
 namespace pd::win32 {
 namespace {

@@ -14,7 +14,9 @@
 #include <cstdlib>
 
 #include "platform/text.h"
-#include "platform/x11/backend.h"
+#include "platform/x11/app.h"
+#include "platform/x11/files.h"
+#include "platform/x11/loop.h"
 
 namespace pd::x11 {
 

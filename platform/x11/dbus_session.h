@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/x11/backend.h"
+#include "platform/x11/loop.h"
 
 namespace pd::x11 {
 

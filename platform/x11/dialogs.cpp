@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "platform/text.h"
-#include "platform/x11/backend.h"
+#include "platform/x11/dialogs.h"
+#include "platform/x11/files.h"
+#include "platform/x11/host.h"
 
 namespace pd::x11 {
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/text.h"
-#include "platform/x11/backend.h"
+#include "platform/x11/files.h"
 
 namespace pd::x11 {
 

@@ -12,8 +12,13 @@
 #include <climits>
 #include <cstdlib>
 
+#include "platform/soft/SoftGraphics.h"
 #include "platform/text.h"
-#include "platform/x11/backend.h"
+#include "platform/x11/connection.h"
+#include "platform/x11/host.h"
+#include "platform/x11/input.h"
+#include "platform/x11/loop.h"
+#include "platform/x11/resources.h"
 
 namespace pd::x11 {
 

@@ -11,7 +11,9 @@
 #include <initializer_list>
 #include <map>
 
-#include "platform/x11/backend.h"
+#include "platform/x11/connection.h"
+#include "platform/x11/input.h"
+#include "platform/x11/loop.h"
 
 namespace pd::x11 {
 

@@ -15,7 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/x11/backend.h"
+#include "platform/x11/connection.h"
+#include "platform/x11/loop.h"
 
 namespace pd::x11 {
 

@@ -10,7 +10,8 @@
 #include <map>
 
 #include "platform/text.h"
-#include "platform/x11/backend.h"
+#include "platform/x11/desktop.h"
+#include "platform/x11/platform.h"
 
 namespace pd::x11 {
 
@@ -166,7 +167,8 @@ bool XConnection::ReadLongs(XWindow w, XAtom property, XAtom type, std::vector<u
 }
 
 X11Platform::X11Platform(std::unique_ptr<XConnection> x)
-    : x_(std::move(x)), procs_("/proc", x_.get()), input_(*x_), loop_(x_.get()), host_(*x_, graphics_) {}
+    : x_(std::move(x)), procs_("/proc", x_.get()), input_(*x_), loop_(x_.get()), host_(*x_, graphics_),
+      desktop_(std::make_unique<X11Desktop>(loop_, SessionEnv::FromEnvironment())) {}
 
 }  // namespace pd::x11
 

@@ -1,5 +1,53 @@
 // Processes from /proc, the owner of a window from the X server, and
 // termination by SIGKILL.
+//
+// Processes from /proc. A walk lists the numeric entries of the /proc
+// folder and reads a process in full (stat, the exe link, argv, and for a
+// script or a Windows program what they name) only when it has not seen
+// that id before: entries are cached by id and start time, and the folder
+// entry's inode number tells, without reading anything, that the id still
+// names the same process. Entries of ended processes are dropped at the
+// walk that misses them.
+//
+// A process can replace its executable (exec) at any age, and the kernel
+// then sets its comm to the new file's base name: comm (with the exe link
+// where comm is cut at 15 bytes) tells whether a cached entry still holds.
+// A full walk checks every cached entry that way (one read of stat, which
+// also tells a zombie) and reads again the ones that changed, so it never
+// lists a stale name. ChangeMark and the changed walk check the entries
+// in turn (one read of comm each), as many as the time since the latest
+// checks calls for, so that every entry is checked within kRecheckCycleMs,
+// and each mark at least its share, so that every entry is checked within
+// kRecheckMarks marks: with the block timer's 10 ms tick an exec by a
+// process of any age moves the mark within a second. A young process
+// (started less than a second ago, the fork-then-exec window) is checked
+// at every mark and every walk.
+//
+// Names as a user knows them (procfs::NameImage): a Windows program under
+// Wine or Proton by its .exe, a script started through its #! line by the
+// script, anything else by its executable file; where the exe link is
+// refused (another user's process) by comm, or by the base name of argv[0]
+// when comm is cut at 15 characters and argv[0] continues it. Kernel
+// threads (no exe link, and the kernel-thread flag or kthreadd as the
+// parent) and zombies (ended, not yet reaped) are never listed: their
+// entries are kept hidden, so that they are not read again.
+//
+// What a walk looks at for a known id lies in a small table sorted by id,
+// scanned beside the folder listing; the name, comm, parent and thread
+// count lie apart in small records, copied into one entry as the visitor
+// is called, and the paths apart again, touched only for ids read again.
+//
+// Listing /proc costs the kernel a visit of every process, so a walk skips
+// it when loadavg tells that tasks only started since the latest walk: the
+// ids handed out since (its last field, at most kMaxProbes) are looked up
+// one by one (status; a thread's id is counted but not listed), and the
+// count of tasks (its fourth field) must be the earlier count plus the
+// tasks found alive, so that no task ended. Anything else (an end, ids that
+// wrapped, a failed read, no loadavg, a nested pid namespace, whose tasks
+// loadavg does not count apart) lists the folder, as does a walk so long
+// after the latest one that the ids could have gone all the way round
+// (pid_max at 5,000 starts a second) and the first walk kFullListingMs
+// after the latest listing.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XRes.h>
@@ -24,7 +72,9 @@
 #include <vector>
 
 #include "platform/text.h"
-#include "platform/x11/backend.h"
+#include "platform/x11/connection.h"
+#include "platform/x11/loop.h"
+#include "platform/x11/processes.h"
 #include "platform/x11/process_names.h"
 
 namespace pd::x11 {

@@ -26,7 +26,7 @@
 #include "platform/registry_hive.h"
 #include "platform/text.h"
 #include "platform/x11/autostart.h"
-#include "platform/x11/backend.h"
+#include "platform/x11/files.h"
 
 namespace pd::platform {
 namespace {

@@ -2,7 +2,9 @@
 #include <X11/Xlib.h>
 
 #include "platform/soft/Bmp.h"
-#include "platform/x11/backend.h"
+#include "platform/soft/SoftGraphics.h"
+#include "platform/x11/connection.h"
+#include "platform/x11/resources.h"
 #include "resources/Embedded.h"
 
 namespace pd::x11 {

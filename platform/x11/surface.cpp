@@ -1,7 +1,7 @@
 // Drawing on Linux: the software surface with FreeType text; window
 // surfaces come from SoftGraphics::CreateWindowSurface with a presenter that
 // puts the frame into the window.
-#include "platform/x11/backend.h"
+#include "platform/x11/platform.h"
 
 namespace pd::x11 {
 

@@ -1,5 +1,5 @@
 // The Linux tray: StatusNotifierItem or XEmbed icon, desktop notifications
-// for balloons (see X11Tray in backend.h). The windows of our own (the XEmbed
+// for balloons (see X11Tray in tray.h). The windows of our own (the XEmbed
 // icon, the tooltip, the balloon popup) keep their picture as the window's
 // background pixmap, so the server repaints them without us.
 #include <X11/Xatom.h>
@@ -12,8 +12,11 @@
 #include <cstring>
 #include <string>
 
+#include "platform/host.h"
 #include "platform/text.h"
 #include "platform/x11/dbus_session.h"
+#include "platform/x11/loop.h"
+#include "platform/x11/tray.h"
 #include "platform/x11/tray_windows.h"
 
 namespace pd::x11 {

@@ -7,9 +7,14 @@
 
 #include <X11/Xlib.h>
 
+#include <memory>
 #include <optional>
+#include <vector>
 
-#include "platform/x11/backend.h"
+#include "platform/soft/SoftGraphics.h"
+#include "platform/surface.h"
+#include "platform/types.h"
+#include "platform/x11/connection.h"
 
 namespace pd::x11 {
 

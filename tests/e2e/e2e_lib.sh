@@ -81,6 +81,19 @@ run_scenarios() {
   echo "all passed"
 }
 
+# The program's CPU time (ns, schedstat) and context switches (all threads)
+# over PD_E2E_IDLE seconds (10) with no key moving.
+idle_cost() {
+  local cpu0 sw0 cpu1 sw1 secs=${PD_E2E_IDLE:-10}
+  cpu0=$(cut -d' ' -f1 "/proc/$1/schedstat")
+  sw0=$(cat /proc/"$1"/task/*/status | awk '/ctxt_switches/ { n += $2 } END { print n }')
+  sleep "$secs"
+  cpu1=$(cut -d' ' -f1 "/proc/$1/schedstat")
+  sw1=$(cat /proc/"$1"/task/*/status | awk '/ctxt_switches/ { n += $2 } END { print n }')
+  awk -v c=$((cpu1 - cpu0)) -v w=$((sw1 - sw0)) -v s="$secs" \
+    'BEGIN { printf "cpu %.2f %% of a core, %.0f wake-ups/s\n", c / s / 1e7, w / s }'
+}
+
 # Ctrl+Alt+WIN, twice.
 double_chord() {
   for _ in 1 2; do

@@ -263,4 +263,40 @@ scenario_display_lost() {
   grep -q "connection to the display" "$dir/out.log" || fail "the loss was not told"
 }
 
+# Figures (not limits), run when named: chord to gone, the median of
+# PD_E2E_ROUNDS kills (10); start-up to the docked icon and the idle cost.
+scenario_latency() {
+  new_folder latency
+  start_pd
+  local times=() t0 ms
+  for i in $(seq "${PD_E2E_ROUNDS:-10}"); do
+    start_xterm "latency$i"
+    xdotool keydown Control_L Alt_L Super_L
+    sleep 0.15
+    xdotool keyup Super_L Alt_L Control_L
+    sleep 0.1
+    t0=$(date +%s%N)
+    xdotool keydown Control_L Alt_L Super_L
+    sleep 0.15
+    xdotool keyup Super_L Alt_L Control_L
+    wait_for 10 "end of the xterm" gone "$xt"
+    times+=($((($(date +%s%N) - t0) / 1000000)))
+    sleep 1.1  # the press count resets
+  done
+  echo "   chord to gone (ms): ${times[*]}; median $(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((${#times[@]} + 1) / 2))p")"
+}
+
+scenario_figures() {
+  new_folder figures
+  local t0 ms
+  t0=$(date +%s%N)
+  env "${pd_env[@]}" "$dir/ProcessDrovak" >"$dir/out.log" 2>&1 &
+  pd=$!
+  pids+=("$pd")
+  wait_for 10 "tray icon" quietly tray_icon
+  ms=$((($(date +%s%N) - t0) / 1000000))
+  sleep 2
+  echo "   start to tray icon $ms ms; idle: $(idle_cost "$pd")"
+}
+
 run_scenarios "$@" -- kill exception block exec_block exec_kill exit second signals display_lost

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "contract/FilesContract.h"
-#include "platform/sim/backend.h"
+#include "platform/sim/files.h"
 
 namespace pd::sim {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "contract/HostContract.h"
-#include "platform/sim/backend.h"
+#include "platform/sim/platform.h"
 
 namespace pd::test {
 namespace {

@@ -1,7 +1,7 @@
 // The simulated host: forms, their sites and what their windows show.
 #include <gtest/gtest.h>
 
-#include "platform/sim/backend.h"
+#include "platform/sim/platform.h"
 #include "test_util.h"
 
 namespace pd::sim {

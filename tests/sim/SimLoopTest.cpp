@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "contract/LoopContract.h"
-#include "platform/sim/backend.h"
+#include "platform/sim/loop.h"
 #include "platform/timer_queue.h"
 
 namespace pd::sim {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "contract/ProcessesContract.h"
-#include "platform/sim/backend.h"
+#include "platform/sim/processes.h"
 #include "platform/text.h"
 
 namespace pd::sim {

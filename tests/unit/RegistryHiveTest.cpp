@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/sim/backend.h"
+#include "platform/sim/registry.h"
 #include "test_util.h"
 
 namespace pd::platform {

@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/sim/backend.h"
+#include "platform/sim/platform.h"
 #include "test_util.h"
 
 namespace pd::app {

@@ -10,7 +10,8 @@
 
 #include "platform/registry.h"
 #include "platform/text.h"
-#include "platform/win32/backend.h"
+#include "platform/win32/platform.h"
+#include "platform/win32/text.h"
 #include "registry/clsReg.h"
 #include "test_util.h"
 

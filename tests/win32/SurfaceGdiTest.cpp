@@ -5,8 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/platform.h"
 #include "platform/surface.h"
-#include "platform/win32/backend.h"
+#include "platform/win32/surface.h"
 #include "unit/SurfaceTestUtil.h"
 
 

@@ -3,7 +3,8 @@
 
 #include "Win32TestUtil.h"
 #include "platform/text.h"
-#include "platform/win32/backend.h"
+#include "platform/win32/app.h"
+#include "platform/win32/loop.h"
 #include "test_util.h"
 
 namespace pd::win32 {

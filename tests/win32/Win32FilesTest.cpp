@@ -9,7 +9,8 @@
 
 #include "contract/FilesContract.h"
 #include "platform/text.h"
-#include "platform/win32/backend.h"
+#include "platform/win32/files.h"
+#include "platform/win32/text.h"
 #include "test_util.h"
 
 namespace pd::win32 {

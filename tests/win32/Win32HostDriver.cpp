@@ -17,7 +17,7 @@
 #include "contract/HostContract.h"
 #include "contract/XdotoolKeys.h"
 #include "platform/text.h"
-#include "platform/win32/backend.h"
+#include "platform/win32/platform.h"
 
 namespace pd::test {
 namespace {

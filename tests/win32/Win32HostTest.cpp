@@ -11,7 +11,9 @@
 #include "Win32TestUtil.h"
 #include "Win32XSession.h"
 #include "platform/text.h"
-#include "platform/win32/backend.h"
+#include "platform/win32/host.h"
+#include "platform/win32/surface.h"
+#include "platform/win32/loop.h"
 
 namespace pd::win32 {
 namespace {

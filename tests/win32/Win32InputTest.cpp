@@ -13,7 +13,7 @@
 #include "forms/ControlHost.h"
 #include "forms/Form.h"
 #include "hotkeys/HotKeys.h"
-#include "platform/win32/backend.h"
+#include "platform/win32/platform.h"
 
 namespace pd::win32 {
 namespace {
@@ -179,6 +179,27 @@ TEST_F(Win32InputTest, HotKeysOnTheWindowsPlatformSeePressAndRelease) {
   EXPECT_EQ(presses, 1);
   EXPECT_EQ(ups, 1);
   keys.StopHK();
+}
+
+}  // namespace
+}  // namespace pd::win32
+
+namespace pd::win32 {
+namespace {
+
+// The system's own key state and foreground serve the double press: the
+// desktop reports nothing and binds nothing; the shell is the taskbar's
+// process.
+TEST(Win32Desktop, ThePlatformsOwnHotKeysServe) {
+  Win32Desktop desktop;
+  EXPECT_EQ(desktop.Kind(), platform::DesktopKind::kPlatform);
+  EXPECT_FALSE(desktop.WatchChord([] {}));
+  EXPECT_EQ(desktop.ChordName(), u"");
+  EXPECT_EQ(desktop.ForegroundProcess(), 0U);
+  HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+  DWORD pid = 0;
+  if (taskbar != nullptr) GetWindowThreadProcessId(taskbar, &pid);
+  EXPECT_EQ(desktop.ShellProcess(), pid);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "contract/LoopContract.h"
-#include "platform/win32/backend.h"
+#include "platform/win32/loop.h"
 
 namespace pd::win32 {
 namespace {

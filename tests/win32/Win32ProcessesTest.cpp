@@ -11,7 +11,10 @@
 #include "Win32TestUtil.h"
 #include "contract/ProcessesContract.h"
 #include "platform/text.h"
-#include "platform/win32/backend.h"
+#include "platform/win32/app.h"
+#include "platform/win32/surface.h"
+#include "platform/win32/host.h"
+#include "platform/win32/processes.h"
 #include "test_util.h"
 
 namespace pd::win32 {

@@ -12,7 +12,7 @@
 #include "Win32XSession.h"
 #include "forms/ControlHost.h"
 #include "forms/Form.h"
-#include "platform/win32/backend.h"
+#include "platform/win32/platform.h"
 #include "shell/TrayIcon.h"
 
 namespace pd::win32 {

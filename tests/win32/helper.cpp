@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/win32/backend.h"
+#include "platform/win32/app.h"
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";

@@ -16,7 +16,7 @@
 #include "platform/registry.h"
 #include "platform/text.h"
 #include "platform/x11/autostart.h"
-#include "platform/x11/backend.h"
+#include "platform/x11/platform.h"
 #include "registry/clsReg.h"
 #include "test_util.h"
 

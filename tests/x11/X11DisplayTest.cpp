@@ -18,7 +18,7 @@
 
 #include "X11TestUtil.h"
 #include "app/modMain.h"
-#include "platform/x11/backend.h"
+#include "platform/x11/platform.h"
 #include "test_util.h"
 
 namespace pd::x11 {

@@ -8,7 +8,8 @@
 #include "X11TestUtil.h"
 #include "contract/FilesContract.h"
 #include "ini/clsINI.h"
-#include "platform/x11/backend.h"
+#include "platform/x11/app.h"
+#include "platform/x11/files.h"
 #include "test_util.h"
 
 namespace fs = std::filesystem;

@@ -18,7 +18,7 @@
 #include "X11TestUtil.h"
 #include "contract/HostContract.h"
 #include "contract/XdotoolKeys.h"
-#include "platform/x11/backend.h"
+#include "platform/x11/connection.h"
 #include "test_util.h"
 
 namespace pd::test {

@@ -9,7 +9,7 @@
 #include <array>
 
 #include "contract/LoopContract.h"
-#include "platform/x11/backend.h"
+#include "platform/x11/loop.h"
 
 namespace pd::x11 {
 namespace {

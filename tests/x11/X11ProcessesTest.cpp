@@ -19,7 +19,8 @@
 
 #include "X11TestUtil.h"
 #include "contract/ProcessesContract.h"
-#include "platform/x11/backend.h"
+#include "platform/x11/connection.h"
+#include "platform/x11/processes.h"
 #include "test_util.h"
 
 // Xlib last: its macros (None, Status, Bool) stay out of the headers above.

@@ -14,7 +14,9 @@
 #include "X11TestUtil.h"
 #include "forms/ControlHost.h"
 #include "forms/Form.h"
-#include "platform/x11/backend.h"
+#include "platform/x11/dialogs.h"
+#include "platform/x11/host.h"
+#include "platform/x11/loop.h"
 #include "shell/SaveDialog.h"
 #include "test_util.h"
 

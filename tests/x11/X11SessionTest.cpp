@@ -12,7 +12,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/x11/backend.h"
+#include "platform/x11/app.h"
+#include "platform/x11/connection.h"
+#include "platform/x11/loop.h"
 #include "test_util.h"
 #include "x11/X11TestUtil.h"
 

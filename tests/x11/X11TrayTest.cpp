@@ -21,7 +21,7 @@
 #include "X11TestUtil.h"
 #include "forms/ControlHost.h"
 #include "forms/Form.h"
-#include "platform/x11/backend.h"
+#include "platform/x11/platform.h"
 #include "shell/TrayIcon.h"
 #include "test_util.h"
 

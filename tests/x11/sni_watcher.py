@@ -6,7 +6,8 @@ item whose name goes away, and for each item that registers prints
 "registered NAME", then its title and tooltip title as read through
 Properties.Get ("title TEXT", "tooltip TEXT", "pixmaps N"), then calls
 Activate(0, 0) on it and prints "activated" (or "failed ERROR"). Lines go
-to stdout, flushed, one at a time.
+to stdout, flushed, one at a time. With --no-activate it only prints
+"registered NAME" (for timing the icon's arrival).
 """
 import sys
 
@@ -38,6 +39,8 @@ def get(bus, name, prop):
 
 
 def probe(bus, name):
+    if "--no-activate" in sys.argv:
+        return False
     try:
         say("title " + get(bus, name, "Title"))
         say("tooltip " + get(bus, name, "ToolTip")[2])

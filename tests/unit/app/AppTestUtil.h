@@ -11,7 +11,7 @@
 
 #include "app/frmMain.h"
 #include "forms/ControlHost.h"
-#include "platform/sim/backend.h"
+#include "platform/sim/platform.h"
 #include "registry/clsReg.h"
 #include "test_util.h"
 

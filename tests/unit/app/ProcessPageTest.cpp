@@ -12,7 +12,7 @@
 #include "app/ProcessPage.h"
 #include "forms/ControlHost.h"
 #include "forms/Form.h"
-#include "platform/sim/backend.h"
+#include "platform/sim/platform.h"
 #include "platform/text.h"
 #include "test_util.h"
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "controls/CaptionLayout.h"
-#include "platform/sim/backend.h"
+#include "platform/sim/platform.h"
 #include "test_util.h"
 #include "unit/SurfaceTestUtil.h"
 

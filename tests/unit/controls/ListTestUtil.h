@@ -15,7 +15,7 @@
 #include "forms/Form.h"
 #include "platform/host.h"
 #include "platform/input.h"
-#include "platform/sim/backend.h"
+#include "platform/sim/platform.h"
 #include "platform/surface.h"
 
 namespace pd::controls::test {

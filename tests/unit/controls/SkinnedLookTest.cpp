@@ -9,7 +9,7 @@
 #include "forms/ControlHost.h"
 #include "forms/Form.h"
 #include "forms/PictureBox.h"
-#include "platform/sim/backend.h"
+#include "platform/sim/platform.h"
 #include "unit/SurfaceTestUtil.h"
 
 namespace pd::controls {

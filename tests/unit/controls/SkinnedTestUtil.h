@@ -11,7 +11,7 @@
 #include "controls/XP_CheckBox.h"
 #include "forms/ControlHost.h"
 #include "forms/Form.h"
-#include "platform/sim/backend.h"
+#include "platform/sim/platform.h"
 
 namespace pd::controls::test {
 

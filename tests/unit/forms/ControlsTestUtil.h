@@ -6,7 +6,7 @@
 
 #include "forms/ControlHost.h"
 #include "forms/Form.h"
-#include "platform/sim/backend.h"
+#include "platform/sim/platform.h"
 #include "test_util.h"
 #include "unit/SurfaceTestUtil.h"
 

@@ -10,7 +10,7 @@
 
 #include "forms/ControlHost.h"
 #include "forms/Form.h"
-#include "platform/sim/backend.h"
+#include "platform/sim/platform.h"
 
 namespace pd::forms::test {
 

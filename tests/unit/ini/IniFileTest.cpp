@@ -8,7 +8,7 @@
 
 #include "IniTestUtil.h"
 #include "ini/clsINI.h"
-#include "platform/sim/backend.h"
+#include "platform/sim/files.h"
 #include "test_util.h"
 
 namespace pd::ini {

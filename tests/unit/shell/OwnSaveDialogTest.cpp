@@ -14,7 +14,7 @@
 #include "forms/Form.h"
 #include "forms/SaveFileDialog.h"
 #include "forms/TextBox.h"
-#include "platform/sim/backend.h"
+#include "platform/sim/platform.h"
 #include "platform/text.h"
 #include "shell/SaveDialog.h"
 #include "test_util.h"

@@ -1,0 +1,52 @@
+#include "contract/DesktopContract.h"
+
+namespace pd::test {
+
+int DesktopContract::AwaitPresses(int n, int waitMs) {
+  auto& loop = S().Loop();
+  bool late = false;
+  auto deadline = loop.CreateTimer([&] { late = true; });
+  deadline->SetInterval(waitMs);
+  deadline->SetEnabled(true);
+  loop.RunModal([&] { return presses_ >= n || late; });
+  return presses_;
+}
+
+TEST_P(DesktopContract, ReportsEachPressWhileBoundAndNothingOnceTakenBack) {
+  auto& d = S().Desktop();
+  EXPECT_EQ(d.Kind(), GetParam().kind);
+  EXPECT_EQ(d.ChordName(), u"") << "nothing bound yet";
+  ASSERT_TRUE(d.WatchChord([this] { ++presses_; }));
+  EXPECT_TRUE(S().Bound());
+  EXPECT_EQ(d.ChordName(), u"Ctrl+Alt+WIN");
+  for (int i = 1; i <= 3; ++i) {
+    S().PressChord();
+    EXPECT_EQ(AwaitPresses(i), i);
+  }
+  // Two quick presses are two reports, in one pass of the loop or two.
+  S().PressChord();
+  S().PressChord();
+  EXPECT_EQ(AwaitPresses(5), 5);
+  d.UnwatchChord();
+  EXPECT_FALSE(S().Bound());
+  EXPECT_EQ(d.ChordName(), u"");
+  S().PressChord();
+  EXPECT_EQ(AwaitPresses(6, 300), 5) << "no report after UnwatchChord";
+  ASSERT_TRUE(d.WatchChord([this] { ++presses_; }));
+  S().PressChord();
+  EXPECT_EQ(AwaitPresses(6), 6) << "bound again";
+}
+
+TEST_P(DesktopContract, NamesTheFocusedProcessOrNone) {
+  auto& d = S().Desktop();
+  const ProcessId cases[][2] = {
+      {4242, 4242}, {0, 0}, {DesktopSession::kNoLocalProcess, 0}, {77, 77}, {1, 1},
+  };
+  for (const auto& c : cases) {
+    S().Focus(c[0]);
+    EXPECT_EQ(d.ForegroundProcess(), c[1]) << "focused " << c[0];
+  }
+  EXPECT_EQ(d.ShellProcess(), S().Compositor());
+}
+
+}  // namespace pd::test
