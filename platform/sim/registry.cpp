@@ -1,4 +1,5 @@
 // Simulated registry: an in-memory hive with the system's rules.
+#include "platform/sim/platform.h"
 #include "platform/sim/registry.h"
 
 namespace pd::sim {

@@ -27,6 +27,7 @@
 #include "platform/text.h"
 #include "platform/x11/autostart.h"
 #include "platform/x11/files.h"
+#include "platform/x11/platform.h"
 
 namespace pd::platform {
 namespace {
