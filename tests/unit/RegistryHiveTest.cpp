@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/sim/platform.h"
 #include "platform/sim/registry.h"
 #include "test_util.h"
 
