@@ -224,7 +224,7 @@ String ProcessPage::Report(StringView caption) {
 void ProcessPage::cmdSaveLog_Click() {
   if (!saveDialog_->Show()) return;
   const String path = saveDialog_->FileName();
-  const std::string bytes = text::ToFileText(Report(page_.GetForm().Caption()));
+  const std::string bytes = platform_.codec().ToFileText(Report(page_.GetForm().Caption()));
   if (platform_.files().WriteFileAtomic(path, bytes)) return;
   if (callbacks_.Balloon) {
     String title = saveDialog_->FileTitle();

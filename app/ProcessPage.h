@@ -39,7 +39,7 @@
 //   block list through AddToBlockList, which unticks chkBlock_Active, puts
 //   the name into txtBlock and runs the Click action of cmdBlock_Add.
 // - cmdSaveLog: asks for a file with the SaveDialog and writes the report
-//   (Report) in the platform's file text (text::ToFileText: the ANSI code
+//   (Report) in the platform's file text (Codec::ToFileText: the ANSI code
 //   page on Windows, UTF-8 on Linux) in one atomic write: the
 //   file is written whole or left as it was; a failure shows a warning
 //   balloon titled with the file's name.

@@ -322,7 +322,7 @@ class frmMain final : public forms::Form {
 
   platform::Platform& platform_;
   modMain services_;
-  ini::clsINI optionsDoc_;
+  ini::clsINI optionsDoc_{platform_.codec()};
   std::unique_ptr<clsReg> registry_;
   bool firstRun_ = false;
   bool enabled_ = false;

@@ -79,7 +79,7 @@ bool frmMain::Unread(StringView file) const {
 }
 
 void frmMain::LoadList(controls::XP_ListBox& list, StringView file) {
-  ini::clsINI doc;
+  ini::clsINI doc(platform_.codec());
   if (doc.OpenDataFile(platform_.files(), DataPath(file)) == ini::clsINI::FileRead::kUnreadable) {
     // Never written over in this run: what it holds was not seen.
     unread_.emplace_back(file);
@@ -100,7 +100,7 @@ void frmMain::LoadList(controls::XP_ListBox& list, StringView file) {
 void frmMain::SaveList(const controls::XP_ListBox& list, StringView file) {
   RemoveLeftoverTemps();
   if (Unread(file)) return;
-  ini::clsINI doc;
+  ini::clsINI doc(platform_.codec());
   for (std::int32_t i = 0; i < list.ListCount(); ++i) {
     doc.SetKeyValue(u"", list.List(i), list.ListChecked(i) ? u"1" : u"0");
   }

@@ -31,7 +31,7 @@ void frmMain::LoadOptions() {
     // unless the user changes it.
     unread_.emplace_back(kOptionsFile);
     for (const auto& [key, box] : boxes) box->SetValue(1);
-    if (!registry_) registry_ = std::make_unique<clsReg>(platform_.registry());
+    if (!registry_) registry_ = std::make_unique<clsReg>(platform_.registry(), platform_.codec());
     chkAutoStart->SetValue(registry_->Read(kRunKey, kRunValue) == AutoStartCommand() ? 1 : 0);
     enabled_ = true;
     Warn(kOptionsFile, msg::kOptionsUnreadable);
@@ -73,7 +73,7 @@ String frmMain::AutoStartCommand() {
 }
 
 void frmMain::ApplyAutoStart() {
-  if (!registry_) registry_ = std::make_unique<clsReg>(platform_.registry());
+  if (!registry_) registry_ = std::make_unique<clsReg>(platform_.registry(), platform_.codec());
   const String command = AutoStartCommand();
   if (chkAutoStart->Value() == 1) {
     registry_->WriteValue(kRunKey, kRunValue, command, 1);

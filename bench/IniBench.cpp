@@ -68,7 +68,7 @@ void BM_SaveString(benchmark::State& state) {
 // Bytes in, bytes out: the file-text conversions included (UTF-8 checked and
 // decoded on Linux, the ANSI code page on Windows).
 void BM_OpenBufSaveBuf(benchmark::State& state) {
-  const std::string bytes = pd::text::ToFileText(MakeText(static_cast<std::size_t>(state.range(0)) << 20));
+  const std::string bytes = pd::text::Utf8Codec().ToFileText(MakeText(static_cast<std::size_t>(state.range(0)) << 20));
   clsINI doc;
   for (auto _ : state) {
     doc.OpenBuf(bytes);

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/soft/SoftGraphics.h"
 #include "platform/surface.h"
 
 namespace {
@@ -39,7 +40,7 @@ void PaintFrame(pd::platform::Surface& s, const pd::platform::Picture& icon) {
 }
 
 void BM_PaintFormFrame(benchmark::State& state) {
-  auto graphics = pd::platform::CreateGraphics();
+  auto graphics = std::make_unique<pd::soft::SoftGraphics>();
   auto surface = graphics->CreateSurface(436, 466);
   surface->SetFont(pd::platform::Font{});
   std::vector<Colour> px(256, 0x00C000);

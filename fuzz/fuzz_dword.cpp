@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size > 0 && (data[0] & 1) != 0) {
     for (std::size_t i = 1; i + 1 < size; i += 2) text += static_cast<char16_t>(data[i] | (data[i + 1] << 8));
   } else {
-    text = pd::text::FromAnsi(std::string_view(reinterpret_cast<const char*>(data), size).substr(size > 0 ? 1 : 0));
+    text = pd::text::Utf8Codec().FromAnsi(std::string_view(reinterpret_cast<const char*>(data), size).substr(size > 0 ? 1 : 0));
   }
   if (pd::clsReg::ParseDword(text) != Reference(text)) std::abort();
   return 0;

@@ -30,7 +30,7 @@ class Input {
     const std::size_t n = Byte() % 12;
     std::string bytes;
     for (std::size_t i = 0; i < n && More(); ++i) bytes += static_cast<char>(Byte());
-    return pd::text::FromAnsi(bytes);
+    return pd::text::Utf8Codec().FromAnsi(bytes);
   }
 
  private:

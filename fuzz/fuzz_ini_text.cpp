@@ -88,12 +88,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check((doc.SectionCount() == 0) == bytes.empty());
 
   const String written = doc.SaveString();
-  const String text = pd::text::FromFileText(bytes);
+  const String text = pd::text::Utf8Codec().FromFileText(bytes);
   Check(written == Expected(text));
   const std::string buf = doc.SaveBuf();
-  Check(pd::text::FromFileText(buf) == written);  // the file reads back as the text written
+  Check(pd::text::Utf8Codec().FromFileText(buf) == written);  // the file reads back as the text written
   // Nothing dropped from a file already in the platform's form: every byte back.
-  if (written == text && pd::text::ToFileText(text) == bytes) Check(buf == bytes);
+  if (written == text && pd::text::Utf8Codec().ToFileText(text) == bytes) Check(buf == bytes);
 
   clsINI again;
   again.OpenString(written);

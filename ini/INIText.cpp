@@ -109,9 +109,9 @@ String clsINI::SaveString() const {
   return out;
 }
 
-void clsINI::OpenBuf(std::string_view bytes) { OpenString(text::FromFileText(bytes)); }
+void clsINI::OpenBuf(std::string_view bytes) { OpenString(codec_->FromFileText(bytes)); }
 
-std::string clsINI::SaveBuf() const { return text::ToFileText(SaveString()); }
+std::string clsINI::SaveBuf() const { return codec_->ToFileText(SaveString()); }
 
 bool clsINI::OpenFile(platform::Files& files, StringView path) {
   if (!files.FileExists(path)) return false;

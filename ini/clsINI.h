@@ -42,7 +42,7 @@
 //
 // BYTES AND FILES
 // OpenBuf/SaveBuf convert through the platform's file text
-// (text::FromFileText/ToFileText). Windows: the ANSI code page, one byte per
+// (Codec::FromFileText/ToFileText of the codec the document was made with). Windows: the ANSI code page, one byte per
 // character; a character it cannot hold is written as "?". Linux and the
 // simulation: UTF-8, so every character survives; bytes that are not UTF-8
 // (a file of an earlier build, a list copied from Windows) read as
@@ -88,6 +88,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/text.h"
 #include "platform/types.h"
 
 namespace pd::ini {
@@ -107,7 +108,9 @@ struct INISection {
 
 class clsINI {
  public:
-  clsINI() = default;
+  // codec: the platform's (Platform::codec()) for OpenBuf, SaveBuf and the
+  // files; the UTF-8 one of Linux and the simulation when not given.
+  explicit clsINI(const text::Codec& codec = text::Utf8Codec()) : codec_(&codec) {}
 
   // ---- Text, bytes and files -------------------------------------------
 
@@ -235,6 +238,7 @@ class clsINI {
   void ResetIndexes();
   static void RequireIndex(std::int32_t index, const char* what);
 
+  const text::Codec* codec_;
   std::vector<INISection> sections_;
   mutable NameIndex sectionIndex_;
   mutable std::vector<NameIndex> keyIndex_;  // parallel to sections_

@@ -15,6 +15,7 @@
 #include "platform/registry.h"
 #include "platform/resources.h"
 #include "platform/surface.h"
+#include "platform/text.h"
 #include "platform/tray.h"
 
 namespace pd::platform {
@@ -35,11 +36,19 @@ class Platform {
   virtual Resources& resources() = 0;
   virtual Tray& tray() = 0;
   virtual Desktop& desktop() = 0;
+
+  // The backend's file text and "ANSI" code page (text.h).
+  virtual const text::Codec& codec() = 0;
+  // A registry and a graphics of the backend's own, apart from registry()
+  // and graphics().
+  virtual std::unique_ptr<Registry> CreateRegistry() = 0;
+  virtual std::unique_ptr<Graphics> CreateGraphics() = 0;
 };
 
-// The backend of the build: win32 on Windows, x11 on Linux, or the
-// simulation. Returns nullptr when the platform cannot be reached (no X
-// display), with the reason in error.
+// The native backend of the build, defined by it (win32 on Windows, x11 on
+// Linux; a program on the simulation makes its sim::SimPlatform itself).
+// Returns nullptr when the platform cannot be reached (no X display), with
+// the reason in error.
 std::unique_ptr<Platform> CreatePlatform(String& error);
 
 }  // namespace pd::platform

@@ -97,7 +97,4 @@ class Registry {
   [[nodiscard]] virtual String LastError() const = 0;
 };
 
-// The registry of the build's backend (each backend's registry.cpp).
-std::unique_ptr<Registry> CreateRegistry();
-
 }  // namespace pd::platform

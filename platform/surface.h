@@ -201,7 +201,4 @@ inline std::vector<StringView> SplitTextLines(StringView text) {
   return lines;
 }
 
-// Implemented by each backend (platform/*/surface.cpp).
-std::unique_ptr<Graphics> CreateGraphics();
-
 }  // namespace pd::platform

@@ -302,4 +302,21 @@ bool EqualsIgnoreCase(StringView a, StringView b) {
   return true;
 }
 
+namespace {
+
+class Utf8FileCodec final : public Codec {
+ public:
+  std::string ToFileText(StringView s) const override { return ToUtf8(s); }
+  String FromFileText(std::string_view bytes) const override { return FromUtf8OrCp1251(bytes); }
+  std::string ToAnsi(StringView s) const override { return ToCp1251Lossless(s); }
+  String FromAnsi(std::string_view bytes) const override { return FromCp1251Lossless(bytes); }
+};
+
+}  // namespace
+
+const Codec& Utf8Codec() {
+  static const Utf8FileCodec codec;
+  return codec;
+}
+
 }  // namespace pd::text

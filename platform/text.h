@@ -1,6 +1,6 @@
 // Text conversions at the platform boundary.
 //
-// Two encodings are the backend's own:
+// Two encodings are the backend's own (its Codec, below):
 //
 // - File text (ToFileText/FromFileText): the data files, the process report
 //   and the registry's stored texts. Windows: the ANSI code page (CP_ACP),
@@ -25,13 +25,24 @@
 
 namespace pd::text {
 
-// Backend-provided: the platform's file text.
-std::string ToFileText(StringView s);
-String FromFileText(std::string_view bytes);
+// A backend's two encodings (Platform::codec()).
+class Codec {
+ public:
+  virtual ~Codec() = default;
 
-// Backend-provided: the platform's "ANSI" code page.
-std::string ToAnsi(StringView s);
-String FromAnsi(std::string_view bytes);
+  // The platform's file text.
+  [[nodiscard]] virtual std::string ToFileText(StringView s) const = 0;
+  [[nodiscard]] virtual String FromFileText(std::string_view bytes) const = 0;
+
+  // The platform's "ANSI" code page.
+  [[nodiscard]] virtual std::string ToAnsi(StringView s) const = 0;
+  [[nodiscard]] virtual String FromAnsi(std::string_view bytes) const = 0;
+};
+
+// The encodings of Linux and the simulation: files in UTF-8 read
+// tolerantly (FromUtf8OrCp1251), records in ToCp1251Lossless. The same
+// object on every call.
+const Codec& Utf8Codec();
 
 // Windows-1251, the same on every platform (used by the Linux and
 // simulated backends as their ANSI code page).

@@ -3,7 +3,7 @@
 // One icon is described by one notification record, laid out as the
 // Windows NOTIFYICONDATAA in its 488-byte ANSI form (32-bit handle fields)
 // on every backend, so that what a component fills is what every backend
-// reads. Texts in it are in the ANSI code page (text::ToAnsi), NUL-ended.
+// reads. Texts in it are in the ANSI code page (Codec::ToAnsi), NUL-ended.
 //
 // The calls:
 //   - CreateReportWindow: a window of the thread that receives the shell's

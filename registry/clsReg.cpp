@@ -97,7 +97,7 @@ int clsReg::TypeCode(std::uint32_t registryType) {
   }
 }
 
-String clsReg::DataToText(std::uint32_t registryType, std::string_view data) {
+String clsReg::DataToText(std::uint32_t registryType, std::string_view data, const text::Codec& codec) {
   if (data.empty()) return {};
   switch (registryType) {
     case platform::kRegDword: {
@@ -114,7 +114,7 @@ String clsReg::DataToText(std::uint32_t registryType, std::string_view data) {
       // multi-string keeps its parts NUL-separated with one NUL at the end.
       if (data.back() == '\0') data.remove_suffix(1);
       return text::FromUtf8(data);
-    default: return text::FromAnsi(data);
+    default: return codec.FromAnsi(data);
   }
 }
 
@@ -182,14 +182,14 @@ std::string clsReg::Read_Buf(StringView keyPath, StringView valueName, int& valu
   if (data.empty()) return {};
   valueType = TypeCode(type);
   // A string's bytes as the platform's files hold text.
-  return IsStringType(type) ? text::ToFileText(text::FromUtf8(data)) : data;
+  return IsStringType(type) ? codec_.ToFileText(text::FromUtf8(data)) : data;
 }
 
 String clsReg::Read(StringView keyPath, StringView valueName) {
   std::uint32_t type = 0;
   std::string data;
   if (!QueryByName(keyPath, valueName, type, data)) return {};
-  return DataToText(type, data);
+  return DataToText(type, data, codec_);
 }
 
 // ---- Writing ---------------------------------------------------------------------
@@ -220,7 +220,7 @@ void clsReg::WriteValue(StringView keyPath, StringView valueName, StringView val
     }
     case kTypeBinary:
       type = platform::kRegBinary;
-      data = text::ToAnsi(valueText);
+      data = codec_.ToAnsi(valueText);
       break;
     default:
       type = valueType == kTypeExpandString ? platform::kRegExpandSz : platform::kRegSz;
@@ -316,7 +316,7 @@ void clsReg::Enum_GetValue(int index, String& valueName, String& valueText, int&
     return;
   }
   valueName = text::FromUtf8(name);
-  valueText = DataToText(type, data);
+  valueText = DataToText(type, data, codec_);
   valueType = TypeCode(type);
 }
 

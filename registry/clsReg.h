@@ -17,7 +17,7 @@
 //
 // Names and the texts of string values reach the registry whole, whatever
 // their characters (the registry port takes them as UTF-8). Binary data is
-// the text in the platform's "ANSI" code page (text::ToAnsi), one byte per
+// the text in the platform's "ANSI" code page (Codec::ToAnsi), one byte per
 // character where the code page holds it. Value names are matched whole, without regard to letter case, as the
 // registry itself matches them. A key path or value name holding a NUL
 // character is refused like an invalid path (the system would cut it there
@@ -48,6 +48,7 @@
 #include <string>
 
 #include "platform/registry.h"
+#include "platform/text.h"
 #include "platform/types.h"
 
 namespace pd {
@@ -61,7 +62,8 @@ class clsReg {
   static constexpr int kTypeMultiString = 5;
   static constexpr int kTypeOther = -1;
 
-  explicit clsReg(platform::Registry& registry) : reg_(registry) {}
+  // codec: the platform's (Platform::codec()), for binary data and Read_Buf.
+  clsReg(platform::Registry& registry, const text::Codec& codec) : reg_(registry), codec_(codec) {}
   ~clsReg() { EnumEnd(); }
   clsReg(const clsReg&) = delete;
   clsReg& operator=(const clsReg&) = delete;
@@ -77,7 +79,7 @@ class clsReg {
   // as it was, when nothing is found or the data is empty. A string's
   // terminating NUL is not part of the result (a multi-string keeps the NUL
   // that ends its last line), and its text is in the platform's file text
-  // (text::ToFileText: the ANSI code page on Windows, UTF-8 on Linux);
+  // (Codec::ToFileText: the ANSI code page on Windows, UTF-8 on Linux);
   // other data comes back whole.
   std::string Read_Buf(StringView keyPath, StringView valueName, int& valueType);
 
@@ -122,7 +124,7 @@ class clsReg {
   // The type code of a registry type.
   static int TypeCode(std::uint32_t registryType);
   // Text of data of a registry type, as Read gives it.
-  static String DataToText(std::uint32_t registryType, std::string_view data);
+  static String DataToText(std::uint32_t registryType, std::string_view data, const text::Codec& codec);
 
  private:
   struct KeyPath {
@@ -139,6 +141,7 @@ class clsReg {
   void DeleteTree(platform::RegRoot root, const std::string& subKey, int depth);
 
   platform::Registry& reg_;
+  const text::Codec& codec_;
   platform::RegKey EnumKey_ = 0;
   int EnumSubKeyCount_ = 0;
   int EnumValueCount_ = 0;

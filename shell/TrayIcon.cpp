@@ -16,13 +16,13 @@ namespace {
 // fewer are kept, so that the field ends on a whole character; a surrogate
 // pair is never parted.
 template <std::size_t N>
-void PutText(char (&field)[N], StringView s, std::size_t chars) {
+void PutText(const text::Codec& codec, char (&field)[N], StringView s, std::size_t chars) {
   static_assert(N > 0);
   std::size_t keep = text::CutWhole(s, std::min(chars, N - 1));
-  std::string bytes = text::ToAnsi(s.substr(0, keep));
+  std::string bytes = codec.ToAnsi(s.substr(0, keep));
   while (bytes.size() > N - 1) {
     keep = text::CutWhole(s, keep - 1);
-    bytes = text::ToAnsi(s.substr(0, keep));
+    bytes = codec.ToAnsi(s.substr(0, keep));
   }
   std::memset(field, 0, N);
   std::memcpy(field, bytes.data(), std::min(bytes.size(), N - 1));
@@ -46,6 +46,7 @@ const Table_t& TrayIcon::Table() {
 TrayIcon::TrayIcon(forms::Container& parent, StringView name, int index)
     : Control(parent, name, index),
       tray_(GetSite().GetPlatform().tray()),
+      codec_(GetSite().GetPlatform().codec()),
       tmrRestore_(GetSite().GetPlatform().loop().CreateTimer([this] { RestoreTick(); })),
       tmrNoTray_(GetSite().GetPlatform().loop().CreateTimer([this] { NoTrayTick(); })) {
   tmrRestore_->SetInterval(kRestoreIntervalMs);
@@ -100,7 +101,7 @@ void TrayIcon::WriteProperties(forms::PropertyStore& store) const { Table().Writ
 
 void TrayIcon::FillTipAndIcon() {
   if (icon_) record_.hIcon = tray_.IconHandle(icon_);
-  PutText(record_.szTip, tipText_, kTipChars);
+  PutText(codec_, record_.szTip, tipText_, kTipChars);
 }
 
 void TrayIcon::ClearBalloon() {
@@ -153,8 +154,8 @@ void TrayIcon::ShowBallon(StringView title, StringView text, std::uint32_t infoF
   if (!tray_.IconShown(window_, kIconId)) {
     platform::NotifyIconRecord alone = record_;
     alone.dwInfoFlags = infoFlags;
-    PutText(alone.szInfoTitle, title, kTitleChars);
-    PutText(alone.szInfo, text, kTextChars);
+    PutText(codec_, alone.szInfoTitle, title, kTitleChars);
+    PutText(codec_, alone.szInfo, text, kTextChars);
     if (tray_.BalloonWithoutIcon(alone)) return;
   }
   // Asked for while the shell is away (the program started before the
@@ -163,8 +164,8 @@ void TrayIcon::ShowBallon(StringView title, StringView text, std::uint32_t infoF
   if (restoreOnShellFail_ && !tray_.ShellPresent()) pending_ = Pending{String(title), String(text), infoFlags};
   if (!added_) return;
   record_.dwInfoFlags = infoFlags;
-  PutText(record_.szInfoTitle, title, kTitleChars);
-  PutText(record_.szInfo, text, kTextChars);
+  PutText(codec_, record_.szInfoTitle, title, kTitleChars);
+  PutText(codec_, record_.szInfo, text, kTextChars);
   tray_.Notify(platform::nim::kModify, record_);
 }
 

@@ -141,6 +141,7 @@ class TrayIcon : public forms::Control {
   void NoTrayTick();
 
   platform::Tray& tray_;
+  const text::Codec& codec_;  // the record's texts are in its "ANSI" code page
   platform::NotifyIconRecord record_{};
   std::shared_ptr<const platform::Picture> icon_;
   String tipText_;

@@ -89,9 +89,3 @@ void SimPlatform::Type(WindowHandle window, StringView text) {
 }
 
 }  // namespace pd::sim
-
-namespace pd::platform {
-
-std::unique_ptr<Platform> CreatePlatform(String& /*error*/) { return std::make_unique<sim::SimPlatform>(); }
-
-}  // namespace pd::platform

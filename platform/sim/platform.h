@@ -41,6 +41,10 @@ class SimPlatform final : public platform::Platform {
   SimDialogs& dialogs() override { return dialogs_; }
   soft::EmbeddedResources& resources() override { return resources_; }
   SimTray& tray() override { return tray_; }
+
+  const text::Codec& codec() override;
+  std::unique_ptr<platform::Registry> CreateRegistry() override;
+  std::unique_ptr<platform::Graphics> CreateGraphics() override;
   SimDesktop& desktop() override { return desktop_; }
 
   // ---- The user, as a driver: each call moves the pointer, sets the

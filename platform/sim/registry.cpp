@@ -1,4 +1,5 @@
 // Simulated registry: an in-memory hive with the system's rules.
+#include "platform/sim/platform.h"
 #include "platform/sim/registry.h"
 
 namespace pd::sim {
@@ -18,10 +19,6 @@ bool SimRegistry::MayWrite(platform::RegRoot root, const platform::RegistryHive:
   return true;
 }
 
+std::unique_ptr<platform::Registry> SimPlatform::CreateRegistry() { return std::make_unique<SimRegistry>(); }
+
 }  // namespace pd::sim
-
-namespace pd::platform {
-
-std::unique_ptr<Registry> CreateRegistry() { return std::make_unique<sim::SimRegistry>(); }
-
-}  // namespace pd::platform

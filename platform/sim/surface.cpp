@@ -1,8 +1,8 @@
 // Drawing in the simulation: the software surface.
-#include "platform/soft/SoftGraphics.h"
+#include "platform/sim/platform.h"
 
-namespace pd::platform {
+namespace pd::sim {
 
-std::unique_ptr<Graphics> CreateGraphics() { return std::make_unique<soft::SoftGraphics>(); }
+std::unique_ptr<platform::Graphics> SimPlatform::CreateGraphics() { return std::make_unique<soft::SoftGraphics>(); }
 
-}  // namespace pd::platform
+}  // namespace pd::sim

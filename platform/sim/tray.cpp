@@ -11,7 +11,7 @@ namespace {
 
 template <std::size_t N>
 String FieldText(const char (&field)[N]) {
-  return text::FromAnsi(std::string_view(field, strnlen(field, N)));
+  return text::Utf8Codec().FromAnsi(std::string_view(field, strnlen(field, N)));
 }
 
 }  // namespace

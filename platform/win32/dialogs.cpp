@@ -17,6 +17,7 @@
 
 #include "platform/text.h"
 #include "platform/win32/dialogs.h"
+#include "platform/win32/text.h"
 
 namespace pd::win32 {
 namespace {
@@ -59,7 +60,7 @@ std::optional<int> Win32Dialogs::PopupMenu(WindowHandle owner, std::span<const p
     UINT flags = MF_STRING;
     if (item.checked) flags |= MF_CHECKED;
     if (!item.enabled) flags |= MF_GRAYED;
-    const std::string caption = text::ToAnsi(item.caption);
+    const std::string caption = ToAnsi(item.caption);
     AppendMenuA(menu, flags, static_cast<UINT_PTR>(item.id), caption.c_str());
   }
   // Without the owner in front the menu would not close on a click elsewhere;
@@ -76,8 +77,8 @@ std::optional<int> Win32Dialogs::PopupMenu(WindowHandle owner, std::span<const p
 
 std::optional<int> Win32Dialogs::MessageBox(WindowHandle owner, StringView text, StringView title, unsigned flags) {
   HWND window = owner != 0 && IsWindow(Hwnd(owner)) != FALSE ? Hwnd(owner) : nullptr;
-  const std::string ansiText = text::ToAnsi(text);
-  const std::string ansiTitle = text::ToAnsi(title);
+  const std::string ansiText = ToAnsi(text);
+  const std::string ansiTitle = ToAnsi(title);
   const int answer = ::MessageBoxA(window, ansiText.c_str(), ansiTitle.c_str(), flags | MB_SETFOREGROUND);
   if (answer == 0) return std::nullopt;
   // Escape on a box without a Cancel button: "no" for Yes/No, "OK" for OK
@@ -123,7 +124,7 @@ static_assert(offsetof(OpenFileNameV4, lpTemplateName) + sizeof(LPCSTR) == sizeo
 // longer; the last byte stays NUL).
 std::vector<char> AnsiBuffer(StringView s, std::size_t size) {
   std::vector<char> buf(size, '\0');
-  const std::string ansi = text::ToAnsi(s);
+  const std::string ansi = ToAnsi(s);
   std::copy_n(ansi.begin(), std::min(ansi.size(), size > 0 ? size - 1 : 0), buf.begin());
   return buf;
 }
@@ -132,12 +133,12 @@ std::vector<char> AnsiBuffer(StringView s, std::size_t size) {
 
 std::optional<std::int32_t> Win32Dialogs::GetSaveFileName(platform::OpenFileName& record) {
   // The filter holds NULs of its own: converted whole, with its two ending NULs.
-  const std::string filter = text::ToAnsi(record.lpstrFilter);
+  const std::string filter = ToAnsi(record.lpstrFilter);
   std::vector<char> file = AnsiBuffer(record.lpstrFile, record.nMaxFile);
   std::vector<char> title = AnsiBuffer(record.lpstrFileTitle, record.nMaxFileTitle);
-  const std::string initialDir = text::ToAnsi(platform::CutAtNul(record.lpstrInitialDir));
-  const std::string dialogTitle = text::ToAnsi(platform::CutAtNul(record.lpstrTitle));
-  const std::string defExt = text::ToAnsi(platform::CutAtNul(record.lpstrDefExt));
+  const std::string initialDir = ToAnsi(platform::CutAtNul(record.lpstrInitialDir));
+  const std::string dialogTitle = ToAnsi(platform::CutAtNul(record.lpstrTitle));
+  const std::string defExt = ToAnsi(platform::CutAtNul(record.lpstrDefExt));
 
   OpenFileNameV4 ofn{};
   ofn.lStructSize = sizeof(ofn);
@@ -157,10 +158,10 @@ std::optional<std::int32_t> Win32Dialogs::GetSaveFileName(platform::OpenFileName
   ofn.lCustData = static_cast<LPARAM>(record.lCustData);
   const BOOL chosen = ::GetSaveFileNameA(reinterpret_cast<OPENFILENAMEA*>(&ofn));
   if (chosen == FALSE) return 0;
-  const String path = text::FromAnsi(std::string_view(file.data(), std::strlen(file.data())));
+  const String path = FromAnsi(std::string_view(file.data(), std::strlen(file.data())));
   if (!platform::StoreChosenFile(record, path, u"\\/")) return 0;
   if (!title.empty()) {
-    record.lpstrFileTitle = text::FromAnsi(std::string_view(title.data(), std::strlen(title.data())));
+    record.lpstrFileTitle = FromAnsi(std::string_view(title.data(), std::strlen(title.data())));
     record.lpstrFileTitle.resize(record.nMaxFileTitle, u'\0');
   }
   record.nFileOffset = ofn.nFileOffset;

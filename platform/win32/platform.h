@@ -23,9 +23,13 @@
 #include "platform/win32/loop.h"
 #include "platform/win32/processes.h"
 #include "platform/win32/resources.h"
+#include "platform/win32/surface.h"
 #include "platform/win32/tray.h"
 
 namespace pd::win32 {
+
+// The system's registry (the platform's registry and CreateRegistry).
+std::unique_ptr<platform::Registry> CreateWin32Registry();
 
 class Win32Platform final : public platform::Platform {
  public:
@@ -40,6 +44,10 @@ class Win32Platform final : public platform::Platform {
   platform::Dialogs& dialogs() override { return dialogs_; }
   platform::Resources& resources() override { return resources_; }
   Win32Tray& tray() override { return tray_; }
+
+  const text::Codec& codec() override;
+  std::unique_ptr<platform::Registry> CreateRegistry() override;
+  std::unique_ptr<platform::Graphics> CreateGraphics() override;
   Win32Desktop& desktop() override { return desktop_; }
 
  private:
@@ -48,9 +56,9 @@ class Win32Platform final : public platform::Platform {
   Win32Loop loop_;
   Win32App app_;
   Win32Files files_;
-  std::unique_ptr<platform::Graphics> graphics_ = platform::CreateGraphics();
+  std::unique_ptr<platform::Graphics> graphics_ = CreateGdiGraphics();
   Win32Host host_{*graphics_};
-  std::unique_ptr<platform::Registry> registry_ = platform::CreateRegistry();
+  std::unique_ptr<platform::Registry> registry_ = CreateRegistry();
   Win32Dialogs dialogs_;
   Win32Resources resources_{*graphics_};
   Win32Tray tray_;

@@ -14,6 +14,7 @@
 
 #include "platform/text.h"
 #include "platform/win32/processes.h"
+#include "platform/win32/text.h"
 
 namespace pd::win32 {
 namespace {
@@ -248,7 +249,7 @@ void Win32Processes::Walk(const Visitor& visit) {
     out.pcPriClassBase = e.pcPriClassBase;
     out.dwFlags = e.dwFlags;
     const std::size_t len = strnlen(e.szExeFile, sizeof(e.szExeFile));
-    out.SetExeFile(text::FromAnsi(std::string_view(e.szExeFile, len)));
+    out.SetExeFile(FromAnsi(std::string_view(e.szExeFile, len)));
     if (!visit(out)) break;
   }
 }
@@ -273,7 +274,7 @@ String Win32Processes::ExecutablePath(ProcessId id) {
   // A path that fills the 260-character buffer may have been cut: ask again
   // with room for the longest path rather than return a wrong one.
   if (path.size() >= kPathBuffer - 1) path = ModuleFileName(process.Get(), kLongPathBuffer);
-  return text::FromAnsi(path);
+  return FromAnsi(path);
 }
 
 bool Win32Processes::Terminate(ProcessId id) {

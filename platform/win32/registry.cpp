@@ -13,6 +13,7 @@
 
 #include "platform/registry.h"
 #include "platform/text.h"
+#include "platform/win32/platform.h"
 
 namespace pd::platform {
 namespace {
@@ -192,6 +193,12 @@ class Win32Registry final : public Registry {
 
 }  // namespace
 
-std::unique_ptr<Registry> CreateRegistry() { return std::make_unique<Win32Registry>(); }
-
 }  // namespace pd::platform
+
+namespace pd::win32 {
+
+std::unique_ptr<platform::Registry> CreateWin32Registry() { return std::make_unique<platform::Win32Registry>(); }
+
+std::unique_ptr<platform::Registry> Win32Platform::CreateRegistry() { return CreateWin32Registry(); }
+
+}  // namespace pd::win32

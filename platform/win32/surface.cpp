@@ -555,11 +555,13 @@ class GdiGraphics final : public Graphics {
 
 }  // namespace
 
-std::unique_ptr<Graphics> CreateGraphics() { return std::make_unique<GdiGraphics>(); }
-
 }  // namespace pd::platform
 
 namespace pd::win32 {
+
+std::unique_ptr<platform::Graphics> CreateGdiGraphics() { return std::make_unique<platform::GdiGraphics>(); }
+
+std::unique_ptr<platform::Graphics> Win32Platform::CreateGraphics() { return CreateGdiGraphics(); }
 
 std::unique_ptr<platform::Surface> CreateWindowSurface(platform::Graphics& graphics, WindowHandle window, int width,
                                                        int height) {

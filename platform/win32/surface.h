@@ -9,8 +9,11 @@
 
 namespace pd::win32 {
 
+// The GDI graphics (the platform's graphics and CreateGraphics).
+std::unique_ptr<platform::Graphics> CreateGdiGraphics();
+
 // A surface of GDI memory whose Present copies the frame to the window
-// (BitBlt); nullptr when graphics is not the GDI one of CreateGraphics.
+// (BitBlt); nullptr when graphics is not the GDI one of CreateGdiGraphics.
 std::unique_ptr<platform::Surface> CreateWindowSurface(platform::Graphics& graphics, WindowHandle window,
                                                        int width, int height);
 

@@ -5,9 +5,10 @@
 // so by an editor) is read as UTF-8.
 #include <windows.h>
 
-#include "platform/text.h"
+#include "platform/win32/platform.h"
+#include "platform/win32/text.h"
 
-namespace pd::text {
+namespace pd::win32 {
 
 std::string ToAnsi(StringView s) {
   if (s.empty()) return {};
@@ -30,12 +31,27 @@ String FromAnsi(std::string_view bytes) {
   return String(out.begin(), out.end());
 }
 
-std::string ToFileText(StringView s) { return ToAnsi(s); }
+namespace {
 
-String FromFileText(std::string_view bytes) {
-  constexpr std::string_view kBom = "\xEF\xBB\xBF";
-  if (bytes.substr(0, kBom.size()) == kBom && IsUtf8(bytes)) return FromUtf8(bytes.substr(kBom.size()));
-  return FromAnsi(bytes);
+class AnsiPageCodec final : public text::Codec {
+ public:
+  std::string ToFileText(StringView s) const override { return ToAnsi(s); }
+  String FromFileText(std::string_view bytes) const override {
+    constexpr std::string_view kBom = "\xEF\xBB\xBF";
+    if (bytes.substr(0, kBom.size()) == kBom && text::IsUtf8(bytes)) return text::FromUtf8(bytes.substr(kBom.size()));
+    return FromAnsi(bytes);
+  }
+  std::string ToAnsi(StringView s) const override { return win32::ToAnsi(s); }
+  String FromAnsi(std::string_view bytes) const override { return win32::FromAnsi(bytes); }
+};
+
+}  // namespace
+
+const text::Codec& AnsiCodec() {
+  static const AnsiPageCodec codec;
+  return codec;
 }
 
-}  // namespace pd::text
+const text::Codec& Win32Platform::codec() { return AnsiCodec(); }
+
+}  // namespace pd::win32

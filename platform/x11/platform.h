@@ -27,6 +27,10 @@
 
 namespace pd::x11 {
 
+// The registry kept in the user's configuration folder (the platform's
+// registry and CreateRegistry).
+std::unique_ptr<platform::Registry> CreateLinuxRegistry();
+
 class X11Platform final : public platform::Platform {
  public:
   explicit X11Platform(std::unique_ptr<XConnection> x);
@@ -42,6 +46,10 @@ class X11Platform final : public platform::Platform {
   platform::Dialogs& dialogs() override { return dialogs_; }
   platform::Resources& resources() override { return resources_; }
   X11Tray& tray() override { return tray_; }
+
+  const text::Codec& codec() override;
+  std::unique_ptr<platform::Registry> CreateRegistry() override;
+  std::unique_ptr<platform::Graphics> CreateGraphics() override;
   platform::Desktop& desktop() override { return *desktop_; }
 
   XConnection& Connection() { return *x_; }
@@ -55,7 +63,7 @@ class X11Platform final : public platform::Platform {
   X11Files files_;
   soft::SoftGraphics graphics_;
   X11Host host_;
-  std::unique_ptr<platform::Registry> registry_ = platform::CreateRegistry();
+  std::unique_ptr<platform::Registry> registry_ = CreateRegistry();
   X11Dialogs dialogs_{loop_, host_};
   soft::EmbeddedResources resources_{graphics_};
   X11Tray tray_{*x_, loop_, graphics_};

@@ -27,6 +27,7 @@
 #include "platform/text.h"
 #include "platform/x11/autostart.h"
 #include "platform/x11/files.h"
+#include "platform/x11/platform.h"
 
 namespace pd::platform {
 namespace {
@@ -277,6 +278,14 @@ class LinuxRegistry final : public HiveRegistry {
 
 }  // namespace
 
-std::unique_ptr<Registry> CreateRegistry() { return std::make_unique<LinuxRegistry>(ConfigFolder()); }
-
 }  // namespace pd::platform
+
+namespace pd::x11 {
+
+std::unique_ptr<platform::Registry> CreateLinuxRegistry() {
+  return std::make_unique<platform::LinuxRegistry>(platform::ConfigFolder());
+}
+
+std::unique_ptr<platform::Registry> X11Platform::CreateRegistry() { return CreateLinuxRegistry(); }
+
+}  // namespace pd::x11

@@ -1,10 +1,10 @@
 // Drawing on Linux: the software surface with FreeType text; window
 // surfaces come from SoftGraphics::CreateWindowSurface with a presenter that
 // puts the frame into the window.
-#include "platform/soft/SoftGraphics.h"
+#include "platform/x11/platform.h"
 
-namespace pd::platform {
+namespace pd::x11 {
 
-std::unique_ptr<Graphics> CreateGraphics() { return std::make_unique<soft::SoftGraphics>(); }
+std::unique_ptr<platform::Graphics> X11Platform::CreateGraphics() { return std::make_unique<soft::SoftGraphics>(); }
 
-}  // namespace pd::platform
+}  // namespace pd::x11

@@ -33,7 +33,7 @@ constexpr unsigned char kUrgencyNormal = 1;
 
 template <std::size_t N>
 std::string FieldUtf8(const char (&field)[N]) {
-  return text::ToUtf8(text::FromAnsi(std::string_view(field, strnlen(field, N))));
+  return text::ToUtf8(text::Utf8Codec().FromAnsi(std::string_view(field, strnlen(field, N))));
 }
 
 constexpr const char* kItemIntrospection =

@@ -71,11 +71,11 @@ struct TestForm {
   controls::XP_CheckBox check{form, u"chkAutoRun"};
 };
 
-class FormScenario : public testing::Test {
+class FormScenario : public testing::TestWithParam<test::Backend> {
  protected:
   void SetUp() override {
     std::string reason;
-    driver_ = test::MakeHostDriver(reason);
+    driver_ = GetParam().hostDriver(reason);
     if (!driver_) GTEST_SKIP() << reason;
     host_ = std::make_unique<forms::ControlHost>(driver_->Platform());
     f_ = std::make_unique<TestForm>(*host_);
@@ -141,7 +141,7 @@ class FormScenario : public testing::Test {
   bool active_ = false;
 };
 
-TEST_F(FormScenario, TypingIntoTheTextBoxAfterAClick) {
+TEST_P(FormScenario, TypingIntoTheTextBoxAfterAClick) {
   ClickAt(Point{240, 15});
   ASSERT_TRUE(driver_->Pump([&] { return f_->text.HasFocus(); })) << "the click gives the text box the focus";
   driver_->Type(u"calc.exe Калькулятор");
@@ -153,7 +153,7 @@ TEST_F(FormScenario, TypingIntoTheTextBoxAfterAClick) {
   EXPECT_TRUE(driver_->Pump([&] { return f_->text.Text().empty(); }));
 }
 
-TEST_F(FormScenario, AMenuFromTheMouseThenNestedMessageBoxesWhileTheTimerRuns) {
+TEST_P(FormScenario, AMenuFromTheMouseThenNestedMessageBoxesWhileTheTimerRuns) {
   const Point onPage{300, 410};  // the page container, below the list
   std::vector<std::string> seen;
   int answerInner = 0;
@@ -190,7 +190,7 @@ TEST_F(FormScenario, AMenuFromTheMouseThenNestedMessageBoxesWhileTheTimerRuns) {
   EXPECT_GT(f_->list.TopIndex() + f_->list.VisibleRows(), 500) << "scrolled into view";
 }
 
-TEST_F(FormScenario, TheCloseButtonReachesQueryUnloadWhichDecides) {
+TEST_P(FormScenario, TheCloseButtonReachesQueryUnloadWhichDecides) {
   std::vector<int> modes;
   bool allow = false;
   f_->form.QueryUnload.Connect([&](bool& cancel, int mode) {
@@ -210,7 +210,7 @@ TEST_F(FormScenario, TheCloseButtonReachesQueryUnloadWhichDecides) {
   EXPECT_EQ(modes, (std::vector<int>{platform::unload::kUser, platform::unload::kUser}));
 }
 
-TEST_F(FormScenario, HidingAndShowingAgainPutsTheFrameBackWithoutPainting) {
+TEST_P(FormScenario, HidingAndShowingAgainPutsTheFrameBackWithoutPainting) {
   ASSERT_TRUE(driver_->Pump([&] { return f_->form.Frame() != nullptr; }));
   f_->form.Hide();
   const int ticks = ticks_;
@@ -225,7 +225,7 @@ TEST_F(FormScenario, HidingAndShowingAgainPutsTheFrameBackWithoutPainting) {
   EXPECT_EQ(f_->list.RepaintCount(), listPaints + 2);
 }
 
-TEST_F(FormScenario, TheSkinnedButtonAndCheckBoxFollowThePointerAndClick) {
+TEST_P(FormScenario, TheSkinnedButtonAndCheckBoxFollowThePointerAndClick) {
   using forms::Look;
   int clicks = 0;
   int outs = 0;
@@ -262,7 +262,7 @@ TEST_F(FormScenario, TheSkinnedButtonAndCheckBoxFollowThePointerAndClick) {
   EXPECT_TRUE(driver_->Pump([&] { return !f_->check.WatchRunning(); }));
 }
 
-TEST_F(FormScenario, AnotherProgramsWindowOverTheHoveredCheckBoxEndsItsHoverAndTheShapeFollowsThePointer) {
+TEST_P(FormScenario, AnotherProgramsWindowOverTheHoveredCheckBoxEndsItsHoverAndTheShapeFollowsThePointer) {
   using forms::Look;
   int outs = 0;
   f_->check.MouseOut.Connect([&] { ++outs; });
@@ -286,7 +286,7 @@ TEST_F(FormScenario, AnotherProgramsWindowOverTheHoveredCheckBoxEndsItsHoverAndT
   EXPECT_TRUE(driver_->Pump([&] { return driver_->ShapeShown() == platform::PointerShape::kDefault; }));
 }
 
-TEST_F(FormScenario, TheListScrollsAndSelectsWithItsBarTheWheelKeysAndCheckBoxes) {
+TEST_P(FormScenario, TheListScrollsAndSelectsWithItsBarTheWheelKeysAndCheckBoxes) {
   using Kind = controls::ScrollPart::Kind;
   controls::XP_ListBox& list = f_->list;
   list.SetItemHeight(16);
@@ -361,7 +361,7 @@ TEST_F(FormScenario, TheListScrollsAndSelectsWithItsBarTheWheelKeysAndCheckBoxes
   ASSERT_TRUE(driver_->Pump([&] { return list.ListChecked(0); })) << "Space ticks the current item";
 }
 
-TEST_F(FormScenario, WhileTheHostsOwnBoxWaitsTheFormTakesNoClicksOrKeys) {
+TEST_P(FormScenario, WhileTheHostsOwnBoxWaitsTheFormTakesNoClicksOrKeys) {
   int clicks = 0;
   f_->button.Click.Connect([&] { ++clicks; });
   const Point onButton{40, 446};
@@ -405,6 +405,8 @@ TEST_F(FormScenario, WhileTheHostsOwnBoxWaitsTheFormTakesNoClicksOrKeys) {
   ClickAt(onButton);
   EXPECT_TRUE(driver_->Pump([&] { return clicks == 1; }));
 }
+
+PD_ON_EVERY_BACKEND(FormScenario);
 
 }  // namespace
 }  // namespace pd

@@ -28,11 +28,11 @@ const char* KindName(HostEventKind k) {
   return kNames[static_cast<int>(k)];
 }
 
-class HostContract : public testing::Test, public platform::HostEventSink {
+class HostContract : public testing::TestWithParam<test::Backend>, public platform::HostEventSink {
  protected:
   void SetUp() override {
     std::string reason;
-    driver_ = test::MakeHostDriver(reason);
+    driver_ = GetParam().hostDriver(reason);
     if (!driver_) GTEST_SKIP() << reason;
     host().SetEventSink(this);
   }
@@ -95,7 +95,7 @@ class HostContract : public testing::Test, public platform::HostEventSink {
   std::vector<WindowHandle> made_;
 };
 
-TEST_F(HostContract, ClickReachesTheWindowUnderThePointerWithPositionButtonAndShift) {
+TEST_P(HostContract, ClickReachesTheWindowUnderThePointerWithPositionButtonAndShift) {
   const WindowHandle other = Show(Rect{40, 420, 200, 520});
   const WindowHandle form = Show(Rect{120, 140, 420, 340});
   driver_->Activate(form);
@@ -121,7 +121,7 @@ TEST_F(HostContract, ClickReachesTheWindowUnderThePointerWithPositionButtonAndSh
   EXPECT_EQ(Count(HostEventKind::kMouseDown, other), 0);
 }
 
-TEST_F(HostContract, MoveReportsTheButtonsHeld) {
+TEST_P(HostContract, MoveReportsTheButtonsHeld) {
   const WindowHandle form = Show(Rect{120, 140, 420, 340});
   driver_->MoveTo(form, {10, 10});
   driver_->ButtonDown(button::kLeft);
@@ -138,7 +138,7 @@ TEST_F(HostContract, MoveReportsTheButtonsHeld) {
   EXPECT_EQ(free->button, 0);
 }
 
-TEST_F(HostContract, SecondPressAtThePlaceIsADoubleClickAndAThirdIsNot) {
+TEST_P(HostContract, SecondPressAtThePlaceIsADoubleClickAndAThirdIsNot) {
   const WindowHandle form = Show(Rect{120, 140, 420, 340});
   driver_->MoveTo(form, {30, 40});
   Click(button::kLeft);
@@ -164,7 +164,7 @@ TEST_F(HostContract, SecondPressAtThePlaceIsADoubleClickAndAThirdIsNot) {
   EXPECT_EQ(Count(HostEventKind::kDoubleClick, form, from), 0);
 }
 
-TEST_F(HostContract, KeysReportVirtualKeyCodesAndShiftToTheFocusedWindow) {
+TEST_P(HostContract, KeysReportVirtualKeyCodesAndShiftToTheFocusedWindow) {
   const WindowHandle first = Show(Rect{100, 100, 300, 250});
   const WindowHandle form = Show(Rect{400, 100, 600, 250});
   driver_->Activate(first);
@@ -189,7 +189,7 @@ TEST_F(HostContract, KeysReportVirtualKeyCodesAndShiftToTheFocusedWindow) {
   EXPECT_EQ(Count(HostEventKind::kKeyDown, first), 0);
 }
 
-TEST_F(HostContract, TypedTextArrivesAfterTheKeyboardLayout) {
+TEST_P(HostContract, TypedTextArrivesAfterTheKeyboardLayout) {
   const std::size_t before = events_.size();
   const WindowHandle form = Show(Rect{100, 100, 300, 250});
   driver_->Activate(form);
@@ -211,7 +211,7 @@ TEST_F(HostContract, TypedTextArrivesAfterTheKeyboardLayout) {
   EXPECT_EQ(text, typed);
 }
 
-TEST_F(HostContract, CloseButtonAsksAndTheWindowStays) {
+TEST_P(HostContract, CloseButtonAsksAndTheWindowStays) {
   const WindowHandle form = Show(Rect{100, 100, 300, 250});
   driver_->Close(form);
   const auto asked = Next(HostEventKind::kCloseRequest, form);
@@ -226,7 +226,7 @@ TEST_F(HostContract, CloseButtonAsksAndTheWindowStays) {
   EXPECT_EQ(Count(HostEventKind::kHidden, form), 0);
 }
 
-TEST_F(HostContract, ShowAndHideReportShownExposeAndHidden) {
+TEST_P(HostContract, ShowAndHideReportShownExposeAndHidden) {
   const WindowHandle form = host().CreateForm(u"frm");
   made_.push_back(form);
   EXPECT_FALSE(host().IsVisible(form));
@@ -246,7 +246,7 @@ TEST_F(HostContract, ShowAndHideReportShownExposeAndHidden) {
   EXPECT_TRUE(host().IsVisible(form));
 }
 
-TEST_F(HostContract, EveryKindOfWindowHasItsClientAreaWhereSetBoundsPutIt) {
+TEST_P(HostContract, EveryKindOfWindowHasItsClientAreaWhereSetBoundsPutIt) {
   const WindowHandle owner = Show(Rect{50, 60, 350, 260});
   for (WindowKind kind : {WindowKind::Form, WindowKind::Dialog, WindowKind::Popup}) {
     const Rect r{500, 300, 700, 420};
@@ -264,7 +264,7 @@ TEST_F(HostContract, EveryKindOfWindowHasItsClientAreaWhereSetBoundsPutIt) {
   }
 }
 
-TEST_F(HostContract, CaptureSendsThePointerOutsideToItsHolderInItsCoordinates) {
+TEST_P(HostContract, CaptureSendsThePointerOutsideToItsHolderInItsCoordinates) {
   const WindowHandle holder = Show(Rect{100, 100, 300, 250});
   const WindowHandle other = Show(Rect{400, 100, 600, 250});
   driver_->MoveTo(holder, {10, 10});
@@ -288,7 +288,7 @@ TEST_F(HostContract, CaptureSendsThePointerOutsideToItsHolderInItsCoordinates) {
   EXPECT_EQ(Count(HostEventKind::kCaptureLost, holder), 0);
 }
 
-TEST_F(HostContract, ClipboardCarriesTextBothWays) {
+TEST_P(HostContract, ClipboardCarriesTextBothWays) {
   const String ours = u"Процессы: 42 (ours) ✓";
   host().SetClipboardText(ours);
   EXPECT_EQ(host().ClipboardText(), ours);
@@ -300,7 +300,7 @@ TEST_F(HostContract, ClipboardCarriesTextBothWays) {
   EXPECT_EQ(driver_->OutsideClipboard(), u"again");
 }
 
-TEST_F(HostContract, ScreenAndWorkAreaAreSane) {
+TEST_P(HostContract, ScreenAndWorkAreaAreSane) {
   const Rect screen = host().ScreenRect();
   EXPECT_EQ(screen.left, 0);
   EXPECT_EQ(screen.top, 0);
@@ -312,7 +312,7 @@ TEST_F(HostContract, ScreenAndWorkAreaAreSane) {
   EXPECT_TRUE(work.left >= 0 && work.top >= 0 && work.right <= screen.right && work.bottom <= screen.bottom);
 }
 
-TEST_F(HostContract, DestroyedFormNamesNothingAndHearsNothing) {
+TEST_P(HostContract, DestroyedFormNamesNothingAndHearsNothing) {
   const WindowHandle gone = Show(Rect{100, 100, 300, 250});
   const WindowHandle other = Show(Rect{400, 100, 600, 250});
   host().SetCapture(gone);
@@ -333,7 +333,7 @@ TEST_F(HostContract, DestroyedFormNamesNothingAndHearsNothing) {
                            [&](const HostEvent& e) { return e.window == gone; }));
 }
 
-TEST_F(HostContract, AFormUnderAModalLoopTakesNoInputWhileItsDialogDoes) {
+TEST_P(HostContract, AFormUnderAModalLoopTakesNoInputWhileItsDialogDoes) {
   const WindowHandle owner = Show(Rect{100, 100, 460, 400});
   const std::size_t shown = events_.size();
   const WindowHandle dialog = Show(Rect{560, 150, 780, 270}, WindowKind::Dialog, owner);
@@ -372,7 +372,7 @@ TEST_F(HostContract, AFormUnderAModalLoopTakesNoInputWhileItsDialogDoes) {
   ASSERT_TRUE(Next(HostEventKind::kMouseUp, owner)) << "enabled again";
 }
 
-TEST_F(HostContract, TopWindowAtSeesAnotherProgramsWindowOverOurs) {
+TEST_P(HostContract, TopWindowAtSeesAnotherProgramsWindowOverOurs) {
   const WindowHandle w = Show(Rect{120, 120, 360, 300});
   const Rect b = host().Bounds(w);
   const Point covered{b.left + 30, b.top + 30};
@@ -390,7 +390,7 @@ TEST_F(HostContract, TopWindowAtSeesAnotherProgramsWindowOverOurs) {
   EXPECT_TRUE(driver_->Pump([&] { return host().TopWindowAt(covered) == w; })) << "uncovered";
 }
 
-TEST_F(HostContract, TheWindowShowsThePointerShapeSetForIt) {
+TEST_P(HostContract, TheWindowShowsThePointerShapeSetForIt) {
   using platform::PointerShape;
   const WindowHandle w = Show(Rect{140, 140, 340, 280});
   driver_->MoveTo(w, {60, 50});
@@ -405,6 +405,8 @@ TEST_F(HostContract, TheWindowShowsThePointerShapeSetForIt) {
   host().SetCursor(w, PointerShape::kCustom, nullptr);
   EXPECT_TRUE(driver_->Pump([&] { return driver_->ShapeShown() == PointerShape::kDefault; })) << "no picture";
 }
+
+PD_ON_EVERY_BACKEND(HostContract);
 
 }  // namespace
 }  // namespace pd

@@ -1,14 +1,15 @@
 // The host port's contract, run unchanged on every backend: the simulation
 // in the unit suite, X11 in a private X session (and Windows under Wine).
-// Each backend's tests supply a driver that plays the user and the desktop
-// around the program: the pointer, the keyboard, the window manager's
-// close button and another program's clipboard.
+// Each backend's tests supply a driver (Backend::hostDriver) that plays the
+// user and the desktop around the program: the pointer, the keyboard, the
+// window manager's close button and another program's clipboard.
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "contract/Backend.h"
 #include "platform/host.h"
 #include "platform/platform.h"
 
@@ -60,9 +61,5 @@ class HostDriver {
     MoveToScreen(Point{b.left + client.x, b.top + client.y});
   }
 };
-
-// The driver of the backend this test program is built for; nullptr, with
-// the reason, where it cannot run here.
-std::unique_ptr<HostDriver> MakeHostDriver(std::string& skipReason);
 
 }  // namespace pd::test

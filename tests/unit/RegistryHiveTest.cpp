@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/sim/platform.h"
 #include "platform/sim/registry.h"
 #include "test_util.h"
 
@@ -139,7 +140,8 @@ TEST(HiveRegistry, FollowsTheSystemsRules) {
 }
 
 TEST(HiveRegistry, BackendFactoryGivesAnEmptySimulatedHive) {
-  auto reg = CreateRegistry();
+  sim::SimPlatform p;
+  auto reg = p.CreateRegistry();
   ASSERT_NE(dynamic_cast<sim::SimRegistry*>(reg.get()), nullptr);
   EXPECT_EQ(reg->OpenKey(RegRoot::CurrentUser, "Software", Access::Read), 0U);
 }

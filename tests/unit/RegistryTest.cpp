@@ -37,7 +37,7 @@ class RegistryTest : public testing::Test {
   }
 
   sim::SimRegistry sim_;
-  clsReg reg_{sim_};
+  clsReg reg_{sim_, text::Utf8Codec()};
 };
 
 TEST_F(RegistryTest, AutostartValueWrittenReadAndDeleted) {
@@ -122,7 +122,7 @@ TEST_F(RegistryTest, ReadingAValueReadsOnlyThatValue) {
   for (int i = 0; i < 50; ++i) reg_.WriteValue(kRun, u"Other" + text::FromAscii(std::to_string(i)), u"x", 1);
   reg_.WriteValue(kRun, u"ProcessDrovak", u"\"C:\\pd.exe\"", 1);
   CountingRegistry counting(sim_);
-  clsReg reg(counting);
+  clsReg reg(counting, text::Utf8Codec());
   EXPECT_EQ(reg.Read(kRun, u"processdrovak"), u"\"C:\\pd.exe\"");
   EXPECT_EQ(counting.valueReads, 1);
   int type = 0;
@@ -248,7 +248,7 @@ TEST_F(RegistryTest, DwordValuesAreFourBytesReadAsSignedDecimal) {
 
 TEST_F(RegistryTest, BinaryAndMultiStringRoundTripWithoutLoss) {
   String all;
-  for (int b = 0; b < 256; ++b) all += text::FromAnsi(std::string(1, static_cast<char>(b)));
+  for (int b = 0; b < 256; ++b) all += text::Utf8Codec().FromAnsi(std::string(1, static_cast<char>(b)));
   reg_.WriteValue(kKey, u"bin", all, 2);
   EXPECT_EQ(RawData("bin").size(), 256U);
   EXPECT_EQ(reg_.Read(kKey, u"bin"), all);  // the last byte is kept
@@ -415,7 +415,7 @@ TEST_F(RegistryTest, EnumerationKeyLivesUntilEnumEndOrNextStart) {
   EXPECT_EQ(reg_.Enum_GetCountKey(), 0);
   EXPECT_EQ(reg_.Enum_GetKey(0), u"");
   {
-    clsReg other(sim_);
+    clsReg other(sim_, text::Utf8Codec());
     other.EnumStart(kKey);
     EXPECT_EQ(sim_.OpenHandles(), 1U);
   }

@@ -26,9 +26,9 @@ TEST(UnicodeCodecs, EveryGeneratedTextSurvivesEachEncoding) {
     const std::string utf8 = text::ToUtf8(s);
     ASSERT_TRUE(text::IsUtf8(utf8));
     ASSERT_EQ(text::FromUtf8(utf8), s);
-    ASSERT_EQ(text::FromFileText(text::ToFileText(s)), s);
+    ASSERT_EQ(text::Utf8Codec().FromFileText(text::Utf8Codec().ToFileText(s)), s);
     ASSERT_EQ(text::FromCp1251Lossless(text::ToCp1251Lossless(s)), s);
-    ASSERT_EQ(text::FromAnsi(text::ToAnsi(s)), s);
+    ASSERT_EQ(text::Utf8Codec().FromAnsi(text::Utf8Codec().ToAnsi(s)), s);
   }
 }
 
@@ -122,7 +122,7 @@ TEST_F(UnicodeApp, BalloonsKeepEveryCharacterAndEndOnAWholeOne) {
 
 TEST(UnicodeRegistry, GeneratedKeysNamesAndValuesComeBackWhole) {
   sim::SimRegistry sim;
-  clsReg reg(sim);
+  clsReg reg(sim, text::Utf8Codec());
   const std::vector<String> names = RandomNames(6, 60);
   const String base = u"HKEY_CURRENT_USER\\Software\\Drovak\\";
   for (std::size_t i = 0; i + 2 < names.size(); i += 3) {
@@ -163,10 +163,10 @@ TEST_F(UnicodeFolderApp, TheAutostartValueHoldsThePathWholeAndGoesWhenSwitchedOf
   ASSERT_TRUE(form->Load());
   const String own = u"\"" + p_.app().OwnPath() + u"\"";
   EXPECT_NE(own.find(u"漢字 \U0001F600"), String::npos);
-  EXPECT_EQ(clsReg(p_.registry()).Read(kRunKey, u"ProcessDrovak"), own);
+  EXPECT_EQ(clsReg(p_.registry(), p_.codec()).Read(kRunKey, u"ProcessDrovak"), own);
   form->chkAutoStart->SetValue(0);
   form->cmdOK_Click();
-  EXPECT_EQ(clsReg(p_.registry()).Read(kRunKey, u"ProcessDrovak"), u"") << "the comparison found our own value";
+  EXPECT_EQ(clsReg(p_.registry(), p_.codec()).Read(kRunKey, u"ProcessDrovak"), u"") << "the comparison found our own value";
   EXPECT_TRUE(std::filesystem::exists(folder_ / "Options.cfg"));
 }
 

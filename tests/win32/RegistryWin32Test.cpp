@@ -10,6 +10,8 @@
 
 #include "platform/registry.h"
 #include "platform/text.h"
+#include "platform/win32/platform.h"
+#include "platform/win32/text.h"
 #include "registry/clsReg.h"
 #include "test_util.h"
 
@@ -47,8 +49,8 @@ class RegistryWin32 : public testing::Test {
     return out;
   }
 
-  std::unique_ptr<platform::Registry> port_ = platform::CreateRegistry();
-  clsReg reg_{*port_};
+  std::unique_ptr<platform::Registry> port_ = win32::CreateWin32Registry();
+  clsReg reg_{*port_, win32::AnsiCodec()};
   std::string sub_;
   String key_;
 };
@@ -83,7 +85,7 @@ TEST_F(RegistryWin32, TypesAreStoredAsTheSystemStoresThem) {
   reg_.WriteValue(key_, u"multi", u"a\r\nb", 5);
   reg_.WriteValue(key_, u"exp", u"%TEMP%", 4);
   String all;
-  for (int b = 1; b < 256; ++b) all += text::FromAnsi(std::string(1, static_cast<char>(b)));
+  for (int b = 1; b < 256; ++b) all += win32::AnsiCodec().FromAnsi(std::string(1, static_cast<char>(b)));
   reg_.WriteValue(key_, u"bin", all, 2);
 
   HKEY k = nullptr;
@@ -158,8 +160,8 @@ TEST_F(RegistryWin32, NamesAndPathsInAnyScriptComeBackWhole) {
 // What the ANSI code page holds is stored exactly as the ANSI calls store it.
 TEST_F(RegistryWin32, TextTheCodePageHoldsReadsTheSameThroughTheAnsiCalls) {
   String value;
-  for (int b = 0x20; b < 256; ++b) value += text::FromAnsi(std::string(1, static_cast<char>(b)));
-  value = text::FromAnsi(text::ToAnsi(value));  // what this code page maps
+  for (int b = 0x20; b < 256; ++b) value += win32::AnsiCodec().FromAnsi(std::string(1, static_cast<char>(b)));
+  value = win32::AnsiCodec().FromAnsi(win32::AnsiCodec().ToAnsi(value));  // what this code page maps
   reg_.WriteValue(key_, u"sz", value, 1);
   HKEY k = nullptr;
   ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, sub_.c_str(), 0, KEY_READ, &k), ERROR_SUCCESS);
@@ -167,9 +169,9 @@ TEST_F(RegistryWin32, TextTheCodePageHoldsReadsTheSameThroughTheAnsiCalls) {
   DWORD size = sizeof buf;
   EXPECT_EQ(RegQueryValueExA(k, "sz", nullptr, nullptr, reinterpret_cast<BYTE*>(buf), &size), ERROR_SUCCESS);
   RegCloseKey(k);
-  EXPECT_EQ(std::string(buf, size), text::ToAnsi(value) + '\0');
+  EXPECT_EQ(std::string(buf, size), win32::AnsiCodec().ToAnsi(value) + '\0');
   int type = 0;
-  EXPECT_EQ(reg_.Read_Buf(key_, u"sz", type), text::ToAnsi(value)) << "a string's bytes in the ANSI code page";
+  EXPECT_EQ(reg_.Read_Buf(key_, u"sz", type), win32::AnsiCodec().ToAnsi(value)) << "a string's bytes in the ANSI code page";
 }
 
 // Windows lists values in creation order and subkeys by upper-cased name

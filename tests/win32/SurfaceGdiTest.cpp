@@ -21,7 +21,7 @@ constexpr Colour kWhite = 0xFFFFFF;
 
 class SurfaceGdiTest : public testing::Test {
  protected:
-  void SetUp() override { gfx_ = platform::CreateGraphics(); }
+  void SetUp() override { gfx_ = win32::CreateGdiGraphics(); }
   // The pixels of a text drawn alone on a fresh surface.
   std::vector<Colour> Drawn(StringView text, const Font& font = Font{}) {
     auto s = gfx_->CreateSurface(160, 24);

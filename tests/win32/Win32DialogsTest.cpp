@@ -14,6 +14,7 @@
 #include "Win32TestUtil.h"
 #include "Win32XSession.h"
 #include "platform/win32/dialogs.h"
+#include "platform/win32/surface.h"
 #include "platform/win32/host.h"
 #include "platform/win32/loop.h"
 
@@ -71,7 +72,7 @@ class Win32DialogsTest : public ::testing::Test {
     timer->SetEnabled(false);
   }
 
-  std::unique_ptr<platform::Graphics> graphics_ = platform::CreateGraphics();
+  std::unique_ptr<platform::Graphics> graphics_ = win32::CreateGdiGraphics();
   Win32Host host_{*graphics_};
   Win32Loop loop_;
   Win32Dialogs dialogs_;

@@ -10,6 +10,7 @@
 #include "contract/FilesContract.h"
 #include "platform/text.h"
 #include "platform/win32/files.h"
+#include "platform/win32/text.h"
 #include "test_util.h"
 
 namespace pd::win32 {
@@ -149,24 +150,24 @@ class Win32AnsiTest : public ::testing::Test {
 
 TEST_F(Win32AnsiTest, CyrillicRoundTripsThroughCodePage1251) {
   const String ui = u"Процессы, Запреты, Опции: Ёё";
-  const std::string bytes = text::ToAnsi(ui);
+  const std::string bytes = win32::AnsiCodec().ToAnsi(ui);
   EXPECT_EQ(bytes, "\xCF\xF0\xEE\xF6\xE5\xF1\xF1\xFB, \xC7\xE0\xEF\xF0\xE5\xF2\xFB, \xCE\xEF\xF6\xE8\xE8: \xA8\xB8");
-  EXPECT_EQ(text::FromAnsi(bytes), ui);
+  EXPECT_EQ(win32::AnsiCodec().FromAnsi(bytes), ui);
 }
 
 TEST_F(Win32AnsiTest, UnmappableCharactersBecomeQuestionMarks) {
   // é has a best-fit look-alike (e) that must not be used; 中 has none.
-  EXPECT_EQ(text::ToAnsi(u"caf\u00E9 \u4E2D."), "caf? ?.");
-  EXPECT_EQ(text::ToAnsi(u""), "");
-  EXPECT_EQ(text::FromAnsi(""), u"");
+  EXPECT_EQ(win32::AnsiCodec().ToAnsi(u"caf\u00E9 \u4E2D."), "caf? ?.");
+  EXPECT_EQ(win32::AnsiCodec().ToAnsi(u""), "");
+  EXPECT_EQ(win32::AnsiCodec().FromAnsi(""), u"");
 }
 
 TEST_F(Win32AnsiTest, SystemCodePageAgreesWithTheBuiltInTableSoFilesMoveBetweenPlatforms) {
   for (int b = 1; b < 256; ++b) {
     if (b == 0x98) continue;  // unassigned in 1251; systems differ
     const std::string byte(1, static_cast<char>(b));
-    EXPECT_EQ(text::FromAnsi(byte), text::FromCp1251(byte)) << "byte " << b;
-    EXPECT_EQ(text::ToAnsi(text::FromCp1251(byte)), byte) << "byte " << b;
+    EXPECT_EQ(win32::AnsiCodec().FromAnsi(byte), text::FromCp1251(byte)) << "byte " << b;
+    EXPECT_EQ(win32::AnsiCodec().ToAnsi(text::FromCp1251(byte)), byte) << "byte " << b;
   }
 }
 
@@ -174,11 +175,11 @@ TEST_F(Win32AnsiTest, SystemCodePageAgreesWithTheBuiltInTableSoFilesMoveBetweenP
 // editor saved as UTF-8 with its byte-order mark is read as UTF-8.
 TEST_F(Win32AnsiTest, FilesAreAnsiByteForByteAndAMarkedUtf8FileReadsAsUtf8) {
   const std::string ansi = "\xC8\xE3\xF0\xE0.exe=1\r\n";
-  EXPECT_EQ(text::FromFileText(ansi), u"Игра.exe=1\r\n");
-  EXPECT_EQ(text::ToFileText(text::FromFileText(ansi)), ansi);
-  EXPECT_EQ(text::FromFileText("\xEF\xBB\xBF\xD0\x98\xD0\xB3\xD1\x80\xD0\xB0.exe"), u"Игра.exe");
-  EXPECT_EQ(text::FromFileText("\xEF\xBB\xBF\xC8"), text::FromAnsi("\xEF\xBB\xBF\xC8")) << "not UTF-8: ANSI";
-  EXPECT_EQ(text::ToFileText(u"漢字.exe"), "??.exe");
+  EXPECT_EQ(win32::AnsiCodec().FromFileText(ansi), u"Игра.exe=1\r\n");
+  EXPECT_EQ(win32::AnsiCodec().ToFileText(win32::AnsiCodec().FromFileText(ansi)), ansi);
+  EXPECT_EQ(win32::AnsiCodec().FromFileText("\xEF\xBB\xBF\xD0\x98\xD0\xB3\xD1\x80\xD0\xB0.exe"), u"Игра.exe");
+  EXPECT_EQ(win32::AnsiCodec().FromFileText("\xEF\xBB\xBF\xC8"), win32::AnsiCodec().FromAnsi("\xEF\xBB\xBF\xC8")) << "not UTF-8: ANSI";
+  EXPECT_EQ(win32::AnsiCodec().ToFileText(u"漢字.exe"), "??.exe");
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "Win32TestUtil.h"
 #include "Win32XSession.h"
 #include "contract/HostContract.h"
+#include "contract/XdotoolKeys.h"
 #include "platform/text.h"
 #include "platform/win32/platform.h"
 
@@ -32,45 +33,9 @@ constexpr DWORD kLayoutSettleMs = 300;
 // A window newly on the screen that has kept its place this long has settled.
 constexpr ULONGLONG kSettleMs = 150;
 
-std::string KeyName(int virtualKey) {
-  if ((virtualKey >= 'A' && virtualKey <= 'Z') || (virtualKey >= '0' && virtualKey <= '9')) {
-    return std::string(1, static_cast<char>(virtualKey >= 'A' ? virtualKey - 'A' + 'a' : virtualKey));
-  }
-  if (virtualKey >= vk::kF1 && virtualKey < vk::kF1 + 12) {
-    std::string name = "F";  // appended: GCC 12 -O3 warns of "F" + a string (-Wrestrict)
-    name += std::to_string(virtualKey - vk::kF1 + 1);
-    return name;
-  }
-  switch (virtualKey) {
-    case vk::kTab: return "Tab";
-    case vk::kReturn: return "Return";
-    case vk::kEscape: return "Escape";
-    case vk::kBack: return "BackSpace";
-    case vk::kSpace: return "space";
-    case vk::kLeft: return "Left";
-    case vk::kUp: return "Up";
-    case vk::kRight: return "Right";
-    case vk::kDown: return "Down";
-    case vk::kDelete: return "Delete";
-    case vk::kInsert: return "Insert";
-    case vk::kHome: return "Home";
-    case vk::kEnd: return "End";
-    case vk::kPrior: return "Prior";
-    case vk::kNext: return "Next";
-    default: return "";
-  }
-}
-
-std::string Chord(int shift) {
-  std::string chord;
-  if ((shift & platform::shift::kCtrl) != 0) chord += "ctrl+";
-  if ((shift & platform::shift::kShift) != 0) chord += "shift+";
-  return chord;
-}
-
-int XButton(int button) {
-  return button == platform::button::kRight ? 3 : button == platform::button::kMiddle ? 2 : 1;
-}
+using xdotool::Chord;
+using xdotool::KeyName;
+using xdotool::XButton;
 
 bool IsCyrillic(char16_t c) { return c >= 0x400 && c < 0x500; }
 
@@ -345,8 +310,6 @@ class Win32HostDriver final : public HostDriver {
   std::set<std::uintptr_t> settled_;   // and known to have kept their place
 };
 
-}  // namespace
-
 std::unique_ptr<HostDriver> MakeHostDriver(std::string& skipReason) {
   skipReason = WindowTestsUnavailable();
   if (!skipReason.empty()) return nullptr;
@@ -364,5 +327,18 @@ std::unique_ptr<HostDriver> MakeHostDriver(std::string& skipReason) {
   }
   return std::make_unique<Win32HostDriver>(std::move(p));
 }
+
+const RegisterBackend kWin32(Backend{
+    .name = "Win32",
+    .platform = [](std::string& skipReason) -> std::unique_ptr<platform::Platform> {
+      String error;
+      auto p = platform::CreatePlatform(error);
+      if (!p) skipReason = text::ToUtf8(error);
+      return p;
+    },
+    .hostDriver = MakeHostDriver,
+});
+
+}  // namespace
 
 }  // namespace pd::test

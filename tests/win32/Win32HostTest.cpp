@@ -12,6 +12,7 @@
 #include "Win32XSession.h"
 #include "platform/text.h"
 #include "platform/win32/host.h"
+#include "platform/win32/surface.h"
 #include "platform/win32/loop.h"
 
 namespace pd::win32 {
@@ -77,7 +78,7 @@ class Win32HostTest : public ::testing::Test {
     return true;
   }
 
-  std::unique_ptr<platform::Graphics> graphics_ = platform::CreateGraphics();
+  std::unique_ptr<platform::Graphics> graphics_ = win32::CreateGdiGraphics();
   Win32Host host_{*graphics_};
   Win32Loop loop_;
   Recorder sink_;

@@ -78,7 +78,7 @@ class Win32InputTest : public ::testing::Test {
   }
   void KeyUp() { RunUnix("xdotool keyup Insert", Pump()); }
 
-  std::unique_ptr<platform::Graphics> graphics_ = platform::CreateGraphics();
+  std::unique_ptr<platform::Graphics> graphics_ = win32::CreateGdiGraphics();
   Win32Host host_{*graphics_};
   Win32Loop loop_;
   Win32Input input_;

@@ -1,13 +1,18 @@
 // The process port over Toolhelp, PSAPI and TerminateProcess, run under Wine
-// against processes the test starts.
+// against processes the test starts: the walks' contract, then what only
+// Windows has.
 #include <gtest/gtest.h>
 
 #include <map>
 #include <optional>
+#include <set>
+#include <string>
 
 #include "Win32TestUtil.h"
+#include "contract/ProcessesContract.h"
 #include "platform/text.h"
 #include "platform/win32/app.h"
+#include "platform/win32/surface.h"
 #include "platform/win32/host.h"
 #include "platform/win32/processes.h"
 #include "test_util.h"
@@ -33,6 +38,79 @@ std::optional<platform::ProcessEntry> FindInSnapshot(Win32Processes& procs, Proc
   });
   return found;
 }
+
+// The contract's processes are copies of win32_helper.exe named as the test
+// names them, in a folder of their own, each waiting to be ended.
+class HelperCopies final : public test::ProcessesDriver {
+ public:
+  HelperCopies() {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    folder_ = std::wstring(temp) + L"pd-contract-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    CreateDirectoryW(folder_.c_str(), nullptr);
+  }
+  ~HelperCopies() override {
+    for (auto& [id, info] : running_) Stop(info, true);
+    for (const std::string& name : names_) DeleteFileW(File(name).c_str());
+    RemoveDirectoryW(folder_.c_str());
+  }
+  platform::Processes& Procs() override { return procs_; }
+  ProcessId Start(const std::string& name, bool /*lasting*/) override {
+    if (names_.insert(name).second) CopyFileW(test::HelperProcess::Path().c_str(), File(name).c_str(), FALSE);
+    std::wstring line = L"\"" + File(name) + L"\" wait";
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &info)) {
+      ADD_FAILURE() << "cannot start a copy named " << name << ": error " << GetLastError();
+      return 0;
+    }
+    // Started once its main module is loaded (until then it has no path).
+    test::WaitFor([&] { return !procs_.ExecutablePath(info.dwProcessId).empty(); }, [] {}, 5000);
+    running_[info.dwProcessId] = info;
+    started_.insert(info.dwProcessId);
+    return info.dwProcessId;
+  }
+  void End(ProcessId id) override { Stop(running_.extract(id).mapped(), true); }
+  void Exec(ProcessId /*id*/, const std::string& /*name*/) override { ADD_FAILURE() << "no exec on Windows"; }
+  // Ended, and its object still held: the parent has not let it go.
+  void EndUnreaped(ProcessId id) override { Stop(running_.at(id), false); }
+  bool Own(platform::ProcessEntry& e) override {
+    if (!started_.contains(e.th32ProcessID)) return false;
+    String name = ExeFileOf(e);
+    if (name.size() < 4 || !text::EqualsIgnoreCase(StringView(name).substr(name.size() - 4), u".exe")) return false;
+    name.resize(name.size() - 4);
+    if (!names_.contains(text::ToUtf8(name))) return false;
+    e.szExeFile.fill(0);
+    name.copy(e.szExeFile.data(), name.size());
+    return true;
+  }
+
+ private:
+  std::wstring File(const std::string& name) const { return folder_ + std::wstring(name.begin(), name.end()) + L".exe"; }
+  static void Stop(PROCESS_INFORMATION& info, bool release) {
+    if (info.hProcess == nullptr) return;
+    TerminateProcess(info.hProcess, 1);
+    WaitForSingleObject(info.hProcess, 5000);
+    if (!release) return;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    info = {};
+  }
+
+  Win32Processes procs_;
+  std::wstring folder_;
+  std::set<std::string> names_;
+  std::map<ProcessId, PROCESS_INFORMATION> running_;  // by id, the ended ones not yet let go among them
+  std::set<ProcessId> started_;
+};
+
+using test::ProcessesContract;
+INSTANTIATE_TEST_SUITE_P(Win32, ProcessesContract,
+                         testing::Values(test::ProcessesBackend{
+                             .name = "win32 with copies of the helper",
+                             .make = [] { return std::make_unique<HelperCopies>(); },
+                             .exec = false}));
 
 TEST(Win32Processes, WalkFindsAStartedProcessWithNameAndPathAndTerminateEndsIt) {
   Win32Processes procs;
@@ -78,10 +156,6 @@ TEST(Win32Processes, IdentifyNamesTheProcessAsTheSnapshotDoesUntilItEnds) {
   EXPECT_EQ(self.id, procs.CurrentProcess());
   EXPECT_FALSE(self.name.empty());
 
-  ASSERT_TRUE(procs.Terminate(helper.Id()));
-  helper.Wait(5000);
-  EXPECT_FALSE(procs.Identify(helper.Id())) << "ended (its object still held by the test)";
-  EXPECT_EQ(procs.StartTime(helper.Id()), 0U);
   EXPECT_FALSE(procs.Identify(0));
 }
 
@@ -176,7 +250,7 @@ TEST(Win32Processes, TerminateRefusesIdZeroAndTheProgramItself) {
 
 TEST(Win32Processes, WindowOwnerIsTheCreatingProcessAndZeroForInvalidWindows) {
   Win32Processes procs;
-  auto graphics = platform::CreateGraphics();
+  auto graphics = win32::CreateGdiGraphics();
   Win32Host host(*graphics);
   const WindowHandle own = host.CreateForm(u"PD owner test");
   ASSERT_NE(own, 0u);

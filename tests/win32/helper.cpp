@@ -1,6 +1,6 @@
 // A small program the Windows backend tests start as a second process.
 //
-//   win32_helper wait             sleeps (up to a minute) until terminated
+//   win32_helper wait             sleeps (up to five minutes) until terminated
 //   win32_helper window CAPTION   shows nothing, owns a hidden window with that
 //                                 caption and serves its messages
 //   win32_helper claim            exit code 1 when another instance holds the
@@ -15,7 +15,7 @@
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "wait") {
-    ::Sleep(60000);
+    ::Sleep(300000);
     return 0;
   }
   if (mode == "window" && argc > 2) {

@@ -16,6 +16,7 @@
 #include "platform/registry.h"
 #include "platform/text.h"
 #include "platform/x11/autostart.h"
+#include "platform/x11/platform.h"
 #include "registry/clsReg.h"
 #include "test_util.h"
 
@@ -45,8 +46,8 @@ class RegistryX11 : public testing::Test {
     const char* old = std::getenv("XDG_CONFIG_HOME");
     if (old != nullptr) saved_ = old, hadOld_ = true;
     setenv("XDG_CONFIG_HOME", dir_.Path().c_str(), 1);
-    port_ = platform::CreateRegistry();
-    reg_ = std::make_unique<clsReg>(*port_);
+    port_ = x11::CreateLinuxRegistry();
+    reg_ = std::make_unique<clsReg>(*port_, text::Utf8Codec());
   }
   void TearDown() override {
     reg_.reset();
@@ -59,7 +60,7 @@ class RegistryX11 : public testing::Test {
   [[nodiscard]] fs::path Store() const { return dir_.Path() / "ProcessDrovak" / "registry"; }
   [[nodiscard]] fs::path Autostart(const std::string& file) const { return dir_.Path() / "autostart" / file; }
   // Another process of the program: a registry of its own over the same files.
-  static std::unique_ptr<platform::Registry> Reopen() { return platform::CreateRegistry(); }
+  static std::unique_ptr<platform::Registry> Reopen() { return x11::CreateLinuxRegistry(); }
 
   test::TempFolder dir_;
   std::string saved_;
@@ -163,7 +164,7 @@ TEST_F(RegistryX11, RunValuesThatCannotBeEntries) {
 
 TEST_F(RegistryX11, StoreSurvivesAReloadWithEveryType) {
   String all;
-  for (int b = 0; b < 256; ++b) all += text::FromAnsi(std::string(1, static_cast<char>(b)));
+  for (int b = 0; b < 256; ++b) all += text::Utf8Codec().FromAnsi(std::string(1, static_cast<char>(b)));
   reg_->WriteValue(kKey, u"sz", u"Привет, мир", 1);
   reg_->WriteValue(kKey, u"bin", all, 2);
   reg_->WriteValue(kKey, u"dw", u"-5", 3);
@@ -176,7 +177,7 @@ TEST_F(RegistryX11, StoreSurvivesAReloadWithEveryType) {
   EXPECT_EQ(fs::status(Store()).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
 
   auto again = Reopen();
-  clsReg other(*again);
+  clsReg other(*again, text::Utf8Codec());
   EXPECT_EQ(other.Read(kKey, u"sz"), u"Привет, мир");
   EXPECT_EQ(other.Read(kKey, u"bin"), all);
   EXPECT_EQ(other.Read(kKey, u"dw"), u"-5");
@@ -209,7 +210,7 @@ TEST_F(RegistryX11, NamesAndPathsInAnyScriptSurviveTheEntryAndTheStore) {
     EXPECT_NE(Slurp(file).find("\nExec=" + text::ToUtf8(command) + "\n"), std::string::npos) << Slurp(file);
     reg_->WriteValue(String(kKey) + u"\\" + name, name, command, 1);
     auto again = Reopen();
-    clsReg other(*again);
+    clsReg other(*again, text::Utf8Codec());
     ASSERT_EQ(other.Read(kRun, text::LowerCase(name)), command);
     ASSERT_EQ(other.Read(String(kKey) + u"\\" + text::LowerCase(name), name), command);
     other.DeleteValue(kRun, name);
@@ -239,7 +240,7 @@ TEST_F(RegistryX11, DamagedStoreLoadsWhatItCanAndIsKeptAside) {
   reg_->WriteValue(kKey, u"new", u"1", 1);
   EXPECT_EQ(Slurp(Store().string() + ".damaged"), damaged);
   auto again = Reopen();
-  clsReg other(*again);
+  clsReg other(*again, text::Utf8Codec());
   EXPECT_EQ(other.Read(kKey, u"good"), u"kept");
   EXPECT_EQ(other.Read(kKey, u"new"), u"1");
 
@@ -284,8 +285,8 @@ TEST_F(RegistryX11, ConfigurationFolderFallsBackToHome) {
   const std::string savedHome = home != nullptr ? home : "";
   setenv("HOME", dir_.Path().c_str(), 1);
   {
-    auto reg = platform::CreateRegistry();
-    clsReg r(*reg);
+    auto reg = x11::CreateLinuxRegistry();
+    clsReg r(*reg, text::Utf8Codec());
     r.WriteValue(kRun, u"Fallback", u"/bin/x", 1);
   }
   setenv("HOME", savedHome.c_str(), 1);

@@ -201,8 +201,8 @@ TEST(X11Files, ReadAndRemoveReportFailuresAndKeepTheBuffer) {
 }
 
 TEST(X11Files, AnsiIsWindows1251) {
-  EXPECT_EQ(text::ToAnsi(u"Процессы"), "\xcf\xf0\xee\xf6\xe5\xf1\xf1\xfb");
-  EXPECT_EQ(text::FromAnsi("\xc7\xe0\xef\xf0\xe5\xf2\xfb"), u"Запреты");
+  EXPECT_EQ(text::Utf8Codec().ToAnsi(u"Процессы"), "\xcf\xf0\xee\xf6\xe5\xf1\xf1\xfb");
+  EXPECT_EQ(text::Utf8Codec().FromAnsi("\xc7\xe0\xef\xf0\xe5\xf2\xfb"), u"Запреты");
 }
 
 // ---- The application ---------------------------------------------------------------

@@ -18,6 +18,7 @@
 
 #include "X11TestUtil.h"
 #include "contract/HostContract.h"
+#include "contract/XdotoolKeys.h"
 #include "platform/x11/connection.h"
 #include "test_util.h"
 
@@ -51,41 +52,9 @@ bool Run(std::vector<std::string> argv, platform::EventLoop* loop = nullptr) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-std::string KeyName(int virtualKey) {
-  if ((virtualKey >= 'A' && virtualKey <= 'Z') || (virtualKey >= '0' && virtualKey <= '9')) {
-    return std::string(1, static_cast<char>(virtualKey >= 'A' ? virtualKey - 'A' + 'a' : virtualKey));
-  }
-  if (virtualKey >= vk::kF1 && virtualKey < vk::kF1 + 12) return std::string("F").append(std::to_string(virtualKey - vk::kF1 + 1));
-  switch (virtualKey) {
-    case vk::kTab: return "Tab";
-    case vk::kReturn: return "Return";
-    case vk::kEscape: return "Escape";
-    case vk::kBack: return "BackSpace";
-    case vk::kSpace: return "space";
-    case vk::kLeft: return "Left";
-    case vk::kUp: return "Up";
-    case vk::kRight: return "Right";
-    case vk::kDown: return "Down";
-    case vk::kDelete: return "Delete";
-    case vk::kInsert: return "Insert";
-    case vk::kHome: return "Home";
-    case vk::kEnd: return "End";
-    case vk::kPrior: return "Prior";
-    case vk::kNext: return "Next";
-    default: return "";
-  }
-}
-
-std::string Chord(int shift) {
-  std::string chord;
-  if ((shift & platform::shift::kCtrl) != 0) chord += "ctrl+";
-  if ((shift & platform::shift::kShift) != 0) chord += "shift+";
-  return chord;
-}
-
-int XButton(int button) {
-  return button == platform::button::kRight ? 3 : button == platform::button::kMiddle ? 2 : 1;
-}
+using xdotool::Chord;
+using xdotool::KeyName;
+using xdotool::XButton;
 
 class X11HostDriver final : public HostDriver {
  public:
@@ -238,8 +207,6 @@ class X11HostDriver final : public HostDriver {
   Window other_ = 0;
 };
 
-}  // namespace
-
 std::unique_ptr<HostDriver> MakeHostDriver(std::string& skipReason) {
   const char* display = std::getenv("DISPLAY");
   if (display == nullptr || *display == '\0' || std::getenv("PD_X11_PRIVATE_DISPLAY") == nullptr) {
@@ -266,5 +233,18 @@ std::unique_ptr<HostDriver> MakeHostDriver(std::string& skipReason) {
   }
   return std::make_unique<X11HostDriver>(std::move(p), outside);
 }
+
+const RegisterBackend kX11(Backend{
+    .name = "X11",
+    .platform = [](std::string& skipReason) -> std::unique_ptr<platform::Platform> {
+      String error;
+      auto p = platform::CreatePlatform(error);
+      if (!p) skipReason = text::ToUtf8(error);
+      return p;
+    },
+    .hostDriver = MakeHostDriver,
+});
+
+}  // namespace
 
 }  // namespace pd::test

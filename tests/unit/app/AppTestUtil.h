@@ -68,7 +68,7 @@ class AppTest : public ::testing::Test {
     const auto& b = p_.tray().Balloons();
     return b.empty() ? String() : b.back().title + u": " + b.back().text;
   }
-  [[nodiscard]] String RunValue() { return clsReg(p_.registry()).Read(kRunKey, u"ProcessDrovak"); }
+  [[nodiscard]] String RunValue() { return clsReg(p_.registry(), p_.codec()).Read(kRunKey, u"ProcessDrovak"); }
   [[nodiscard]] String OwnCommand() { return u"\"" + p_.app().OwnPath() + u"\""; }
 
   pd::test::TempFolder dir_;

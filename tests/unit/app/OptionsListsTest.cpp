@@ -63,7 +63,7 @@ TEST_F(AppTest, SavesKeepCommentsAndTheRunValueOfAnotherCopy) {
   EXPECT_EQ(RunValue(), u"") << "our own value goes";
   EXPECT_EQ(ReadFile("Options.cfg").rfind("; mine\r\nAutoStart=False\r\n", 0), 0U);
 
-  clsReg(p_.registry()).WriteValue(kRunKey, u"ProcessDrovak", u"\"C:\\elsewhere\\ProcessDrovak.exe\"", 1);
+  clsReg(p_.registry(), p_.codec()).WriteValue(kRunKey, u"ProcessDrovak", u"\"C:\\elsewhere\\ProcessDrovak.exe\"", 1);
   F().cmdOK_Click();
   EXPECT_EQ(RunValue(), u"\"C:\\elsewhere\\ProcessDrovak.exe\"") << "another copy's value stays";
 }

@@ -324,7 +324,7 @@ TEST_F(ProcessPageTest, TheReportListsEveryProcessInItsLayout) {
                           u"5  " + pad(u"guarded.exe") + u"\r\n";
   std::string bytes;
   ASSERT_TRUE(sim_.files().ReadFile(report, bytes));
-  EXPECT_EQ(bytes, text::ToFileText(expected));
+  EXPECT_EQ(bytes, text::Utf8Codec().ToFileText(expected));
 
   // A cancelled dialog writes nothing; an empty list gives the header only.
   for (const auto& r : std::vector<ProcessRecord>(page_.ProcessTable())) sim_.processes().End(r.th32ProcessID);
@@ -336,7 +336,7 @@ TEST_F(ProcessPageTest, TheReportListsEveryProcessInItsLayout) {
   sim_.dialogs().QueueSaveFileAnswer(report);
   page_.cmdSaveLog().Click.Raise();
   ASSERT_TRUE(sim_.files().ReadFile(report, bytes));
-  EXPECT_EQ(bytes, text::ToFileText(u"Отчет списка процессов Process Drovak 1.3\r\nКоличество процессов: 0\r\n\r\n"));
+  EXPECT_EQ(bytes, text::Utf8Codec().ToFileText(u"Отчет списка процессов Process Drovak 1.3\r\nКоличество процессов: 0\r\n\r\n"));
   EXPECT_TRUE(balloons_.empty());
 }
 

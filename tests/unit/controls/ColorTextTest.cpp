@@ -9,6 +9,7 @@
 
 #include "ListTestUtil.h"
 #include "controls/MarkupParser.h"
+#include "platform/soft/SoftGraphics.h"
 #include "test_util.h"
 
 namespace pd::controls::test {
@@ -51,7 +52,7 @@ class ColorText : public ::testing::Test {
   }
   Colour At(int x, int y) const { return surface_->ReadPixels({x, y, x + 1, y + 1})[0]; }
 
-  std::unique_ptr<platform::Graphics> graphics_ = platform::CreateGraphics();
+  std::unique_ptr<platform::Graphics> graphics_ = std::make_unique<soft::SoftGraphics>();
   std::unique_ptr<platform::Surface> surface_;
   PictureTable pictures_;
   std::vector<TextRun> runs_;

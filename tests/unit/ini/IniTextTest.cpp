@@ -206,10 +206,10 @@ TEST(IniHostileInput, BinaryGarbageLosesNoByte) {
     doc.OpenBuf(bytes);
     // Only header tails may go; a text without "[" at a line start keeps
     // every byte.
-    const String text = text::FromFileText(bytes);
+    const String text = text::Utf8Codec().FromFileText(bytes);
     ASSERT_EQ(doc.SaveString(), Normalised(text));
     if (bytes.find("\r\n[") == std::string::npos) {
-      ASSERT_EQ(text::FromFileText(doc.SaveBuf()), text);
+      ASSERT_EQ(text::Utf8Codec().FromFileText(doc.SaveBuf()), text);
     }
   }
 }

@@ -27,7 +27,7 @@ String Repeat(StringView unit, std::size_t n) {
 
 template <std::size_t N>
 String Field(const char (&field)[N]) {
-  return text::FromAnsi(std::string_view(field, strnlen(field, N)));
+  return text::Utf8Codec().FromAnsi(std::string_view(field, strnlen(field, N)));
 }
 
 class TrayIconTest : public ::testing::Test {

@@ -1,10 +1,11 @@
 // Checks every backend's Resources port passes: the simulation (unit tests),
 // the Windows resource script (under Wine) and the Linux backend (under
-// Xvfb) run this same file against the platform of their build.
+// Xvfb) run this same file against each backend registered.
 #include <gtest/gtest.h>
 
 #include <memory>
 
+#include "contract/Backend.h"
 #include "platform/platform.h"
 #include "platform/resources.h"
 #include "platform/text.h"
@@ -14,16 +15,18 @@ namespace {
 
 namespace res = platform::res;
 
-class ResourcesContract : public testing::Test {
+class ResourcesContract : public testing::TestWithParam<test::Backend> {
  protected:
   void SetUp() override {
-    String error;
-    platform_ = platform::CreatePlatform(error);
-    if (!platform_) GTEST_SKIP() << "no platform: " << text::ToUtf8(error);
+    std::string reason;
+    platform_ = GetParam().platform(reason);
+    if (!platform_) GTEST_SKIP() << "no platform: " << reason;
   }
   platform::Resources& resources() { return platform_->resources(); }
   std::unique_ptr<platform::Platform> platform_;
 };
+
+PD_ON_EVERY_BACKEND(ResourcesContract);
 
 struct Expected {
   int id;
@@ -43,7 +46,7 @@ constexpr Expected kPictures[] = {
 
 Colour At(const platform::Picture& p, int x, int y) { return p.Pixels()[static_cast<std::size_t>(y * p.Width() + x)]; }
 
-TEST_F(ResourcesContract, EveryNumberLoadsAtItsSizeAndDepthOnce) {
+TEST_P(ResourcesContract, EveryNumberLoadsAtItsSizeAndDepthOnce) {
   for (const Expected& e : kPictures) {
     SCOPED_TRACE(testing::Message() << "resource " << e.id << " asked at " << e.size);
     auto picture = resources().LoadPicture(e.id, e.size);
@@ -60,13 +63,13 @@ TEST_F(ResourcesContract, EveryNumberLoadsAtItsSizeAndDepthOnce) {
   }
 }
 
-TEST_F(ResourcesContract, UnknownNumbersHaveNoPicture) {
+TEST_P(ResourcesContract, UnknownNumbersHaveNoPicture) {
   for (int id : {0, -1, 2, 100, 105, 200, 205, 32512}) {
     EXPECT_EQ(resources().LoadPicture(id), nullptr) << id;
   }
 }
 
-TEST_F(ResourcesContract, SkinsKeepTheirKnownPixels) {
+TEST_P(ResourcesContract, SkinsKeepTheirKnownPixels) {
   auto button = resources().LoadPicture(res::kButtonSkin);
   ASSERT_NE(button, nullptr);
   // Curved corners: light blue-grey on the Up, Move, Down and focus frames,

@@ -1,6 +1,7 @@
-// The host contract on the simulation: the driver plays the desktop itself
-// (which window is under the pointer, the capture, focus, double clicks)
-// through SimPlatform's user calls, and everything arrives at once.
+// The simulation as a backend of the contract suites. Its host driver plays
+// the desktop itself (which window is under the pointer, the capture,
+// focus, double clicks) through SimPlatform's user calls, and everything
+// arrives at once.
 #include <cstdint>
 #include <cstdlib>
 
@@ -108,8 +109,12 @@ class SimHostDriver final : public HostDriver {
   Press last_;
 };
 
-}  // namespace
+const RegisterBackend kSim(Backend{
+    .name = "Sim",
+    .platform = [](std::string&) -> std::unique_ptr<platform::Platform> { return std::make_unique<sim::SimPlatform>(); },
+    .hostDriver = [](std::string&) -> std::unique_ptr<HostDriver> { return std::make_unique<SimHostDriver>(); },
+});
 
-std::unique_ptr<HostDriver> MakeHostDriver(std::string& /*skipReason*/) { return std::make_unique<SimHostDriver>(); }
+}  // namespace
 
 }  // namespace pd::test

@@ -1,12 +1,14 @@
-// Checks every drawing backend passes: the software surface (unit tests) and
-// GDI (the Windows tests under Wine) run this same file against the
-// Graphics of their build. Text checks are relative, so any font serves.
+// Checks every drawing backend passes: the software surface (the
+// simulation's) and GDI (the Windows tests under Wine) run this same file
+// against the Graphics of each backend registered. Text checks are
+// relative, so any font serves.
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "contract/Backend.h"
 #include "platform/surface.h"
 #include "unit/SurfaceTestUtil.h"
 
@@ -27,9 +29,14 @@ constexpr Colour kRed = 0x0000FF;
 constexpr Colour kGreen = 0x00FF00;
 constexpr Colour kBlue = 0xFF0000;
 
-class SurfaceContract : public testing::Test {
+class SurfaceContract : public testing::TestWithParam<test::Backend> {
  protected:
-  void SetUp() override { gfx_ = platform::CreateGraphics(); }
+  void SetUp() override {
+    std::string reason;
+    platform_ = GetParam().platform(reason);
+    if (!platform_) GTEST_SKIP() << reason;
+    gfx_ = platform_->CreateGraphics();
+  }
   std::unique_ptr<Surface> Make(int w, int h) { return gfx_->CreateSurface(w, h); }
   // A picture of 2 x 2 cells: red, green / blue, magenta, each cell c x c.
   std::unique_ptr<platform::Picture> Quad(int c) {
@@ -46,10 +53,13 @@ class SurfaceContract : public testing::Test {
   // The face most of the window's text is drawn in (the narrow stand-in for
   // the default face leaves too few pixels at this size for the ink checks).
   static Font UiFont() { return Font{.face = u"Verdana"}; }
+  std::unique_ptr<platform::Platform> platform_;
   std::unique_ptr<Graphics> gfx_;
 };
 
-TEST_F(SurfaceContract, NewSurfaceIsWhiteAndClearFillsWithBackColour) {
+PD_ON_EVERY_BACKEND(SurfaceContract);
+
+TEST_P(SurfaceContract, NewSurfaceIsWhiteAndClearFillsWithBackColour) {
   auto s = Make(8, 6);
   EXPECT_EQ(CountColour(*s, Rect{0, 0, 8, 6}, kWhite), 48);
   s->SetBackColor(0x123456);
@@ -58,7 +68,7 @@ TEST_F(SurfaceContract, NewSurfaceIsWhiteAndClearFillsWithBackColour) {
   EXPECT_EQ(CountColour(*s, Rect{0, 0, 8, 6}, 0x123456), 48) << test::DumpSurface(*s);
 }
 
-TEST_F(SurfaceContract, SystemColoursResolveEverywhere) {
+TEST_P(SurfaceContract, SystemColoursResolveEverywhere) {
   EXPECT_EQ(gfx_->ResolveColour(0x123456), 0x123456u);
   EXPECT_EQ(gfx_->ResolveColour(0x80000008), 0u);  // window text is black in both schemes
   auto s = Make(4, 4);
@@ -70,7 +80,7 @@ TEST_F(SurfaceContract, SystemColoursResolveEverywhere) {
   EXPECT_PIXEL(*s, 1, 1, gfx_->ResolveColour(0x80000005));
 }
 
-TEST_F(SurfaceContract, FillRectExcludesRightAndBottomAndClipsAtEveryEdge) {
+TEST_P(SurfaceContract, FillRectExcludesRightAndBottomAndClipsAtEveryEdge) {
   auto s = Make(10, 8);
   s->FillRect(Rect{2, 3, 5, 6}, kRed);
   EXPECT_EQ(CountColour(*s, Rect{0, 0, 10, 8}, kRed), 9);
@@ -88,7 +98,7 @@ TEST_F(SurfaceContract, FillRectExcludesRightAndBottomAndClipsAtEveryEdge) {
   EXPECT_EQ(CountColour(*s, Rect{0, 0, 10, 8}, kBlack), 0);
 }
 
-TEST_F(SurfaceContract, LinesLeaveOutTheirEndPixel) {
+TEST_P(SurfaceContract, LinesLeaveOutTheirEndPixel) {
   auto s = Make(10, 10);
   s->Line(Point{0, 0}, Point{0, 5}, kRed);    // vertical
   s->Line(Point{2, 9}, Point{9, 9}, kBlue);   // horizontal
@@ -109,7 +119,7 @@ TEST_F(SurfaceContract, LinesLeaveOutTheirEndPixel) {
   EXPECT_PIXEL(*s, 8, 8, kWhite);
 }
 
-TEST_F(SurfaceContract, LinesAreClippedAtTheEdges) {
+TEST_P(SurfaceContract, LinesAreClippedAtTheEdges) {
   auto s = Make(6, 6);
   s->Line(Point{-3, 2}, Point{20, 2}, kRed);
   s->Line(Point{4, -10}, Point{4, 30}, kBlue);
@@ -117,7 +127,7 @@ TEST_F(SurfaceContract, LinesAreClippedAtTheEdges) {
   EXPECT_EQ(CountColour(*s, Rect{4, 0, 5, 6}, kBlue), 6);
 }
 
-TEST_F(SurfaceContract, WrittenPixelsReadBackAndOutsidePartsReadZero) {
+TEST_P(SurfaceContract, WrittenPixelsReadBackAndOutsidePartsReadZero) {
   auto s = Make(5, 4);
   const std::vector<Colour> px = {0x010203, 0x040506, 0x070809, 0x0A0B0C, 0x0D0E0F, 0x101112};
   s->WritePixels(Rect{1, 1, 4, 3}, px);
@@ -137,7 +147,7 @@ TEST_F(SurfaceContract, WrittenPixelsReadBackAndOutsidePartsReadZero) {
   EXPECT_PIXEL(*s, 0, 0, kWhite);
 }
 
-TEST_F(SurfaceContract, CopyPictureIsUnscaledAndClipped) {
+TEST_P(SurfaceContract, CopyPictureIsUnscaledAndClipped) {
   auto s = Make(10, 10);
   auto q = Quad(2);  // 4 x 4
   s->CopyPicture(*q, Point{1, 1}, Rect{0, 0, 4, 4});
@@ -155,7 +165,7 @@ TEST_F(SurfaceContract, CopyPictureIsUnscaledAndClipped) {
   EXPECT_PIXEL(*s, 9, 1, kBlue);
 }
 
-TEST_F(SurfaceContract, StretchPictureScalesEachPixel) {
+TEST_P(SurfaceContract, StretchPictureScalesEachPixel) {
   auto s = Make(12, 12);
   auto q = Quad(1);  // 2 x 2
   s->StretchPicture(*q, Rect{2, 2, 10, 10}, Rect{0, 0, 2, 2});
@@ -169,7 +179,7 @@ TEST_F(SurfaceContract, StretchPictureScalesEachPixel) {
   EXPECT_EQ(CountColour(*s, Rect{0, 0, 12, 12}, kGreen), 18);
 }
 
-TEST_F(SurfaceContract, TransparentCopyLeavesKeyPixelsUntouched) {
+TEST_P(SurfaceContract, TransparentCopyLeavesKeyPixelsUntouched) {
   auto s = Make(8, 8);
   s->SetBackColor(0x333333);
   s->Clear();
@@ -180,7 +190,7 @@ TEST_F(SurfaceContract, TransparentCopyLeavesKeyPixelsUntouched) {
   EXPECT_EQ(CountColour(*s, Rect{0, 0, 8, 8}, 0xFF00FF), 0);
 }
 
-TEST_F(SurfaceContract, PictureKeepsSizeDepthAndPixels) {
+TEST_P(SurfaceContract, PictureKeepsSizeDepthAndPixels) {
   const std::vector<Colour> px = {0x11223344, 0x00ABCDEF};
   auto p32 = gfx_->CreatePicture(2, 1, px, 32);
   EXPECT_EQ(p32->Width(), 2);
@@ -197,7 +207,7 @@ TEST_F(SurfaceContract, PictureKeepsSizeDepthAndPixels) {
   EXPECT_EQ(s->ReadPixels(Rect{0, 0, 3, 1}), (std::vector<Colour>{0x223344, 0xABCDEF, 0}));
 }
 
-TEST_F(SurfaceContract, TextHeightCountsCrLfLinesOnly) {
+TEST_P(SurfaceContract, TextHeightCountsCrLfLinesOnly) {
   auto s = Make(50, 50);
   s->SetFont(UiFont());
   const int line = s->TextHeight(u"");
@@ -208,7 +218,7 @@ TEST_F(SurfaceContract, TextHeightCountsCrLfLinesOnly) {
   EXPECT_EQ(s->TextHeight(u"a\nb\rc"), line);  // lone LF and CR are no breaks
 }
 
-TEST_F(SurfaceContract, TextWidthIsTheWidestLine) {
+TEST_P(SurfaceContract, TextWidthIsTheWidestLine) {
   auto s = Make(50, 50);
   s->SetFont(UiFont());
   const int wide = s->TextWidth(u"wwwwww");
@@ -219,7 +229,7 @@ TEST_F(SurfaceContract, TextWidthIsTheWidestLine) {
   EXPECT_EQ(s->TextWidth(u"ab"), s->TextWidth(u"a") + s->TextWidth(u"b"));
 }
 
-TEST_F(SurfaceContract, TextAtDrawsInTheTextColourOnATransparentBackground) {
+TEST_P(SurfaceContract, TextAtDrawsInTheTextColourOnATransparentBackground) {
   auto s = Make(60, 20);
   s->SetBackColor(kGreen);
   s->Clear();
@@ -236,7 +246,7 @@ TEST_F(SurfaceContract, TextAtDrawsInTheTextColourOnATransparentBackground) {
   EXPECT_PIXEL(*s, 0, 0, kGreen);
 }
 
-TEST_F(SurfaceContract, TextInAlignsLeftCentreAndRight) {
+TEST_P(SurfaceContract, TextInAlignsLeftCentreAndRight) {
   auto s = Make(100, 20);
   s->SetFont(UiFont());
   const int w = s->TextWidth(u"HHH");
@@ -254,7 +264,7 @@ TEST_F(SurfaceContract, TextInAlignsLeftCentreAndRight) {
   EXPECT_EQ(left.top, right.top);
 }
 
-TEST_F(SurfaceContract, TextInCentresVerticallyOnlyASingleLine) {
+TEST_P(SurfaceContract, TextInCentresVerticallyOnlyASingleLine) {
   auto s = Make(60, 60);
   s->SetFont(UiFont());
   const int line = s->TextHeight(u"H");
@@ -270,7 +280,7 @@ TEST_F(SurfaceContract, TextInCentresVerticallyOnlyASingleLine) {
   EXPECT_EQ(ignored.top, top.top);
 }
 
-TEST_F(SurfaceContract, TextInBreaksLinesAtCrLfOnly) {
+TEST_P(SurfaceContract, TextInBreaksLinesAtCrLfOnly) {
   auto s = Make(100, 60);
   s->SetFont(UiFont());
   const int line = s->TextHeight(u"");
@@ -294,7 +304,7 @@ TEST_F(SurfaceContract, TextInBreaksLinesAtCrLfOnly) {
   EXPECT_EQ(second.left - one.left, (100 - s->TextWidth(u"HHHHH")) / 2);
 }
 
-TEST_F(SurfaceContract, TextInClipsToItsRectangle) {
+TEST_P(SurfaceContract, TextInClipsToItsRectangle) {
   auto s = Make(100, 40);
   s->SetFont(UiFont());
   s->SetTextColor(kBlack);
@@ -306,7 +316,7 @@ TEST_F(SurfaceContract, TextInClipsToItsRectangle) {
   EXPECT_LE(ink.bottom, 9);
 }
 
-TEST_F(SurfaceContract, BoldIsWiderAndDarker) {
+TEST_P(SurfaceContract, BoldIsWiderAndDarker) {
   auto s = Make(200, 30);
   Font f = UiFont();
   s->SetFont(f);
@@ -323,7 +333,7 @@ TEST_F(SurfaceContract, BoldIsWiderAndDarker) {
   EXPECT_GT(boldInk, plainInk) << test::DumpSurface(*s);
 }
 
-TEST_F(SurfaceContract, UnderlineAddsARowUnderTheText) {
+TEST_P(SurfaceContract, UnderlineAddsARowUnderTheText) {
   auto s = Make(100, 30);
   Font f = UiFont();
   s->SetFont(f);
@@ -340,7 +350,7 @@ TEST_F(SurfaceContract, UnderlineAddsARowUnderTheText) {
   EXPECT_GE(CountColour(*s, Rect{2, under.bottom - 1, 2 + w, under.bottom}, kBlack), w - 2);
 }
 
-TEST_F(SurfaceContract, ItalicLeansTheTopOfTheGlyphsRight) {
+TEST_P(SurfaceContract, ItalicLeansTheTopOfTheGlyphsRight) {
   auto s = Make(60, 30);
   Font f = UiFont();
   // How far the top of an "l" lies right of its foot.
@@ -362,7 +372,7 @@ TEST_F(SurfaceContract, ItalicLeansTheTopOfTheGlyphsRight) {
 
 // Each operation drawn through the view origin (5, 4) with the clip
 // (7, 6)-(15, 12) of a 20 x 16 surface lands exactly on the expected pixels.
-TEST_F(SurfaceContract, EveryOperationMovesByTheOriginAndStaysInTheClip) {
+TEST_P(SurfaceContract, EveryOperationMovesByTheOriginAndStaysInTheClip) {
   struct Case {
     const char* name;
     std::function<void(Surface&, const Picture&)> draw;  // the 2 x 2 quad picture
@@ -461,7 +471,7 @@ TEST_F(SurfaceContract, EveryOperationMovesByTheOriginAndStaysInTheClip) {
   }
 }
 
-TEST_F(SurfaceContract, PixelsReadThroughTheViewAndOutsideTheClipReadZero) {
+TEST_P(SurfaceContract, PixelsReadThroughTheViewAndOutsideTheClipReadZero) {
   auto s = Make(12, 10);
   std::vector<Colour> all(120);
   for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<Colour>(0x010101 * i);
@@ -472,7 +482,7 @@ TEST_F(SurfaceContract, PixelsReadThroughTheViewAndOutsideTheClipReadZero) {
   EXPECT_EQ(s->Clip(), (Rect{4, 3, 12, 10}));  // cut to the surface
 }
 
-TEST_F(SurfaceContract, TextIsDrawnThroughTheViewAndCutByTheClip) {
+TEST_P(SurfaceContract, TextIsDrawnThroughTheViewAndCutByTheClip) {
   // Drawn through the view, the text is the one drawn without it, cut.
   auto s = Make(80, 40);
   s->SetFont(UiFont());
@@ -497,7 +507,7 @@ TEST_F(SurfaceContract, TextIsDrawnThroughTheViewAndCutByTheClip) {
 
 // A form's container at (10, 10), 30 x 20, holds a control at (25, 5),
 // 20 x 10: the control's view is cut by its parent's.
-TEST_F(SurfaceContract, NestedViewsPaintEachControlInItsOwnCoordinates) {
+TEST_P(SurfaceContract, NestedViewsPaintEachControlInItsOwnCoordinates) {
   auto s = Make(60, 40);
   const Rect parent{10, 10, 40, 30};
   s->SetView(Point{parent.left, parent.top}, parent);
@@ -519,7 +529,7 @@ TEST_F(SurfaceContract, NestedViewsPaintEachControlInItsOwnCoordinates) {
 
 // ---- Layout flags -----------------------------------------------------------
 
-TEST_F(SurfaceContract, BottomAlignsOnlyASingleLine) {
+TEST_P(SurfaceContract, BottomAlignsOnlyASingleLine) {
   auto s = Make(60, 60);
   s->SetFont(UiFont());
   const int line = s->TextHeight(u"H");
@@ -533,7 +543,7 @@ TEST_F(SurfaceContract, BottomAlignsOnlyASingleLine) {
   EXPECT_EQ(InkBox(*s, kWhite).top, top.top);
 }
 
-TEST_F(SurfaceContract, WordBreakFitsLinesToTheWidth) {
+TEST_P(SurfaceContract, WordBreakFitsLinesToTheWidth) {
   auto s = Make(200, 100);
   s->SetFont(UiFont());
   const int line = s->TextHeight(u"");
@@ -553,7 +563,7 @@ TEST_F(SurfaceContract, WordBreakFitsLinesToTheWidth) {
   EXPECT_EQ(lines(u"HHHHHHHHH", s->TextWidth(u"HHH") + 1), 3);  // a long word breaks inside
 }
 
-TEST_F(SurfaceContract, EndEllipsisShortensATooWideLine) {
+TEST_P(SurfaceContract, EndEllipsisShortensATooWideLine) {
   auto s = Make(200, 20);
   s->SetFont(UiFont());
   const int width = s->TextWidth(u"HHHHHH");
@@ -573,7 +583,7 @@ TEST_F(SurfaceContract, EndEllipsisShortensATooWideLine) {
   EXPECT_EQ(fitting, InkBox(*s, kWhite));
 }
 
-TEST_F(SurfaceContract, NoClipDrawsBeyondTheRectangleButNotTheView) {
+TEST_P(SurfaceContract, NoClipDrawsBeyondTheRectangleButNotTheView) {
   auto s = Make(100, 40);
   s->SetFont(UiFont());
   s->TextIn(Rect{10, 5, 20, 9}, u"WWWWWWWW\r\nWWWW", platform::dt::kNoClip);

@@ -1,12 +1,14 @@
 // The drawing the skinned controls ask of a surface, checked on every
-// drawing backend: the software surface (unit tests) and GDI (the Windows
-// tests under Wine) run this same file against the Graphics of their build.
+// drawing backend: the software surface (the simulation's) and GDI (the
+// Windows tests under Wine) run this same file against the Graphics of each
+// backend registered.
 // No text: the results do not depend on a font.
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "controls/CaptionLayout.h"
+#include "contract/Backend.h"
 #include "controls/NineSlice.h"
 #include "unit/SurfaceTestUtil.h"
 
@@ -16,11 +18,19 @@ namespace {
 using test::CountColour;
 using test::PixelAt;
 
-class SkinDrawContract : public testing::Test {
+class SkinDrawContract : public testing::TestWithParam<test::Backend> {
  protected:
-  void SetUp() override { gfx_ = platform::CreateGraphics(); }
+  void SetUp() override {
+    std::string reason;
+    platform_ = GetParam().platform(reason);
+    if (!platform_) GTEST_SKIP() << reason;
+    gfx_ = platform_->CreateGraphics();
+  }
+  std::unique_ptr<platform::Platform> platform_;
   std::unique_ptr<platform::Graphics> gfx_;
 };
+
+PD_ON_EVERY_BACKEND(SkinDrawContract);
 
 // A 6 x 12 skin of two 6-row frames; each frame's corners (2 x 2) are red,
 // its edges green, its centre blue, and the second frame's centre black.
@@ -38,7 +48,7 @@ std::vector<Colour> TwoFrameSkin() {
   return px;
 }
 
-TEST_F(SkinDrawContract, NineSliceKeepsCornersAndStretchesTheRest) {
+TEST_P(SkinDrawContract, NineSliceKeepsCornersAndStretchesTheRest) {
   const std::vector<Colour> px = TwoFrameSkin();
   auto skin = gfx_->CreatePicture(6, 12, px, 24);
   auto s = gfx_->CreateSurface(30, 20);
@@ -53,7 +63,7 @@ TEST_F(SkinDrawContract, NineSliceKeepsCornersAndStretchesTheRest) {
   EXPECT_EQ(PixelAt(*small, 0, 0), 0x0000FFu);
 }
 
-TEST_F(SkinDrawContract, TheIconBlendGreysSkipsTheKeyAndMixes) {
+TEST_P(SkinDrawContract, TheIconBlendGreysSkipsTheKeyAndMixes) {
   auto s = gfx_->CreateSurface(3, 1);
   s->FillRect(Rect{0, 0, 3, 1}, 0x204060);
   const Colour icon[] = {0xFF0000FF, 0xFFFF00FF, 0x80FFFFFF};
