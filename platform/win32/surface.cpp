@@ -22,6 +22,7 @@
 #include <tuple>
 
 #include "platform/text.h"
+#include "platform/win32/platform.h"
 #include "platform/win32/surface.h"
 
 namespace pd::platform {
