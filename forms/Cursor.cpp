@@ -12,10 +12,13 @@ platform::PointerShape PointerShapeOf(std::int32_t mousePointer, bool hasIcon) {
   return PointerShape::kDefault;
 }
 
-void ShowCursorOf(const Control& control, platform::Host& host, WindowHandle window) {
+void ShowCursorOf(const Control& control, platform::Host& host, WindowHandle window, ShownCursor& shown) {
   const auto& icon = control.MouseIcon();
   const platform::PointerShape shape = PointerShapeOf(control.MousePointer(), icon != nullptr);
-  host.SetCursor(window, shape, shape == platform::PointerShape::kCustom ? icon : nullptr);
+  const bool custom = shape == platform::PointerShape::kCustom;
+  if (shown.known && shown.shape == shape && (!custom || shown.picture == icon)) return;
+  shown = ShownCursor{shape, custom ? icon : nullptr, true};
+  host.SetCursor(window, shape, shown.picture);
 }
 
 }  // namespace pd::forms

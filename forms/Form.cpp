@@ -357,7 +357,7 @@ void Form::PointerEvent(const HostEvent& event) {
     case HostEventKind::kMouseMove: {
       Control* capture = CaptureControl();
       Control* target = capture != nullptr ? capture : ControlAt(event.pos);
-      ShowCursorOf(target != nullptr ? *target : *this, GetSite().GetPlatform().host(), Window());
+      ShowCursorOf(target != nullptr ? *target : *this, GetSite().GetPlatform().host(), Window(), cursor_);
       MouseEventFor(target, event);
       break;
     }

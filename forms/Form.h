@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "forms/Control.h"
+#include "forms/Cursor.h"
 #include "forms/Event.h"
 #include "platform/host.h"
 
@@ -138,6 +139,7 @@ class Form : public Container {
   int buttonsDown_ = 0;
   bool unloaded_ = false;
   bool active_ = false;
+  ShownCursor cursor_;  // what the window was last asked to show
   int paints_ = 0;
   std::uint64_t nextOrder_ = 0;
   std::map<std::pair<String, int>, std::unique_ptr<forms::PropertyBag>, std::less<>> stored_;
