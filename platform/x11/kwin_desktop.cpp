@@ -123,11 +123,20 @@ KWinDesktop::~KWinDesktop() {
 }
 
 std::string KWinDesktop::WriteScript(const std::string& text) {
+  // In the user's own runtime folder under one name, so that a copy of the
+  // program that did not end cleanly leaves no second file; elsewhere
+  // (/tmp) under a name no one else can have made first.
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  std::string pattern = runtime != nullptr && *runtime == '/' ? std::string(runtime) + "/ProcessDrovak-kwin-XXXXXX.js"
-                                                              : "/tmp/ProcessDrovak-kwin-XXXXXX.js";
-  // A new file of this user's alone (mkstemps: O_EXCL, mode 0600).
-  const int fd = mkstemps(pattern.data(), 3);
+  std::string path;
+  int fd = -1;
+  if (runtime != nullptr && *runtime == '/') {
+    path = std::string(runtime) + "/ProcessDrovak-kwin.js";
+    unlink(path.c_str());
+    fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  } else {
+    path = "/tmp/ProcessDrovak-kwin-XXXXXX.js";
+    fd = mkstemps(path.data(), 3);  // O_EXCL, mode 0600
+  }
   if (fd < 0) return {};
   std::string_view rest = text;
   bool written = true;
@@ -137,10 +146,10 @@ std::string KWinDesktop::WriteScript(const std::string& text) {
     if (written) rest.remove_prefix(static_cast<std::size_t>(n));
   }
   if (close(fd) != 0 || !written) {
-    unlink(pattern.c_str());
+    unlink(path.c_str());
     return {};
   }
-  return pattern;
+  return path;
 }
 
 bool KWinDesktop::LoadScript() {
