@@ -33,7 +33,7 @@ if [[ $(id -u) -eq 0 ]]; then
   cp "$here/kwin_e2e.sh" "$here/e2e_lib.sh" "$top/"
   chown -R "$user" "$top"
   status=0
-  runuser -u "$user" -- env -i PATH="$PATH" HOME="$top" PD_KWIN_TOP="$top" \
+  runuser -u "$user" -- env -i PATH="$PATH" HOME="$top" PD_KWIN_TOP="$top" PD_KWIN_ROUNDS="${PD_KWIN_ROUNDS:-10}" \
     bash "$top/kwin_e2e.sh" "$top/ProcessDrovak" "$@" || status=$?
   [[ -n "${PD_E2E_KEEP:-}" ]] || rm -rf "$top"
   exit "$status"
@@ -180,4 +180,26 @@ scenario_exit() {
   [[ ! -e $XDG_RUNTIME_DIR/ProcessDrovak-kwin.js ]] || fail "the script's file was left behind"
 }
 
+# Press to gone, the median of PD_KWIN_ROUNDS kills (a figure, not a
+# limit), and the idle cost with the script loaded.
+scenario_latency() {
+  new_folder latency
+  start_pd
+  local times=() t0 ms
+  for _ in $(seq "${PD_KWIN_ROUNDS:-10}"); do
+    start_window
+    press
+    sleep 0.2
+    t0=$(date +%s%N)
+    press
+    wait_for 10 "end of the window's process" gone "$win"
+    ms=$((($(date +%s%N) - t0) / 1000000))
+    times+=("$ms")
+    sleep 1.1  # the press count resets
+  done
+  echo "   press to gone (ms): ${times[*]}; median $(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((${#times[@]} + 1) / 2))p")"
+  echo "   idle with the script loaded: $(idle_cost "$pd")"
+}
+
+# latency runs when named.
 run_scenarios "$@" -- kill exception exit
