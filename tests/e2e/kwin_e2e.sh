@@ -8,10 +8,9 @@
 #
 #   tests/e2e/kwin_e2e.sh path/to/ProcessDrovak [scenario...]
 #
-# As root the script creates an unprivileged user and runs itself again as
-# that user, in a scratch folder of its own; KWin's binary is copied there
-# (the installed one carries a file capability an unprivileged exec may be
-# refused). The session (bus, notification server, KWin and its XWayland)
+# As root the script runs itself again as an unprivileged user, with a copy
+# of KWin's binary (the installed one carries a file capability an
+# unprivileged exec may be refused). The session (bus, notification server, KWin and its XWayland)
 # is private to the run; balloons are read off the bus with dbus-monitor.
 set -euo pipefail
 
@@ -23,34 +22,11 @@ for tool in kwin_wayland weston-simple-shm dbus-launch dbus-monitor dbus-send du
   command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
 
-if [[ $(id -u) -eq 0 ]]; then
-  user=pd-e2e-kwin
-  id "$user" >/dev/null 2>&1 || useradd -m "$user" >/dev/null 2>&1 || skip "no unprivileged user for KWin"
-  top=$(mktemp -d "${TMPDIR:-/tmp}/pd-kwin.XXXXXX")
-  chmod 755 "$top"
-  cp "$program" "$top/ProcessDrovak"
-  cp "$(command -v kwin_wayland)" "$top/kwin_wayland"
-  cp "$here/kwin_e2e.sh" "$here/e2e_lib.sh" "$top/"
-  chown -R "$user" "$top"
-  status=0
-  runuser -u "$user" -- env -i PATH="$PATH" HOME="$top" PD_KWIN_TOP="$top" PD_KWIN_ROUNDS="${PD_KWIN_ROUNDS:-10}" \
-    bash "$top/kwin_e2e.sh" "$top/ProcessDrovak" "$@" || status=$?
-  [[ -n "${PD_E2E_KEEP:-}" ]] || rm -rf "$top"
-  exit "$status"
-fi
+[[ $(id -u) -ne 0 ]] || rerun_as_user pd-e2e-kwin "$here/kwin_e2e.sh" "$@" -- "$(command -v kwin_wayland)"
 
-kwin=${PD_KWIN_TOP:+$PD_KWIN_TOP/kwin_wayland}
+kwin=${PD_E2E_TOP:+$PD_E2E_TOP/kwin_wayland}
 [[ -x "${kwin:-}" ]] || kwin=$(command -v kwin_wayland)
-scratch=$(mktemp -d "${PD_KWIN_TOP:-${TMPDIR:-/tmp}}/run.XXXXXX")
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  [[ -n "${PD_E2E_KEEP:-}" ]] || rm -rf "$scratch"
-}
-trap cleanup EXIT
-printf 'leak:libfontconfig.so\n' >"$scratch/lsan.supp"
-export LSAN_OPTIONS="suppressions=$scratch/lsan.supp:print_suppressions=0"
+open_scratch run
 
 # ---- The session ----------------------------------------------------------------
 export XDG_RUNTIME_DIR=$scratch/session
@@ -79,17 +55,9 @@ export DISPLAY
 DISPLAY=$(cat "$scratch/display")
 [[ -n "$DISPLAY" ]] || skip "KWin has no XWayland (install xwayland)"
 
-notes=$scratch/notify.log
-dbus-monitor --session "interface='org.freedesktop.Notifications'" >"$notes" 2>&1 &
-pids+=($!)
 env -u WAYLAND_DISPLAY dunst >/dev/null 2>&1 &
 pids+=($!)
-wait_for 10 "notification server and monitor" bash -c '
-  dbus-send --session --print-reply --dest=org.freedesktop.Notifications /org/freedesktop/Notifications \
-    org.freedesktop.Notifications.GetServerInformation >/dev/null 2>&1 && grep -q GetServerInformation "$0"' "$notes"
-
-mark=0
-balloon() { tail -c +$((mark + 1)) "$notes" | grep -A1 -xF "   string \"$1\"" | grep -q "^   string \"$2"; }
+watch_notifications
 
 script_loaded() {
   dbus-send --session --print-reply --dest=org.kde.KWin /Scripting org.kde.kwin.Scripting.isScriptLoaded \
@@ -107,23 +75,14 @@ double_press() {
 }
 
 # ---- The program ----------------------------------------------------------------
-new_folder() {
-  dir=$scratch/$1
-  mkdir -p "$dir/home/.config"
-  cp "$program" "$dir/ProcessDrovak"
-  pd_env=(HOME="$dir/home" XDG_CONFIG_HOME="$dir/home/.config")
-  mark=$(stat -c %s "$notes")
-}
 on_failure() {
-  [[ -s "${dir:-}/out.log" ]] && sed 's/^/  program: /' "$dir/out.log" | tail -n 20 >&2 || true
+  program_log
   grep -v -i 'xkb\|keycode' "$scratch/kwin.log" | tail -n 5 | sed 's/^/  kwin: /' >&2
 }
-start_pd() {
-  env "${pd_env[@]}" "$dir/ProcessDrovak" >"$dir/out.log" 2>&1 &
-  pd=$!
-  pids+=("$pd")
-  # The first run names the keys KWin binds.
-  wait_for 10 "first-run balloon" balloon "Process Drovak 1.3 - Что это?" "Программа поможет"
+# The program, $pd, with its script loaded; the first run names the keys
+# KWin binds.
+start_pd_in_kwin() {
+  start_pd
   tail -c +$((mark + 1)) "$notes" | grep -q "клавиш Ctrl+Alt+End дважды" || fail "the first run does not name Ctrl+Alt+End"
   wait_for 10 "the program's KWin script" script_loaded
 }
@@ -140,7 +99,7 @@ start_window() {
 # ---- Scenarios ----------------------------------------------------------------
 scenario_kill() {
   new_folder kill
-  start_pd
+  start_pd_in_kwin
   start_window
   double_press
   wait_for 10 "end of the window's process" gone "$win"
@@ -157,7 +116,7 @@ scenario_kill() {
 scenario_exception() {
   new_folder exception
   printf 'weston-simple-shm=1' >"$dir/Exclamations.txt"
-  start_pd
+  start_pd_in_kwin
   start_window
   double_press
   wait_for 10 "refusal balloon" balloon weston-simple-shm \
@@ -169,7 +128,7 @@ scenario_exception() {
 # the session's end, SIGTERM: the same unload as "Выход").
 scenario_exit() {
   new_folder exit
-  start_pd
+  start_pd_in_kwin
   start_window
   kill -TERM "$pd"
   wait_for 10 "end of the program" gone "$pd"
@@ -180,13 +139,13 @@ scenario_exit() {
   [[ ! -e $XDG_RUNTIME_DIR/ProcessDrovak-kwin.js ]] || fail "the script's file was left behind"
 }
 
-# Press to gone, the median of PD_KWIN_ROUNDS kills (a figure, not a
+# Press to gone, the median of PD_E2E_ROUNDS kills (a figure, not a
 # limit), and the idle cost with the script loaded.
 scenario_latency() {
   new_folder latency
-  start_pd
+  start_pd_in_kwin
   local times=() t0 ms
-  for _ in $(seq "${PD_KWIN_ROUNDS:-10}"); do
+  for _ in $(seq "${PD_E2E_ROUNDS:-10}"); do
     start_window
     press
     sleep 0.2
@@ -197,7 +156,7 @@ scenario_latency() {
     times+=("$ms")
     sleep 1.1  # the press count resets
   done
-  echo "   press to gone (ms): ${times[*]}; median $(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((${#times[@]} + 1) / 2))p")"
+  echo "   press to gone (ms): ${times[*]}; median $(median "${times[@]}")"
   echo "   idle with the script loaded: $(idle_cost "$pd")"
 }
 
