@@ -6,6 +6,9 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <utility>
+
+#include "platform/text.h"
 
 namespace pd::x11 {
 
@@ -42,7 +45,37 @@ ProcessId ParsePid(const char* text) {
   return error == std::errc() && end == s.data() + s.size() ? id : 0;
 }
 
+// Qt's key codes of the keys a shortcut ends in, other than letters,
+// digits and F-keys.
+struct NamedKey {
+  std::int32_t code;
+  const char16_t* name;
+};
+constexpr NamedKey kNamedKeys[] = {
+    {0x01000000, u"Esc"},      {0x01000001, u"Tab"},    {0x01000003, u"Backspace"}, {0x01000004, u"Enter"},
+    {0x01000005, u"Enter"},    {0x01000006, u"Ins"},    {0x01000007, u"Del"},       {0x01000008, u"Pause"},
+    {0x01000009, u"Print"},    {0x01000010, u"Home"},   {0x01000011, u"End"},       {0x01000012, u"Left"},
+    {0x01000013, u"Up"},       {0x01000014, u"Right"},  {0x01000015, u"Down"},      {0x01000016, u"PgUp"},
+    {0x01000017, u"PgDown"},   {0x01000026, u"ScrollLock"}, {0x20, u"Space"},
+};
+
 }  // namespace
+
+String KWinDesktop::KeyName(std::int32_t combination) {
+  const auto bits = static_cast<std::uint32_t>(combination);
+  String name;
+  for (const auto& [bit, modifier] : {std::pair{0x04000000u, u"Ctrl+"}, std::pair{0x08000000u, u"Alt+"},
+                                      std::pair{0x02000000u, u"Shift+"}, std::pair{0x10000000u, u"WIN+"}}) {
+    if ((bits & bit) != 0) name += modifier;
+  }
+  const std::int32_t key = combination & 0x01FFFFFF;
+  for (const NamedKey& k : kNamedKeys) {
+    if (k.code == key) return name + k.name;
+  }
+  if (key >= 0x01000030 && key <= 0x01000052) return name + u"F" + text::FromUtf8(std::to_string(key - 0x0100002F));
+  if (key > 0x20 && key < 0x7F) return name + static_cast<char16_t>(key);
+  return name + u"#" + text::FromUtf8(std::to_string(key));
+}
 
 std::string KWinDesktop::Script(std::string_view service) {
   if (!IsUniqueName(service)) return {};
@@ -197,6 +230,14 @@ bool KWinDesktop::WatchChord(std::function<void()> pressed) {
     Forget();
     return false;
   }
+  // The keys are taken by another action: nothing would ever be pressed.
+  const auto keys = BoundKeys();
+  keys_ = keys ? *keys : String(kChordKeys.begin(), kChordKeys.end());
+  if (keys_.empty()) {
+    UnloadScript();
+    Forget();
+    return false;
+  }
   bound_ = true;
   pressed_ = std::move(pressed);
   return true;
@@ -219,8 +260,30 @@ void KWinDesktop::Forget() {
   pressed_ = nullptr;
 }
 
-String KWinDesktop::ChordName() {
-  return bound_ ? String(kChordKeys.begin(), kChordKeys.end()) : String();
+String KWinDesktop::ChordName() { return bound_ ? keys_ : String(); }
+
+std::optional<String> KWinDesktop::BoundKeys() {
+  DBusMessage* ask =
+      dbus_message_new_method_call("org.kde.kglobalaccel", "/kglobalaccel", "org.kde.KGlobalAccel", "shortcut");
+  {
+    // The action: component, action, and their names (not looked at).
+    DBusWriter args(ask);
+    DBusContainer id(args, DBUS_TYPE_ARRAY, "s");
+    for (const char* part : {"kwin", kPlugin, "KWin", kPlugin}) id.String(part);
+  }
+  std::string why;
+  const DBusMessagePtr reply = bus_->CallAndWait(ask, kTimeoutMs, why);
+  DBusMessageIter it;
+  DBusMessageIter keys;
+  if (!reply || dbus_message_iter_init(reply.get(), &it) == 0 || dbus_message_iter_get_arg_type(&it) != DBUS_TYPE_ARRAY ||
+      dbus_message_iter_get_element_type(&it) != DBUS_TYPE_INT32) {
+    return std::nullopt;
+  }
+  dbus_message_iter_recurse(&it, &keys);
+  if (dbus_message_iter_get_arg_type(&keys) != DBUS_TYPE_INT32) return String();
+  dbus_int32_t first = 0;
+  dbus_message_iter_get_basic(&keys, &first);
+  return first != 0 ? KeyName(first) : String();
 }
 
 // Chord(s pid) and Active(s pid), from KWin's connection only: anyone else

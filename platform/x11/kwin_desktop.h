@@ -4,7 +4,8 @@
 // for a client, but it runs scripts: the program writes a small one and
 // loads it through org.kde.kwin.Scripting. The script registers a global
 // shortcut of the desktop's shortcut service (Ctrl+Alt+End, which the user
-// may change in the desktop's shortcut settings) and, each time it is
+// may change in the desktop's shortcut settings; the keys named are those
+// the service holds) and, each time it is
 // pressed, calls the program's Chord method with the process of the window
 // active at that moment; it also reports each change of the active window
 // (Active). Only calls from the connection that owns org.kde.KWin are
@@ -13,8 +14,10 @@
 // as 0. The script is unloaded at UnwatchChord and at the end.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -48,6 +51,10 @@ class KWinDesktop final : public platform::Desktop {
   static constexpr std::string_view kChordKeys = "Ctrl+Alt+End";
   // The script that reports to the connection named service.
   static std::string Script(std::string_view service);
+  // A key combination as the desktop's shortcut service holds it (a Qt key
+  // code with its modifier bits), as the user types it: "Ctrl+Alt+End",
+  // "Ctrl+WIN+K".
+  static String KeyName(std::int32_t combination);
 
  private:
   KWinDesktop(std::unique_ptr<DBusSession> bus, std::string owner, ProcessId shell);
@@ -55,6 +62,10 @@ class KWinDesktop final : public platform::Desktop {
   static std::string WriteScript(const std::string& text);
   // Loads and runs the script; false when KWin refused either.
   bool LoadScript();
+  // The keys the shortcut service gave the script's shortcut: the one the
+  // user chose in the desktop's settings, or none where another action
+  // holds them; nullopt where the service cannot be asked.
+  std::optional<String> BoundKeys();
   void UnloadScript();
   void OnCall(DBusMessage* message);
   void Forget();
@@ -66,6 +77,7 @@ class KWinDesktop final : public platform::Desktop {
   ProcessId foreground_ = 0;
   std::string scriptFile_;
   bool bound_ = false;
+  String keys_;
   int ownerWatch_ = 0;
   std::function<void()> pressed_;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -19,6 +19,8 @@
 #include <mutex>
 #include <sstream>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "contract/DesktopContract.h"
 #include "platform/x11/desktop.h"
@@ -45,6 +47,8 @@ class FakeKWin {
     dbus_connection_set_exit_on_disconnect(conn_, FALSE);
     owned_ = dbus_bus_request_name(conn_, KWinDesktop::kService, DBUS_NAME_FLAG_DO_NOT_QUEUE, nullptr) ==
              DBUS_REQUEST_NAME_REPLY_PRIMARY_OWNER;
+    // KWin holds the desktop's shortcut service too.
+    dbus_bus_request_name(conn_, "org.kde.kglobalaccel", DBUS_NAME_FLAG_DO_NOT_QUEUE, nullptr);
     if (stale_) plugin_ = KWinDesktop::kPlugin;
     thread_ = std::thread([this] { Serve(); });
   }
@@ -88,6 +92,12 @@ class FakeKWin {
   std::string ScriptFile() {
     const std::lock_guard lock(mutex_);
     return scriptFile_;
+  }
+  // The keys the shortcut service gives the script's action (none: another
+  // action holds them).
+  void SetKeys(std::vector<dbus_int32_t> keys) {
+    const std::lock_guard lock(mutex_);
+    keys_ = std::move(keys);
   }
   bool Unloaded() {
     const std::lock_guard lock(mutex_);
@@ -152,6 +162,12 @@ class FakeKWin {
       DBusMessage* reply = dbus_message_new_method_return(m);
       dbus_message_append_args(reply, DBUS_TYPE_INT32, &id, DBUS_TYPE_INVALID);
       SendAway(reply);
+    } else if (path == "/kglobalaccel" && dbus_message_is_method_call(m, "org.kde.KGlobalAccel", "shortcut") != 0) {
+      DBusMessage* reply = dbus_message_new_method_return(m);
+      const dbus_int32_t* keys = keys_.data();
+      dbus_message_append_args(reply, DBUS_TYPE_ARRAY, DBUS_TYPE_INT32, &keys, static_cast<int>(keys_.size()),
+                               DBUS_TYPE_INVALID);
+      SendAway(reply);
     } else if (path == "/Scripting" &&
                dbus_message_is_method_call(m, "org.kde.kwin.Scripting", "unloadScript") != 0 &&
                dbus_message_get_args(m, nullptr, DBUS_TYPE_STRING, &a, DBUS_TYPE_INVALID) != 0) {
@@ -210,6 +226,7 @@ class FakeKWin {
   bool running_ = false;
   ProcessId focus_ = 0;
   std::deque<Report> outbox_;
+  std::vector<dbus_int32_t> keys_{0x0D000011};  // Ctrl+Alt+End
   int unanswered_ = 0;
 };
 
@@ -320,16 +337,37 @@ TEST(X11KWin, APressNamesTheWindowOfItsMomentAndOnlyKWinIsHeard) {
   EXPECT_EQ(d.ChordName(), u"");
 }
 
-// A KWin that runs no script leaves nothing behind.
-TEST(X11KWin, AScriptThatDoesNotRunBindsNothing) {
+// The keys named are those the shortcut service holds; a KWin that runs no
+// script, or whose service gave the keys to another action, leaves nothing
+// behind.
+TEST(X11KWin, NamesTheKeysKWinHoldsOrBindsNothing) {
   if (!OnPrivateBus()) GTEST_SKIP() << "this owns KWin's name: it runs only on a private session bus (x11_kwin)";
-  KWinSession s(0, false);
-  EXPECT_FALSE(s.Desktop().WatchChord([] {}));
-  EXPECT_EQ(s.Desktop().ChordName(), u"");
-  struct stat st {};
-  EXPECT_NE(stat(s.Fake().ScriptFile().c_str(), &st), 0);
-  EXPECT_TRUE(s.Fake().ScriptFile().find("/ProcessDrovak-kwin") != std::string::npos) << s.Fake().ScriptFile();
-  EXPECT_TRUE(s.Fake().Unloaded());
+  struct Case {
+    int generation;
+    std::vector<dbus_int32_t> keys;
+    String name;  // "": refused
+  };
+  const Case cases[] = {
+      {6, {0x0D000011}, u"Ctrl+Alt+End"},
+      {6, {0x1400004B, 0x0D000011}, u"Ctrl+WIN+K"},  // the user's choice first
+      {5, {0x0E000000 | 0x01000030}, u"Ctrl+Alt+Shift+F1"},
+      {6, {}, u""},   // another action holds them
+      {0, {0x0D000011}, u""},  // the script never ran
+  };
+  for (const Case& c : cases) {
+    KWinSession s(c.generation, false);
+    s.Fake().SetKeys(c.keys);
+    EXPECT_EQ(s.Desktop().WatchChord([] {}), !c.name.empty());
+    EXPECT_EQ(s.Desktop().ChordName(), c.name);
+    EXPECT_EQ(s.Fake().Unloaded(), c.name.empty());
+    struct stat st {};
+    EXPECT_EQ(stat(s.Fake().ScriptFile().c_str(), &st) == 0, !c.name.empty()) << s.Fake().ScriptFile();
+  }
+  for (const auto& [code, name] : {std::pair{0x0C000000 | 0x41, u"Ctrl+Alt+A"}, std::pair{0x10000020, u"WIN+Space"},
+                                   std::pair{0x04000000 | 0x01000052, u"Ctrl+F35"},
+                                   std::pair{0x08000000 | 0x01001234, u"Alt+#16781876"}}) {
+    EXPECT_EQ(KWinDesktop::KeyName(code), name);
+  }
 }
 
 // The script under node, as KWin 5 and KWin 6 would run it; and no name but
