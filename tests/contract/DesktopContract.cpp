@@ -2,27 +2,26 @@
 
 namespace pd::test {
 
-int DesktopContract::AwaitPresses(int n, int waitMs) {
-  auto& loop = S().Loop();
+void ServeUntil(platform::EventLoop& loop, const std::function<bool()>& done, int waitMs) {
   bool late = false;
   auto deadline = loop.CreateTimer([&] { late = true; });
   deadline->SetInterval(waitMs);
   deadline->SetEnabled(true);
-  loop.RunModal([&] { return presses_ >= n || late; });
+  // What the loop does not serve (the compositor's side, another
+  // connection) is looked at often.
+  auto tick = loop.CreateTimer([] {});
+  tick->SetInterval(10);
+  tick->SetEnabled(true);
+  loop.RunModal([&] { return done() || late; });
+}
+
+int DesktopContract::AwaitPresses(int n, int waitMs) {
+  ServeUntil(S().Loop(), [&] { return presses_ >= n; }, waitMs);
   return presses_;
 }
 
 void DesktopContract::AwaitFocusReported() {
-  auto& loop = S().Loop();
-  bool late = false;
-  auto deadline = loop.CreateTimer([&] { late = true; });
-  deadline->SetInterval(2000);
-  deadline->SetEnabled(true);
-  // The compositor's side is looked at often: it wakes no loop of ours.
-  auto tick = loop.CreateTimer([] {});
-  tick->SetInterval(10);
-  tick->SetEnabled(true);
-  loop.RunModal([&] { return S().FocusReported() || late; });
+  ServeUntil(S().Loop(), [&] { return S().FocusReported(); }, 2000);
 }
 
 TEST_P(DesktopContract, ReportsEachPressWhileBoundAndNothingOnceTakenBack) {

@@ -38,6 +38,10 @@ class DesktopSession {
   static constexpr ProcessId kNoLocalProcess = 0xFFFFFFFF;
 };
 
+// Serves loop until done() or waitMs passed (on the loop's clock), looking
+// at done() at least every 10 ms.
+void ServeUntil(platform::EventLoop& loop, const std::function<bool()>& done, int waitMs);
+
 struct DesktopBackend {
   std::string name;
   platform::DesktopKind kind;

@@ -190,3 +190,22 @@ start_pd() {
 
 # The median of the numbers given.
 median() { printf '%s\n' "$@" | sort -n | sed -n "$((($# + 1) / 2))p"; }
+
+# press_to_gone START PRESS: PD_E2E_ROUNDS times, START opens a window of
+# process $victim and PRESS presses the chord once; prints the times from
+# the second press to the end of $victim, and their median (a figure, not a
+# limit).
+press_to_gone() {
+  local start=$1 press=$2 times=() t0
+  for _ in $(seq "${PD_E2E_ROUNDS:-10}"); do
+    "$start"
+    "$press"
+    sleep 0.2
+    t0=$(date +%s%N)
+    "$press"
+    wait_for 10 "end of the window's process" gone "$victim"
+    times+=($((($(date +%s%N) - t0) / 1000000)))
+    sleep 1.1  # the press count resets
+  done
+  echo "   press to gone (ms): ${times[*]}; median $(median "${times[@]}")"
+}

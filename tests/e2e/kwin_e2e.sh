@@ -90,6 +90,7 @@ start_pd_in_kwin() {
 start_window() {
   weston-simple-shm >/dev/null 2>&1 &
   win=$!
+  victim=$win
   disown
   pids+=("$win")
   wait_for 10 "the window" alive "$win"
@@ -144,19 +145,7 @@ scenario_exit() {
 scenario_latency() {
   new_folder latency
   start_pd_in_kwin
-  local times=() t0 ms
-  for _ in $(seq "${PD_E2E_ROUNDS:-10}"); do
-    start_window
-    press
-    sleep 0.2
-    t0=$(date +%s%N)
-    press
-    wait_for 10 "end of the window's process" gone "$win"
-    ms=$((($(date +%s%N) - t0) / 1000000))
-    times+=("$ms")
-    sleep 1.1  # the press count resets
-  done
-  echo "   press to gone (ms): ${times[*]}; median $(median "${times[@]}")"
+  press_to_gone start_window press
   echo "   idle with the script loaded: $(idle_cost "$pd")"
 }
 

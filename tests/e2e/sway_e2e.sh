@@ -96,6 +96,7 @@ on_failure() {
 start_foot() {
   foot -e sleep 600 >/dev/null 2>&1 &
   ft=$!
+  victim=$ft
   disown  # its end is the test's business: no "Killed" from the shell
   pids+=("$ft")
   wait_for 10 "focused foot" focused_is "$ft"
@@ -162,19 +163,7 @@ scenario_exit() {
 scenario_latency() {
   new_folder latency
   start_pd
-  local times=() t0 ms
-  for _ in $(seq "${PD_E2E_ROUNDS:-10}"); do
-    start_foot
-    chord
-    sleep 0.2
-    t0=$(date +%s%N)
-    chord
-    wait_for 10 "end of foot" gone "$ft"
-    ms=$((($(date +%s%N) - t0) / 1000000))
-    times+=("$ms")
-    sleep 1.1  # the press count resets
-  done
-  echo "   chord to gone (ms): ${times[*]}; median $(median "${times[@]}")"
+  press_to_gone start_foot chord
 }
 
 # Figures (not limits): idle cost with the compositor's subscription open,

@@ -271,20 +271,6 @@ INSTANTIATE_TEST_SUITE_P(KWin, DesktopContract,
                                          KWin("kwin6_stale", 6, true)),
                          [](const auto& param) { return param.param.name; });
 
-// Serves loop until done() or 2 s passed.
-template <typename Done>
-void Serve(platform::EventLoop& loop, Done done) {
-  bool late = false;
-  auto deadline = loop.CreateTimer([&] { late = true; });
-  deadline->SetInterval(2000);
-  deadline->SetEnabled(true);
-  // What the loop does not serve (another connection) is looked at often.
-  auto tick = loop.CreateTimer([] {});
-  tick->SetInterval(10);
-  tick->SetEnabled(true);
-  loop.RunModal([&] { return done() || late; });
-}
-
 TEST(X11KWin, APressNamesTheWindowOfItsMomentAndOnlyKWinIsHeard) {
   if (!OnPrivateBus()) GTEST_SKIP() << "this owns KWin's name: it runs only on a private session bus (x11_kwin)";
   KWinSession s(6, false);
@@ -303,7 +289,7 @@ TEST(X11KWin, APressNamesTheWindowOfItsMomentAndOnlyKWinIsHeard) {
   s.Focus(100);
   s.Fake().PressAt(200);  // activated and pressed before the loop ran
   s.Focus(300);
-  Serve(s.Loop(), [&] { return s.FocusReported(); });
+  test::ServeUntil(s.Loop(), [&] { return s.FocusReported(); }, 2000);
   EXPECT_EQ(seen, std::vector<ProcessId>{200}) << "the press sees its own moment's window";
   EXPECT_EQ(d.ForegroundProcess(), 300U);
 
@@ -317,10 +303,13 @@ TEST(X11KWin, APressNamesTheWindowOfItsMomentAndOnlyKWinIsHeard) {
   DBusPendingCall* pending = nullptr;
   dbus_connection_send_with_reply(stranger, call, &pending, 2000);
   dbus_message_unref(call);
-  Serve(s.Loop(), [&] {
-    dbus_connection_read_write_dispatch(stranger, 0);
-    return dbus_pending_call_get_completed(pending) != 0;
-  });
+  test::ServeUntil(
+      s.Loop(),
+      [&] {
+        dbus_connection_read_write_dispatch(stranger, 0);
+        return dbus_pending_call_get_completed(pending) != 0;
+      },
+      2000);
   DBusMessage* reply = dbus_pending_call_steal_reply(pending);
   ASSERT_NE(reply, nullptr);
   EXPECT_STREQ(dbus_message_get_error_name(reply), DBUS_ERROR_ACCESS_DENIED);
