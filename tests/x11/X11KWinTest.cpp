@@ -11,14 +11,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <deque>
-#include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <sstream>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -26,6 +22,7 @@
 #include "platform/x11/desktop.h"
 #include "platform/x11/kwin_desktop.h"
 #include "test_util.h"
+#include "x11/FakeBusService.h"
 
 namespace pd::x11 {
 namespace {
@@ -37,33 +34,18 @@ bool OnPrivateBus() {
   return std::getenv("PD_PRIVATE_BUS") != nullptr && bus != nullptr && *bus != '\0';
 }
 
-class FakeKWin {
+class FakeKWin final : public test::FakeBusService {
  public:
-  // generation 5 or 6 (where scripts are served; any other runs none); stale: a script of the
-  // plugin is loaded already and goes a request after it is unloaded.
-  FakeKWin(int generation, bool stale) : generation_(generation), stale_(stale) {
-    conn_ = dbus_bus_get_private(DBUS_BUS_SESSION, nullptr);
-    if (conn_ == nullptr) return;
-    dbus_connection_set_exit_on_disconnect(conn_, FALSE);
-    owned_ = dbus_bus_request_name(conn_, KWinDesktop::kService, DBUS_NAME_FLAG_DO_NOT_QUEUE, nullptr) ==
-             DBUS_REQUEST_NAME_REPLY_PRIMARY_OWNER;
-    // KWin holds the desktop's shortcut service too.
-    dbus_bus_request_name(conn_, "org.kde.kglobalaccel", DBUS_NAME_FLAG_DO_NOT_QUEUE, nullptr);
+  // generation 5 or 6 (where scripts are served; any other runs none);
+  // stale: a script of the plugin is loaded already and goes a request
+  // after it is unloaded. KWin holds the desktop's shortcut service too.
+  FakeKWin(int generation, bool stale)
+      : FakeBusService({KWinDesktop::kService, "org.kde.kglobalaccel"}), generation_(generation), stale_(stale) {
     if (stale_) plugin_ = KWinDesktop::kPlugin;
-    thread_ = std::thread([this] { Serve(); });
+    Start();
   }
-  ~FakeKWin() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-    if (conn_ != nullptr) {
-      dbus_connection_close(conn_);
-      dbus_connection_unref(conn_);
-    }
-  }
-  FakeKWin(const FakeKWin&) = delete;
-  FakeKWin& operator=(const FakeKWin&) = delete;
+  ~FakeKWin() override { Stop(); }
 
-  [[nodiscard]] bool Owned() const { return owned_; }
   // The window of process id is activated: the script reports it (as 0
   // where it has no local process).
   void Focus(ProcessId id) {
@@ -118,28 +100,23 @@ class FakeKWin {
     ProcessId pid;
   };
 
-  void Serve() {
-    while (!stop_ && dbus_connection_read_write(conn_, 5) != 0) {
-      while (DBusMessage* m = dbus_connection_pop_message(conn_)) {
-        Handle(m);
-        dbus_message_unref(m);
-      }
-      const std::lock_guard lock(mutex_);
-      while (!outbox_.empty()) {
-        const Report r = outbox_.front();
-        outbox_.pop_front();
-        DBusMessage* call = dbus_message_new_method_call(client_.c_str(), KWinDesktop::kPath,
-                                                         KWinDesktop::kInterface, r.method);
-        const std::string pid = std::to_string(r.pid);
-        const char* text = pid.c_str();
-        dbus_message_append_args(call, DBUS_TYPE_STRING, &text, DBUS_TYPE_INVALID);
-        ++unanswered_;
-        SendAway(call);
-      }
+  // The script's calls, in order.
+  void Tick() override {
+    const std::lock_guard lock(mutex_);
+    while (!outbox_.empty()) {
+      const Report r = outbox_.front();
+      outbox_.pop_front();
+      DBusMessage* call = dbus_message_new_method_call(client_.c_str(), KWinDesktop::kPath,
+                                                       KWinDesktop::kInterface, r.method);
+      const std::string pid = std::to_string(r.pid);
+      const char* text = pid.c_str();
+      dbus_message_append_args(call, DBUS_TYPE_STRING, &text, DBUS_TYPE_INVALID);
+      ++unanswered_;
+      SendAway(call);
     }
   }
 
-  void Handle(DBusMessage* m) {
+  void Handle(DBusMessage* m) override {
     const int type = dbus_message_get_type(m);
     const std::lock_guard lock(mutex_);
     if (type == DBUS_MESSAGE_TYPE_METHOD_RETURN || type == DBUS_MESSAGE_TYPE_ERROR) {
@@ -204,20 +181,9 @@ class FakeKWin {
     }
   }
 
-  void SendAway(DBusMessage* m) {
-    dbus_connection_send(conn_, m, nullptr);
-    dbus_message_unref(m);
-    dbus_connection_flush(conn_);
-  }
-
   const int generation_;
   bool stale_;
   bool releaseLater_ = false;
-  DBusConnection* conn_ = nullptr;
-  bool owned_ = false;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-  std::mutex mutex_;
   std::string plugin_;
   std::string client_;
   std::string scriptFile_;
