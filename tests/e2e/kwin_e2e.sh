@@ -140,6 +140,25 @@ scenario_exit() {
   [[ ! -e $XDG_RUNTIME_DIR/ProcessDrovak-kwin.js ]] || fail "the script's file was left behind"
 }
 
+# Keys the user gave the action in the desktop's settings are kept by the
+# shortcut service, named by the next first run and pressed as before.
+scenario_user_keys() {
+  new_folder user_keys
+  start_pd_in_kwin
+  # Ctrl+WIN+K, stored as the user's choice.
+  dbus-send --session --print-reply --dest=org.kde.kglobalaccel /kglobalaccel org.kde.KGlobalAccel.setShortcut \
+    array:string:kwin,ProcessDrovak,KWin,ProcessDrovak array:int32:$((0x1400004B)) uint32:4 >/dev/null
+  kill -TERM "$pd"
+  wait_for 10 "end of the program" gone "$pd"
+  new_folder user_keys_again
+  start_pd
+  wait_for 10 "the program's KWin script" script_loaded
+  tail -c +$((mark + 1)) "$notes" | grep -q "клавиш Ctrl+WIN+K дважды" || fail "the first run does not name Ctrl+WIN+K"
+  start_window
+  double_press
+  wait_for 10 "end of the window's process" gone "$win"
+}
+
 # Press to gone, the median of PD_E2E_ROUNDS kills (a figure, not a
 # limit), and the idle cost with the script loaded.
 scenario_latency() {
@@ -150,4 +169,4 @@ scenario_latency() {
 }
 
 # latency runs when named.
-run_scenarios "$@" -- kill exception exit
+run_scenarios "$@" -- kill exception exit user_keys
