@@ -208,7 +208,8 @@ bool KWinDesktop::LoadScript() {
   }
   if (id < 0) return false;
   // KWin 6 serves a script at /Scripting/ScriptN, KWin 5 at /N.
-  for (const std::string& path : {"/Scripting/Script" + std::to_string(id), "/" + std::to_string(id)}) {
+  const std::string number = std::to_string(id);
+  for (const std::string& path : {std::string("/Scripting/Script").append(number), std::string("/").append(number)}) {
     DBusMessage* run = dbus_message_new_method_call(kService, path.c_str(), "org.kde.kwin.Script", "run");
     if (bus_->CallAndWait(run, kTimeoutMs, why)) return true;
   }
