@@ -2,9 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <string_view>
 
 #include "platform/x11/hyprland_desktop.h"
+#include "platform/x11/kwin_desktop.h"
 #include "platform/x11/sway_desktop.h"
 
 namespace pd::x11 {
@@ -15,6 +18,16 @@ namespace {
 std::string Env(const char* name) {
   const char* v = std::getenv(name);
   return v != nullptr ? v : "";
+}
+// Whether a colon-separated list of desktop names (XDG_CURRENT_DESKTOP)
+// holds name.
+bool NamesDesktop(std::string_view list, std::string_view name) {
+  for (std::size_t at = 0; at <= list.size();) {
+    const std::size_t end = std::min(list.find(':', at), list.size());
+    if (list.substr(at, end - at) == name) return true;
+    at = end + 1;
+  }
+  return false;
 }
 bool IsSocket(const std::string& path) {
   struct stat st {};
@@ -37,6 +50,7 @@ DesktopKind ChooseDesktopKind(const SessionEnv& env) {
   if (env.waylandDisplay.empty()) return DesktopKind::kPlatform;
   if (!env.hyprSignature.empty()) return DesktopKind::kHyprland;
   if (!env.swaySock.empty()) return DesktopKind::kSway;
+  if (NamesDesktop(env.currentDesktop, "KDE")) return DesktopKind::kKWin;
   return DesktopKind::kUnsupported;
 }
 
@@ -62,10 +76,13 @@ X11Desktop::X11Desktop(X11Loop& loop, const SessionEnv& env) : kind_(ChooseDeskt
       if (!folder.empty()) compositor_ = HyprlandDesktop::Connect(loop, folder);
       break;
     }
+    case DesktopKind::kKWin:
+      compositor_ = KWinDesktop::Connect(loop);
+      break;
     default:
       break;
   }
-  if ((kind_ == DesktopKind::kSway || kind_ == DesktopKind::kHyprland) && !compositor_) {
+  if (kind_ != DesktopKind::kPlatform && kind_ != DesktopKind::kUnsupported && !compositor_) {
     kind_ = DesktopKind::kUnsupported;
   }
 }

@@ -1,5 +1,6 @@
 // The Linux desktop: the session's compositor where it answers for the
-// chord and the foreground (sway and i3-compatible ones, Hyprland), the X
+// chord and the foreground (sway and i3-compatible ones, Hyprland, KDE
+// Plasma's KWin), the X
 // server's own key state and active window in an X11 session, and an
 // honest "no" (kUnsupported) on a Wayland desktop that offers neither.
 #pragma once
@@ -23,9 +24,9 @@ struct SessionEnv {
   static SessionEnv FromEnvironment();
 };
 
-// The kind the environment names: a compositor's IPC only under Wayland (an
-// i3 X11 session keeps the X11 way); kUnsupported for any other Wayland
-// session.
+// The kind the environment names: a compositor's interface only under
+// Wayland (an i3 or Plasma X11 session keeps the X11 way); kUnsupported for
+// any other Wayland session.
 platform::DesktopKind ChooseDesktopKind(const SessionEnv& env);
 
 // Hyprland's socket folder: $XDG_RUNTIME_DIR/hypr/SIG (older releases used

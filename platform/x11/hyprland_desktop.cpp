@@ -16,10 +16,16 @@ std::unique_ptr<HyprlandDesktop> HyprlandDesktop::Connect(X11Loop& loop, const s
 }
 
 HyprlandDesktop::HyprlandDesktop(X11Loop& loop, std::string folder, ProcessId shell)
-    : loop_(loop), folder_(std::move(folder)), shell_(shell), tag_("ProcessDrovak-" + std::to_string(getpid())) {}
+    : folder_(std::move(folder)),
+      shell_(shell),
+      tag_("ProcessDrovak-" + std::to_string(getpid())),
+      events_(loop, [this](std::string& inbox, int& presses) {
+        presses = TakePresses(inbox, tag_);
+        // A line without its end this long is no event of this stream.
+        return inbox.size() < (1u << 20);
+      }) {}
 
 HyprlandDesktop::~HyprlandDesktop() {
-  *alive_ = false;
   UnwatchChord();
 }
 
@@ -34,28 +40,17 @@ std::optional<std::string> HyprlandDesktop::Request(std::string_view request) {
 
 bool HyprlandDesktop::WatchChord(std::function<void()> pressed) {
   UnwatchChord();
-  eventFd_ = UnixConnect(folder_ + "/.socket2.sock");
-  if (eventFd_ >= 0) {
+  const int fd = UnixConnect(folder_ + "/.socket2.sock");
+  if (fd >= 0) {
     const auto answer = Request("keyword bindr " + std::string(kChordKeys) + ",event," + tag_);
     bound_ = answer && *answer == "ok";
   }
   if (!bound_) {
-    CloseEvents();
+    if (fd >= 0) close(fd);
     return false;
   }
-  pressed_ = std::move(pressed);
-  loop_.AddSource(this);
+  events_.Open(fd, std::move(pressed));
   return true;
-}
-
-void HyprlandDesktop::CloseEvents() {
-  if (eventFd_ >= 0) {
-    loop_.RemoveSource(this);
-    close(eventFd_);
-    eventFd_ = -1;
-  }
-  inbox_.clear();
-  pressed_ = nullptr;
 }
 
 void HyprlandDesktop::UnwatchChord() {
@@ -63,7 +58,7 @@ void HyprlandDesktop::UnwatchChord() {
     Request("keyword unbind " + std::string(kChordKeys));
     bound_ = false;
   }
-  CloseEvents();
+  events_.Close();
 }
 
 String HyprlandDesktop::ChordName() { return bound_ ? u"Ctrl+Alt+WIN" : u""; }
@@ -84,26 +79,6 @@ int HyprlandDesktop::TakePresses(std::string& buffer, std::string_view tag) {
   }
   buffer.erase(0, at);
   return presses;
-}
-
-bool HyprlandDesktop::Prepare(std::vector<LoopSource::Fd>& fds) {
-  if (eventFd_ >= 0) fds.push_back(LoopSource::Fd{eventFd_, POLLIN, 0});
-  return false;
-}
-
-void HyprlandDesktop::Dispatch(const std::vector<LoopSource::Fd>& fds) {
-  if (eventFd_ < 0 || fds.empty() || fds.front().revents == 0) return;
-  const bool open = ReadAvailable(eventFd_, inbox_);
-  const int presses = TakePresses(inbox_, tag_);
-  // A line without its end this long is no event of this stream.
-  const bool sane = inbox_.size() < (1u << 20);
-  const std::weak_ptr<bool> alive = alive_;
-  for (int i = 0; i < presses && pressed_; ++i) {
-    auto pressed = pressed_;
-    pressed();
-    if (alive.expired()) return;
-  }
-  if ((!open || !sane) && eventFd_ >= 0) CloseEvents();
 }
 
 }  // namespace pd::x11

@@ -17,11 +17,12 @@
 #include <vector>
 
 #include "platform/desktop.h"
+#include "platform/x11/chord_events.h"
 #include "platform/x11/loop.h"
 
 namespace pd::x11 {
 
-class HyprlandDesktop final : public platform::Desktop, private LoopSource {
+class HyprlandDesktop final : public platform::Desktop {
  public:
   // nullptr when the request socket cannot be reached.
   static std::unique_ptr<HyprlandDesktop> Connect(X11Loop& loop, const std::string& folder);
@@ -44,22 +45,15 @@ class HyprlandDesktop final : public platform::Desktop, private LoopSource {
 
  private:
   HyprlandDesktop(X11Loop& loop, std::string folder, ProcessId shell);
-  bool Prepare(std::vector<LoopSource::Fd>& fds) override;
-  void Dispatch(const std::vector<LoopSource::Fd>& fds) override;
   // One request and its whole answer; nullopt when none came in time.
   std::optional<std::string> Request(std::string_view request);
-  void CloseEvents();
 
   static constexpr int kTimeoutMs = 1000;
-  X11Loop& loop_;
   std::string folder_;
   ProcessId shell_ = 0;
   std::string tag_;
-  int eventFd_ = -1;
-  std::string inbox_;
   bool bound_ = false;
-  std::function<void()> pressed_;
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  ChordEvents events_;
 };
 
 }  // namespace pd::x11

@@ -68,14 +68,13 @@ std::unique_ptr<SwayDesktop> SwayDesktop::Connect(X11Loop& loop, const std::stri
 }
 
 SwayDesktop::SwayDesktop(X11Loop& loop, std::string socketPath, int commandFd)
-    : loop_(loop),
-      socketPath_(std::move(socketPath)),
+    : socketPath_(std::move(socketPath)),
       commandFd_(commandFd),
       shell_(PeerProcess(commandFd)),
-      tag_("ProcessDrovak-" + std::to_string(getpid())) {}
+      tag_("ProcessDrovak-" + std::to_string(getpid())),
+      events_(loop, [this](std::string& inbox, int& presses) { return TakePresses(inbox, presses); }) {}
 
 SwayDesktop::~SwayDesktop() {
-  *alive_ = false;
   UnwatchChord();
   if (commandFd_ >= 0) close(commandFd_);
 }
@@ -116,40 +115,28 @@ bool SwayDesktop::Succeeded(const std::optional<JsonValue>& answer) {
 
 bool SwayDesktop::WatchChord(std::function<void()> pressed) {
   UnwatchChord();
-  eventFd_ = UnixConnect(socketPath_);
-  bool ok = eventFd_ >= 0 && WriteAll(eventFd_, i3ipc::Frame(i3ipc::kSubscribe, R"(["binding"])"), kTimeoutMs);
+  const int fd = UnixConnect(socketPath_);
+  bool ok = fd >= 0 && WriteAll(fd, i3ipc::Frame(i3ipc::kSubscribe, R"(["binding"])"), kTimeoutMs);
   if (ok) {
     // The subscription's answer comes first, before any event.
-    auto header = ReadExact(eventFd_, i3ipc::kHeader, kTimeoutMs);
+    auto header = ReadExact(fd, i3ipc::kHeader, kTimeoutMs);
     std::uint32_t length = 0;
     if (header) std::memcpy(&length, header->data() + 6, 4);
     auto body = header && header->compare(0, 6, i3ipc::kMagic) == 0 && length <= i3ipc::kMaxPayload
-                    ? ReadExact(eventFd_, length, kTimeoutMs)
+                    ? ReadExact(fd, length, kTimeoutMs)
                     : std::nullopt;
     ok = body && Succeeded(ParseJson(*body));
   }
   if (ok) {
-    bound_ = Succeeded(Request(i3ipc::kRunCommand,
-                               "bindsym --release " + std::string(kChordKeys) + " nop " + tag_));
+    bound_ = Succeeded(Request(i3ipc::kRunCommand, "bindsym --release " + std::string(kChordKeys) + " nop " + tag_));
     ok = bound_;
   }
   if (!ok) {
-    CloseEvents();
+    if (fd >= 0) close(fd);
     return false;
   }
-  pressed_ = std::move(pressed);
-  loop_.AddSource(this);
+  events_.Open(fd, std::move(pressed));
   return true;
-}
-
-void SwayDesktop::CloseEvents() {
-  if (eventFd_ >= 0) {
-    loop_.RemoveSource(this);
-    close(eventFd_);
-    eventFd_ = -1;
-  }
-  inbox_.clear();
-  pressed_ = nullptr;
 }
 
 void SwayDesktop::UnwatchChord() {
@@ -157,7 +144,7 @@ void SwayDesktop::UnwatchChord() {
     Request(i3ipc::kRunCommand, "unbindsym --release " + std::string(kChordKeys));
     bound_ = false;
   }
-  CloseEvents();
+  events_.Close();
 }
 
 String SwayDesktop::ChordName() { return bound_ ? u"Ctrl+Alt+WIN" : u""; }
@@ -167,17 +154,10 @@ ProcessId SwayDesktop::ForegroundProcess() {
   return tree ? i3ipc::FocusedPid(*tree) : 0;
 }
 
-bool SwayDesktop::Prepare(std::vector<LoopSource::Fd>& fds) {
-  if (eventFd_ >= 0) fds.push_back(LoopSource::Fd{eventFd_, POLLIN, 0});
-  return false;
-}
-
-void SwayDesktop::Dispatch(const std::vector<LoopSource::Fd>& fds) {
-  if (eventFd_ < 0 || fds.empty() || fds.front().revents == 0) return;
+// The user's own bindings fire too: only the program's tag counts.
+bool SwayDesktop::TakePresses(std::string& inbox, int& presses) const {
   std::vector<i3ipc::Message> messages;
-  const bool open = ReadAvailable(eventFd_, inbox_);
-  const bool whole = i3ipc::TakeMessages(inbox_, messages);
-  int presses = 0;
+  const bool whole = i3ipc::TakeMessages(inbox, messages);
   const std::string command = "nop " + tag_;
   for (const auto& m : messages) {
     if (m.type != i3ipc::kBindingEvent) continue;
@@ -186,15 +166,7 @@ void SwayDesktop::Dispatch(const std::vector<LoopSource::Fd>& fds) {
     const JsonValue* binding = event->Get("binding");
     if (binding != nullptr && binding->Text("command") == command) ++presses;
   }
-  const std::weak_ptr<bool> alive = alive_;
-  for (int i = 0; i < presses && pressed_; ++i) {
-    auto pressed = pressed_;
-    pressed();
-    if (alive.expired()) return;
-  }
-  // The compositor went (or spoke nonsense): nothing more is reported. The
-  // binding went with it, or is taken back at the end.
-  if ((!open || !whole) && eventFd_ >= 0) CloseEvents();
+  return whole;
 }
 
 }  // namespace pd::x11

@@ -20,8 +20,9 @@
 #include <vector>
 
 #include "platform/desktop.h"
-#include "platform/x11/loop.h"
+#include "platform/x11/chord_events.h"
 #include "platform/x11/json.h"
+#include "platform/x11/loop.h"
 
 namespace pd::x11 {
 
@@ -48,7 +49,7 @@ bool TakeMessages(std::string& buffer, std::vector<Message>& out);
 ProcessId FocusedPid(const JsonValue& tree);
 }  // namespace i3ipc
 
-class SwayDesktop final : public platform::Desktop, private LoopSource {
+class SwayDesktop final : public platform::Desktop {
  public:
   // nullptr when the socket cannot be reached.
   static std::unique_ptr<SwayDesktop> Connect(X11Loop& loop, const std::string& socketPath);
@@ -68,25 +69,20 @@ class SwayDesktop final : public platform::Desktop, private LoopSource {
 
  private:
   SwayDesktop(X11Loop& loop, std::string socketPath, int commandFd);
-  bool Prepare(std::vector<LoopSource::Fd>& fds) override;
-  void Dispatch(const std::vector<LoopSource::Fd>& fds) override;
   // One request on the command connection and its answer; nullopt when the
   // compositor did not answer in time (the connection is then closed).
   std::optional<JsonValue> Request(std::uint32_t type, std::string_view payload);
   static bool Succeeded(const std::optional<JsonValue>& answer);
-  void CloseEvents();
+  // Counts the program's binding events among the messages in inbox.
+  bool TakePresses(std::string& inbox, int& presses) const;
 
   static constexpr int kTimeoutMs = 1000;
-  X11Loop& loop_;
   std::string socketPath_;
   int commandFd_ = -1;
-  int eventFd_ = -1;
   ProcessId shell_ = 0;
   std::string tag_;
-  std::string inbox_;
   bool bound_ = false;
-  std::function<void()> pressed_;
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  ChordEvents events_;
 };
 
 }  // namespace pd::x11

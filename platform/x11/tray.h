@@ -29,8 +29,9 @@ class X11Loop;
 // Balloons are desktop notifications (org.freedesktop.Notifications) sent
 // over one long-lived private connection served by the loop (LoopSource):
 // a later balloon replaces the earlier one (replaces_id), a record without
-// one withdraws it (CloseNotification), a warning (2) is sent with urgency
-// critical. Nothing waits for a reply: a balloon asked for while the id of
+// one withdraws it (CloseNotification); every balloon, a warning too, goes
+// with normal urgency (a critical one would stay until dismissed, and a
+// balloon goes by itself). Nothing waits for a reply: a balloon asked for while the id of
 // the previous one is still on its way is sent when the id comes. Where no
 // notification server answers (or there is no session bus) a small popup
 // of our own shows the balloon near the icon for kPopupMs.

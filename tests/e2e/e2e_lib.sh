@@ -103,3 +103,109 @@ double_chord() {
     sleep 0.1
   done
 }
+
+# ---- The Linux desktops (linux, sway and KWin scripts) --------------------------
+# They set program (the program under test) and here (their folder) first.
+
+# As root: runs the calling script again as USER (created when missing), in
+# a scratch folder of its own ($PD_E2E_TOP) holding the program, the script,
+# this library and FILES, and exits with its status (sway refuses root; an
+# unprivileged exec may refuse a binary's file capabilities).
+#   rerun_as_user USER SCRIPT [SCENARIO...] -- [FILE...]
+rerun_as_user() {
+  local user=$1 script=$2 args=() top status=0
+  shift 2
+  while [[ $# -gt 0 && "$1" != "--" ]]; do args+=("$1"); shift; done
+  [[ $# -gt 0 ]] && shift
+  id "$user" >/dev/null 2>&1 || useradd -m "$user" >/dev/null 2>&1 || skip "no unprivileged user $user"
+  top=$(mktemp -d "${TMPDIR:-/tmp}/$user.XXXXXX")
+  chmod 755 "$top"
+  cp "$program" "$top/ProcessDrovak"
+  cp "$script" "$here/e2e_lib.sh" "$@" "$top/"
+  chown -R "$user" "$top"
+  runuser -u "$user" -- env -i PATH="$PATH" HOME="$top" PD_E2E_TOP="$top" PD_E2E_ROUNDS="${PD_E2E_ROUNDS:-10}" \
+    PD_E2E_SHOTS="${PD_E2E_SHOTS:-}" bash "$top/$(basename "$script")" "$top/ProcessDrovak" "${args[@]}" ||
+    status=$?
+  [[ -n "${PD_E2E_KEEP:-}" ]] || rm -rf "$top"
+  exit "$status"
+}
+
+# A scratch folder, $scratch, gone at the end with every process in pids
+# (after before_close, where the script has one). fontconfig's caches live as
+# long as the program: not leaks (sanitizer builds).
+open_scratch() {
+  scratch=$(mktemp -d "${PD_E2E_TOP:-${TMPDIR:-/tmp}}/$1.XXXXXX")
+  pids=()
+  trap close_scratch EXIT
+  printf 'leak:libfontconfig.so\n' >"$scratch/lsan.supp"
+  export LSAN_OPTIONS="suppressions=$scratch/lsan.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+}
+close_scratch() {
+  ! declare -F before_close >/dev/null || before_close || true
+  for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  [[ -n "${PD_E2E_KEEP:-}" ]] || rm -rf "$scratch"
+}
+
+# The notifications on the session bus, watched into $notes; ready once the
+# server (started by the script) answered a call the monitor saw.
+watch_notifications() {
+  notes=$scratch/notify.log
+  dbus-monitor --session "interface='org.freedesktop.Notifications'" >"$notes" 2>&1 &
+  pids+=($!)
+  disown  # ended by close_scratch, silently
+  wait_for 10 "notification server and monitor" bash -c '
+    dbus-send --session --print-reply --dest=org.freedesktop.Notifications /org/freedesktop/Notifications \
+      org.freedesktop.Notifications.GetServerInformation >/dev/null 2>&1 && grep -q GetServerInformation "$0"' "$notes"
+  mark=0
+}
+# A balloon with this title and a text that begins so, since the scenario
+# began.
+balloon() { tail -c +$((mark + 1)) "$notes" | grep -A1 -xF "   string \"$1\"" | grep -q "^   string \"$2"; }
+
+# new_folder NAME: a fresh folder with a copy of the program, $dir; its
+# environment in pd_env (with a runtime folder of its own where the script
+# set own_runtime=1).
+new_folder() {
+  rm -f "$scratch"/*/ProcessDrovak  # the copies of earlier scenarios (large in sanitizer builds)
+  dir=$scratch/$1
+  mkdir -p "$dir/home/.config" "$dir/run"
+  chmod 700 "$dir/run"
+  cp "$program" "$dir/ProcessDrovak"
+  pd_env=(HOME="$dir/home" XDG_CONFIG_HOME="$dir/home/.config")
+  [[ -z "${own_runtime:-}" ]] || pd_env+=(XDG_RUNTIME_DIR="$dir/run")
+  mark=$(stat -c %s "$notes")
+}
+# The program's last words, for a failed scenario.
+program_log() { [[ -s "${dir:-}/out.log" ]] && sed 's/^/  program: /' "$dir/out.log" | tail -n 20 >&2 || true; }
+
+# Starts the program, $pd; ready once its first-run balloon arrived (the hot
+# keys run by then).
+start_pd() {
+  env "${pd_env[@]}" "$dir/ProcessDrovak" >"$dir/out.log" 2>&1 &
+  pd=$!
+  pids+=("$pd")
+  wait_for 10 "first-run balloon" balloon "Process Drovak 1.3 - Что это?" "Программа поможет"
+}
+
+# The median of the numbers given.
+median() { printf '%s\n' "$@" | sort -n | sed -n "$((($# + 1) / 2))p"; }
+
+# press_to_gone START PRESS: PD_E2E_ROUNDS times, START opens a window of
+# process $victim and PRESS presses the chord once; prints the times from
+# the second press to the end of $victim, and their median (a figure, not a
+# limit).
+press_to_gone() {
+  local start=$1 press=$2 times=() t0
+  for _ in $(seq "${PD_E2E_ROUNDS:-10}"); do
+    "$start"
+    "$press"
+    sleep 0.2
+    t0=$(date +%s%N)
+    "$press"
+    wait_for 10 "end of the window's process" gone "$victim"
+    times+=($((($(date +%s%N) - t0) / 1000000)))
+    sleep 1.1  # the press count resets
+  done
+  echo "   press to gone (ms): ${times[*]}; median $(median "${times[@]}")"
+}

@@ -19,60 +19,19 @@ done
 [[ -n "${DISPLAY:-}" && -n "${DBUS_SESSION_BUS_ADDRESS:-}" ]] ||
   { echo "linux_e2e: run under scripts/with-xvfb --tray --notify" >&2; exit 2; }
 
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/pd-e2e.XXXXXX")
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  [[ -n "${PD_E2E_KEEP:-}" ]] || rm -rf "$scratch"
-}
-trap cleanup EXIT
-
-# fontconfig's caches live as long as the program: not leaks (sanitizer builds).
-printf 'leak:libfontconfig.so\n' >"$scratch/lsan.supp"
-export LSAN_OPTIONS="suppressions=$scratch/lsan.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+open_scratch pd-e2e
+own_runtime=1  # the desktop's session is not the program's concern here
 
 # ---- The desktop ----------------------------------------------------------------
-notes=$scratch/notify.log
-dbus-monitor --session "interface='org.freedesktop.Notifications'" >"$notes" 2>&1 &
-pids+=($!)
-disown  # ended by cleanup, silently
-# Ready once the server answered a call the monitor saw.
-wait_for 10 "notification server and monitor" bash -c '
-  dbus-send --session --print-reply --dest=org.freedesktop.Notifications /org/freedesktop/Notifications \
-    org.freedesktop.Notifications.GetServerInformation >/dev/null 2>&1 && grep -q GetServerInformation "$0"' "$notes"
+watch_notifications
 # A program started before the panel has no icon and shows no balloon.
 wait_for 10 "tray panel" quietly xdotool search --onlyvisible --class tint2
-
-mark=0
-# A balloon with this title and a text that begins so, since the scenario
-# began.
-balloon() { tail -c +$((mark + 1)) "$notes" | grep -A1 -xF "   string \"$1\"" | grep -q "^   string \"$2"; }
 
 # The icon docked in the panel: the window named as the tip, without a class.
 tray_icon() { xwininfo -root -tree | awk '/"Process Drovak 1.3": \(\)/ { print $1; f = 1 } END { exit !f }'; }
 
 # ---- The program ----------------------------------------------------------------
-# A fresh folder with a copy of the program, in $dir; its environment in pd_env.
-new_folder() {
-  rm -f "$scratch"/*/ProcessDrovak  # the copies of earlier scenarios (large in sanitizer builds)
-  dir=$scratch/$1
-  mkdir -p "$dir/home/.config" "$dir/run"
-  chmod 700 "$dir/run"
-  cp "$program" "$dir/ProcessDrovak"
-  pd_env=(HOME="$dir/home" XDG_CONFIG_HOME="$dir/home/.config" XDG_RUNTIME_DIR="$dir/run")
-  mark=$(stat -c %s "$notes")
-}
-on_failure() { [[ -s "${dir:-}/out.log" ]] && sed 's/^/  program: /' "$dir/out.log" | tail -n 20 >&2 || true; }
-
-# Starts the program, $pd; ready once its first-run balloon arrived (the hot
-# keys run by then).
-start_pd() {
-  env "${pd_env[@]}" "$dir/ProcessDrovak" >"$dir/out.log" 2>&1 &
-  pd=$!
-  pids+=("$pd")
-  wait_for 10 "first-run balloon" balloon "Process Drovak 1.3 - Что это?" "Программа поможет"
-}
+on_failure() { program_log; }
 
 # An xterm in the foreground, $xt.
 start_xterm() {

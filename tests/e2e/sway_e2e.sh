@@ -10,7 +10,7 @@
 # The session (bus, notification server, sway and its XWayland) is private
 # to the run; balloons are read off the bus with dbus-monitor.
 # The scenarios latency and figures (run only when named) measure the
-# chord-to-gone time (PD_SWAY_ROUNDS kills, 10), the idle cost and the
+# chord-to-gone time (PD_E2E_ROUNDS kills, 10), the idle cost and the
 # start-up to the tray icon.
 set -euo pipefail
 
@@ -22,32 +22,10 @@ for tool in sway swaymsg foot wtype dbus-launch dbus-monitor dbus-send dunst pyt
   command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
 
-if [[ $(id -u) -eq 0 ]]; then
-  user=pd-e2e-sway
-  id "$user" >/dev/null 2>&1 || useradd -m "$user" >/dev/null 2>&1 || skip "no unprivileged user for sway"
-  top=$(mktemp -d "${TMPDIR:-/tmp}/pd-sway.XXXXXX")
-  chmod 755 "$top"
-  cp "$program" "$top/ProcessDrovak"
-  cp "$here/sway_e2e.sh" "$here/e2e_lib.sh" "$here/../x11/sni_watcher.py" "$top/"
-  chown -R "$user" "$top"
-  status=0
-  runuser -u "$user" -- env -i PATH="$PATH" HOME="$top" PD_SWAY_TOP="$top" PD_SWAY_ROUNDS="${PD_SWAY_ROUNDS:-10}" \
-    PD_E2E_SHOTS="${PD_E2E_SHOTS:-}" bash "$top/sway_e2e.sh" "$top/ProcessDrovak" "$@" || status=$?
-  [[ -n "${PD_E2E_KEEP:-}" ]] || rm -rf "$top"
-  exit "$status"
-fi
+[[ $(id -u) -ne 0 ]] || rerun_as_user pd-e2e-sway "$here/sway_e2e.sh" "$@" -- "$here/../x11/sni_watcher.py"
 
-scratch=$(mktemp -d "${PD_SWAY_TOP:-${TMPDIR:-/tmp}}/run.XXXXXX")
-pids=()
-cleanup() {
-  [[ -n "${SWAYSOCK:-}" ]] && swaymsg exit >/dev/null 2>&1 || true
-  for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  [[ -n "${PD_E2E_KEEP:-}" ]] || rm -rf "$scratch"
-}
-trap cleanup EXIT
-printf 'leak:libfontconfig.so\n' >"$scratch/lsan.supp"
-export LSAN_OPTIONS="suppressions=$scratch/lsan.supp:print_suppressions=0"
+open_scratch run
+before_close() { [[ -z "${SWAYSOCK:-}" ]] || swaymsg exit >/dev/null 2>&1; }
 
 # ---- The session ----------------------------------------------------------------
 export XDG_RUNTIME_DIR=$scratch/session
@@ -76,17 +54,9 @@ export DISPLAY
 DISPLAY=$(cat "$scratch/display")
 [[ -n "$DISPLAY" ]] || skip "sway has no XWayland (install xwayland)"
 
-notes=$scratch/notify.log
-dbus-monitor --session "interface='org.freedesktop.Notifications'" >"$notes" 2>&1 &
-pids+=($!)
 dunst >/dev/null 2>&1 &
 pids+=($!)
-wait_for 10 "notification server and monitor" bash -c '
-  dbus-send --session --print-reply --dest=org.freedesktop.Notifications /org/freedesktop/Notifications \
-    org.freedesktop.Notifications.GetServerInformation >/dev/null 2>&1 && grep -q GetServerInformation "$0"' "$notes"
-
-mark=0
-balloon() { tail -c +$((mark + 1)) "$notes" | grep -A1 -xF "   string \"$1\"" | grep -q "^   string \"$2"; }
+watch_notifications
 
 # The pid of the focused window, as sway's tree says.
 focused_pid() {
@@ -118,28 +88,15 @@ double_press() {
 }
 
 # ---- The program ----------------------------------------------------------------
-new_folder() {
-  dir=$scratch/$1
-  mkdir -p "$dir/home/.config" "$dir/run"
-  chmod 700 "$dir/run"
-  cp "$program" "$dir/ProcessDrovak"
-  pd_env=(HOME="$dir/home" XDG_CONFIG_HOME="$dir/home/.config")
-  mark=$(stat -c %s "$notes")
-}
 on_failure() {
-  [[ -s "${dir:-}/out.log" ]] && sed 's/^/  program: /' "$dir/out.log" | tail -n 20 >&2 || true
+  program_log
   tail -n 5 "$scratch/sway.log" | sed 's/^/  sway: /' >&2
-}
-start_pd() {
-  env "${pd_env[@]}" "$dir/ProcessDrovak" >"$dir/out.log" 2>&1 &
-  pd=$!
-  pids+=("$pd")
-  wait_for 10 "first-run balloon" balloon "Process Drovak 1.3 - Что это?" "Программа поможет"
 }
 # A foot terminal with the focus, $ft.
 start_foot() {
   foot -e sleep 600 >/dev/null 2>&1 &
   ft=$!
+  victim=$ft
   disown  # its end is the test's business: no "Killed" from the shell
   pids+=("$ft")
   wait_for 10 "focused foot" focused_is "$ft"
@@ -202,23 +159,11 @@ scenario_exit() {
   alive "$sway" || fail "sway ended"
 }
 
-# Chord to gone, the median of PD_SWAY_ROUNDS kills (a figure, not a limit).
+# Chord to gone, the median of PD_E2E_ROUNDS kills (a figure, not a limit).
 scenario_latency() {
   new_folder latency
   start_pd
-  local times=() t0 ms
-  for _ in $(seq "${PD_SWAY_ROUNDS:-10}"); do
-    start_foot
-    chord
-    sleep 0.2
-    t0=$(date +%s%N)
-    chord
-    wait_for 10 "end of foot" gone "$ft"
-    ms=$((($(date +%s%N) - t0) / 1000000))
-    times+=("$ms")
-    sleep 1.1  # the press count resets
-  done
-  echo "   chord to gone (ms): ${times[*]}; median $(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((${#times[@]} + 1) / 2))p")"
+  press_to_gone start_foot chord
 }
 
 # Figures (not limits): idle cost with the compositor's subscription open,

@@ -37,7 +37,11 @@ TEST(X11DesktopKind, TheSessionNamesTheDesktop) {
       {{.waylandDisplay = "wayland-0", .currentDesktop = "Hyprland", .hyprSignature = "abc"},
        DesktopKind::kHyprland},
       {{.waylandDisplay = "wayland-0", .currentDesktop = "GNOME"}, DesktopKind::kUnsupported},
-      {{.waylandDisplay = "wayland-0", .currentDesktop = "KDE"}, DesktopKind::kUnsupported},
+      {{.waylandDisplay = "wayland-0", .currentDesktop = "KDE"}, DesktopKind::kKWin},
+      {{.waylandDisplay = "wayland-0", .currentDesktop = "openSUSE:KDE"}, DesktopKind::kKWin},
+      {{.waylandDisplay = "wayland-0", .currentDesktop = "KDEX"}, DesktopKind::kUnsupported},
+      {{.waylandDisplay = "wayland-0", .currentDesktop = "ubuntu:GNOME"}, DesktopKind::kUnsupported},
+      {{.currentDesktop = "KDE"}, DesktopKind::kPlatform},  // Plasma on X11
   };
   for (const Case& c : cases) EXPECT_EQ(ChooseDesktopKind(c.env), c.kind) << c.env.currentDesktop;
   // A compositor that cannot be reached leaves an honest "no".

@@ -6,7 +6,6 @@
 #include <dbus/dbus.h>
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -14,11 +13,11 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "platform/platform.h"
 #include "platform/x11/dialogs.h"
 #include "test_util.h"
+#include "x11/FakeBusService.h"
 
 namespace pd::x11 {
 namespace {
@@ -32,28 +31,14 @@ constexpr const char* kRequest = "org.freedesktop.portal.Request";
 // FileChooser's version, SaveFile (its options kept as text) answered with
 // the request's handle, then Response after delayMs (never where code < 0),
 // and the request's Close.
-class FakePortal {
+class FakePortal final : public test::FakeBusService {
  public:
-  FakePortal(int code, std::string uri, int delayMs) : code_(code), uri_(std::move(uri)), delayMs_(delayMs) {
-    conn_ = dbus_bus_get_private(DBUS_BUS_SESSION, nullptr);
-    if (conn_ == nullptr) return;
-    dbus_connection_set_exit_on_disconnect(conn_, FALSE);
-    owned_ = dbus_bus_request_name(conn_, kPortal, DBUS_NAME_FLAG_DO_NOT_QUEUE, nullptr) ==
-             DBUS_REQUEST_NAME_REPLY_PRIMARY_OWNER;
-    thread_ = std::thread([this] { Serve(); });
+  FakePortal(int code, std::string uri, int delayMs)
+      : FakeBusService({kPortal}), code_(code), uri_(std::move(uri)), delayMs_(delayMs) {
+    Start();
   }
-  ~FakePortal() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-    if (conn_ != nullptr) {
-      dbus_connection_close(conn_);
-      dbus_connection_unref(conn_);
-    }
-  }
-  FakePortal(const FakePortal&) = delete;
-  FakePortal& operator=(const FakePortal&) = delete;
+  ~FakePortal() override { Stop(); }
 
-  [[nodiscard]] bool Owned() const { return owned_; }
   // The option named key of the latest SaveFile ("" without one).
   std::string Option(const std::string& key) {
     const std::lock_guard lock(mutex_);
@@ -67,45 +52,41 @@ class FakePortal {
   }
 
  private:
-  void Serve() {
-    using Clock = std::chrono::steady_clock;
-    std::optional<Clock::time_point> due;
-    while (!stop_ && dbus_connection_read_write(conn_, 10) != 0) {
-      while (DBusMessage* m = dbus_connection_pop_message(conn_)) {
-        if (dbus_message_is_method_call(m, DBUS_INTERFACE_PROPERTIES, "Get") != 0) {
-          DBusMessage* reply = dbus_message_new_method_return(m);
-          DBusMessageIter it, v;
-          dbus_message_iter_init_append(reply, &it);
-          dbus_message_iter_open_container(&it, DBUS_TYPE_VARIANT, "u", &v);
-          const dbus_uint32_t version = 3;
-          dbus_message_iter_append_basic(&v, DBUS_TYPE_UINT32, &version);
-          dbus_message_iter_close_container(&it, &v);
-          SendAway(reply);
-        } else if (dbus_message_is_method_call(m, "org.freedesktop.portal.FileChooser", "SaveFile") != 0) {
-          std::string sender = dbus_message_get_sender(m) + 1;
-          for (char& c : sender) c = c == '.' ? '_' : c;
-          {
-            const std::lock_guard lock(mutex_);
-            ReadOptions(m);
-            handle_ = "/org/freedesktop/portal/desktop/request/" + sender + "/" + options_["handle_token"];
-          }
-          DBusMessage* reply = dbus_message_new_method_return(m);
-          const char* path = handle_.c_str();
-          dbus_message_append_args(reply, DBUS_TYPE_OBJECT_PATH, &path, DBUS_TYPE_INVALID);
-          SendAway(reply);
-          if (code_ >= 0) due = Clock::now() + std::chrono::milliseconds(delayMs_);
-        } else if (dbus_message_is_method_call(m, kRequest, "Close") != 0) {
-          SendAway(dbus_message_new_method_return(m));
-          const std::lock_guard lock(mutex_);
-          closed_ = dbus_message_has_path(m, handle_.c_str()) != 0;
-          changed_.notify_all();
-        }
-        dbus_message_unref(m);
+  void Handle(DBusMessage* m) override {
+    if (dbus_message_is_method_call(m, DBUS_INTERFACE_PROPERTIES, "Get") != 0) {
+      DBusMessage* reply = dbus_message_new_method_return(m);
+      DBusMessageIter it, v;
+      dbus_message_iter_init_append(reply, &it);
+      dbus_message_iter_open_container(&it, DBUS_TYPE_VARIANT, "u", &v);
+      const dbus_uint32_t version = 3;
+      dbus_message_iter_append_basic(&v, DBUS_TYPE_UINT32, &version);
+      dbus_message_iter_close_container(&it, &v);
+      SendAway(reply);
+    } else if (dbus_message_is_method_call(m, "org.freedesktop.portal.FileChooser", "SaveFile") != 0) {
+      std::string sender = dbus_message_get_sender(m) + 1;
+      for (char& c : sender) c = c == '.' ? '_' : c;
+      {
+        const std::lock_guard lock(mutex_);
+        ReadOptions(m);
+        handle_ = "/org/freedesktop/portal/desktop/request/" + sender + "/" + options_["handle_token"];
       }
-      if (due && Clock::now() >= *due) {
-        due.reset();
-        SendResponse();
-      }
+      DBusMessage* reply = dbus_message_new_method_return(m);
+      const char* path = handle_.c_str();
+      dbus_message_append_args(reply, DBUS_TYPE_OBJECT_PATH, &path, DBUS_TYPE_INVALID);
+      SendAway(reply);
+      if (code_ >= 0) due_ = Clock::now() + std::chrono::milliseconds(delayMs_);
+    } else if (dbus_message_is_method_call(m, kRequest, "Close") != 0) {
+      SendAway(dbus_message_new_method_return(m));
+      const std::lock_guard lock(mutex_);
+      closed_ = dbus_message_has_path(m, handle_.c_str()) != 0;
+      changed_.notify_all();
+    }
+  }
+  // The answer, once due.
+  void Tick() override {
+    if (due_ && Clock::now() >= *due_) {
+      due_.reset();
+      SendResponse();
     }
   }
 
@@ -130,12 +111,6 @@ class FakePortal {
     }
     dbus_message_iter_close_container(&it, &dict);
     SendAway(signal);
-  }
-
-  void SendAway(DBusMessage* m) {
-    dbus_connection_send(conn_, m, nullptr);
-    dbus_message_unref(m);
-    dbus_connection_flush(conn_);
   }
 
   // The a{sv} after parent and title: strings as they are, a byte array
@@ -199,11 +174,8 @@ class FakePortal {
   const int code_;
   const std::string uri_;
   const int delayMs_;
-  DBusConnection* conn_ = nullptr;
-  bool owned_ = false;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-  std::mutex mutex_;
+  using Clock = std::chrono::steady_clock;
+  std::optional<Clock::time_point> due_;  // of the Response
   std::condition_variable changed_;
   std::map<std::string, std::string> options_;
   std::string handle_;
