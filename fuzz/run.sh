@@ -9,6 +9,7 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+scripts/install-deps --fuzz
 seconds=${1:-600}
 [ $# -gt 0 ] && shift
 all="ini_text ini_edit markup json handlers"

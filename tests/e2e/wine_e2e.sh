@@ -44,7 +44,7 @@ export DISPLAY
 child_of() {
   local c
   for c in $(cat "/proc/$1/task/$1/children" 2>/dev/null); do
-    tr '\0' ' ' <"/proc/$c/cmdline" 2>/dev/null | grep -qiF "$2" && { echo "$c"; return 0; }
+    tr '\0' ' ' 2>/dev/null <"/proc/$c/cmdline" | grep -qiF "$2" && { echo "$c"; return 0; }
   done
   return 1
 }
@@ -122,8 +122,11 @@ scenario_autostart() {
   start_pd autostart
   local want out
   want="\"Z:${dir//\//\\}\\ProcessDrovak.exe\""
-  out=$("$wine_run" reg query "$run_key" /v ProcessDrovak | tr -d '\r')
-  grep -qiF "REG_SZ    $want" <<<"$out" || fail "the Run value is not $want: $out"
+  # The value is written at the start, not necessarily before the balloon.
+  wait_for 10 "Run value $want" run_value_is "$want"
+}
+run_value_is() {
+  "$wine_run" reg query "$run_key" /v ProcessDrovak 2>/dev/null | tr -d '\r' | grep -qiF "REG_SZ    $1"
 }
 
 # A second copy asks the first to show its window, then ends (status 0)

@@ -747,7 +747,9 @@ TEST(X11ProcessesNames, ExecSeenWhereOnlyTheLinkOrOnlyCommChanges) {
 TEST(X11Processes, ScriptStartedByItsHashBangLineIsNamedByTheScript) {
   TempFolder folder;
   const fs::path script = folder.Path() / "pd-script.sh";
-  WriteFile(script, "#!/bin/sh\nwhile :; do sleep 5; done\n");
+  // The sleep outlives the killed script: it must not hold the test's output
+  // open.
+  WriteFile(script, "#!/bin/sh\nwhile :; do sleep 5 </dev/null >/dev/null 2>&1; done\n");
   Child child({script.string()});
   ASSERT_GT(child.Pid(), 0);
   X11Processes procs;
