@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/surface.h"
+#include "platform/text.h"
 
 namespace pd::test {
 
@@ -40,6 +42,29 @@ inline std::vector<Backend>& Backends() {
 // A backend's registration: a namespace-scope object of its test folder.
 struct RegisterBackend {
   explicit RegisterBackend(Backend backend) { Backends().push_back(std::move(backend)); }
+};
+
+// The platform of the program's own build (X11 or Win32): nullptr, with the
+// reason, where it cannot start here.
+inline std::unique_ptr<platform::Platform> NativePlatform(std::string& skipReason) {
+  String error;
+  auto p = platform::CreatePlatform(error);
+  if (!p) skipReason = text::ToUtf8(error);
+  return p;
+}
+
+// A suite run on every backend, with the backend's platform and graphics
+// (skipped, with the reason, where the platform cannot start here).
+class PlatformSuite : public testing::TestWithParam<Backend> {
+ protected:
+  void SetUp() override {
+    std::string reason;
+    platform_ = GetParam().platform(reason);
+    if (!platform_) GTEST_SKIP() << "no platform: " << reason;
+    gfx_ = platform_->CreateGraphics();
+  }
+  std::unique_ptr<platform::Platform> platform_;
+  std::unique_ptr<platform::Graphics> gfx_;
 };
 
 inline std::string BackendName(const testing::TestParamInfo<Backend>& info) { return info.param.name; }

@@ -15,15 +15,9 @@ namespace {
 
 namespace res = platform::res;
 
-class ResourcesContract : public testing::TestWithParam<test::Backend> {
+class ResourcesContract : public test::PlatformSuite {
  protected:
-  void SetUp() override {
-    std::string reason;
-    platform_ = GetParam().platform(reason);
-    if (!platform_) GTEST_SKIP() << "no platform: " << reason;
-  }
   platform::Resources& resources() { return platform_->resources(); }
-  std::unique_ptr<platform::Platform> platform_;
 };
 
 PD_ON_EVERY_BACKEND(ResourcesContract);

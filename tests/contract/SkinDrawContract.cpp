@@ -18,17 +18,7 @@ namespace {
 using test::CountColour;
 using test::PixelAt;
 
-class SkinDrawContract : public testing::TestWithParam<test::Backend> {
- protected:
-  void SetUp() override {
-    std::string reason;
-    platform_ = GetParam().platform(reason);
-    if (!platform_) GTEST_SKIP() << reason;
-    gfx_ = platform_->CreateGraphics();
-  }
-  std::unique_ptr<platform::Platform> platform_;
-  std::unique_ptr<platform::Graphics> gfx_;
-};
+class SkinDrawContract : public test::PlatformSuite {};
 
 PD_ON_EVERY_BACKEND(SkinDrawContract);
 

@@ -29,14 +29,14 @@ constexpr Colour kRed = 0x0000FF;
 constexpr Colour kGreen = 0x00FF00;
 constexpr Colour kBlue = 0xFF0000;
 
-class SurfaceContract : public testing::TestWithParam<test::Backend> {
+// Draws text with TextIn and says where its ink (anything not white) fell.
+Rect InkOfText(Surface& s, const Rect& r, StringView text, unsigned format) {
+  s.TextIn(r, text, format);
+  return InkBox(s, kWhite);
+}
+
+class SurfaceContract : public test::PlatformSuite {
  protected:
-  void SetUp() override {
-    std::string reason;
-    platform_ = GetParam().platform(reason);
-    if (!platform_) GTEST_SKIP() << reason;
-    gfx_ = platform_->CreateGraphics();
-  }
   std::unique_ptr<Surface> Make(int w, int h) { return gfx_->CreateSurface(w, h); }
   // A picture of 2 x 2 cells: red, green / blue, magenta, each cell c x c.
   std::unique_ptr<platform::Picture> Quad(int c) {
@@ -53,8 +53,6 @@ class SurfaceContract : public testing::TestWithParam<test::Backend> {
   // The face most of the window's text is drawn in (the narrow stand-in for
   // the default face leaves too few pixels at this size for the ink checks).
   static Font UiFont() { return Font{.face = u"Verdana"}; }
-  std::unique_ptr<platform::Platform> platform_;
-  std::unique_ptr<Graphics> gfx_;
 };
 
 PD_ON_EVERY_BACKEND(SurfaceContract);
@@ -251,14 +249,11 @@ TEST_P(SurfaceContract, TextInAlignsLeftCentreAndRight) {
   s->SetFont(UiFont());
   const int w = s->TextWidth(u"HHH");
   const Rect r{10, 0, 90, 20};
-  s->TextIn(r, u"HHH", platform::dt::kLeft);
-  const Rect left = InkBox(*s, kWhite);
+  const Rect left = InkOfText(*s, r, u"HHH", platform::dt::kLeft);
   s->Clear();
-  s->TextIn(r, u"HHH", platform::dt::kRight);
-  const Rect right = InkBox(*s, kWhite);
+  const Rect right = InkOfText(*s, r, u"HHH", platform::dt::kRight);
   s->Clear();
-  s->TextIn(r, u"HHH", platform::dt::kCenter);
-  const Rect centre = InkBox(*s, kWhite);
+  const Rect centre = InkOfText(*s, r, u"HHH", platform::dt::kCenter);
   EXPECT_EQ(right.left - left.left, 80 - w) << test::DumpSurface(*s);
   EXPECT_EQ(centre.left - left.left, (80 - w) / 2);
   EXPECT_EQ(left.top, right.top);
@@ -268,11 +263,9 @@ TEST_P(SurfaceContract, TextInCentresVerticallyOnlyASingleLine) {
   auto s = Make(60, 60);
   s->SetFont(UiFont());
   const int line = s->TextHeight(u"H");
-  s->TextIn(Rect{0, 0, 60, 60}, u"H", platform::dt::kLeft);
-  const Rect top = InkBox(*s, kWhite);
+  const Rect top = InkOfText(*s, Rect{0, 0, 60, 60}, u"H", platform::dt::kLeft);
   s->Clear();
-  s->TextIn(Rect{0, 0, 60, 60}, u"H", platform::dt::kVCenter | platform::dt::kSingleLine);
-  const Rect middle = InkBox(*s, kWhite);
+  const Rect middle = InkOfText(*s, Rect{0, 0, 60, 60}, u"H", platform::dt::kVCenter | platform::dt::kSingleLine);
   s->Clear();
   s->TextIn(Rect{0, 0, 60, 60}, u"H", platform::dt::kVCenter);  // without single line: top
   const Rect ignored = InkBox(*s, kWhite);
@@ -284,14 +277,11 @@ TEST_P(SurfaceContract, TextInBreaksLinesAtCrLfOnly) {
   auto s = Make(100, 60);
   s->SetFont(UiFont());
   const int line = s->TextHeight(u"");
-  s->TextIn(Rect{0, 0, 100, 60}, u"H\r\nH", platform::dt::kLeft);
-  const Rect two = InkBox(*s, kWhite);
+  const Rect two = InkOfText(*s, Rect{0, 0, 100, 60}, u"H\r\nH", platform::dt::kLeft);
   s->Clear();
-  s->TextIn(Rect{0, 0, 100, 60}, u"H", platform::dt::kLeft);
-  const Rect one = InkBox(*s, kWhite);
+  const Rect one = InkOfText(*s, Rect{0, 0, 100, 60}, u"H", platform::dt::kLeft);
   s->Clear();
-  s->TextIn(Rect{0, 0, 100, 60}, u"H\r\nH", platform::dt::kSingleLine);
-  const Rect single = InkBox(*s, kWhite);
+  const Rect single = InkOfText(*s, Rect{0, 0, 100, 60}, u"H\r\nH", platform::dt::kSingleLine);
   EXPECT_EQ(two.bottom - one.bottom, line) << test::DumpSurface(*s);
   EXPECT_EQ(single.bottom, one.bottom);
   EXPECT_GT(single.right, one.right);
@@ -308,8 +298,7 @@ TEST_P(SurfaceContract, TextInClipsToItsRectangle) {
   auto s = Make(100, 40);
   s->SetFont(UiFont());
   s->SetTextColor(kBlack);
-  s->TextIn(Rect{10, 5, 20, 9}, u"WWWWWWWW\r\nWWWW", platform::dt::kLeft);
-  const Rect ink = InkBox(*s, kWhite);
+  const Rect ink = InkOfText(*s, Rect{10, 5, 20, 9}, u"WWWWWWWW\r\nWWWW", platform::dt::kLeft);
   EXPECT_GE(ink.left, 10);
   EXPECT_GE(ink.top, 5);
   EXPECT_LE(ink.right, 20) << test::DumpSurface(*s);
@@ -533,8 +522,7 @@ TEST_P(SurfaceContract, BottomAlignsOnlyASingleLine) {
   auto s = Make(60, 60);
   s->SetFont(UiFont());
   const int line = s->TextHeight(u"H");
-  s->TextIn(Rect{0, 0, 60, 60}, u"H", platform::dt::kLeft);
-  const Rect top = InkBox(*s, kWhite);
+  const Rect top = InkOfText(*s, Rect{0, 0, 60, 60}, u"H", platform::dt::kLeft);
   s->Clear();
   s->TextIn(Rect{0, 0, 60, 60}, u"H", platform::dt::kBottom | platform::dt::kSingleLine);
   EXPECT_EQ(InkBox(*s, kWhite).top - top.top, 60 - line) << test::DumpSurface(*s);
@@ -586,8 +574,7 @@ TEST_P(SurfaceContract, EndEllipsisShortensATooWideLine) {
 TEST_P(SurfaceContract, NoClipDrawsBeyondTheRectangleButNotTheView) {
   auto s = Make(100, 40);
   s->SetFont(UiFont());
-  s->TextIn(Rect{10, 5, 20, 9}, u"WWWWWWWW\r\nWWWW", platform::dt::kNoClip);
-  const Rect ink = InkBox(*s, kWhite);
+  const Rect ink = InkOfText(*s, Rect{10, 5, 20, 9}, u"WWWWWWWW\r\nWWWW", platform::dt::kNoClip);
   EXPECT_GT(ink.right, 40) << test::DumpSurface(*s);
   EXPECT_GT(ink.bottom, 5 + s->TextHeight(u"")) << test::DumpSurface(*s);
 }

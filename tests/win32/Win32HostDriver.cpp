@@ -330,12 +330,7 @@ std::unique_ptr<HostDriver> MakeHostDriver(std::string& skipReason) {
 
 const RegisterBackend kWin32(Backend{
     .name = "Win32",
-    .platform = [](std::string& skipReason) -> std::unique_ptr<platform::Platform> {
-      String error;
-      auto p = platform::CreatePlatform(error);
-      if (!p) skipReason = text::ToUtf8(error);
-      return p;
-    },
+    .platform = NativePlatform,
     .hostDriver = MakeHostDriver,
 });
 

@@ -137,6 +137,11 @@ class FakeServer {
     for (auto& c : clients_) close(c.fd);
   }
   [[nodiscard]] std::string Path(const std::string& name) const { return dir_.Path().string() + "/" + name; }
+  // A window of process id gets the focus (0: none).
+  void Focus(ProcessId id) {
+    std::lock_guard lock(mutex_);
+    focus_ = id;
+  }
 
  protected:
   struct Client {
@@ -170,6 +175,7 @@ class FakeServer {
   std::mutex mutex_;
   std::vector<Client> clients_;
   std::vector<std::string> log_;  // the requests, in order
+  ProcessId focus_ = 0;
 
  private:
   void Serve() {
@@ -220,10 +226,6 @@ class FakeSway final : public FakeServer {
     Listen("sway-ipc.sock");
     Start();
   }
-  void Focus(ProcessId id) {
-    std::lock_guard lock(mutex_);
-    focus_ = id;
-  }
   void Press() {
     std::lock_guard lock(mutex_);
     const auto event = [](const std::string& command) {
@@ -272,7 +274,6 @@ class FakeSway final : public FakeServer {
     }
     return true;
   }
-  ProcessId focus_ = 0;
   std::string command_;
 };
 
@@ -288,10 +289,6 @@ class FakeHyprland final : public FakeServer {
     Listen(".socket.sock");
     Listen(".socket2.sock");
     Start();
-  }
-  void Focus(ProcessId id) {
-    std::lock_guard lock(mutex_);
-    focus_ = id;
   }
   void Press() {
     std::lock_guard lock(mutex_);
@@ -330,7 +327,6 @@ class FakeHyprland final : public FakeServer {
     Send(c.fd, answer);
     return false;  // one request per connection
   }
-  ProcessId focus_ = 0;
   std::string tag_;
 };
 
