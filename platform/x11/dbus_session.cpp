@@ -221,6 +221,28 @@ bool DBusSession::NameHasOwner(const std::string& name) {
   return has != 0;
 }
 
+std::string DBusSession::NameOwner(const std::string& name) {
+  DBusMessage* m = BusCall("GetNameOwner");
+  DBusWriter(m).String(name);
+  std::string why;
+  const DBusMessagePtr reply = CallAndWait(m, kBlockingMs, why);
+  const char* owner = nullptr;
+  if (!reply || dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_STRING, &owner, DBUS_TYPE_INVALID) == 0) {
+    return {};
+  }
+  return owner;
+}
+
+ProcessId DBusSession::ConnectionProcess(const std::string& uniqueName) {
+  DBusMessage* m = BusCall("GetConnectionUnixProcessID");
+  DBusWriter(m).String(uniqueName);
+  std::string why;
+  const DBusMessagePtr reply = CallAndWait(m, kBlockingMs, why);
+  dbus_uint32_t pid = 0;
+  if (reply) dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_UINT32, &pid, DBUS_TYPE_INVALID);
+  return pid;
+}
+
 bool DBusSession::NameActivatable(const std::string& name) {
   std::string why;
   const DBusMessagePtr reply = CallAndWait(BusCall("ListActivatableNames"), kBlockingMs, why);

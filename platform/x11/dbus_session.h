@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/types.h"
 #include "platform/x11/loop.h"
 
 namespace pd::x11 {
@@ -71,6 +72,11 @@ class DBusSession final : public LoopSource {
   void ReleaseName(const std::string& name);
   // Asks whether a name has an owner and waits (one round trip).
   bool NameHasOwner(const std::string& name);
+  // The unique name of the connection that owns name, and that
+  // connection's process (0 unknown), asked and waited for; "" when none
+  // owns it.
+  std::string NameOwner(const std::string& name);
+  ProcessId ConnectionProcess(const std::string& uniqueName);
   // Asks whether the bus can start a service for the name and waits.
   bool NameActivatable(const std::string& name);
   [[nodiscard]] bool Connected() const { return dbus_connection_get_is_connected(conn_) != 0; }

@@ -35,23 +35,6 @@ mode_t CurrentUmask() {
   return static_cast<mode_t>(std::strtoul(p + 6, nullptr, 8) & 0777);
 }
 
-bool WriteAll(int fd, std::string_view bytes, int& err) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      err = errno;
-      return false;
-    }
-    if (n == 0) {
-      err = EIO;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
 
 // A save's temporary file: "." + the target's name + "." + the characters
 // mkstemp puts in place of these X's.
@@ -89,6 +72,24 @@ std::string WrittenPath(std::string target) {
 }
 
 }  // namespace
+
+bool WriteToFile(int fd, std::string_view bytes, int& err) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      err = errno;
+      return false;
+    }
+    if (n == 0) {
+      err = EIO;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
 
 int CreateTempBeside(const std::string& target, std::string& temp) {
   const auto [folder, base] = SplitTarget(target);
@@ -145,7 +146,7 @@ FileFailure ReplaceFile(const std::string& target, std::string_view bytes, unsig
     return FileFailure{step, err};
   };
   int err = 0;
-  if (!WriteAll(fd, bytes, err)) return abandon("write", err, true);
+  if (!WriteToFile(fd, bytes, err)) return abandon("write", err, true);
   fchmod(fd, static_cast<mode_t>(mode));  // best effort: mkstemp made it 0600
   if (fsync(fd) != 0) return abandon("fsync", errno, true);
   // close reports late write errors (NFS, quotas); the descriptor is gone

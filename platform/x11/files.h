@@ -25,6 +25,9 @@ bool MakeFolders(const std::string& path);
 // installed there keeps and saves its files in the user's folders, even
 // when it may write beside itself (run by root).
 bool SystemProgramFolder(const std::string& folder);
+// Writes all of bytes to the file open at fd (an interrupted write goes
+// on); false with errno in err.
+bool WriteToFile(int fd, std::string_view bytes, int& err);
 // Reads the whole file; bytes are untouched on failure.
 FileFailure ReadWholeFile(const std::string& path, std::string& bytes);
 // Creates the temporary file of a save of target beside it,

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/text.h"
+#include "platform/x11/files.h"
 
 namespace pd::x11 {
 
@@ -18,10 +19,6 @@ constexpr const char* kScripting = "org.kde.kwin.Scripting";
 
 DBusMessage* ScriptingCall(const char* method) {
   return dbus_message_new_method_call(KWinDesktop::kService, "/Scripting", kScripting, method);
-}
-
-DBusMessage* BusCall(const char* method) {
-  return dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS, method);
 }
 
 // A unique bus name (":1.42"): nothing else is ever put into the script.
@@ -112,20 +109,10 @@ std::unique_ptr<KWinDesktop> KWinDesktop::Connect(X11Loop& loop) {
   std::string error;
   auto bus = DBusSession::Open(loop, error);
   if (!bus) return nullptr;
-  DBusMessage* ask = BusCall("GetNameOwner");
-  DBusWriter(ask).String(kService);
-  std::string why;
-  const DBusMessagePtr owner = bus->CallAndWait(ask, kTimeoutMs, why);
-  const char* name = nullptr;
-  if (!owner || dbus_message_get_args(owner.get(), nullptr, DBUS_TYPE_STRING, &name, DBUS_TYPE_INVALID) == 0) {
-    return nullptr;
-  }
-  DBusMessage* pidAsk = BusCall("GetConnectionUnixProcessID");
-  DBusWriter(pidAsk).String(name);
-  const DBusMessagePtr pid = bus->CallAndWait(pidAsk, kTimeoutMs, why);
-  dbus_uint32_t shell = 0;
-  if (pid) dbus_message_get_args(pid.get(), nullptr, DBUS_TYPE_UINT32, &shell, DBUS_TYPE_INVALID);
-  return std::unique_ptr<KWinDesktop>(new KWinDesktop(std::move(bus), name, shell));
+  std::string owner = bus->NameOwner(kService);
+  if (owner.empty()) return nullptr;
+  const ProcessId shell = bus->ConnectionProcess(owner);
+  return std::unique_ptr<KWinDesktop>(new KWinDesktop(std::move(bus), std::move(owner), shell));
 }
 
 KWinDesktop::KWinDesktop(std::unique_ptr<DBusSession> bus, std::string owner, ProcessId shell)
@@ -171,13 +158,8 @@ std::string KWinDesktop::WriteScript(const std::string& text) {
     fd = mkstemps(path.data(), 3);  // O_EXCL, mode 0600
   }
   if (fd < 0) return {};
-  std::string_view rest = text;
-  bool written = true;
-  while (!rest.empty() && written) {
-    const ssize_t n = write(fd, rest.data(), rest.size());
-    written = n > 0;
-    if (written) rest.remove_prefix(static_cast<std::size_t>(n));
-  }
+  int err = 0;
+  const bool written = WriteToFile(fd, text, err);
   if (close(fd) != 0 || !written) {
     unlink(path.c_str());
     return {};
