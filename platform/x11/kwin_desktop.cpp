@@ -78,12 +78,10 @@ std::string KWinDesktop::Script(std::string_view service) {
   if (!IsUniqueName(service)) return {};
   // KWin 6 names the active window activeWindow and its change
   // windowActivated; KWin 5 activeClient and clientActivated.
-  return R"js(// ProcessDrovak: loaded at its start, unloaded at its end. Reports the chord
+  std::string script = R"js(// ProcessDrovak: loaded at its start, unloaded at its end. Reports the chord
 // and the process of the active window.
 (function () {
-  var service = ")js" + std::string(service) + R"js(";
-  var path = ")js" + std::string(kPath) + R"js(";
-  var iface = ")js" + std::string(kInterface) + R"js(";
+  var service = "@SERVICE@", path = "@PATH@", iface = "@INTERFACE@";
   function activeProcess() {
     var w = workspace.activeWindow !== undefined ? workspace.activeWindow : workspace.activeClient;
     if (!w || w.desktopWindow || w.dock || w.localhost === false) return 0;
@@ -97,12 +95,15 @@ std::string KWinDesktop::Script(std::string_view service) {
   }
   var activated = workspace.windowActivated !== undefined ? workspace.windowActivated : workspace.clientActivated;
   activated.connect(function () { report("Active"); });
-  registerShortcut(")js" + std::string(kPlugin) + R"js(", "ProcessDrovak: завершить активное приложение", ")js" +
-         std::string(kChordKeys) + R"js(",
+  registerShortcut("@PLUGIN@", "ProcessDrovak: завершить активное приложение", "@KEYS@",
                    function () { report("Chord"); });
   report("Active");
 })();
 )js";
+  const std::pair<std::string_view, std::string_view> fields[] = {
+      {"@SERVICE@", service}, {"@PATH@", kPath}, {"@INTERFACE@", kInterface}, {"@PLUGIN@", kPlugin}, {"@KEYS@", kChordKeys}};
+  for (const auto& [mark, value] : fields) script.replace(script.find(mark), mark.size(), value);
+  return script;
 }
 
 std::unique_ptr<KWinDesktop> KWinDesktop::Connect(X11Loop& loop) {
